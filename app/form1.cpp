@@ -1,0 +1,162 @@
+#include "app/form1.h"
+
+#include "app/gridmodel.h"
+#include "app/mainmenu.h"
+#include "app/windows.h"
+#include "common/activation.h"
+#include "common/globals.h"
+#include "common/hourglass.h"
+#include "common/messages.h"
+#include "common/textformat.h"
+#include "common/twips.h"
+#include "store/database.h"
+#include "store/datasource.h"
+#include "store/schema.h"
+#include "volunteers/formvol.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPixmap>
+#include <QTableView>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+const QString activitiesSource = u"select * from ATTIVITA order by NOTE4 DESC, DESCRATT"_s;
+constexpr int clientWidth = 15240;
+constexpr int clientHeight = 9390;
+constexpr int gridLeft = 600;
+constexpr int gridTop = 2520;
+} // namespace
+
+Form1::Form1()
+{
+    setObjectName(u"Form1"_s);
+    setWindowTitle(u"Sentaro"_s);
+
+    auto *client = new QWidget(this);
+    client->setObjectName(u"Form1Client"_s);
+    setCentralWidget(client);
+
+    Image1 = new QLabel(client);
+    Image1->setObjectName(u"Image1"_s);
+    Image1->setScaledContents(true);
+    Twips::place(Image1, 1440, 120, 12135, 2055);
+
+    Data20 = new DataSource(u"Data20"_s, Schema::municipalitiesFile, u"comuni"_s, this);
+    Data8 = new DataSource(u"Data8"_s, Schema::registerFile, u"ASSO"_s, this);
+    Data7 = new DataSource(u"Data7"_s, Schema::registerFile, u"Attivita"_s, this);
+    Data5 = new DataSource(u"Data5"_s, Schema::registerFile, u"Voloextra"_s, this);
+    Data6 = new DataSource(u"Data6"_s, Schema::registerFile, u"VOLO"_s, this);
+    Data4 = new DataSource(u"Data4"_s, Schema::registerFile, u"ATTIVDETT"_s, this);
+    Data3 = new DataSource(u"Data3"_s, Schema::registerFile, u"Attivita"_s, this);
+    Data2 = new DataSource(u"Data2"_s, Schema::importFile, u"VOLO"_s, this);
+
+    DBGrid1 = new QTableView(client);
+    DBGrid1->setObjectName(u"DBGrid1"_s);
+    DBGrid1->setFont(Twips::font(u"MS Sans Serif"_s, 8.25));
+    DBGrid1->horizontalHeader()->setFont(DBGrid1->font());
+    DBGrid1->verticalHeader()->setDefaultSectionSize(DBGrid1->fontMetrics().height() + 6);
+    DBGrid1->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                             QAbstractItemView::AnyKeyPressed);
+    gridModel = new GridModel(Data7, this);
+    DBGrid1->setModel(gridModel);
+    Twips::place(DBGrid1, gridLeft, gridTop, 13935, 6135);
+
+    menu = new MainMenu(this);
+    Twips::resizeClient(this, clientWidth, clientHeight);
+    resize(width(), height() + menuBar()->sizeHint().height());
+
+    new ActivationWatcher(this, [this]() { activated(); });
+}
+
+Form1::~Form1() = default;
+
+bool Form1::load()
+{
+    Hourglass::set();
+    if (const auto problem = Store::openWorkingFiles()) {
+        Hourglass::reset();
+        Messages::report(*problem + u"\nSentaro si chiude senza modificare nulla."_s);
+        return false;
+    }
+    // A missing picture leaves the header empty.
+    Image1->setPixmap(QPixmap(Schema::headerPictureFile));
+    copyExtraVolunteers();
+    fillMunicipalities();
+    Hourglass::reset();
+    return true;
+}
+
+// VOLOEXTRA is offered to VOLO at every start; a volunteer already there (same surname
+// and name, any letter case) is refused by the key and skipped, as is any other row
+// the store refuses, so the start is never stopped by it.
+void Form1::copyExtraVolunteers()
+{
+    Data5->setRecordSource(u"select * from VOLOEXTRA order by COGN, NOME"_s);
+    Data5->refresh();
+    while (!Data5->eof()) {
+        Data6->addNew();
+        for (int position = 0; position <= 18; ++position)
+            Data6->setValue(position, Data5->value(position));
+        Data6->update();
+        Data6->refresh();
+        Data5->moveNext();
+    }
+}
+
+void Form1::fillMunicipalities()
+{
+    Data20->setRecordSource(u"select * from comuni ORDER BY comune "_s);
+    Data20->refresh();
+    QStringList entries;
+    Globals &g = globals();
+    while (!Data20->eof()) {
+        g.vocecomune = TextFormat::fixedWidth(Data20->text(u"comune"_s), 35) + u"  "_s + Data20->text(u"prov"_s);
+        entries << g.vocecomune;
+        Data20->moveNext();
+    }
+    // One insertion for all of them: a repaint per entry would make the start slow.
+    Windows::formvol()->fvluogona->addItems(entries);
+}
+
+void Form1::showInGrid(const QString &recordSource, const QString &gridKind)
+{
+    Data7->setRecordSource(recordSource);
+    Data7->refresh();
+    globals().tipogriglia = gridKind;
+}
+
+void Form1::showActivities()
+{
+    showInGrid(activitiesSource, u"A"_s);
+}
+
+void Form1::activated()
+{
+    showActivities();
+    Hourglass::reset();
+}
+
+void Form1::closeEvent(QCloseEvent *event)
+{
+    // The frame's close button ends the program as "Esci" does, so no hidden window
+    // keeps it running.
+    event->accept();
+    Windows::endProgram(0);
+}
+
+void Form1::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    // The grid grows with the window; the header keeps its place.
+    const int margin = Twips::toPixels(gridLeft);
+    const int top = Twips::toPixels(gridTop);
+    const QWidget *client = centralWidget();
+    DBGrid1->resize(std::max(client->width() - 2 * margin, Twips::toPixels(2000)),
+                    std::max(client->height() - top - Twips::toPixels(clientHeight - gridTop - 6135),
+                             Twips::toPixels(1000)));
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QMainWindow>
+
+class DataSource;
+class GridModel;
+class MainMenu;
+class QLabel;
+class QTableView;
+
+// The main window: header picture, main menu and the grid over Data7.
+class Form1 : public QMainWindow {
+    Q_OBJECT
+public:
+    Form1();
+    ~Form1() override;
+
+    // Opens the data sources, copies the extra volunteers and fills the municipality
+    // list. False, after telling the user why, when the files cannot be used.
+    bool load();
+
+    // Re-points the grid to a table, as the top-level menus and activation do.
+    void showInGrid(const QString &recordSource, const QString &gridKind);
+    void showActivities();
+
+    QLabel *Image1;
+    QTableView *DBGrid1;
+    GridModel *gridModel;
+    MainMenu *menu;
+
+    DataSource *Data20;
+    DataSource *Data8;
+    DataSource *Data7;
+    DataSource *Data5;
+    DataSource *Data6;
+    DataSource *Data4;
+    DataSource *Data3;
+    DataSource *Data2;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void activated();
+    void copyExtraVolunteers();
+    void fillMunicipalities();
+};

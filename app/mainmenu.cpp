@@ -1,0 +1,199 @@
+#include "app/mainmenu.h"
+
+#include "activities/controlladata.h"
+#include "app/form1.h"
+#include "app/windows.h"
+#include "common/globals.h"
+#include "common/messages.h"
+#include "common/textformat.h"
+#include "store/datasource.h"
+
+#include <QMenuBar>
+
+using namespace Qt::StringLiterals;
+
+MainMenu::MainMenu(Form1 *window)
+    : QObject(window)
+    , m_window(window)
+{
+    setObjectName(u"MainMenu"_s);
+    QMenuBar *bar = window->menuBar();
+    bar->setObjectName(u"menubar"_s);
+
+    QMenu *mnattiv = addMenu(nullptr, u"mnattiv"_s, u"Attività"_s);
+    connect(mnattiv, &QMenu::aboutToShow, this, &MainMenu::mnattiv_Click);
+    QMenu *mnattv = addMenu(mnattiv, u"mnattv"_s, u"Visualizza"_s);
+    addCommand(mnattv, u"mnattved"_s, u"Elenco dettagli attività"_s, &MainMenu::mnattved_Click);
+    addCommand(mnattv, u"mnattvea"_s, u"Elenco Attività"_s, &MainMenu::mnattvea_Click);
+    QMenu *mnattagg = addMenu(mnattiv, u"mnattagg"_s, u"Aggiorna"_s);
+    addCommand(mnattagg, u"mnattinsdett"_s, u"Aggiornamento Dettagli Attività"_s, nullptr);
+    addCommand(mnattagg, u"mnattins"_s, u"Aggiornamento anagrafe attività"_s, nullptr);
+    QMenu *mnattst = addMenu(mnattiv, u"mnattst"_s, u"Stampe"_s);
+    addCommand(mnattst, u"mnattstreg"_s, u"Stampa registro attività"_s, &MainMenu::mnattstreg_Click);
+
+    QMenu *mnorg = addMenu(nullptr, u"mnorg"_s, u"Organizzazione"_s);
+    connect(mnorg, &QMenu::aboutToShow, this, &MainMenu::mnorg_Click);
+    QMenu *mnorgv = addMenu(mnorg, u"mnorgv"_s, u"Visualizza"_s);
+    addCommand(mnorgv, u"mnorgvel"_s, u"Elenco Organizzazioni"_s, &MainMenu::mnorgvel_Click);
+    QMenu *mnorgagg = addMenu(mnorg, u"mnorgagg"_s, u"Aggiorna"_s);
+    addCommand(mnorgagg, u"mnorgaggman"_s, u"Inserimento manuale"_s, &MainMenu::mnorgaggman_Click);
+    addCommand(mnorgagg, u"mnorgaggmod"_s, u"Modifica Organizzazione"_s, &MainMenu::mnorgaggmod_Click);
+    addCommand(mnorgagg, u"mnorgaggann"_s, u"Annullamento Organizzazione"_s, &MainMenu::mnorgaggann_Click);
+
+    QMenu *mnvol = addMenu(nullptr, u"mnvol"_s, u"Volontari"_s);
+    connect(mnvol, &QMenu::aboutToShow, this, &MainMenu::mnvol_Click);
+    QMenu *mnvv = addMenu(mnvol, u"mnvv"_s, u"Visualizza"_s);
+    addCommand(mnvv, u"mnvvev"_s, u"Elenco volontari"_s, &MainMenu::mnvvev_Click);
+    addCommand(mnvv, u"mnvvrt"_s, u"Elenco volontari  rischio tabella..."_s, &MainMenu::mnvvrt_Click);
+    QMenu *mnaggv = addMenu(mnvol, u"mnaggv"_s, u"Aggiornamento"_s);
+    addCommand(mnaggv, u"mnvolinsman"_s, u"Inserimento manuale"_s, &MainMenu::mnvolinsman_Click);
+    addCommand(mnaggv, u"mnvam"_s, u"Modifica"_s, &MainMenu::mnvam_Click);
+    addCommand(mnaggv, u"mnvac"_s, u"Cancellazione"_s, &MainMenu::mnvac_Click);
+    addCommand(mnaggv, u"mnvolimp"_s, u"Importa da Dalvimoesp"_s, nullptr);
+
+    QMenu *mnstat = addMenu(nullptr, u"mnstat"_s, u"Statistiche"_s);
+    addCommand(mnstat, u"mnstatcombi"_s, u"Statistiche combinate"_s, nullptr);
+
+    addCommand(nullptr, u"mnespdb"_s, u"Esporta Data Base"_s, nullptr);
+
+    QMenu *mnazz = addMenu(nullptr, u"mnazz"_s, u"Azzeramenti"_s);
+    addCommand(mnazz, u"mnazzatt"_s, u"Azzera Attività"_s, nullptr);
+    addCommand(mnazz, u"mnazzvol"_s, u"Azzera Volontari"_s, nullptr);
+
+    addCommand(nullptr, u"mnhelp"_s, u"Help"_s, nullptr);
+    addCommand(nullptr, u"mnesci"_s, u"Esci"_s, &MainMenu::mnesci_Click);
+}
+
+QMenu *MainMenu::addMenu(QMenu *parent, const QString &name, const QString &caption)
+{
+    QMenu *menu = parent ? parent->addMenu(caption) : m_window->menuBar()->addMenu(caption);
+    menu->setObjectName(name);
+    menu->menuAction()->setObjectName(name);
+    return menu;
+}
+
+QAction *MainMenu::addCommand(QMenu *parent, const QString &name, const QString &caption,
+                              void (MainMenu::*command)())
+{
+    QAction *action = parent ? parent->addAction(caption) : m_window->menuBar()->addAction(caption);
+    action->setObjectName(name);
+    if (command)
+        connect(action, &QAction::triggered, this, command);
+    return action;
+}
+
+void MainMenu::mnattiv_Click()
+{
+    m_window->showActivities();
+}
+
+void MainMenu::mnorg_Click()
+{
+    m_window->showInGrid(u"select * from ASSO order by DENOM"_s, u"O"_s);
+}
+
+void MainMenu::mnvol_Click()
+{
+    m_window->showInGrid(u"select * from VOLO order by COGN, NOME"_s, u"V"_s);
+}
+
+void MainMenu::mnattved_Click()
+{
+    globals().tipolista = u"ED"_s;
+}
+
+void MainMenu::mnattvea_Click()
+{
+    globals().tipolista = u"EA"_s;
+}
+
+void MainMenu::mnattstreg_Click()
+{
+    Globals &g = globals();
+    QString answer = Messages::prompt(u"Batti la data di inizio attività da stampare es. 01/01/2010 oppure non "
+                                      u"inserire niente per stampare tutto."_s)
+                         .value_or(QString());
+    if (answer.isEmpty())
+        answer = u"01/01/2000"_s;
+    g.datacontrollo = answer;
+    controlladata();
+    if (g.esitodata == u"1"_s) {
+        Messages::report(u"Data inizio errata."_s);
+        return;
+    }
+    g.datainiziostampa = TextFormat::yearFirst(answer);
+    g.stampaattiva = 0;
+    DataSource *activities = m_window->Data7;
+    activities->setRecordSource(u"select * from ATTIVITA order by NOTE4 DESC, DESCRATT"_s);
+    activities->refresh();
+    while (!activities->eof()) {
+        if (activities->text(u"NOTE4"_s) >= g.datainiziostampa) {
+            g.stampaattiva = 1;
+            g.intestazionepagina = 1;
+        }
+        activities->moveNext();
+    }
+    Messages::report(u"Stampa registro terminata."_s);
+}
+
+void MainMenu::mnorgvel_Click()
+{
+    globals().tipolista = u"EO"_s;
+}
+
+void MainMenu::mnorgaggman_Click()
+{
+    globals().tipoopass = u"I"_s;
+}
+
+void MainMenu::mnorgaggmod_Click()
+{
+    globals().tipoopass = u"M"_s;
+}
+
+void MainMenu::mnorgaggann_Click()
+{
+    globals().tipoopass = u"A"_s;
+}
+
+void MainMenu::mnvvev_Click()
+{
+    globals().tipolista = u"EV"_s;
+}
+
+void MainMenu::mnvvrt_Click()
+{
+    Globals &g = globals();
+    g.tabrischio = Messages::prompt(u"Batti il numero della tabella tipo rischio."_s).value_or(QString());
+    // A cancelled or non-numeric answer is no table, like a number that is not one.
+    const auto number = TextFormat::readNumber(g.tabrischio);
+    const bool isTable = number && (*number == 0 || *number == 6 || *number == 7 || *number == 8 ||
+                                    *number == 9 || *number == 10);
+    if (!isTable) {
+        Messages::report(u"Numero tabella rischio inesistente."_s);
+        return;
+    }
+    g.tipolista = u"ER"_s;
+}
+
+void MainMenu::mnvolinsman_Click()
+{
+    globals().tipoopvol = u"I"_s;
+}
+
+void MainMenu::mnvam_Click()
+{
+    globals().tipoopvol = u"M"_s;
+    globals().tipolista = u"EM"_s;
+}
+
+void MainMenu::mnvac_Click()
+{
+    globals().tipoopvol = u"C"_s;
+    globals().tipolista = u"EC"_s;
+}
+
+void MainMenu::mnesci_Click()
+{
+    Windows::endProgram(0);
+}

@@ -1,0 +1,86 @@
+#include "app/windows.h"
+
+#include "app/form1.h"
+#include "app/form11.h"
+#include "common/globals.h"
+#include "store/database.h"
+#include "volunteers/formvol.h"
+
+#include <QApplication>
+#include <QPointer>
+#include <QTimer>
+
+namespace Windows {
+namespace {
+struct Registry {
+    QPointer<Form11> form11;
+    QPointer<Form1> form1;
+    QPointer<Formvol> formvol;
+    bool ending = false;
+};
+
+Registry &registry()
+{
+    static Registry windows;
+    return windows;
+}
+} // namespace
+
+Form11 *form11()
+{
+    if (!registry().form11)
+        registry().form11 = new Form11;
+    return registry().form11;
+}
+
+Form1 *form1()
+{
+    if (!registry().form1 && !registry().ending) {
+        auto *window = new Form1;
+        registry().form1 = window;
+        if (!window->load()) {
+            endProgram(1);
+            return nullptr;
+        }
+    }
+    return registry().form1;
+}
+
+Form1 *existingForm1()
+{
+    return registry().form1;
+}
+
+Formvol *formvol()
+{
+    if (!registry().formvol)
+        registry().formvol = new Formvol;
+    return registry().formvol;
+}
+
+void endProgram(int exitCode)
+{
+    if (registry().ending)
+        return;
+    registry().ending = true;
+    for (QWidget *window : QApplication::topLevelWidgets())
+        window->hide();
+    // Before the event loop runs, exit() would be ignored: leave it queued.
+    QTimer::singleShot(0, qApp, [exitCode]() { QCoreApplication::exit(exitCode); });
+}
+
+bool endRequested()
+{
+    return registry().ending;
+}
+
+void destroyAll()
+{
+    Registry &windows = registry();
+    delete windows.form11;
+    delete windows.formvol;
+    delete windows.form1;
+    windows = Registry{};
+    Store::closeAll();
+}
+} // namespace Windows

@@ -1,0 +1,23 @@
+#pragma once
+
+class Form1;
+class Form11;
+class Formvol;
+
+// Each window is made once, on first use, and lives hidden until the program ends.
+namespace Windows {
+Form11 *form11();
+// Making the main window runs its load; null when the load had to stop the program.
+Form1 *form1();
+Formvol *formvol();
+
+// The main window if it exists, without making it.
+Form1 *existingForm1();
+
+// Hides every window and ends the event loop: the program's stop, in order.
+void endProgram(int exitCode = 0);
+bool endRequested();
+
+// Destroys every window and closes the database files (at exit, and between tests).
+void destroyAll();
+} // namespace Windows

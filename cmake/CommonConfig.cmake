@@ -1,0 +1,12 @@
+# One place for the flags every target of ours shares.
+add_library(sentaro_flags INTERFACE)
+target_compile_features(sentaro_flags INTERFACE cxx_std_20)
+target_compile_options(sentaro_flags INTERFACE
+  -Wall -Wextra -Wpedantic -Wshadow -Wold-style-cast -Wnon-virtual-dtor -Werror)
+target_compile_definitions(sentaro_flags INTERFACE
+  QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII QT_NO_NARROWING_CONVERSIONS_IN_CONNECT)
+if(SENTARO_SANITIZE)
+  target_compile_options(sentaro_flags INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer
+    -fno-sanitize-recover=undefined)
+  target_link_options(sentaro_flags INTERFACE -fsanitize=address,undefined)
+endif()

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <deque>
+#include <optional>
+
+// Every message box and input prompt of the program goes through here: modal, no icon,
+// the application's title.
+namespace Messages {
+
+void report(const QString &text);
+bool askYesNo(const QString &text);        // true for Yes
+bool askOkCancel(const QString &text);     // true for OK
+// A one-line prompt; an empty optional when cancelled.
+std::optional<QString> prompt(const QString &text, const QString &defaultAnswer = QString());
+
+// Answers boxes in tests instead of showing them. Each box takes the next answer;
+// a box that finds no answer left is recorded as unexpected and answered No/Cancel.
+class ScriptedResponder {
+public:
+    ScriptedResponder();
+    ~ScriptedResponder();
+    ScriptedResponder(const ScriptedResponder &) = delete;
+    ScriptedResponder &operator=(const ScriptedResponder &) = delete;
+
+    // OK for a report, Yes/OK for a question.
+    void answerYes(int times = 1);
+    void answerNo(int times = 1);
+    void answerPrompt(const QString &text);
+    void answerPromptCancelled();
+
+    const QStringList &shown() const { return m_shown; }
+    const QStringList &unexpected() const { return m_unexpected; }
+    int pendingAnswers() const { return static_cast<int>(m_answers.size()); }
+    void clear();
+
+    struct Answer {
+        bool accept = true;
+        QString text;
+    };
+    std::optional<Answer> next(const QString &text);
+
+private:
+    std::deque<Answer> m_answers;
+    QStringList m_shown;
+    QStringList m_unexpected;
+};
+
+} // namespace Messages

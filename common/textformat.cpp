@@ -1,0 +1,84 @@
+#include "common/textformat.h"
+
+#include <cmath>
+
+using namespace Qt::StringLiterals;
+
+namespace TextFormat {
+
+QString fixedWidth(const QString &text, int width, Align align)
+{
+    if (width <= 0)
+        return {};
+    if (text.size() >= width)
+        return text.left(width);
+    return align == Align::Left ? text.leftJustified(width, u' ') : text.rightJustified(width, u' ');
+}
+
+QString formatNumber(double value, Pattern pattern, const QLocale &locale)
+{
+    if (!std::isfinite(value))
+        value = 0.0;
+    // Formatting in the C locale first gives correct rounding of the binary value;
+    // the separator is swapped afterwards.
+    QString digits = QString::number(std::fabs(value), 'f', 2);
+    const bool negative = value < 0 && digits != u"0.00"_s;
+    const qsizetype point = digits.indexOf(u'.');
+    QString whole = digits.left(point);
+    const QString decimals = digits.mid(point + 1);
+    switch (pattern) {
+    case Pattern::LeadingZeros:
+        whole = whole.rightJustified(3, u'0');
+        break;
+    case Pattern::NoZeroInteger:
+        if (whole == u"0"_s)
+            whole.clear();
+        break;
+    case Pattern::OneDigit:
+        break;
+    }
+    return (negative ? u"-"_s : QString()) + whole + locale.decimalPoint() + decimals;
+}
+
+std::optional<double> readNumber(const QString &typed, const QLocale &locale)
+{
+    const QString text = typed.trimmed();
+    const QString separator = locale.decimalPoint();
+    qsizetype i = 0;
+    QString normalised;
+    if (i < text.size() && (text[i] == u'-' || text[i] == u'+')) {
+        if (text[i] == u'-')
+            normalised += u'-';
+        ++i;
+    }
+    bool sawDigit = false;
+    bool sawSeparator = false;
+    while (i < text.size()) {
+        const QChar c = text[i];
+        if (c >= u'0' && c <= u'9') {
+            normalised += c;
+            sawDigit = true;
+            ++i;
+        } else if (!sawSeparator && (c == u'.' || text.mid(i, separator.size()) == separator)) {
+            normalised += u'.';
+            sawSeparator = true;
+            i += c == u'.' ? 1 : separator.size();
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (!sawDigit)
+        return std::nullopt;
+    bool ok = false;
+    const double value = QLocale::c().toDouble(normalised, &ok);
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+QString yearFirst(const QString &date)
+{
+    return date.mid(6, 4) + date.mid(2, 4) + date.mid(0, 2);
+}
+
+} // namespace TextFormat

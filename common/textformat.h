@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QLocale>
+#include <QString>
+
+#include <optional>
+
+// Text building shared by every list line, printed column and stored date.
+namespace TextFormat {
+
+enum class Align { Left, Right };
+
+// Stores text into a field of exactly `width` characters: a longer text is cut,
+// a shorter one padded with blanks (on the right when left-aligned).
+QString fixedWidth(const QString &text, int width, Align align = Align::Left);
+
+// The three number patterns of the lists and printouts. The point of each pattern
+// stands for the decimal separator of `locale`.
+enum class Pattern {
+    LeadingZeros,   // "000.00"
+    NoZeroInteger,  // "###.00"
+    OneDigit,       // "##0.00"
+};
+QString formatNumber(double value, Pattern pattern, const QLocale &locale = QLocale());
+
+// Reads a number typed by the user: optional sign, digits, and one decimal separator,
+// either the locale's or a point. Anything else (letters, exponents, thousands
+// separators, blanks inside) is not a number.
+std::optional<double> readNumber(const QString &typed, const QLocale &locale = QLocale());
+
+// GG/MM/AAAA rewritten year first (AAAA/MM/GG) from characters 7-10, 3-6 and 1-2,
+// so that text order is date order.
+QString yearFirst(const QString &date);
+
+} // namespace TextFormat

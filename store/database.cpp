@@ -1,0 +1,334 @@
+#include "store/database.h"
+
+#include "store/referencedata.h"
+#include "store/schema.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+#include <sqlite3.h>
+
+#include <functional>
+
+using namespace Qt::StringLiterals;
+
+namespace Store {
+namespace {
+
+const QString connectionPrefix = u"sentaro:"_s;
+
+// Letter case is folded beyond ASCII (È equals è), so the unique keys and look-ups
+// treat ROSSI and Rossi, FOÀ and Foà, as one. ASCII text, by far the most common,
+// is compared without leaving UTF-8.
+int compareFolded(void *, int lengthA, const void *a, int lengthB, const void *b)
+{
+    const auto *textA = static_cast<const unsigned char *>(a);
+    const auto *textB = static_cast<const unsigned char *>(b);
+    const int common = std::min(lengthA, lengthB);
+    int i = 0;
+    for (; i < common; ++i) {
+        const unsigned char ca = textA[i];
+        const unsigned char cb = textB[i];
+        if (ca >= 0x80 || cb >= 0x80)
+            break;
+        const int la = (ca >= 'A' && ca <= 'Z') ? ca + 32 : ca;
+        const int lb = (cb >= 'A' && cb <= 'Z') ? cb + 32 : cb;
+        if (la != lb)
+            return la - lb;
+    }
+    if (i == common)
+        return lengthA - lengthB;
+    const QString restA = QString::fromUtf8(reinterpret_cast<const char *>(textA + i), lengthA - i);
+    const QString restB = QString::fromUtf8(reinterpret_cast<const char *>(textB + i), lengthB - i);
+    return QString::compare(restA, restB, Qt::CaseInsensitive);
+}
+
+sqlite3 *handleOf(const QSqlDatabase &db)
+{
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3 *const *>(handle.constData());
+}
+
+bool prepareConnection(QSqlDatabase &db)
+{
+    sqlite3 *handle = handleOf(db);
+    if (!handle)
+        return false;
+    sqlite3_extended_result_codes(handle, 1);
+    return sqlite3_create_collation(handle, "NOCASE", SQLITE_UTF8, nullptr, compareFolded) == SQLITE_OK;
+}
+
+QSqlDatabase openConnection(const QString &name, const QString &path, bool readOnly)
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, name);
+    db.setDatabaseName(path);
+    // Another program holding the file gets a few seconds before a write gives up.
+    db.setConnectOptions(readOnly ? u"QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=3000"_s
+                                  : u"QSQLITE_BUSY_TIMEOUT=3000"_s);
+    if (db.open() && !prepareConnection(db))
+        db.close();
+    return db;
+}
+
+void dropConnection(const QString &name)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::database(name, false);
+        if (db.isOpen())
+            db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
+enum class Format { Missing, SQLite, Jet, Unknown, Unreadable };
+
+// The file's own header tells what it is, never its name.
+Format detectFormat(const QString &path)
+{
+    QFile file(path);
+    if (!file.exists())
+        return Format::Missing;
+    if (!file.open(QIODevice::ReadOnly))
+        return Format::Unreadable;
+    const QByteArray header = file.read(32);
+    if (header.startsWith(QByteArrayLiteral("SQLite format 3\0")))
+        return Format::SQLite;
+    const QByteArray jetMark = header.mid(4, 15);
+    if (jetMark == QByteArrayLiteral("Standard Jet DB") || jetMark == QByteArrayLiteral("Standard ACE DB"))
+        return Format::Jet;
+    return Format::Unknown;
+}
+
+// What is wrong with the tables of an existing file, read without changing it.
+std::optional<QString> checkTables(const QString &fileName, const std::vector<Schema::Table> &tables)
+{
+    const QString name = connectionPrefix + u"check:"_s + fileName;
+    std::optional<QString> problem;
+    {
+        QSqlDatabase db = openConnection(name, fileName, true);
+        if (!db.isOpen()) {
+            problem = u"Il file %1 non si può aprire: %2"_s.arg(fileName, db.lastError().text());
+        } else {
+            for (const Schema::Table &table : tables) {
+                QSqlQuery query(db);
+                if (!query.exec(u"PRAGMA table_info("_s + table.name + u')')) {
+                    problem = u"Il file %1 è danneggiato o non è un archivio di Sentaro (%2)."_s.arg(
+                        fileName, query.lastError().text());
+                    break;
+                }
+                QStringList present;
+                while (query.next())
+                    present << query.value(1).toString().toUpper();
+                if (query.lastError().isValid()) {
+                    problem = u"Il file %1 è danneggiato (%2)."_s.arg(fileName, query.lastError().text());
+                    break;
+                }
+                if (present.isEmpty()) {
+                    problem = u"Nel file %1 manca la tabella %2: non è un archivio di Sentaro."_s.arg(fileName,
+                                                                                                     table.name);
+                    break;
+                }
+                for (const Schema::Field &field : table.fields) {
+                    if (!present.contains(field.name.toUpper())) {
+                        problem = u"Nel file %1 la tabella %2 non ha il campo %3."_s.arg(fileName, table.name,
+                                                                                          field.name);
+                        break;
+                    }
+                }
+                if (problem)
+                    break;
+            }
+        }
+    }
+    dropConnection(name);
+    return problem;
+}
+
+std::optional<QString> describeUnusable(const QString &fileName, Format format)
+{
+    switch (format) {
+    case Format::Unreadable:
+        return u"Il file %1 non si può leggere: controllare i permessi del file."_s.arg(fileName);
+    case Format::Jet:
+        return u"Il file %1 è un archivio Access, che Sentaro non sa aprire."_s.arg(fileName);
+    case Format::Unknown:
+        return u"Il file %1 non è un archivio di Sentaro oppure è danneggiato."_s.arg(fileName);
+    case Format::Missing:
+    case Format::SQLite:
+        break;
+    }
+    return std::nullopt;
+}
+
+// Builds a new database under a temporary name and gives it its real name only when
+// complete, so that an interrupted first start leaves no half-made file behind.
+std::optional<QString> createDatabase(const QString &fileName, const std::vector<Schema::Table> &tables,
+                                      const std::function<Result(QSqlDatabase &)> &fill)
+{
+    const QString temporary = fileName + u".nuovo"_s;
+    QFile::remove(temporary);
+    const QString name = connectionPrefix + u"create:"_s + fileName;
+    Result result;
+    {
+        QSqlDatabase db = openConnection(name, temporary, false);
+        if (!db.isOpen()) {
+            result = classify(db.lastError());
+        } else {
+            result = inTransaction(db, [&]() {
+                for (const Schema::Table &table : tables) {
+                    for (const QString &statement : Schema::createStatements(table)) {
+                        Result created = execute(db, statement);
+                        if (!created.ok())
+                            return created;
+                    }
+                }
+                return fill ? fill(db) : Result{};
+            });
+            if (result.ok())
+                result = execute(db, u"PRAGMA user_version = 1"_s);
+        }
+    }
+    dropConnection(name);
+    if (result.ok() && !QFile::rename(temporary, fileName))
+        result = failure(u"il file non si può rinominare"_s);
+    if (!result.ok()) {
+        QFile::remove(temporary);
+        return u"Impossibile creare il file %1: %2"_s.arg(fileName, result.description);
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> openRegister()
+{
+    const QString &fileName = Schema::registerFile;
+    Format format = detectFormat(fileName);
+    if (format == Format::Missing) {
+        if (auto problem = createDatabase(fileName, Schema::registerTables(), {}))
+            return problem;
+        format = Format::SQLite;
+    }
+    if (auto problem = describeUnusable(fileName, format))
+        return problem;
+    if (auto problem = checkTables(fileName, Schema::registerTables()))
+        return problem;
+    if (!QFileInfo(fileName).isWritable())
+        return u"Il file %1 è di sola lettura: Sentaro non potrebbe registrare nulla."_s.arg(fileName);
+    if (!QFileInfo(QDir::currentPath()).isWritable())
+        return u"La cartella di lavoro %1 è di sola lettura: Sentaro non potrebbe registrare nulla."_s.arg(
+            QDir::toNativeSeparators(QDir::currentPath()));
+
+    const QString name = connectionPrefix + fileName;
+    QSqlDatabase db = openConnection(name, fileName, false);
+    std::optional<QString> problem;
+    if (!db.isOpen()) {
+        problem = u"Il file %1 non si può aprire: %2"_s.arg(fileName, db.lastError().text());
+    } else {
+        // WAL keeps every committed row through a crash of the program; FULL sync keeps it
+        // through a power cut too.
+        QSqlQuery pragma(db);
+        if (!pragma.exec(u"PRAGMA journal_mode = WAL"_s) || !pragma.next() ||
+            pragma.value(0).toString().compare(u"wal"_s, Qt::CaseInsensitive) != 0 ||
+            !pragma.exec(u"PRAGMA synchronous = FULL"_s) || !pragma.exec(u"BEGIN IMMEDIATE"_s) ||
+            !pragma.exec(u"ROLLBACK"_s)) {
+            problem = u"Il file %1 è in uso da un altro programma o non si può scrivere (%2)."_s.arg(
+                fileName, pragma.lastError().text());
+        }
+    }
+    if (problem)
+        dropConnection(name);
+    return problem;
+}
+
+std::optional<QString> openMunicipalities()
+{
+    const QString &fileName = Schema::municipalitiesFile;
+    const std::vector<Schema::Table> tables{Schema::municipalitiesTable()};
+    Format format = detectFormat(fileName);
+    if (format == Format::Missing) {
+        if (auto problem = createDatabase(fileName, tables, fillMunicipalities))
+            return problem;
+        format = Format::SQLite;
+    }
+    if (auto problem = describeUnusable(fileName, format))
+        return problem;
+    if (auto problem = checkTables(fileName, tables))
+        return problem;
+    // The list is only read, so a read-only file will do.
+    const QString name = connectionPrefix + fileName;
+    QSqlDatabase db = openConnection(name, fileName, true);
+    if (!db.isOpen()) {
+        const QString error = db.lastError().text();
+        dropConnection(name);
+        return u"Il file %1 non si può aprire: %2"_s.arg(fileName, error);
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+Result classify(const QSqlError &error)
+{
+    if (!error.isValid())
+        return {};
+    const QString code = error.nativeErrorCode();
+    // SQLITE_CONSTRAINT_UNIQUE and SQLITE_CONSTRAINT_PRIMARYKEY
+    if (code == u"2067"_s || code == u"1555"_s || error.text().contains(u"UNIQUE constraint failed"_s))
+        return {duplicateKey, error.text()};
+    const QString text = error.text().trimmed();
+    return {otherFailure, text.isEmpty() ? u"errore sconosciuto"_s : text};
+}
+
+Result failure(const QString &description)
+{
+    return {otherFailure, description};
+}
+
+QSqlDatabase connection(const QString &fileName)
+{
+    return QSqlDatabase::database(connectionPrefix + fileName, false);
+}
+
+std::optional<QString> openWorkingFiles()
+{
+    closeAll();
+    if (auto problem = openRegister())
+        return problem;
+    if (auto problem = openMunicipalities()) {
+        closeAll();
+        return problem;
+    }
+    if (auto problem = writeDefaultSpecialisations(Schema::specialisationsFile)) {
+        closeAll();
+        return problem;
+    }
+    return std::nullopt;
+}
+
+void closeAll()
+{
+    for (const QString &name : QSqlDatabase::connectionNames()) {
+        if (name.startsWith(connectionPrefix))
+            dropConnection(name);
+    }
+}
+
+Result execute(QSqlDatabase db, const QString &sql, const QVariantList &values)
+{
+    QSqlQuery query(db);
+    if (!query.prepare(sql))
+        return classify(query.lastError());
+    for (const QVariant &value : values)
+        query.addBindValue(value);
+    if (!query.exec())
+        return classify(query.lastError());
+    return {};
+}
+
+} // namespace Store

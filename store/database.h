@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+#include <QVariant>
+
+#include <optional>
+
+class QSqlError;
+
+namespace Store {
+
+// The outcome of a write: 0 when stored, duplicateKey when the row would repeat a unique
+// key, otherFailure with the store's description for every other refusal.
+struct Result {
+    int number = 0;
+    QString description;
+    bool ok() const { return number == 0; }
+};
+inline constexpr int duplicateKey = 3022;
+inline constexpr int otherFailure = -1;
+
+Result classify(const QSqlError &error);
+Result failure(const QString &description);
+
+// The connection that the data sources of a database file share; invalid until opened.
+QSqlDatabase connection(const QString &fileName);
+
+// Opens attivita.mdb and comuni.mdb in the current folder, creating a missing one, and
+// writes a missing specializzazioni.dat. Never changes a file it cannot use: it returns
+// the message to show, naming the file and what is wrong with it.
+std::optional<QString> openWorkingFiles();
+
+// Closes every connection opened by openWorkingFiles.
+void closeAll();
+
+// Runs a statement that returns no rows on a connection, values bound in order.
+Result execute(QSqlDatabase db, const QString &sql, const QVariantList &values = {});
+
+// All or nothing: runs `work` inside a transaction, committing when it returns ok.
+template <typename Work> Result inTransaction(QSqlDatabase db, Work &&work)
+{
+    if (!db.transaction())
+        return classify(db.lastError());
+    Result result = work();
+    if (!result.ok()) {
+        db.rollback();
+        return result;
+    }
+    if (!db.commit()) {
+        Result failed = classify(db.lastError());
+        db.rollback();
+        return failed;
+    }
+    return result;
+}
+
+} // namespace Store

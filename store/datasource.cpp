@@ -1,0 +1,408 @@
+#include "store/datasource.h"
+
+#include "common/textformat.h"
+#include "store/schema.h"
+
+#include <QRegularExpression>
+#include <QSqlError>
+#include <QSqlRecord>
+
+#include <cmath>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString rowidColumn = u"sentaro_rowid"_s;
+
+std::vector<DataSource *> &openSources()
+{
+    static std::vector<DataSource *> sources;
+    return sources;
+}
+
+// "select * from TABLE rest" or a bare table name: the shapes a data source can write back to.
+const QRegularExpression &singleTableSelect()
+{
+    static const QRegularExpression pattern(u"^\\s*select\\s+\\*\\s+from\\s+\\[?([A-Za-z_][A-Za-z0-9_]*)\\]?(.*)$"_s,
+                                            QRegularExpression::CaseInsensitiveOption |
+                                                QRegularExpression::DotMatchesEverythingOption);
+    return pattern;
+}
+
+const QRegularExpression &bareTableName()
+{
+    static const QRegularExpression pattern(u"^\\s*([A-Za-z_][A-Za-z0-9_]*)\\s*$"_s);
+    return pattern;
+}
+
+std::optional<QVariant> numberFor(Schema::Kind kind, double number)
+{
+    if (kind != Schema::Kind::Integer)
+        return QVariant(number);
+    if (std::fabs(number) > 1e15 || number != std::trunc(number))
+        return std::nullopt;
+    return QVariant(static_cast<qint64>(number));
+}
+
+// A value as the table stores it: numbers in number fields, whatever the user typed.
+std::optional<QVariant> storedValue(const QString &table, const QString &field, const QVariant &value)
+{
+    const Schema::Kind kind = Schema::kindOf(table, field);
+    if (kind == Schema::Kind::Text || value.isNull())
+        return value;
+    if (value.typeId() == QMetaType::QString) {
+        const QString typed = value.toString();
+        if (typed.trimmed().isEmpty())
+            return QVariant();
+        const auto number = TextFormat::readNumber(typed);
+        if (!number)
+            return std::nullopt;
+        return numberFor(kind, *number);
+    }
+    bool ok = false;
+    const double number = value.toDouble(&ok);
+    if (!ok)
+        return std::nullopt;
+    return numberFor(kind, number);
+}
+
+} // namespace
+
+DataSource::DataSource(const QString &name, const QString &fileName, const QString &defaultRecordSource,
+                       QObject *parent)
+    : QObject(parent)
+    , m_name(name)
+    , m_fileName(fileName)
+    , m_recordSource(defaultRecordSource)
+{
+    setObjectName(name);
+    openSources().push_back(this);
+}
+
+DataSource::~DataSource()
+{
+    auto &sources = openSources();
+    std::erase(sources, this);
+}
+
+QSqlDatabase DataSource::database() const
+{
+    return Store::connection(m_fileName);
+}
+
+void DataSource::setRecordSource(const QString &sql, const QVariantList &values)
+{
+    m_recordSource = sql;
+    m_values = values;
+}
+
+QString DataSource::tableName() const
+{
+    auto match = singleTableSelect().match(m_recordSource);
+    if (match.hasMatch())
+        return match.captured(1);
+    match = bareTableName().match(m_recordSource);
+    return match.hasMatch() ? match.captured(1) : QString();
+}
+
+DataSource::Statement DataSource::statement() const
+{
+    if (auto match = singleTableSelect().match(m_recordSource); match.hasMatch())
+        return {u"SELECT rowid AS "_s + rowidColumn + u", * FROM "_s + match.captured(1) + match.captured(2), true};
+    if (auto bare = bareTableName().match(m_recordSource); bare.hasMatch())
+        return {u"SELECT rowid AS "_s + rowidColumn + u", * FROM "_s + bare.captured(1), true};
+    return {m_recordSource, false};
+}
+
+bool DataSource::refresh()
+{
+    m_query = QSqlQuery();
+    m_walking = false;
+    m_eof = true;
+    m_remaining.clear();
+    m_fieldNames.clear();
+    m_positions.clear();
+    m_row.clear();
+    m_rowid = -1;
+    m_rowDeleted = false;
+    m_mode = Mode::Browsing;
+    m_lastError = {};
+
+    QSqlDatabase db = database();
+    if (!db.isOpen()) {
+        setFailure(Store::failure(u"archivio %1 non aperto"_s.arg(m_fileName)));
+        emit refreshed();
+        return false;
+    }
+    const Statement run = statement();
+    m_hasRowid = run.hasRowid;
+    m_query = QSqlQuery(db);
+    m_query.setForwardOnly(true);
+    bool ok = m_query.prepare(run.sql);
+    if (ok) {
+        for (const QVariant &value : m_values)
+            m_query.addBindValue(value);
+        ok = m_query.exec();
+    }
+    if (!ok) {
+        setFailure(Store::classify(m_query.lastError()));
+        m_query = QSqlQuery();
+        emit refreshed();
+        return false;
+    }
+    const QSqlRecord record = m_query.record();
+    for (int i = m_hasRowid ? 1 : 0; i < record.count(); ++i) {
+        m_positions.insert(record.fieldName(i).toUpper(), static_cast<int>(m_fieldNames.size()));
+        m_fieldNames << record.fieldName(i);
+    }
+    m_walking = true;
+    moveNext();
+    emit refreshed();
+    return !m_lastError.number;
+}
+
+bool DataSource::eof() const
+{
+    return m_eof;
+}
+
+void DataSource::readCurrent()
+{
+    m_row.clear();
+    const int offset = m_hasRowid ? 1 : 0;
+    m_rowid = m_hasRowid ? m_query.value(0).toLongLong() : -1;
+    for (int i = 0; i < fieldCount(); ++i)
+        m_row << m_query.value(i + offset);
+    m_rowDeleted = false;
+    m_eof = false;
+}
+
+void DataSource::moveNext()
+{
+    m_mode = Mode::Browsing;
+    if (m_walking) {
+        if (m_query.next()) {
+            readCurrent();
+            return;
+        }
+        if (m_query.lastError().isValid())
+            setFailure(Store::classify(m_query.lastError()));
+        m_walking = false;
+        m_query.finish();
+    }
+    while (!m_remaining.empty()) {
+        const qint64 rowid = m_remaining.front();
+        m_remaining.pop_front();
+        if (loadRow(rowid))
+            return;
+    }
+    m_eof = true;
+    m_row.clear();
+    m_rowid = -1;
+}
+
+// Reads one row of a detached walk again, as it stands now; false when it is gone.
+bool DataSource::loadRow(qint64 rowid)
+{
+    QSqlQuery query(database());
+    query.setForwardOnly(true);
+    query.prepare(u"SELECT rowid AS "_s + rowidColumn + u", * FROM "_s + tableName() + u" WHERE rowid = ?"_s);
+    query.addBindValue(rowid);
+    if (!query.exec() || !query.next())
+        return false;
+    m_row.clear();
+    m_rowid = rowid;
+    for (int i = 0; i < fieldCount(); ++i)
+        m_row << query.value(i + 1);
+    m_rowDeleted = false;
+    m_eof = false;
+    return true;
+}
+
+// SQLite leaves undefined what an open statement sees of a write on its own connection,
+// so a walk takes the list of the rows it still has to visit before anything is written.
+void DataSource::detach()
+{
+    if (!m_walking)
+        return;
+    if (m_hasRowid) {
+        while (m_query.next())
+            m_remaining.push_back(m_query.value(0).toLongLong());
+    } else {
+        // Without row identities the rest of the walk is read now.
+        setFailure(Store::failure(u"lettura interrotta da una scrittura"_s));
+    }
+    m_query.finish();
+    m_walking = false;
+}
+
+void DataSource::beforeWrite(const QString &fileName)
+{
+    for (DataSource *source : openSources()) {
+        if (source->m_fileName == fileName)
+            source->detach();
+    }
+}
+
+QString DataSource::fieldName(int position) const
+{
+    if (m_mode == Mode::Adding)
+        return m_addNames.value(position);
+    return m_fieldNames.value(position);
+}
+
+int DataSource::position(const QString &field) const
+{
+    if (m_mode == Mode::Adding) {
+        for (int i = 0; i < m_addNames.size(); ++i) {
+            if (m_addNames[i].compare(field, Qt::CaseInsensitive) == 0)
+                return i;
+        }
+        return -1;
+    }
+    return m_positions.value(field.toUpper(), -1);
+}
+
+QVariant DataSource::value(const QString &field) const
+{
+    return value(position(field));
+}
+
+QVariant DataSource::value(int position) const
+{
+    if (m_mode != Mode::Browsing)
+        return m_buffer.value(position);
+    if (m_rowDeleted)
+        return {};
+    return m_row.value(position);
+}
+
+QString DataSource::text(const QString &field) const
+{
+    const QVariant v = value(field);
+    return v.isNull() ? QString() : v.toString();
+}
+
+const QStringList &DataSource::writeNames() const
+{
+    return m_mode == Mode::Adding ? m_addNames : m_fieldNames;
+}
+
+void DataSource::addNew()
+{
+    m_addNames.clear();
+    if (const Schema::Table *table = Schema::findTable(tableName())) {
+        for (const Schema::Field &field : table->fields)
+            m_addNames << field.name;
+    } else {
+        m_addNames = m_fieldNames;
+    }
+    m_mode = Mode::Adding;
+    m_buffer = QVariantList(m_addNames.size());
+    m_changed = QList<bool>(m_addNames.size(), false);
+}
+
+bool DataSource::edit()
+{
+    if (m_eof || m_rowDeleted || m_rowid < 0)
+        return false;
+    m_mode = Mode::Editing;
+    m_buffer = m_row;
+    m_changed = QList<bool>(m_row.size(), false);
+    return true;
+}
+
+void DataSource::setValue(const QString &field, const QVariant &value)
+{
+    setValue(position(field), value);
+}
+
+void DataSource::setValue(int position, const QVariant &value)
+{
+    if (m_mode == Mode::Browsing || position < 0 || position >= m_buffer.size())
+        return;
+    m_buffer[position] = value;
+    m_changed[position] = true;
+}
+
+void DataSource::cancelUpdate()
+{
+    m_mode = Mode::Browsing;
+    m_buffer.clear();
+}
+
+Store::Result DataSource::writeRow()
+{
+    const QString table = tableName();
+    if (table.isEmpty())
+        return Store::failure(u"questa lettura non si può modificare"_s);
+    QStringList columns;
+    QVariantList values;
+    const QStringList &names = writeNames();
+    for (int i = 0; i < m_buffer.size(); ++i) {
+        if (!m_changed[i])
+            continue;
+        const auto stored = storedValue(table, names[i], m_buffer[i]);
+        if (!stored)
+            return Store::failure(u"il campo %1 accetta solo numeri"_s.arg(names[i]));
+        columns << names[i];
+        values << *stored;
+    }
+    beforeWrite(m_fileName);
+    if (m_mode == Mode::Adding) {
+        if (columns.isEmpty())
+            return Store::execute(database(), u"INSERT INTO "_s + table + u" DEFAULT VALUES"_s);
+        QStringList marks(columns.size(), u"?"_s);
+        return Store::execute(database(),
+                              u"INSERT INTO "_s + table + u" ("_s + columns.join(u", "_s) + u") VALUES ("_s +
+                                  marks.join(u", "_s) + u')',
+                              values);
+    }
+    if (columns.isEmpty())
+        return {};
+    values << m_rowid;
+    return Store::execute(database(),
+                          u"UPDATE "_s + table + u" SET "_s + columns.join(u" = ?, "_s) + u" = ? WHERE rowid = ?"_s,
+                          values);
+}
+
+Store::Result DataSource::update()
+{
+    if (m_mode == Mode::Browsing)
+        return Store::failure(u"nessuna riga in scrittura"_s);
+    const Store::Result result = writeRow();
+    if (result.ok() && m_mode == Mode::Editing) {
+        for (int i = 0; i < m_buffer.size(); ++i) {
+            if (m_changed[i])
+                m_row[i] = storedValue(tableName(), m_fieldNames[i], m_buffer[i]).value_or(m_buffer[i]);
+        }
+    }
+    m_mode = Mode::Browsing;
+    m_buffer.clear();
+    return result;
+}
+
+Store::Result DataSource::remove()
+{
+    if (m_eof || m_rowDeleted || m_rowid < 0 || tableName().isEmpty())
+        return Store::failure(u"nessuna riga da eliminare"_s);
+    beforeWrite(m_fileName);
+    const Store::Result result =
+        Store::execute(database(), u"DELETE FROM "_s + tableName() + u" WHERE rowid = ?"_s, {m_rowid});
+    if (result.ok())
+        m_rowDeleted = true;
+    return result;
+}
+
+Store::Result DataSource::execute(const QString &sql, const QVariantList &values)
+{
+    beforeWrite(m_fileName);
+    return Store::execute(database(), sql, values);
+}
+
+void DataSource::setFailure(const Store::Result &failure)
+{
+    m_lastError = failure;
+}

@@ -1,0 +1,105 @@
+#pragma once
+
+#include "store/database.h"
+
+#include <QHash>
+#include <QObject>
+#include <QSqlQuery>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <deque>
+
+// A cursor over one database file whose record source is re-pointed by SQL text.
+// Values are never written into the SQL: they go in `values`, bound in order to the
+// `?` of the text. A walk reads one row at a time; a row written while walks are open
+// does not make those walks skip or repeat a row.
+class DataSource : public QObject {
+    Q_OBJECT
+public:
+    DataSource(const QString &name, const QString &fileName, const QString &defaultRecordSource,
+               QObject *parent = nullptr);
+    ~DataSource() override;
+
+    const QString &fileName() const { return m_fileName; }
+    QSqlDatabase database() const;
+
+    // A table name, or "select * from TABLE ..." text; takes effect at the next refresh.
+    void setRecordSource(const QString &sql, const QVariantList &values = {});
+    const QString &recordSource() const { return m_recordSource; }
+    const QVariantList &recordValues() const { return m_values; }
+    // The table the record source reads, when it reads one table; empty otherwise.
+    QString tableName() const;
+
+    // The record source as it is run: rows of one table carry their rowid first.
+    struct Statement {
+        QString sql;
+        bool hasRowid = false;
+    };
+    Statement statement() const;
+
+    // Runs the record source again and stands on the first row. False when the store
+    // refused it (see lastError); the cursor is then at its end.
+    bool refresh();
+    bool eof() const;
+    void moveNext();
+
+    int fieldCount() const { return static_cast<int>(m_fieldNames.size()); }
+    QString fieldName(int position) const;
+    // Field values of the current row (or of the row being written), by name in any
+    // letter case or by position; no value reads as an invalid QVariant.
+    QVariant value(const QString &field) const;
+    QVariant value(int position) const;
+    // The value as the windows show it: no value reads as empty text.
+    QString text(const QString &field) const;
+
+    void addNew();
+    bool edit();
+    void setValue(const QString &field, const QVariant &value);
+    void setValue(int position, const QVariant &value);
+    Store::Result update();
+    Store::Result remove();
+    void cancelUpdate();
+
+    // Runs a statement that returns no rows on this source's database.
+    Store::Result execute(const QString &sql, const QVariantList &values = {});
+
+    const Store::Result &lastError() const { return m_lastError; }
+
+    // Every source that walks a database is told before any write to it.
+    static void beforeWrite(const QString &fileName);
+
+signals:
+    void refreshed();
+
+private:
+    enum class Mode { Browsing, Adding, Editing };
+    bool loadRow(qint64 rowid);
+    void readCurrent();
+    void detach();
+    int position(const QString &field) const;
+    const QStringList &writeNames() const;
+    Store::Result writeRow();
+    void setFailure(const Store::Result &failure);
+
+    QString m_name;
+    QString m_fileName;
+    QString m_recordSource;
+    QVariantList m_values;
+    QSqlQuery m_query;
+    bool m_walking = false;     // m_query still has rows to give
+    bool m_eof = true;
+    bool m_hasRowid = false;
+    std::deque<qint64> m_remaining;   // rows still to visit once the walk was detached
+    QStringList m_fieldNames;
+    QHash<QString, int> m_positions;  // upper-case name -> position
+    QStringList m_addNames;           // the table's fields, for a row being added
+    QVariantList m_row;
+    qint64 m_rowid = -1;
+    bool m_rowDeleted = false;
+    Mode m_mode = Mode::Browsing;
+    QVariantList m_buffer;
+    QList<bool> m_changed;
+    Store::Result m_lastError;
+};

@@ -1,0 +1,148 @@
+#include "store/schema.h"
+
+using namespace Qt::StringLiterals;
+
+namespace Schema {
+namespace {
+
+std::vector<Field> texts(const QStringList &names)
+{
+    std::vector<Field> fields;
+    for (const QString &name : names)
+        fields.push_back({name, Kind::Text});
+    return fields;
+}
+
+void append(std::vector<Field> &fields, const std::vector<Field> &more)
+{
+    fields.insert(fields.end(), more.begin(), more.end());
+}
+
+std::vector<Field> hourFields(const QStringList &names)
+{
+    std::vector<Field> fields;
+    for (const QString &name : names)
+        fields.push_back({name, Kind::Number});
+    return fields;
+}
+
+std::vector<Field> volunteerFields()
+{
+    return texts({u"CODASS"_s, u"CODVOL"_s, u"COGN"_s, u"NOME"_s, u"INDIR"_s, u"CAP"_s, u"CITTA"_s, u"PROV"_s,
+                  u"DATANA"_s, u"LUOGONA"_s, u"PROVNA"_s, u"SESSO"_s, u"CODFISC"_s, u"TEL"_s, u"FAX"_s,
+                  u"MAIL"_s, u"SPEC"_s, u"NOTE"_s, u"NOTE2"_s, u"NOTE3"_s});
+}
+
+Table makeActivities()
+{
+    std::vector<Field> fields = texts({u"DATAINATT"_s, u"DATAFIATT"_s, u"DESCRATT"_s, u"LOCATT"_s, u"PROVATT"_s});
+    append(fields, hourFields({u"ORETOT"_s, u"OREUOMO"_s, u"ORET0"_s, u"ORET6"_s, u"ORET7"_s, u"ORET8"_s,
+                               u"ORET9"_s, u"ORET10"_s}));
+    append(fields, texts({u"NOTE1"_s, u"NOTE2"_s, u"NOTE3"_s, u"NOTE4"_s}));
+    return {attivita, fields, {u"DESCRATT"_s, u"DATAINATT"_s}, {{u"NOTE4"_s, u"DESCRATT"_s}, {u"DATAINATT"_s}}};
+}
+
+Table makeDetails()
+{
+    std::vector<Field> fields = texts({u"DATAINATT"_s, u"DATAFIATT"_s, u"DESCRATT"_s, u"LOCATT"_s, u"PROVATT"_s,
+                                       u"COGN"_s, u"NOME"_s, u"CFISC"_s});
+    append(fields, hourFields({u"ORET0"_s, u"ORET6"_s, u"ORET7"_s, u"ORET8"_s, u"ORET9"_s, u"ORET10"_s,
+                               u"OREUOMO"_s}));
+    append(fields, texts({u"NOTE1"_s, u"NOTE2"_s, u"NOTE3"_s, u"NOTE4"_s, u"NOTE5"_s}));
+    return {attivdett, fields, {}, {{u"DESCRATT"_s, u"DATAINATT"_s, u"COGN"_s}, {u"COGN"_s, u"NOME"_s},
+                                    {u"DATAINATT"_s}}};
+}
+
+Table makeVolunteers()
+{
+    return {volo, volunteerFields(), {u"COGN"_s, u"NOME"_s}, {}};
+}
+
+Table makeExtraVolunteers()
+{
+    std::vector<Field> fields = volunteerFields();
+    fields.resize(19);
+    return {voloextra, fields, {}, {}};
+}
+
+Table makeOrganisations()
+{
+    std::vector<Field> fields = texts({u"CODASS"_s, u"DENOM"_s, u"INDIR"_s, u"CAP"_s, u"CITTA"_s, u"PROV"_s,
+                                       u"TEL"_s, u"FAX"_s, u"MAIL"_s, u"CFISC"_s, u"SPEC"_s, u"DATA1"_s,
+                                       u"DATAU"_s});
+    fields.push_back({u"NUMVOL"_s, Kind::Integer});
+    append(fields, texts({u"RESP"_s, u"TELRESP"_s, u"NOTE3"_s}));
+    return {asso, fields, {u"DENOM"_s}, {}};
+}
+
+} // namespace
+
+const std::vector<Table> &registerTables()
+{
+    static const std::vector<Table> tables = {makeActivities(), makeDetails(), makeVolunteers(),
+                                              makeExtraVolunteers(), makeOrganisations()};
+    return tables;
+}
+
+const Table &municipalitiesTable()
+{
+    static const Table table = {comuni, texts({u"comune"_s, u"prov"_s, u"codice"_s}), {}, {{u"comune"_s}}};
+    return table;
+}
+
+QStringList createStatements(const Table &table)
+{
+    QStringList columns;
+    for (const Field &field : table.fields) {
+        // The built-in NOCASE keeps the file readable by any SQLite tool; the program
+        // replaces it on its own connections with one that also folds accented letters.
+        switch (field.kind) {
+        case Kind::Text:
+            columns << field.name + u" TEXT COLLATE NOCASE"_s;
+            break;
+        case Kind::Number:
+            columns << field.name + u" REAL"_s;
+            break;
+        case Kind::Integer:
+            columns << field.name + u" INTEGER"_s;
+            break;
+        }
+    }
+    QStringList statements{u"CREATE TABLE "_s + table.name + u" ("_s + columns.join(u", "_s) + u')'};
+    if (!table.uniqueKey.isEmpty()) {
+        statements << u"CREATE UNIQUE INDEX "_s + table.name + u"_KEY ON "_s + table.name + u" ("_s +
+                          table.uniqueKey.join(u", "_s) + u')';
+    }
+    int n = 0;
+    for (const QStringList &index : table.indexes) {
+        statements << u"CREATE INDEX "_s + table.name + u"_IDX"_s + QString::number(++n) + u" ON "_s + table.name +
+                          u" ("_s + index.join(u", "_s) + u')';
+    }
+    return statements;
+}
+
+} // namespace Schema
+
+namespace Schema {
+const Table *findTable(const QString &name)
+{
+    for (const Table &table : registerTables()) {
+        if (table.name.compare(name, Qt::CaseInsensitive) == 0)
+            return &table;
+    }
+    if (municipalitiesTable().name.compare(name, Qt::CaseInsensitive) == 0)
+        return &municipalitiesTable();
+    return nullptr;
+}
+
+Kind kindOf(const QString &table, const QString &field)
+{
+    if (const Table *found = findTable(table)) {
+        for (const Field &candidate : found->fields) {
+            if (candidate.name.compare(field, Qt::CaseInsensitive) == 0)
+                return candidate.kind;
+        }
+    }
+    return Kind::Text;
+}
+} // namespace Schema

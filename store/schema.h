@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+// Table and field names of the three database files, in one place.
+namespace Schema {
+
+enum class Kind { Text, Number, Integer };
+
+struct Field {
+    QString name;
+    Kind kind;
+};
+
+struct Table {
+    QString name;
+    std::vector<Field> fields;
+    // Unique key, compared without regard to letter case; empty for none.
+    QStringList uniqueKey;
+    // Further look-up indexes.
+    std::vector<QStringList> indexes;
+};
+
+inline const QString attivita = QStringLiteral("ATTIVITA");
+inline const QString attivdett = QStringLiteral("ATTIVDETT");
+inline const QString volo = QStringLiteral("VOLO");
+inline const QString voloextra = QStringLiteral("VOLOEXTRA");
+inline const QString asso = QStringLiteral("ASSO");
+inline const QString comuni = QStringLiteral("comuni");
+
+inline const QString registerFile = QStringLiteral("attivita.mdb");
+inline const QString municipalitiesFile = QStringLiteral("comuni.mdb");
+inline const QString importFile = QStringLiteral("voloesp.mdb");
+inline const QString specialisationsFile = QStringLiteral("specializzazioni.dat");
+inline const QString headerPictureFile = QStringLiteral("intestazione.jpg");
+
+// The tables of attivita.mdb, fields in their order.
+const std::vector<Table> &registerTables();
+// The one table of comuni.mdb.
+const Table &municipalitiesTable();
+
+// CREATE TABLE and CREATE INDEX statements for a table.
+QStringList createStatements(const Table &table);
+
+} // namespace Schema
+
+namespace Schema {
+// The table of that name in either file, any letter case; null when unknown.
+const Table *findTable(const QString &name);
+// The kind of a field of a known table; Text when unknown.
+Kind kindOf(const QString &table, const QString &field);
+} // namespace Schema
