@@ -56,7 +56,9 @@ sqlite3 *handleOf(const QSqlDatabase &db)
     return *static_cast<sqlite3 *const *>(handle.constData());
 }
 
-bool prepareConnection(QSqlDatabase &db)
+} // namespace
+
+bool useProgramCollation(QSqlDatabase &db)
 {
     sqlite3 *handle = handleOf(db);
     if (!handle)
@@ -65,6 +67,8 @@ bool prepareConnection(QSqlDatabase &db)
     return sqlite3_create_collation(handle, "NOCASE", SQLITE_UTF8, nullptr, compareFolded) == SQLITE_OK;
 }
 
+namespace {
+
 QSqlDatabase openConnection(const QString &name, const QString &path, bool readOnly)
 {
     QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, name);
@@ -72,7 +76,7 @@ QSqlDatabase openConnection(const QString &name, const QString &path, bool readO
     // Another program holding the file gets a few seconds before a write gives up.
     db.setConnectOptions(readOnly ? u"QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=3000"_s
                                   : u"QSQLITE_BUSY_TIMEOUT=3000"_s);
-    if (db.open() && !prepareConnection(db))
+    if (db.open() && !useProgramCollation(db))
         db.close();
     return db;
 }

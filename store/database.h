@@ -21,6 +21,10 @@ inline constexpr int duplicateKey = 3022;
 inline constexpr int otherFailure = -1;
 
 Result classify(const QSqlError &error);
+
+// Gives an open connection the program's letter-case rules (accented letters folded too);
+// every connection that writes the files must have them, or the key indexes go out of order.
+bool useProgramCollation(QSqlDatabase &db);
 Result failure(const QString &description);
 
 // The connection that the data sources of a database file share; invalid until opened.

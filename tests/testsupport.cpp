@@ -1,0 +1,90 @@
+#include "testsupport.h"
+
+#include "app/startup.h"
+#include "app/windows.h"
+#include "common/clock.h"
+#include "common/globals.h"
+#include "store/database.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+WorkingFolder::WorkingFolder()
+    : m_previous(QDir::currentPath())
+{
+    QDir::setCurrent(m_dir.path());
+}
+
+WorkingFolder::~WorkingFolder()
+{
+    stopSentaro();
+    QDir::setCurrent(m_previous);
+}
+
+Form1 *startSentaro()
+{
+    startProgram();
+    return Windows::existingForm1();
+}
+
+void stopSentaro()
+{
+    Windows::destroyAll();
+    resetGlobals();
+    Clock::release();
+}
+
+namespace {
+template <typename Work> void withConnection(const QString &fileName, Work &&work)
+{
+    const QString name = u"test:"_s + fileName;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, name);
+        db.setDatabaseName(fileName);
+        if (!db.open() || !Store::useProgramCollation(db))
+            qFatal("cannot open %s", qPrintable(fileName));
+        work(db);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+} // namespace
+
+void runSql(const QString &fileName, const QStringList &statements)
+{
+    withConnection(fileName, [&](QSqlDatabase &db) {
+        for (const QString &statement : statements) {
+            QSqlQuery query(db);
+            if (!query.exec(statement))
+                qFatal("%s: %s", qPrintable(statement), qPrintable(query.lastError().text()));
+        }
+    });
+}
+
+QVariant queryValue(const QString &fileName, const QString &sql)
+{
+    QVariant result;
+    withConnection(fileName, [&](QSqlDatabase &db) {
+        QSqlQuery query(db);
+        if (query.exec(sql) && query.next())
+            result = query.value(0);
+    });
+    return result;
+}
+
+QString sharedDataFolder()
+{
+    return qEnvironmentVariable("SENTARO_SHARED_DATA");
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+
+class Form1;
+
+// A fresh working folder made current for one test, and the program started in it.
+class WorkingFolder {
+public:
+    WorkingFolder();
+    ~WorkingFolder();
+    WorkingFolder(const WorkingFolder &) = delete;
+    WorkingFolder &operator=(const WorkingFolder &) = delete;
+
+    QString path() const { return m_dir.path(); }
+    QString file(const QString &name) const { return m_dir.filePath(name); }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_previous;
+};
+
+// Starts the program as a user does and returns its main window (null when it stopped).
+Form1 *startSentaro();
+// Ends the program's windows and files, and puts the globals back, between tests.
+void stopSentaro();
+
+// Runs SQL on a database file of the working folder outside the program (setting up data).
+void runSql(const QString &fileName, const QStringList &statements);
+// The first column of the first row of a query on a database file, or an invalid value.
+QVariant queryValue(const QString &fileName, const QString &sql);
+
+// Folder of the shared reference data, for tests that read it.
+QString sharedDataFolder();
+
+QByteArray fileBytes(const QString &path);
