@@ -141,6 +141,17 @@ void Form1::activated()
     Hourglass::reset();
 }
 
+void Form1::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    // The first showing counts as an activation even while the splash keeps the focus,
+    // so the grid is filled behind it.
+    if (!m_shownOnce) {
+        m_shownOnce = true;
+        activated();
+    }
+}
+
 void Form1::closeEvent(QCloseEvent *event)
 {
     // The frame's close button ends the program as "Esci" does, so no hidden window

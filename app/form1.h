@@ -40,9 +40,12 @@ public:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void activated();
     void copyExtraVolunteers();
     void fillMunicipalities();
+
+    bool m_shownOnce = false;
 };

@@ -39,6 +39,8 @@ Form1 *form1()
         auto *window = new Form1;
         registry().form1 = window;
         if (!window->load()) {
+            registry().form1 = nullptr;
+            delete window;
             endProgram(1);
             return nullptr;
         }

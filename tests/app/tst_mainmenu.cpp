@@ -1,0 +1,302 @@
+#include "app/form1.h"
+#include "app/gridmodel.h"
+#include "app/windows.h"
+#include "common/activation.h"
+#include "common/globals.h"
+#include "common/messages.h"
+#include "store/schema.h"
+#include "testsupport.h"
+
+#include <QMenu>
+#include <QMenuBar>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+struct Item {
+    QString name;
+    QString caption;
+    int level;
+};
+
+void collect(const QList<QAction *> &actions, int level, QList<Item> &items)
+{
+    for (QAction *action : actions) {
+        if (action->isSeparator())
+            continue;
+        items.append({action->objectName(), action->text(), level});
+        if (QMenu *submenu = action->menu()) {
+            QCOMPARE(submenu->objectName(), action->objectName());
+            collect(submenu->actions(), level + 1, items);
+        }
+    }
+}
+
+QAction *action(Form1 *main, const QString &name)
+{
+    auto *found = main->findChild<QAction *>(name);
+    if (!found)
+        qFatal("no menu item %s", qPrintable(name));
+    return found;
+}
+
+void openMenu(Form1 *main, const QString &name)
+{
+    emit main->findChild<QMenu *>(name)->aboutToShow();
+}
+} // namespace
+
+class TestMainMenu : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void wholeTreeInOrder();
+    void topLevelMenusRepointTheGrid();
+    void activationResetsTheGridButNotAfterABox();
+    void commandsSetTheirCodes();
+    void riskTablePrompt_data();
+    void riskTablePrompt();
+    void registerPrompt();
+    void esciEndsTheProgram();
+
+private:
+    std::unique_ptr<WorkingFolder> m_folder;
+    std::unique_ptr<Messages::ScriptedResponder> m_responder;
+    Form1 *m_main = nullptr;
+};
+
+void TestMainMenu::initTestCase()
+{
+    QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
+}
+
+void TestMainMenu::init()
+{
+    m_folder = std::make_unique<WorkingFolder>();
+    {
+        Messages::ScriptedResponder quiet;
+        QVERIFY(startSentaro());
+        stopSentaro();
+    }
+    runSql(Schema::registerFile,
+           {u"insert into ATTIVITA (DATAINATT, DESCRATT, NOTE4) values ('20/12/2009', 'NEVE', '2009/12/20')"_s,
+            u"insert into ATTIVITA (DATAINATT, DESCRATT, NOTE4) values ('15/03/2010', 'SISMA', '2010/03/15')"_s,
+            u"insert into ASSO (DENOM) values ('GRUPPO')"_s,
+            u"insert into VOLO (COGN, NOME) values ('ROSSI', 'MARIO')"_s,
+            u"insert into VOLO (COGN, NOME) values ('BIANCHI', 'ANNA')"_s});
+    m_responder = std::make_unique<Messages::ScriptedResponder>();
+    m_main = startSentaro();
+    QVERIFY(m_main);
+}
+
+void TestMainMenu::cleanup()
+{
+    QVERIFY2(m_responder->unexpected().isEmpty(), qPrintable(m_responder->unexpected().join(u" | "_s)));
+    m_responder.reset();
+    m_folder.reset();
+}
+
+void TestMainMenu::wholeTreeInOrder()
+{
+    QList<Item> items;
+    collect(m_main->menuBar()->actions(), 0, items);
+    const QList<Item> expected = {
+        {u"mnattiv"_s, u"Attività"_s, 0},
+        {u"mnattv"_s, u"Visualizza"_s, 1},
+        {u"mnattved"_s, u"Elenco dettagli attività"_s, 2},
+        {u"mnattvea"_s, u"Elenco Attività"_s, 2},
+        {u"mnattagg"_s, u"Aggiorna"_s, 1},
+        {u"mnattinsdett"_s, u"Aggiornamento Dettagli Attività"_s, 2},
+        {u"mnattins"_s, u"Aggiornamento anagrafe attività"_s, 2},
+        {u"mnattst"_s, u"Stampe"_s, 1},
+        {u"mnattstreg"_s, u"Stampa registro attività"_s, 2},
+        {u"mnorg"_s, u"Organizzazione"_s, 0},
+        {u"mnorgv"_s, u"Visualizza"_s, 1},
+        {u"mnorgvel"_s, u"Elenco Organizzazioni"_s, 2},
+        {u"mnorgagg"_s, u"Aggiorna"_s, 1},
+        {u"mnorgaggman"_s, u"Inserimento manuale"_s, 2},
+        {u"mnorgaggmod"_s, u"Modifica Organizzazione"_s, 2},
+        {u"mnorgaggann"_s, u"Annullamento Organizzazione"_s, 2},
+        {u"mnvol"_s, u"Volontari"_s, 0},
+        {u"mnvv"_s, u"Visualizza"_s, 1},
+        {u"mnvvev"_s, u"Elenco volontari"_s, 2},
+        {u"mnvvrt"_s, u"Elenco volontari  rischio tabella..."_s, 2},
+        {u"mnaggv"_s, u"Aggiornamento"_s, 1},
+        {u"mnvolinsman"_s, u"Inserimento manuale"_s, 2},
+        {u"mnvam"_s, u"Modifica"_s, 2},
+        {u"mnvac"_s, u"Cancellazione"_s, 2},
+        {u"mnvolimp"_s, u"Importa da Dalvimoesp"_s, 2},
+        {u"mnstat"_s, u"Statistiche"_s, 0},
+        {u"mnstatcombi"_s, u"Statistiche combinate"_s, 1},
+        {u"mnespdb"_s, u"Esporta Data Base"_s, 0},
+        {u"mnazz"_s, u"Azzeramenti"_s, 0},
+        {u"mnazzatt"_s, u"Azzera Attività"_s, 1},
+        {u"mnazzvol"_s, u"Azzera Volontari"_s, 1},
+        {u"mnhelp"_s, u"Help"_s, 0},
+        {u"mnesci"_s, u"Esci"_s, 0},
+    };
+    QCOMPARE(items.size(), expected.size());
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        QCOMPARE(items[i].name, expected[i].name);
+        QCOMPARE(items[i].caption, expected[i].caption);
+        QCOMPARE(items[i].level, expected[i].level);
+    }
+}
+
+void TestMainMenu::topLevelMenusRepointTheGrid()
+{
+    GridModel *grid = m_main->gridModel;
+    openMenu(m_main, u"mnorg"_s);
+    QCOMPARE(globals().tipogriglia, u"O"_s);
+    QCOMPARE(grid->headerData(1, Qt::Horizontal).toString(), u"DENOM"_s);
+    QCOMPARE(grid->rowCount(), 1);
+
+    openMenu(m_main, u"mnvol"_s);
+    QCOMPARE(globals().tipogriglia, u"V"_s);
+    QCOMPARE(grid->columnCount(), 20);
+    QCOMPARE(grid->index(0, 2).data().toString(), u"BIANCHI"_s);
+
+    openMenu(m_main, u"mnattiv"_s);
+    QCOMPARE(globals().tipogriglia, u"A"_s);
+    QCOMPARE(grid->index(0, 2).data().toString(), u"SISMA"_s);
+    QCOMPARE(grid->rowCount(), 2);
+}
+
+void TestMainMenu::activationResetsTheGridButNotAfterABox()
+{
+    openMenu(m_main, u"mnvol"_s);
+    QEvent activate(QEvent::WindowActivate);
+    QApplication::sendEvent(m_main, &activate);
+    QCOMPARE(globals().tipogriglia, u"A"_s);
+    QCOMPARE(m_main->gridModel->headerData(0, Qt::Horizontal).toString(), u"DATAINATT"_s);
+
+    // The focus coming back from one of our boxes is no activation.
+    QApplication::setActiveWindow(m_main);
+    if (QApplication::activeWindow() != m_main)
+        QSKIP("this platform does not let the test make the main window active");
+    openMenu(m_main, u"mnorg"_s);
+    { ModalReturn box; }
+    QApplication::sendEvent(m_main, &activate);
+    QCOMPARE(globals().tipogriglia, u"O"_s);
+    QApplication::sendEvent(m_main, &activate);
+    QCOMPARE(globals().tipogriglia, u"A"_s);
+}
+
+void TestMainMenu::commandsSetTheirCodes()
+{
+    Globals &g = globals();
+    const struct {
+        QString command;
+        QString tipolista;
+        QString tipoopvol;
+        QString tipoopass;
+    } cases[] = {
+        {u"mnattved"_s, u"ED"_s, {}, {}},  {u"mnattvea"_s, u"EA"_s, {}, {}},
+        {u"mnorgvel"_s, u"EO"_s, {}, {}},  {u"mnvvev"_s, u"EV"_s, {}, {}},
+        {u"mnvolinsman"_s, {}, u"I"_s, {}}, {u"mnvam"_s, u"EM"_s, u"M"_s, {}},
+        {u"mnvac"_s, u"EC"_s, u"C"_s, {}},  {u"mnorgaggman"_s, {}, {}, u"I"_s},
+        {u"mnorgaggmod"_s, {}, {}, u"M"_s}, {u"mnorgaggann"_s, {}, {}, u"A"_s},
+    };
+    for (const auto &item : cases) {
+        resetGlobals();
+        action(m_main, item.command)->trigger();
+        QCOMPARE(g.tipolista, item.tipolista);
+        QCOMPARE(g.tipoopvol, item.tipoopvol);
+        QCOMPARE(g.tipoopass, item.tipoopass);
+    }
+}
+
+void TestMainMenu::riskTablePrompt_data()
+{
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<bool>("cancelled");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("six") << u"6"_s << false << true;
+    QTest::newRow("six with decimals") << u"6.0"_s << false << true;
+    QTest::newRow("six with a zero") << u"06"_s << false << true;
+    QTest::newRow("zero") << u"0"_s << false << true;
+    QTest::newRow("ten") << u"10"_s << false << true;
+    QTest::newRow("five") << u"5"_s << false << false;
+    QTest::newRow("eleven") << u"11"_s << false << false;
+    QTest::newRow("six and a half") << u"6,5"_s << false << false;
+    QTest::newRow("letters") << u"sei"_s << false << false;
+    QTest::newRow("empty") << QString() << false << false;
+    QTest::newRow("cancelled") << QString() << true << false;
+}
+
+void TestMainMenu::riskTablePrompt()
+{
+    QFETCH(QString, answer);
+    QFETCH(bool, cancelled);
+    QFETCH(bool, accepted);
+    if (cancelled)
+        m_responder->answerPromptCancelled();
+    else
+        m_responder->answerPrompt(answer);
+    if (!accepted)
+        m_responder->answerYes();
+    action(m_main, u"mnvvrt"_s)->trigger();
+    QCOMPARE(m_responder->shown().constFirst(), u"Batti il numero della tabella tipo rischio."_s);
+    QCOMPARE(globals().tabrischio, answer);
+    QCOMPARE(globals().tipolista, accepted ? u"ER"_s : QString());
+    QCOMPARE(m_responder->shown().mid(1),
+             accepted ? QStringList() : QStringList{u"Numero tabella rischio inesistente."_s});
+}
+
+void TestMainMenu::registerPrompt()
+{
+    const QString question = u"Batti la data di inizio attività da stampare es. 01/01/2010 oppure non inserire "
+                             u"niente per stampare tutto."_s;
+    const QString done = u"Stampa registro terminata."_s;
+    Globals &g = globals();
+
+    m_responder->answerPromptCancelled();
+    m_responder->answerYes();
+    action(m_main, u"mnattstreg"_s)->trigger();
+    QCOMPARE(m_responder->shown(), (QStringList{question, done}));
+    QCOMPARE(g.datainiziostampa, u"2000/01/01"_s);
+    QCOMPARE(g.stampaattiva, 1);
+    QCOMPARE(g.intestazionepagina, 1);
+
+    // Only the activity of 15/03/2010 or later counts.
+    resetGlobals();
+    m_responder->clear();
+    m_responder->answerPrompt(u"15/03/2010"_s);
+    m_responder->answerYes();
+    action(m_main, u"mnattstreg"_s)->trigger();
+    QCOMPARE(g.datainiziostampa, u"2010/03/15"_s);
+    QCOMPARE(g.stampaattiva, 1);
+
+    resetGlobals();
+    m_responder->clear();
+    m_responder->answerPrompt(u"16/03/2010"_s);
+    m_responder->answerYes();
+    action(m_main, u"mnattstreg"_s)->trigger();
+    QCOMPARE(g.stampaattiva, 0);
+    QCOMPARE(g.intestazionepagina, 0);
+    QCOMPARE(m_responder->shown(), (QStringList{question, done}));
+
+    // A wrong date: the check's message, then the prompt's own, and nothing else.
+    resetGlobals();
+    m_responder->clear();
+    m_responder->answerPrompt(u"31/04/2010"_s);
+    m_responder->answerYes(2);
+    action(m_main, u"mnattstreg"_s)->trigger();
+    QCOMPARE(m_responder->shown(), (QStringList{question, u"Data errata. Deve essere nel formato GG/MM/AAAA."_s,
+                                                u"Data inizio errata."_s}));
+    QCOMPARE(g.datainiziostampa, QString());
+}
+
+void TestMainMenu::esciEndsTheProgram()
+{
+    QVERIFY(!Windows::endRequested());
+    action(m_main, u"mnesci"_s)->trigger();
+    QVERIFY(Windows::endRequested());
+    QVERIFY(!m_main->isVisible());
+}
+
+QTEST_MAIN(TestMainMenu)
+#include "tst_mainmenu.moc"

@@ -1,0 +1,258 @@
+#include "app/form1.h"
+#include "app/form11.h"
+#include "app/gridmodel.h"
+#include "app/windows.h"
+#include "common/globals.h"
+#include "common/messages.h"
+#include "store/schema.h"
+#include "testsupport.h"
+#include "volunteers/formvol.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QTableView>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+QStringList column(const GridModel *model, int column)
+{
+    QStringList values;
+    for (int row = 0; row < model->rowCount(); ++row)
+        values << model->index(row, column).data().toString();
+    return values;
+}
+
+int fieldIndex(const GridModel *model, const QString &name)
+{
+    for (int i = 0; i < model->columnCount(); ++i) {
+        if (model->headerData(i, Qt::Horizontal).toString() == name)
+            return i;
+    }
+    return -1;
+}
+
+// A program started once, so that its files exist, then stopped again.
+void prepareFiles()
+{
+    Messages::ScriptedResponder quiet;
+    QVERIFY(startSentaro());
+    stopSentaro();
+}
+} // namespace
+
+class TestStartup : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void firstStartMakesFilesAndWindows();
+    void headerPictureIsShownWhenPresent();
+    void extraVolunteersAreCopiedOnce();
+    void gridShowsActivitiesMostRecentFirst();
+    void gridEditsAreStored();
+    void splashIsDismissedByClickOrKey();
+    void unusableRegisterStopsInOrder();
+    void closingTheMainWindowEndsTheProgram();
+};
+
+void TestStartup::initTestCase()
+{
+    QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
+}
+
+void TestStartup::firstStartMakesFilesAndWindows()
+{
+    WorkingFolder folder;
+    Messages::ScriptedResponder responder;
+    Form1 *main = startSentaro();
+    QVERIFY(main);
+    QVERIFY(responder.shown().isEmpty());
+    for (const QString &name : {Schema::registerFile, Schema::municipalitiesFile, Schema::specialisationsFile})
+        QVERIFY2(QFile::exists(name), qPrintable(name));
+
+    QVERIFY(main->isVisible());
+    QVERIFY(Windows::form11()->isVisible());
+    QCOMPARE(main->windowTitle(), u"Sentaro"_s);
+    // No picture in the folder: an empty header and no message.
+    QVERIFY(main->Image1->pixmap().isNull());
+
+    Formvol *volunteer = Windows::formvol();
+    QVERIFY(!volunteer->isVisible());
+    QComboBox *places = volunteer->fvluogona;
+    QCOMPARE(places->count(), 7896 + 216);
+    QCOMPARE(places->itemText(0), u"ABANO TERME"_s.leftJustified(35) + u"  PD"_s);
+    const int cantu = places->findText(u"CANTÙ"_s, Qt::MatchStartsWith);
+    QVERIFY(cantu >= 0);
+    QCOMPARE(places->itemText(cantu).mid(37, 2), u"CO"_s);
+    for (int i = 0; i < places->count(); i += 97)
+        QCOMPARE(places->itemText(i).size(), 39);
+    QCOMPARE(globals().vocecomune, places->itemText(places->count() - 1));
+
+    QCOMPARE(main->gridModel->columnCount(), 17);
+    QCOMPARE(main->gridModel->headerData(0, Qt::Horizontal).toString(), u"DATAINATT"_s);
+    QCOMPARE(main->gridModel->headerData(2, Qt::Horizontal).toString(), u"DESCRATT"_s);
+    QCOMPARE(main->DBGrid1->model(), main->gridModel);
+}
+
+void TestStartup::headerPictureIsShownWhenPresent()
+{
+    WorkingFolder folder;
+    QVERIFY(QFile::copy(QStringLiteral(SENTARO_SOURCE_DIR "/data/intestazione.jpg"), Schema::headerPictureFile));
+    Messages::ScriptedResponder responder;
+    Form1 *main = startSentaro();
+    QVERIFY(main);
+    QVERIFY(!main->Image1->pixmap().isNull());
+}
+
+void TestStartup::extraVolunteersAreCopiedOnce()
+{
+    WorkingFolder folder;
+    prepareFiles();
+    runSql(Schema::registerFile,
+           {u"insert into VOLO (COGN, NOME, CODFISC) values ('ROSSI', 'MARIO', 'RSSMRA80A01H501U')"_s,
+            u"insert into VOLOEXTRA (CODASS, COGN, NOME, CODFISC, NOTE) values ('1', 'rossi', 'mario', 'ALTRO', 'x')"_s,
+            u"insert into VOLOEXTRA (CODASS, CODVOL, COGN, NOME, INDIR, CITTA, NOTE2) values "
+            u"('7', '12', 'D''ANGELO', 'JOSÉ', 'VIA \"ROMA\" 1', 'TORINO', 'ultima')"_s,
+            u"insert into VOLOEXTRA (COGN, NOME) values ('FOÀ', 'NICCOLÒ')"_s,
+            u"insert into VOLOEXTRA (COGN, NOME) values ('Foà', 'Niccolò')"_s});
+
+    for (int start = 0; start < 2; ++start) {
+        Messages::ScriptedResponder responder;
+        QVERIFY(startSentaro());
+        QVERIFY(responder.shown().isEmpty());
+        stopSentaro();
+        QCOMPARE(queryValue(Schema::registerFile, u"select count(*) from VOLO"_s).toInt(), 3);
+    }
+    // The row already present keeps its own values.
+    QCOMPARE(queryValue(Schema::registerFile, u"select CODFISC from VOLO where COGN = 'ROSSI'"_s).toString(),
+             u"RSSMRA80A01H501U"_s);
+    // Copied position by position, nineteen fields; the twentieth has no value.
+    QCOMPARE(queryValue(Schema::registerFile,
+                        u"select CODASS || '|' || CODVOL || '|' || INDIR || '|' || CITTA || '|' || NOTE2 "
+                        u"from VOLO where NOME = 'JOSÉ'"_s)
+                 .toString(),
+             u"7|12|VIA \"ROMA\" 1|TORINO|ultima"_s);
+    QVERIFY(queryValue(Schema::registerFile, u"select NOTE3 from VOLO where NOME = 'JOSÉ'"_s).isNull());
+    QCOMPARE(queryValue(Schema::registerFile, u"select count(*) from VOLOEXTRA"_s).toInt(), 4);
+}
+
+void TestStartup::gridShowsActivitiesMostRecentFirst()
+{
+    WorkingFolder folder;
+    prepareFiles();
+    runSql(Schema::registerFile,
+           {u"insert into ATTIVITA (DATAINATT, DESCRATT, NOTE4) values ('20/12/2010', 'NEVE', '2010/12/20')"_s,
+            u"insert into ATTIVITA (DATAINATT, DESCRATT, NOTE4) values ('05/01/2011', 'SISMA', '2011/01/05')"_s,
+            u"insert into ATTIVITA (DATAINATT, DESCRATT, NOTE4) values ('05/01/2011', 'ALLUVIONE', '2011/01/05')"_s});
+    Messages::ScriptedResponder responder;
+    Form1 *main = startSentaro();
+    QVERIFY(main);
+    main->showActivities();
+    QCOMPARE(column(main->gridModel, 2), (QStringList{u"ALLUVIONE"_s, u"SISMA"_s, u"NEVE"_s}));
+    QCOMPARE(column(main->gridModel, 0), (QStringList{u"05/01/2011"_s, u"05/01/2011"_s, u"20/12/2010"_s}));
+}
+
+void TestStartup::gridEditsAreStored()
+{
+    WorkingFolder folder;
+    prepareFiles();
+    runSql(Schema::registerFile,
+           {u"insert into ATTIVITA (DATAINATT, DESCRATT, NOTE4, ORETOT) values ('05/01/2011', 'SISMA', '2011/01/05', 4)"_s,
+            u"insert into ATTIVDETT (DATAINATT, DESCRATT, COGN) values ('05/01/2011', 'SISMA', 'ROSSI MARIO')"_s,
+            u"insert into ASSO (DENOM) values ('GRUPPO A')"_s, u"insert into ASSO (DENOM) values ('GRUPPO B')"_s});
+    Messages::ScriptedResponder responder;
+    Form1 *main = startSentaro();
+    QVERIFY(main);
+    main->showActivities();
+    GridModel *grid = main->gridModel;
+    QVERIFY(grid->flags(grid->index(0, 2)) & Qt::ItemIsEditable);
+
+    // A text with double quotes and an apostrophe is stored as typed.
+    const QString renamed = u"SISMA \"EMILIA\" DELL'ANNO"_s;
+    QVERIFY(grid->setData(grid->index(0, 2), renamed));
+    QCOMPARE(queryValue(Schema::registerFile, u"select DESCRATT from ATTIVITA"_s).toString(), renamed);
+    // Only the activity row changes: its details keep the old description.
+    QCOMPARE(queryValue(Schema::registerFile, u"select DESCRATT from ATTIVDETT"_s).toString(), u"SISMA"_s);
+
+    const int hours = fieldIndex(grid, u"ORETOT"_s);
+    QVERIFY(hours > 0);
+    QVERIFY(responder.shown().isEmpty());
+    responder.answerYes();
+    QVERIFY(!grid->setData(grid->index(0, hours), u"quattro"_s));
+    QCOMPARE(responder.shown().size(), 1);
+    QVERIFY(responder.shown().constFirst().contains(u"ORETOT"_s));
+    QCOMPARE(grid->index(0, hours).data().toString(), u"4"_s);
+    QCOMPARE(queryValue(Schema::registerFile, u"select ORETOT from ATTIVITA"_s).toDouble(), 4.0);
+
+    QVERIFY(grid->setData(grid->index(0, hours), u"7,5"_s));
+    QCOMPARE(queryValue(Schema::registerFile, u"select ORETOT from ATTIVITA"_s).toDouble(), 7.5);
+    QCOMPARE(grid->index(0, hours).data().toString(), u"7,5"_s);
+
+    // A second organisation of the same name is refused; the stored name stays.
+    main->showInGrid(u"select * from ASSO order by DENOM"_s, u"O"_s);
+    const int name = fieldIndex(grid, u"DENOM"_s);
+    responder.answerYes();
+    QVERIFY(!grid->setData(grid->index(1, name), u"gruppo a"_s));
+    QCOMPARE(grid->index(1, name).data().toString(), u"GRUPPO B"_s);
+    QCOMPARE(queryValue(Schema::registerFile, u"select count(*) from ASSO where DENOM = 'GRUPPO B'"_s).toInt(), 1);
+    QVERIFY(responder.unexpected().isEmpty());
+}
+
+void TestStartup::splashIsDismissedByClickOrKey()
+{
+    WorkingFolder folder;
+    Messages::ScriptedResponder responder;
+    QVERIFY(startSentaro());
+    Form11 *splash = Windows::form11();
+    QVERIFY(splash->isVisible());
+    QVERIFY(!splash->Picture1->isVisible());
+    QTest::mouseClick(splash->Picture2, Qt::LeftButton);
+    QVERIFY(splash->isVisible());
+    QTest::mouseClick(splash->Label3, Qt::LeftButton);
+    QVERIFY(!splash->isVisible());
+    QVERIFY(Windows::existingForm1()->isVisible());
+
+    splash->show();
+    QTest::keyClick(splash, Qt::Key_Space);
+    QVERIFY(!splash->isVisible());
+    splash->show();
+    QTest::mouseClick(splash, Qt::LeftButton, {}, QPoint(5, 5));
+    QVERIFY(!splash->isVisible());
+}
+
+void TestStartup::unusableRegisterStopsInOrder()
+{
+    WorkingFolder folder;
+    const QByteArray damaged("SQLite format 3\0garbage garbage garbage garbage garbage garbage", 64);
+    QFile file(Schema::registerFile);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(damaged);
+    file.close();
+
+    Messages::ScriptedResponder responder;
+    responder.answerYes();
+    QVERIFY(!startSentaro());
+    QCOMPARE(responder.shown().size(), 1);
+    QVERIFY2(responder.shown().constFirst().contains(Schema::registerFile), qPrintable(responder.shown().constFirst()));
+    QVERIFY(Windows::endRequested());
+    QVERIFY(!Windows::form11()->isVisible());
+    QCOMPARE(fileBytes(Schema::registerFile), damaged);
+}
+
+void TestStartup::closingTheMainWindowEndsTheProgram()
+{
+    WorkingFolder folder;
+    Messages::ScriptedResponder responder;
+    Form1 *main = startSentaro();
+    QVERIFY(main);
+    Windows::formvol()->show();
+    main->close();
+    QVERIFY(Windows::endRequested());
+    QVERIFY(!Windows::formvol()->isVisible());
+    QVERIFY(!Windows::form11()->isVisible());
+}
+
+QTEST_MAIN(TestStartup)
+#include "tst_startup.moc"
