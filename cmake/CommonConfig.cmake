@@ -1,12 +1,15 @@
-# One place for the flags every target of ours shares.
+# One place for the flags every target of ours shares; warnings stay ours, not our users'.
 add_library(sentaro_flags INTERFACE)
 target_compile_features(sentaro_flags INTERFACE cxx_std_20)
 target_compile_options(sentaro_flags INTERFACE
   -Wall -Wextra -Wpedantic -Wshadow -Wold-style-cast -Wnon-virtual-dtor -Werror)
 target_compile_definitions(sentaro_flags INTERFACE
   QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII QT_NO_NARROWING_CONVERSIONS_IN_CONNECT)
+
+# Sanitizers travel with the library: whatever links it must link their runtimes too.
+add_library(sentaro_sanitize INTERFACE)
 if(SENTARO_SANITIZE)
-  target_compile_options(sentaro_flags INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer
+  target_compile_options(sentaro_sanitize INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer
     -fno-sanitize-recover=undefined)
-  target_link_options(sentaro_flags INTERFACE -fsanitize=address,undefined)
+  target_link_options(sentaro_sanitize INTERFACE -fsanitize=address,undefined)
 endif()
