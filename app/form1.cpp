@@ -60,6 +60,8 @@ Form1::Form1()
     DBGrid1->setFont(Twips::font(u"MS Sans Serif"_s, 8.25));
     DBGrid1->horizontalHeader()->setFont(DBGrid1->font());
     DBGrid1->verticalHeader()->setDefaultSectionSize(DBGrid1->fontMetrics().height() + 6);
+    // The record selector at the left of each row, which selects the whole row.
+    DBGrid1->verticalHeader()->setFixedWidth(Twips::toPixels(225));
     DBGrid1->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                              QAbstractItemView::AnyKeyPressed);
     gridModel = new GridModel(Data7, this);
@@ -70,7 +72,7 @@ Form1::Form1()
     Twips::resizeClient(this, clientWidth, clientHeight);
     resize(width(), height() + menuBar()->sizeHint().height());
 
-    new ActivationWatcher(this, [this]() { activated(); });
+    Activation::watch(this, [this]() { activated(); });
 }
 
 Form1::~Form1() = default;

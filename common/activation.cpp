@@ -1,50 +1,60 @@
 #include "common/activation.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QEvent>
+#include <QHash>
 #include <QPointer>
 #include <QWidget>
 
+namespace Activation {
 namespace {
-QPointer<QWidget> &returningTo()
+
+class Tracker : public QObject {
+public:
+    QHash<QWidget *, std::function<void()>> handlers;
+    QPointer<QWidget> lastActive;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::WindowActivate && watched->isWidgetType()) {
+            auto *window = static_cast<QWidget *>(watched);
+            // Boxes and prompts are dialogs; they never take the place of the window below.
+            if (window->isWindow() && !qobject_cast<QDialog *>(window) && window != lastActive) {
+                lastActive = window;
+                const auto handler = handlers.constFind(window);
+                if (handler != handlers.constEnd() && *handler)
+                    (*handler)();
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+Tracker &tracker()
 {
-    static QPointer<QWidget> window;
-    return window;
+    static Tracker *instance = [] {
+        auto *created = new Tracker;
+        created->setParent(qApp);
+        qApp->installEventFilter(created);
+        return created;
+    }();
+    return *instance;
 }
 
-QPointer<QWidget> &ownerOfOpenBox()
-{
-    static QPointer<QWidget> window;
-    return window;
-}
 } // namespace
 
-ActivationWatcher::ActivationWatcher(QWidget *window, std::function<void()> onActivated)
-    : QObject(window)
-    , m_window(window)
-    , m_onActivated(std::move(onActivated))
+void watch(QWidget *window, std::function<void()> onActivated)
 {
-    window->installEventFilter(this);
+    Tracker &t = tracker();
+    t.handlers.insert(window, std::move(onActivated));
+    QObject::connect(window, &QObject::destroyed, &t, [window]() { tracker().handlers.remove(window); });
 }
 
-bool ActivationWatcher::eventFilter(QObject *watched, QEvent *event)
+void reset()
 {
-    if (watched == m_window && event->type() == QEvent::WindowActivate) {
-        const bool backFromBox = returningTo() == m_window;
-        returningTo() = nullptr;
-        if (!backFromBox && m_onActivated)
-            m_onActivated();
-    }
-    return QObject::eventFilter(watched, event);
+    tracker().lastActive = nullptr;
 }
 
-ModalReturn::ModalReturn()
-{
-    ownerOfOpenBox() = QApplication::activeWindow();
-}
-
-ModalReturn::~ModalReturn()
-{
-    returningTo() = ownerOfOpenBox();
-    ownerOfOpenBox() = nullptr;
-}
+} // namespace Activation

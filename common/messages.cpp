@@ -1,7 +1,5 @@
 #include "common/messages.h"
 
-#include "common/activation.h"
-
 #include <QApplication>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -36,7 +34,6 @@ QMessageBox::StandardButton showBox(const QString &text, QMessageBox::StandardBu
     QMessageBox box(QMessageBox::NoIcon, programTitle(), text, buttons,
                     QApplication::activeWindow());
     box.setDefaultButton(defaultButton);
-    ModalReturn guard;
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
@@ -82,7 +79,6 @@ std::optional<QString> prompt(const QString &text, const QString &defaultAnswer)
     dialog.setLabelText(text);
     dialog.setTextValue(defaultAnswer);
     dialog.setInputMode(QInputDialog::TextInput);
-    ModalReturn guard;
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return dialog.textValue();

@@ -2,6 +2,7 @@
 
 #include "app/startup.h"
 #include "app/windows.h"
+#include "common/activation.h"
 #include "common/clock.h"
 #include "common/globals.h"
 #include "store/database.h"
@@ -38,6 +39,7 @@ void stopSentaro()
     Windows::destroyAll();
     resetGlobals();
     Clock::release();
+    Activation::reset();
 }
 
 namespace {
