@@ -68,7 +68,7 @@ void endProgram(int exitCode)
     for (QWidget *window : QApplication::topLevelWidgets())
         window->hide();
     // Before the event loop runs, exit() would be ignored: leave it queued.
-    QTimer::singleShot(0, qApp, [exitCode]() { QCoreApplication::exit(exitCode); });
+    QTimer::singleShot(0, QCoreApplication::instance(), [exitCode]() { QCoreApplication::exit(exitCode); });
 }
 
 bool endRequested()

@@ -32,15 +32,21 @@ protected:
     }
 };
 
+QPointer<Tracker> &instance()
+{
+    static QPointer<Tracker> tracker;
+    return tracker;
+}
+
 Tracker &tracker()
 {
-    static Tracker *instance = [] {
+    if (!instance()) {
         auto *created = new Tracker;
-        created->setParent(qApp);
-        qApp->installEventFilter(created);
-        return created;
-    }();
-    return *instance;
+        created->setParent(QCoreApplication::instance());
+        QCoreApplication::instance()->installEventFilter(created);
+        instance() = created;
+    }
+    return *instance();
 }
 
 } // namespace
@@ -54,7 +60,8 @@ void watch(QWidget *window, std::function<void()> onActivated)
 
 void reset()
 {
-    tracker().lastActive = nullptr;
+    if (instance())
+        instance()->lastActive = nullptr;
 }
 
 } // namespace Activation

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QPlainTextEdit>
+#include <QString>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QWidget;
+
+// A multi-line text box holding at most a given number of characters.
+class MemoBox : public QPlainTextEdit {
+    Q_OBJECT
+public:
+    MemoBox(int maxLength, QWidget *parent);
+    QString text() const { return toPlainText(); }
+    void setText(const QString &text);
+
+private:
+    int m_maxLength;
+};
+
+// Controls made the one way every window makes them: named, placed in twips.
+namespace Controls {
+QLabel *label(QWidget *parent, const QString &name, const QString &caption, int left, int top, int width = 975,
+              int height = 255);
+QLineEdit *textBox(QWidget *parent, const QString &name, int left, int top, int width, int height = 285,
+                   const QString &toolTip = QString());
+MemoBox *memoBox(QWidget *parent, const QString &name, int maxLength, int left, int top, int width, int height);
+// A drop-down list that accepts typing; only choosing an entry from its list is a click.
+QComboBox *comboBox(QWidget *parent, const QString &name, int left, int top, int width, int height = 315);
+QPushButton *button(QWidget *parent, const QString &name, const QString &caption, int left, int top, int width,
+                    int height, const QString &toolTip = QString());
+// A list box in a fixed-pitch font where a click selects or deselects a line.
+QListWidget *multiList(QWidget *parent, const QString &name, int left, int top, int width, int height);
+
+// Replaces a list's lines in one go, sorted as a sorted list box keeps them
+// (letter case ignored), so that a long list is not repainted line by line.
+void fillSorted(QListWidget *list, QStringList lines);
+void sortLikeList(QStringList &lines);
+
+// Shows a window non-modally, bringing it forward when already open.
+void showWindow(QWidget *window);
+} // namespace Controls
