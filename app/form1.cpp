@@ -4,6 +4,7 @@
 #include "app/mainmenu.h"
 #include "app/windows.h"
 #include "common/activation.h"
+#include "common/controls.h"
 #include "common/globals.h"
 #include "common/hourglass.h"
 #include "common/messages.h"
@@ -12,6 +13,8 @@
 #include "store/database.h"
 #include "store/datasource.h"
 #include "store/schema.h"
+#include "participation/form3.h"
+#include "participation/participation.h"
 #include "volunteers/formvol.h"
 
 #include <QCloseEvent>
@@ -67,6 +70,19 @@ Form1::Form1()
     gridModel = new GridModel(Data7, this);
     DBGrid1->setModel(gridModel);
     Twips::place(DBGrid1, gridLeft, gridTop, 13935, 6135);
+    connect(DBGrid1->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this]() {
+        // Moving the current cell alone changes no selected row, and is no selection change.
+        QList<int> rows;
+        for (const QModelIndex &index : DBGrid1->selectionModel()->selectedRows())
+            rows << index.row();
+        std::sort(rows.begin(), rows.end());
+        if (rows == m_selectedRows)
+            return;
+        m_selectedRows = rows;
+        if (!rows.isEmpty())
+            DBGrid1_SelChange();
+    });
+    connect(gridModel, &QAbstractItemModel::modelReset, this, [this]() { m_selectedRows.clear(); });
 
     menu = new MainMenu(this);
     Twips::resizeClient(this, clientWidth, clientHeight);
@@ -135,6 +151,25 @@ void Form1::showInGrid(const QString &recordSource, const QString &gridKind)
 void Form1::showActivities()
 {
     showInGrid(activitiesSource, u"A"_s);
+}
+
+void Form1::DBGrid1_SelChange()
+{
+    Globals &g = globals();
+    if (g.tipogriglia == u"O"_s || g.tipogriglia == u"V"_s)
+        return;
+    int row = DBGrid1->currentIndex().row();
+    if (!m_selectedRows.contains(row))
+        row = m_selectedRows.value(0, -1);
+    if (row < 0)
+        return;
+    g.dataattivita = gridModel->index(row, 0).data().toString();
+    g.descrattivita = gridModel->index(row, 2).data().toString();
+    Form3 *details = Windows::form3();
+    details->f3descr->setEditText(g.descrattivita);
+    caricadettagli();
+    g.dagriglia = 1;
+    Controls::showWindow(details);
 }
 
 void Form1::activated()

@@ -23,6 +23,9 @@ public:
     void showInGrid(const QString &recordSource, const QString &gridKind);
     void showActivities();
 
+    // A change of the selected rows of the grid: an activity chosen opens its details.
+    void DBGrid1_SelChange();
+
     QLabel *Image1;
     QTableView *DBGrid1;
     GridModel *gridModel;
@@ -48,4 +51,5 @@ private:
     void fillMunicipalities();
 
     bool m_shownOnce = false;
+    QList<int> m_selectedRows;
 };

@@ -1,9 +1,13 @@
 #include "app/mainmenu.h"
 
+#include "activities/activityregistry.h"
 #include "activities/controlladata.h"
+#include "activities/form2.h"
 #include "app/form1.h"
 #include "app/windows.h"
+#include "common/controls.h"
 #include "common/globals.h"
+#include "participation/form3.h"
 #include "common/messages.h"
 #include "common/textformat.h"
 #include "store/datasource.h"
@@ -26,8 +30,8 @@ MainMenu::MainMenu(Form1 *window)
     addCommand(mnattv, u"mnattved"_s, u"Elenco dettagli attività"_s, &MainMenu::mnattved_Click);
     addCommand(mnattv, u"mnattvea"_s, u"Elenco Attività"_s, &MainMenu::mnattvea_Click);
     QMenu *mnattagg = addMenu(mnattiv, u"mnattagg"_s, u"Aggiorna"_s);
-    addCommand(mnattagg, u"mnattinsdett"_s, u"Aggiornamento Dettagli Attività"_s, nullptr);
-    addCommand(mnattagg, u"mnattins"_s, u"Aggiornamento anagrafe attività"_s, nullptr);
+    addCommand(mnattagg, u"mnattinsdett"_s, u"Aggiornamento Dettagli Attività"_s, &MainMenu::mnattinsdett_Click);
+    addCommand(mnattagg, u"mnattins"_s, u"Aggiornamento anagrafe attività"_s, &MainMenu::mnattins_Click);
     QMenu *mnattst = addMenu(mnattiv, u"mnattst"_s, u"Stampe"_s);
     addCommand(mnattst, u"mnattstreg"_s, u"Stampa registro attività"_s, &MainMenu::mnattstreg_Click);
 
@@ -105,6 +109,18 @@ void MainMenu::mnattved_Click()
 void MainMenu::mnattvea_Click()
 {
     globals().tipolista = u"EA"_s;
+}
+
+void MainMenu::mnattinsdett_Click()
+{
+    caricaattivitaform3();
+    Controls::showWindow(Windows::form3());
+}
+
+void MainMenu::mnattins_Click()
+{
+    caricaattivitaform2();
+    Controls::showWindow(Windows::form2());
 }
 
 void MainMenu::mnattstreg_Click()

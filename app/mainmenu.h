@@ -18,6 +18,8 @@ public:
     void mnvol_Click();
     void mnattved_Click();
     void mnattvea_Click();
+    void mnattinsdett_Click();
+    void mnattins_Click();
     void mnattstreg_Click();
     void mnorgvel_Click();
     void mnorgaggman_Click();

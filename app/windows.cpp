@@ -2,6 +2,8 @@
 
 #include "app/form1.h"
 #include "app/form11.h"
+#include "activities/form2.h"
+#include "participation/form3.h"
 #include "common/globals.h"
 #include "store/database.h"
 #include "volunteers/formvol.h"
@@ -16,6 +18,8 @@ struct Registry {
     QPointer<Form11> form11;
     QPointer<Form1> form1;
     QPointer<Formvol> formvol;
+    QPointer<Form2> form2;
+    QPointer<Form3> form3;
     bool ending = false;
 };
 
@@ -60,6 +64,20 @@ Formvol *formvol()
     return registry().formvol;
 }
 
+Form2 *form2()
+{
+    if (!registry().form2)
+        registry().form2 = new Form2;
+    return registry().form2;
+}
+
+Form3 *form3()
+{
+    if (!registry().form3)
+        registry().form3 = new Form3;
+    return registry().form3;
+}
+
 void endProgram(int exitCode)
 {
     if (registry().ending)
@@ -81,6 +99,8 @@ void destroyAll()
     Registry &windows = registry();
     delete windows.form11;
     delete windows.formvol;
+    delete windows.form2;
+    delete windows.form3;
     delete windows.form1;
     windows = Registry{};
     Store::closeAll();

@@ -2,6 +2,8 @@
 
 class Form1;
 class Form11;
+class Form2;
+class Form3;
 class Formvol;
 
 // Each window is made once, on first use, and lives hidden until the program ends.
@@ -10,6 +12,8 @@ Form11 *form11();
 // Making the main window runs its load; null when the load had to stop the program.
 Form1 *form1();
 Formvol *formvol();
+Form2 *form2();
+Form3 *form3();
 
 // The main window if it exists, without making it.
 Form1 *existingForm1();

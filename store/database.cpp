@@ -48,6 +48,71 @@ int compareFolded(void *, int lengthA, const void *a, int lengthB, const void *b
     return QString::compare(restA, restB, Qt::CaseInsensitive);
 }
 
+// LIKE with the same folding: % any run of characters, _ one character, and an
+// optional escape character that makes the next one literal.
+bool likeMatches(const QString &pattern, const QString &text, QChar escape)
+{
+    qsizetype p = 0;
+    qsizetype t = 0;
+    qsizetype starP = -1;
+    qsizetype starT = 0;
+    while (t < text.size()) {
+        if (p < pattern.size()) {
+            const QChar c = pattern[p];
+            if (c == escape && p + 1 < pattern.size()) {
+                if (pattern[p + 1] == text[t]) {
+                    p += 2;
+                    ++t;
+                    continue;
+                }
+            } else if (c == u'%') {
+                starP = p++;
+                starT = t;
+                continue;
+            } else if (c == u'_' || c == text[t]) {
+                ++p;
+                ++t;
+                continue;
+            }
+        }
+        if (starP < 0)
+            return false;
+        p = starP + 1;
+        t = ++starT;
+    }
+    while (p < pattern.size() && pattern[p] == u'%')
+        ++p;
+    return p == pattern.size();
+}
+
+QString argumentText(sqlite3_value *value)
+{
+    const auto *bytes = reinterpret_cast<const char *>(sqlite3_value_text(value));
+    return bytes ? QString::fromUtf8(bytes, sqlite3_value_bytes(value)) : QString();
+}
+
+void likeFunction(sqlite3_context *context, int argc, sqlite3_value **argv)
+{
+    for (int i = 0; i < argc; ++i) {
+        if (sqlite3_value_type(argv[i]) == SQLITE_NULL) {
+            sqlite3_result_null(context);
+            return;
+        }
+    }
+    QChar escape;
+    if (argc == 3) {
+        const QString escapeText = argumentText(argv[2]);
+        if (escapeText.size() != 1) {
+            sqlite3_result_error(context, "ESCAPE expression must be a single character", -1);
+            return;
+        }
+        escape = escapeText[0].toCaseFolded();
+    }
+    const QString pattern = argumentText(argv[0]).toCaseFolded();
+    const QString text = argumentText(argv[1]).toCaseFolded();
+    sqlite3_result_int(context, likeMatches(pattern, text, escape) ? 1 : 0);
+}
+
 sqlite3 *handleOf(const QSqlDatabase &db)
 {
     const QVariant handle = db.driver()->handle();
@@ -64,7 +129,10 @@ bool useProgramCollation(QSqlDatabase &db)
     if (!handle)
         return false;
     sqlite3_extended_result_codes(handle, 1);
-    return sqlite3_create_collation(handle, "NOCASE", SQLITE_UTF8, nullptr, compareFolded) == SQLITE_OK;
+    constexpr int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
+    return sqlite3_create_collation(handle, "NOCASE", SQLITE_UTF8, nullptr, compareFolded) == SQLITE_OK &&
+           sqlite3_create_function(handle, "like", 2, flags, nullptr, likeFunction, nullptr, nullptr) == SQLITE_OK &&
+           sqlite3_create_function(handle, "like", 3, flags, nullptr, likeFunction, nullptr, nullptr) == SQLITE_OK;
 }
 
 namespace {
@@ -185,7 +253,7 @@ std::optional<QString> createDatabase(const QString &fileName, const std::vector
         if (!db.isOpen()) {
             result = classify(db.lastError());
         } else {
-            result = inTransaction(db, [&]() {
+            result = inTransaction(db, [&]() -> Result {
                 for (const Schema::Table &table : tables) {
                     for (const QString &statement : Schema::createStatements(table)) {
                         Result created = execute(db, statement);
@@ -321,6 +389,23 @@ void closeAll()
         if (name.startsWith(connectionPrefix))
             dropConnection(name);
     }
+}
+
+Result inTransaction(QSqlDatabase db, const std::function<Result()> &work)
+{
+    if (!db.transaction())
+        return classify(db.lastError());
+    Result result = work();
+    if (!result.ok()) {
+        db.rollback();
+        return result;
+    }
+    if (!db.commit()) {
+        Result failed = classify(db.lastError());
+        db.rollback();
+        return failed;
+    }
+    return result;
 }
 
 Result execute(QSqlDatabase db, const QString &sql, const QVariantList &values)

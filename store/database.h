@@ -4,6 +4,7 @@
 #include <QString>
 #include <QVariant>
 
+#include <functional>
 #include <optional>
 
 class QSqlError;
@@ -42,21 +43,6 @@ void closeAll();
 Result execute(QSqlDatabase db, const QString &sql, const QVariantList &values = {});
 
 // All or nothing: runs `work` inside a transaction, committing when it returns ok.
-template <typename Work> Result inTransaction(QSqlDatabase db, Work &&work)
-{
-    if (!db.transaction())
-        return classify(db.lastError());
-    Result result = work();
-    if (!result.ok()) {
-        db.rollback();
-        return result;
-    }
-    if (!db.commit()) {
-        Result failed = classify(db.lastError());
-        db.rollback();
-        return failed;
-    }
-    return result;
-}
+Result inTransaction(QSqlDatabase db, const std::function<Result()> &work);
 
 } // namespace Store

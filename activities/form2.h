@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QWidget>
+
+class MemoBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// The activity registry: enter, change, rename and delete activities.
+class Form2 : public QWidget {
+    Q_OBJECT
+public:
+    Form2();
+
+    QLabel *Label1;
+    QComboBox *f2datain;
+    QPushButton *Command1;
+    QLabel *Label2;
+    QLineEdit *f2datafi;
+    QLabel *Label3;
+    QComboBox *f2descr;
+    QLabel *Label4;
+    QLineEdit *f2loc;
+    QLabel *Label5;
+    QLineEdit *f2prov;
+    QLabel *Label6;
+    QLineEdit *f2oretot;
+    QLabel *Label7;
+    QLineEdit *f2oreuomo;
+    QLabel *Label8;
+    MemoBox *f2note1;
+    QLabel *Label9;
+    MemoBox *f2note2;
+    QPushButton *cmdreg;
+    QPushButton *cmdmodifica;
+    QPushButton *cmdelimina;
+    QPushButton *cmdesci;
+
+    void f2datain_Click();
+    void f2descr_Click();
+    void Command1_Click();
+    void cmdreg_Click();
+    void cmdmodifica_Click();
+    void cmdelimina_Click();
+    void cmdesci_Click();
+
+private:
+    bool commonChecks();
+    bool readHours(double *total, double *manHours);
+    void showActivityFields(const class DataSource *activities);
+    void writeFields(class DataSource *activities, double total, double manHours);
+    void refreshMainWindow();
+};

@@ -1,0 +1,186 @@
+#include "participation/form3.h"
+
+#include "app/form1.h"
+#include "app/windows.h"
+#include "common/activation.h"
+#include "common/controls.h"
+#include "common/globals.h"
+#include "common/hourglass.h"
+#include "common/twips.h"
+#include "participation/participation.h"
+#include "store/datasource.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+
+using namespace Qt::StringLiterals;
+
+Form3::Form3()
+{
+    setObjectName(u"Form3"_s);
+    setWindowTitle(u"Dettagli Attività"_s);
+    Twips::resizeClient(this, 15240, 10950);
+
+    using namespace Controls;
+    Label1 = label(this, u"Label1"_s, u"Data Inizio"_s, 720, 480, 975, 255);
+    f3datain = comboBox(this, u"f3datain"_s, 600, 720, 1335, 315);
+    Label2 = label(this, u"Label2"_s, u"Data Fine"_s, 2040, 480, 975, 255);
+    f3datafi = textBox(this, u"f3datafi"_s, 2040, 720, 975, 285, u"Data fine attività nel formato gg/mm/aaaa"_s);
+    Label3 = label(this, u"Label3"_s, u"Descrizione Attività"_s, 3240, 480, 5775, 255);
+    f3descr = comboBox(this, u"f3descr"_s, 3240, 720, 5895, 315);
+    cmdcerca = button(this, u"cmdcerca"_s, u"Cerca"_s, 9240, 720, 615, 375);
+    Label4 = label(this, u"Label4"_s, u"Località"_s, 9360, 480, 5775, 255);
+    f3loc = textBox(this, u"f3loc"_s, 9960, 720, 5175, 285, u"Località principale dove si è svolta l'attività."_s);
+    Label5 = label(this, u"Label5"_s, u"Prov."_s, 15360, 480, 615, 255);
+    f3prov = textBox(this, u"f3prov"_s, 15360, 720, 615, 285,
+                     u"Sigla provincia principale dove si è svolta l'attività"_s);
+    Label6 = label(this, u"Label6"_s, u"Ore totali"_s, 720, 1200, 975, 255);
+    f3oretot = textBox(this, u"f3oretot"_s, 720, 1440, 975, 285, u"Numero ore durata attività."_s);
+    Label7 = label(this, u"Label7"_s, u"Ore uomo"_s, 2040, 1200, 975, 255);
+    f3oreuomo = textBox(this, u"f3oreuomo"_s, 2040, 1440, 975, 285, u"Numero ore/uomo lavorate"_s);
+    Label8 = label(this, u"Label8"_s, u"Note 1"_s, 3240, 1200, 5775, 255);
+    f3note1 = memoBox(this, u"f3note1"_s, 100, 3240, 1440, 5895, 1245);
+    Label9 = label(this, u"Label9"_s, u"Note2"_s, 9360, 1200, 5775, 255);
+    f3note2 = memoBox(this, u"f3note2"_s, 100, 9360, 1440, 5655, 1245);
+    for (QLabel *centred : {Label1, Label2, Label3, Label4, Label5, Label6, Label7, Label8, Label9})
+        centred->setAlignment(Qt::AlignCenter);
+    Labelpresenti = label(this, u"Labelpresenti"_s, presentHeading(), 600, 3120, 10215, 255);
+    List1 = multiList(this, u"List1"_s, 600, 3360, 9495, 6540);
+    Labelstandard = label(this, u"Labelstandard"_s, u"Ore lavorate"_s, 10440, 3360, 975, 255);
+    orestandard = textBox(this, u"orestandard"_s, 10440, 3600, 855, 285);
+    cmdr0 = button(this, u"cmdr0"_s, u"< Rischio 0"_s, 10320, 4080, 1095, 375);
+    cmdr6 = button(this, u"cmdr6"_s, u"< Rischio 6"_s, 10320, 4560, 1095, 375,
+                   u"Movimentazione manuale dei carichi."_s);
+    cmdr7 = button(this, u"cmdr7"_s, u"< Rischio 7"_s, 10320, 5040, 1095, 375,
+                   u"Attrezzature munite di videoterminali."_s);
+    cmdr8 = button(this, u"cmdr8"_s, u"< Rischio 8"_s, 10320, 5520, 1095, 375,
+                   u"Agenti fisici (Disposizioni generali, protezione dei volontari contro i rischi di esposizione "
+                   u"al rumore durante il lavoro, vibrazioni,  a campi elettromagnetici, alle radiazioni ottiche) "_s);
+    cmdr9 = button(this, u"cmdr9"_s, u"< Rischio 9"_s, 10320, 6000, 1095, 375,
+                   u"Sostanze pericolose (protezione da agenti chimici, da agenti cancerogeni e mutageni, dai "
+                   u"rischi connessi all\u2019esposizione all\u2019amianto) "_s);
+    cmdr10 = button(this, u"cmdr10"_s, u"< Rischio 10"_s, 10320, 6480, 1095, 375,
+                    u"Esposizione ad egenti biologici."_s);
+    cmdtogli = button(this, u"cmdtogli"_s, u"Togli >"_s, 10320, 7440, 1095, 375);
+    Labelarc = label(this, u"Labelarc"_s, u"Archivio volontari"_s, 12720, 2880, 1695, 255);
+    cmbvolo = comboBox(this, u"cmbvolo"_s, 11640, 3120, 3255, 315);
+    List2 = multiList(this, u"List2"_s, 11640, 3480, 3255, 6540);
+    cmdesci = button(this, u"cmdesci"_s, u"Esci"_s, 11160, 10320, 1335, 495);
+
+    QWidget *order[] = {f3datain, f3datafi, f3descr, f3prov, f3loc,   f3oretot, f3oreuomo, f3note1,
+                        f3note2,  orestandard, List1, cmdr0, List2,   cmdr6,    cmdr7,     cmdr8,
+                        cmdr9,    cmdr10,   cmdtogli, cmdesci, cmdcerca, cmbvolo};
+    for (size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
+
+    connect(f3datain, &QComboBox::activated, this, &Form3::f3datain_Click);
+    connect(f3descr, &QComboBox::activated, this, &Form3::f3descr_Click);
+    connect(cmbvolo, &QComboBox::activated, this, &Form3::cmbvolo_Click);
+    connect(cmdcerca, &QPushButton::clicked, this, &Form3::cmdcerca_Click);
+    connect(cmdesci, &QPushButton::clicked, this, &Form3::cmdesci_Click);
+    const std::pair<QPushButton *, QString> classes[] = {{cmdr0, u"0"_s}, {cmdr6, u"6"_s}, {cmdr7, u"7"_s},
+                                                         {cmdr8, u"8"_s}, {cmdr9, u"9"_s}, {cmdr10, u"10"_s}};
+    for (const auto &[button, riskClass] : classes) {
+        connect(button, &QPushButton::clicked, this, [riskClass]() {
+            globals().classerischio = riskClass;
+            aggiungivolontari();
+        });
+    }
+    connect(cmdtogli, &QPushButton::clicked, this, &toglivolontari);
+    Activation::watch(this, [this]() { activated(); });
+}
+
+QStringList Form3::fillArchive()
+{
+    DataSource *volunteers = Windows::form1()->Data6;
+    volunteers->setRecordSource(u"select * from VOLO order by NOME"_s);
+    volunteers->refresh();
+    QStringList texts;
+    for (; !volunteers->eof(); volunteers->moveNext())
+        texts << volunteers->text(u"COGN"_s) + u' ' + volunteers->text(u"NOME"_s);
+    Controls::fillSorted(List2, QStringList{QString()} + texts);
+    Labelarc->setText(u"Archivio volontari: "_s + QString::number(texts.size()));
+    return texts;
+}
+
+void Form3::activated()
+{
+    Globals &g = globals();
+    if (g.dagriglia == 1) {
+        g.dagriglia = 0;
+        return;
+    }
+    List1->clear();
+    cmbvolo->clear();
+    QStringList texts = fillArchive();
+    Controls::sortLikeList(texts);
+    cmbvolo->addItems(texts);
+    cmbvolo->setEditText(QString());
+    Hourglass::reset();
+}
+
+void Form3::f3datain_Click()
+{
+    Globals &g = globals();
+    g.dataattivita = f3datain->currentText();
+    f3descr->clear();
+    List1->clear();
+    DataSource *activities = Windows::form1()->Data3;
+    activities->setRecordSource(u"select * from Attivita where datainatt = ? order by datainatt, descratt"_s,
+                                {g.dataattivita});
+    activities->refresh();
+    for (; !activities->eof(); activities->moveNext()) {
+        f3descr->addItem(activities->text(u"DESCRATT"_s));
+        f3datafi->setText(activities->text(u"DATAFIATT"_s));
+        f3descr->setEditText(activities->text(u"DESCRATT"_s));
+        f3loc->setText(activities->text(u"LOCATT"_s));
+        f3prov->setText(activities->text(u"PROVATT"_s));
+        f3oretot->setText(activities->text(u"ORETOT"_s));
+        f3oreuomo->setText(activities->text(u"OREUOMO"_s));
+        f3note1->setText(activities->text(u"NOTE1"_s));
+        f3note2->setText(activities->text(u"NOTE2"_s));
+    }
+    caricadettagli();
+}
+
+void Form3::f3descr_Click()
+{
+    globals().descrattivita = f3descr->currentText();
+    caricadettagli();
+}
+
+void Form3::cmdcerca_Click()
+{
+    // What the user typed is looked for as it stands: %, _ and * are characters, not wildcards.
+    QString typed = f3descr->currentText().toUpper();
+    typed.replace(u'\\', u"\\\\"_s).replace(u'%', u"\\%"_s).replace(u'_', u"\\_"_s);
+    const QString pattern = u'%' + typed + u'%';
+    f3descr->clear();
+    DataSource *activities = Windows::form1()->Data3;
+    activities->setRecordSource(
+        u"select * from Attivita where descratt Like ? ESCAPE '\\' order by datainatt, descratt"_s, {pattern});
+    activities->refresh();
+    QStringList found;
+    for (; !activities->eof(); activities->moveNext())
+        found << activities->text(u"DESCRATT"_s);
+    f3descr->addItems(found);
+}
+
+void Form3::cmbvolo_Click()
+{
+    const QString wanted = cmbvolo->currentText();
+    for (int i = 1; i < List2->count(); ++i) {
+        if (List2->item(i)->text() == wanted) {
+            List2->item(i)->setSelected(true);
+            return;
+        }
+    }
+}
+
+void Form3::cmdesci_Click()
+{
+    hide();
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QLocale>
+#include <QString>
+
+#include <array>
+
+// Loads the activity named by Form3's description and dataattivita, with its volunteers.
+void caricadettagli();
+// Records the hours of orestandard in the class classerischio for the archive entries
+// selected in List2.
+void aggiungivolontari();
+// Removes the present volunteers selected in List1.
+void toglivolontari();
+// Recomputes the current activity's hour totals from its detail rows.
+void ricalcolaore();
+
+// The column heading over the present volunteers.
+QString presentHeading();
+
+// One line of the present volunteers: the name in 30 characters, then R0, R6-R10 and
+// their sum, each "000.00" after two blanks.
+QString detailLine(const QString &surname, const QString &name, const std::array<double, 6> &hours,
+                   const QLocale &locale = QLocale());
