@@ -3,6 +3,7 @@
 #include "common/textformat.h"
 #include "store/schema.h"
 
+#include <QAbstractEventDispatcher>
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlRecord>
@@ -79,6 +80,13 @@ DataSource::DataSource(const QString &name, const QString &fileName, const QStri
 {
     setObjectName(name);
     openSources().push_back(this);
+    static bool releasingWhenIdle = false;
+    if (!releasingWhenIdle) {
+        if (auto *dispatcher = QAbstractEventDispatcher::instance()) {
+            connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, dispatcher, &DataSource::releaseAll);
+            releasingWhenIdle = true;
+        }
+    }
 }
 
 DataSource::~DataSource()
@@ -244,6 +252,12 @@ void DataSource::beforeWrite(const QString &fileName)
         if (source->m_fileName == fileName)
             source->detach();
     }
+}
+
+void DataSource::releaseAll()
+{
+    for (DataSource *source : openSources())
+        source->detach();
 }
 
 QString DataSource::fieldName(int position) const

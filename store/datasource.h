@@ -69,6 +69,10 @@ public:
 
     // Every source that walks a database is told before any write to it.
     static void beforeWrite(const QString &fileName);
+    // Lets go of every open statement, keeping the rows still to visit. The program does
+    // it whenever it waits for the user, so that no read stays open on the files while
+    // idle: other programs can then write them, and the journal can be folded back.
+    static void releaseAll();
 
 signals:
     void refreshed();

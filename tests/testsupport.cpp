@@ -6,6 +6,7 @@
 #include "common/clock.h"
 #include "common/globals.h"
 #include "store/database.h"
+#include "store/datasource.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,6 +14,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTest>
+#include <QWidget>
 
 using namespace Qt::StringLiterals;
 
@@ -60,6 +62,8 @@ template <typename Work> void withConnection(const QString &fileName, Work &&wor
 
 void runSql(const QString &fileName, const QStringList &statements)
 {
+    // Another program writes while Sentaro waits for the user, holding no reads open.
+    DataSource::releaseAll();
     withConnection(fileName, [&](QSqlDatabase &db) {
         for (const QString &statement : statements) {
             QSqlQuery query(db);
@@ -89,4 +93,18 @@ QByteArray fileBytes(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void settle()
+{
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents();
+}
+
+void activate(QWidget *window)
+{
+    settle();
+    QEvent event(QEvent::WindowActivate);
+    QCoreApplication::sendEvent(window, &event);
+    settle();
 }

@@ -4,6 +4,7 @@
 #include <QTemporaryDir>
 
 class Form1;
+class QWidget;
 
 // A fresh working folder made current for one test, and the program started in it.
 class WorkingFolder {
@@ -35,3 +36,8 @@ QVariant queryValue(const QString &fileName, const QString &sql);
 QString sharedDataFolder();
 
 QByteArray fileBytes(const QString &path);
+
+// Lets the window system deliver what it has queued (activations above all).
+void settle();
+// Makes `window` the active window as the user moving to it would, and settles.
+void activate(QWidget *window);
