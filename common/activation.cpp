@@ -14,11 +14,13 @@ class Tracker : public QObject {
 public:
     QHash<QWidget *, std::function<void()>> handlers;
     QPointer<QWidget> lastActive;
+    bool followWindowSystem = true;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (event->type() == QEvent::WindowActivate && watched->isWidgetType()) {
+        if (event->type() == QEvent::WindowActivate && watched->isWidgetType() &&
+            (followWindowSystem || !event->spontaneous())) {
             auto *window = static_cast<QWidget *>(watched);
             // Boxes and prompts are dialogs; they never take the place of the window below.
             if (window->isWindow() && !qobject_cast<QDialog *>(window) && window != lastActive) {
@@ -56,6 +58,11 @@ void watch(QWidget *window, std::function<void()> onActivated)
     Tracker &t = tracker();
     t.handlers.insert(window, std::move(onActivated));
     QObject::connect(window, &QObject::destroyed, &t, [window]() { tracker().handlers.remove(window); });
+}
+
+void followWindowSystem(bool follow)
+{
+    tracker().followWindowSystem = follow;
 }
 
 void reset()

@@ -10,6 +10,9 @@ class QWidget;
 // only a change between the program's own windows counts.
 namespace Activation {
 void watch(QWidget *window, std::function<void()> onActivated);
+// Tests drive activation themselves: with false, only activations sent by the program
+// count, not those the window system reports on its own schedule.
+void followWindowSystem(bool follow);
 // Forgets which window was active last (between tests).
 void reset();
 } // namespace Activation

@@ -32,6 +32,7 @@ WorkingFolder::~WorkingFolder()
 
 Form1 *startSentaro()
 {
+    Activation::followWindowSystem(false);
     startProgram();
     return Windows::existingForm1();
 }

@@ -1,0 +1,416 @@
+#include "app/form1.h"
+#include "app/gridmodel.h"
+#include "app/windows.h"
+#include "common/controls.h"
+#include "common/globals.h"
+#include "common/messages.h"
+#include "participation/form3.h"
+#include "participation/participation.h"
+#include "store/schema.h"
+#include "testsupport.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+#include <QHeaderView>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+QVariant value(const QString &sql)
+{
+    return queryValue(Schema::registerFile, sql);
+}
+
+QString totals(const QString &description)
+{
+    return value(u"select ORET0 || '/' || ORET6 || '/' || ORET7 || '/' || ORET8 || '/' || ORET9 || '/' || ORET10 "
+                 u"|| '/' || OREUOMO from ATTIVITA where DESCRATT = '"_s +
+                 description + u"'"_s)
+        .toString();
+}
+
+QString row(const QString &name)
+{
+    return value(u"select ORET0 || '/' || ORET6 || '/' || ORET7 || '/' || ORET8 || '/' || ORET9 || '/' || ORET10 "
+                 u"|| '/' || OREUOMO from ATTIVDETT where COGN = '"_s +
+                 name + u"'"_s)
+        .toString();
+}
+
+QStringList lines(const QListWidget *list)
+{
+    QStringList result;
+    for (int i = 0; i < list->count(); ++i)
+        result << list->item(i)->text();
+    return result;
+}
+
+void select(QListWidget *list, const QString &startOfLine)
+{
+    for (int i = 0; i < list->count(); ++i) {
+        if (!startOfLine.isEmpty() ? list->item(i)->text().startsWith(startOfLine) : list->item(i)->text().isEmpty()) {
+            list->item(i)->setSelected(true);
+            return;
+        }
+    }
+    QFAIL(qPrintable(u"no line "_s + startOfLine));
+}
+
+void choose(QComboBox *combo, const QString &text)
+{
+    const int index = combo->findText(text);
+    QVERIFY2(index >= 0, qPrintable(text));
+    combo->setCurrentIndex(index);
+    emit combo->activated(index);
+}
+} // namespace
+
+class TestForm3 : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void listLinesHaveFixedColumns();
+    void windowShowsTheArchive();
+    void typicalRoadKeepsTheTotals();
+    void hoursAreCheckedFirst();
+    void emptyEntryAndNoSelection();
+    void removingVolunteers();
+    void chosenDateShowsItsLastActivity();
+    void searchMatchesTheTypedTextLiterally();
+    void gridSelectionOpensTheActivity();
+    void detailsOfAnUnknownActivityLeaveTotalsAlone();
+
+private:
+    void open();
+    void press(QPushButton *button, const QString &hours, int messages = 1);
+
+    std::unique_ptr<WorkingFolder> m_folder;
+    std::unique_ptr<Messages::ScriptedResponder> m_answers;
+    Form1 *m_main = nullptr;
+    Form3 *m_form = nullptr;
+};
+
+void TestForm3::initTestCase()
+{
+    QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
+}
+
+void TestForm3::init()
+{
+    m_folder = std::make_unique<WorkingFolder>();
+    {
+        Messages::ScriptedResponder quiet;
+        QVERIFY(startSentaro());
+        stopSentaro();
+    }
+    runSql(Schema::registerFile,
+           {u"insert into ATTIVITA (DATAINATT, DATAFIATT, DESCRATT, LOCATT, PROVATT, ORETOT, NOTE1, NOTE2, NOTE4) values "
+            u"('05/01/2011', '06/01/2011', 'SISMA', 'MODENA', 'MO', 10, 'N1', 'N2', '2011/01/05'), "
+            u"('05/01/2011', '05/01/2011', 'ALLUVIONE', 'PARMA', 'PR', 7, '', '', '2011/01/05'), "
+            u"('01/02/2010', '01/02/2010', 'Corso sicurezza', 'ROMA', 'RM', 3, '', '', '2010/02/01'), "
+            u"('01/03/2009', '01/03/2009', 'SICUREZZA STRADALE', 'ROMA', 'RM', 3, '', '', '2009/03/01'), "
+            u"('01/03/2009', '01/03/2009', '100% VOLONTARI', 'ROMA', 'RM', 3, '', '', '2009/03/01')"_s,
+            u"insert into VOLO (COGN, NOME, CODFISC) values ('ROSSI', 'MARIO', 'RSSMRA80A01H501U'), "
+            u"('BIANCHI', 'ANNA', 'BNCNNA85M41F205X'), ('VERDI', 'LUCA', '')"_s});
+    m_answers = std::make_unique<Messages::ScriptedResponder>();
+    m_main = startSentaro();
+    QVERIFY(m_main);
+    settle();
+}
+
+void TestForm3::cleanup()
+{
+    QVERIFY2(m_answers->unexpected().isEmpty(), qPrintable(m_answers->unexpected().join(u" | "_s)));
+    m_answers.reset();
+    m_folder.reset();
+}
+
+void TestForm3::open()
+{
+    m_main->findChild<QAction *>(u"mnattinsdett"_s)->trigger();
+    m_form = Windows::form3();
+    activate(m_form);
+    QVERIFY(m_form->isVisible());
+}
+
+void TestForm3::press(QPushButton *button, const QString &hours, int messages)
+{
+    m_form->orestandard->setText(hours);
+    m_answers->clear();
+    m_answers->answerYes(messages);
+    button->click();
+}
+
+void TestForm3::listLinesHaveFixedColumns()
+{
+    const QLocale italian(QLocale::Italian, QLocale::Italy);
+    const QString line = detailLine(u"ROSSI MARIO"_s, QString(), {0, 8, 0, 0, 0, 2.5}, italian);
+    QCOMPARE(line.size(), 86);
+    QCOMPARE(line, u"ROSSI MARIO"_s.leftJustified(30) +
+                       u"  000,00  008,00  000,00  000,00  000,00  002,50  010,50"_s);
+    // Surname and name run together; a long name is cut to 30.
+    QCOMPARE(detailLine(u"DE LA TORRE Y CASTELLANOS DI SAN"_s, u"X"_s, {}, italian).left(32),
+             u"DE LA TORRE Y CASTELLANOS DI S  "_s);
+    QCOMPARE(detailLine(u"A"_s, u"B"_s, {}, italian).left(3), u"AB "_s);
+    // A thousand hours or more widen their column and push the rest right.
+    const QString wide = detailLine(u"X"_s, QString(), {1200, 0, 0, 0, 0, 0}, QLocale::c());
+    QCOMPARE(wide.size(), 88);
+    QCOMPARE(wide.mid(32, 7), u"1200.00"_s);
+    QCOMPARE(wide.right(7), u"1200.00"_s);
+
+    const QString heading = presentHeading();
+    QCOMPARE(heading.size(), 172);
+    QVERIFY(heading.startsWith(u"Volontari presenti"_s + QString(57, u' ') + u"R0"_s));
+    QVERIFY(heading.endsWith(u"R10"_s + QString(15, u' ') + u"TOT."_s));
+}
+
+void TestForm3::windowShowsTheArchive()
+{
+    open();
+    QCOMPARE(m_form->windowTitle(), u"Dettagli Attività"_s);
+    QCOMPARE(m_form->Labelpresenti->text(), presentHeading());
+    QCOMPARE(m_form->cmdr8->toolTip(),
+             u"Agenti fisici (Disposizioni generali, protezione dei volontari contro i rischi di esposizione al "
+             u"rumore durante il lavoro, vibrazioni,  a campi elettromagnetici, alle radiazioni ottiche) "_s);
+    QCOMPARE(m_form->cmdr9->toolTip(), u"Sostanze pericolose (protezione da agenti chimici, da agenti cancerogeni e "
+                                       u"mutageni, dai rischi connessi all’esposizione all’amianto) "_s);
+    QCOMPARE(m_form->cmdr0->toolTip(), QString());
+    QCOMPARE(lines(m_form->List2), (QStringList{QString(), u"BIANCHI ANNA"_s, u"ROSSI MARIO"_s, u"VERDI LUCA"_s}));
+    QCOMPARE(m_form->Labelarc->text(), u"Archivio volontari: 3"_s);
+    QCOMPARE(m_form->cmbvolo->count(), 3);
+    QCOMPARE(m_form->f3oretot->text(), u"0"_s);
+    QCOMPARE(m_form->f3datain->count(), 5);
+    QVERIFY(m_form->List1->font().fixedPitch() || m_form->List1->font().family().contains(u"Mono"_s));
+
+    // Picking a name selects its archive entry, keeping what was selected.
+    select(m_form->List2, u"VERDI"_s);
+    choose(m_form->cmbvolo, u"ROSSI MARIO"_s);
+    QCOMPARE(m_form->List2->selectedItems().size(), 2);
+    QVERIFY(m_form->List2->item(2)->isSelected());
+    choose(m_form->cmbvolo, u"ROSSI MARIO"_s);
+    QVERIFY(m_form->List2->item(2)->isSelected());
+}
+
+void TestForm3::typicalRoadKeepsTheTotals()
+{
+    open();
+    choose(m_form->f3datain, u"05/01/2011"_s);
+    QCOMPARE(m_form->f3descr->currentText(), u"SISMA"_s);
+    QVERIFY(m_form->List1->count() == 0);
+
+    select(m_form->List2, u"ROSSI MARIO"_s);
+    select(m_form->List2, u"BIANCHI ANNA"_s);
+    press(m_form->cmdr6, u"8"_s);
+    QCOMPARE(m_answers->shown(), QStringList{u"Volontari inseriti:  2"_s});
+    QCOMPARE(row(u"ROSSI MARIO"_s), u"0.0/8.0/0.0/0.0/0.0/0.0/8.0"_s);
+    QCOMPARE(totals(u"SISMA"_s), u"0.0/16.0/0.0/0.0/0.0/0.0/16.0"_s);
+    QCOMPARE(value(u"select CFISC || '|' || DATAFIATT || '|' || LOCATT || '|' || NOTE1 || '|' || NOTE2 || '|' || "
+                   u"NOTE5 || '|' || typeof(NOME) from ATTIVDETT where COGN = 'ROSSI MARIO'"_s)
+                 .toString(),
+             u"RSSMRA80A01H501U|06/01/2011|MODENA|N1|N2||null"_s);
+    QCOMPARE(lines(m_form->List1),
+             (QStringList{u"BIANCHI ANNA"_s.leftJustified(30) + u"  000,00  008,00  000,00  000,00  000,00  000,00  008,00"_s,
+                          u"ROSSI MARIO"_s.leftJustified(30) + u"  000,00  008,00  000,00  000,00  000,00  000,00  008,00"_s}));
+    QVERIFY(m_form->List2->selectedItems().isEmpty());
+    // ORETOT is the activity's duration, never a total of the details.
+    QCOMPARE(value(u"select ORETOT from ATTIVITA where DESCRATT = 'SISMA'"_s).toDouble(), 10.0);
+
+    select(m_form->List2, u"ROSSI MARIO"_s);
+    press(m_form->cmdr10, u"3"_s);
+    QCOMPARE(m_answers->shown(), QStringList{u"Volontari inseriti:  1"_s});
+    QCOMPARE(row(u"ROSSI MARIO"_s), u"0.0/8.0/0.0/0.0/0.0/3.0/11.0"_s);
+    QCOMPARE(totals(u"SISMA"_s), u"0.0/16.0/0.0/0.0/0.0/3.0/19.0"_s);
+    QCOMPARE(value(u"select count(*) from ATTIVDETT"_s).toInt(), 2);
+
+    // Hours of a class are replaced, not added; the notes now shown are written again.
+    m_form->f3note1->setText(u"CAMBIATA"_s);
+    select(m_form->List2, u"ROSSI MARIO"_s);
+    press(m_form->cmdr6, u"5,5"_s);
+    QCOMPARE(row(u"ROSSI MARIO"_s), u"0.0/5.5/0.0/0.0/0.0/3.0/8.5"_s);
+    QCOMPARE(value(u"select NOTE1 from ATTIVDETT where COGN = 'ROSSI MARIO'"_s).toString(), u"CAMBIATA"_s);
+    QCOMPARE(totals(u"SISMA"_s), u"0.0/13.5/0.0/0.0/0.0/3.0/16.5"_s);
+    QCOMPARE(m_form->List1->item(1)->text().right(6), u"008,50"_s);
+
+    // Two archive entries with one text, not yet present, give two rows; a later
+    // button updates both and counts 2.
+    runSql(Schema::registerFile, {u"insert into VOLO (COGN, NOME) values ('VERDI LUCA', '')"_s});
+    activate(Windows::form1());
+    activate(m_form);
+    choose(m_form->f3datain, u"05/01/2011"_s);
+    for (int i = 1; i < m_form->List2->count(); ++i) {
+        if (m_form->List2->item(i)->text().startsWith(u"VERDI LUCA"_s))
+            m_form->List2->item(i)->setSelected(true);
+    }
+    QCOMPARE(m_form->List2->selectedItems().size(), 2);
+    press(m_form->cmdr0, u"1"_s);
+    QCOMPARE(m_answers->shown(), QStringList{u"Volontari inseriti:  2"_s});
+    QCOMPARE(value(u"select count(*) from ATTIVDETT where COGN like 'VERDI LUCA%'"_s).toInt(), 2);
+}
+
+void TestForm3::hoursAreCheckedFirst()
+{
+    open();
+    select(m_form->List2, u"ROSSI MARIO"_s);
+    press(m_form->cmdr6, u"8"_s);
+    QCOMPARE(m_answers->shown(), QStringList{u"Prima scegliere l'attività."_s});
+
+    choose(m_form->f3datain, u"05/01/2011"_s);
+    select(m_form->List2, u"ROSSI MARIO"_s);
+    press(m_form->cmdr6, QString());
+    QCOMPARE(m_answers->shown(), QStringList{u"Inserire il numero di ore."_s});
+    for (const QString &typed : {u"otto"_s, u"-1"_s, u"8 ore"_s}) {
+        press(m_form->cmdr6, typed);
+        QCOMPARE(m_answers->shown().size(), 1);
+        QVERIFY2(m_answers->shown().constFirst().startsWith(u"Numero di ore errato"_s),
+                 qPrintable(m_answers->shown().constFirst()));
+    }
+    QCOMPARE(value(u"select count(*) from ATTIVDETT"_s).toInt(), 0);
+    QVERIFY(m_form->List2->item(2)->isSelected());
+}
+
+void TestForm3::emptyEntryAndNoSelection()
+{
+    open();
+    choose(m_form->f3datain, u"05/01/2011"_s);
+    select(m_form->List2, QString());
+    press(m_form->cmdr7, u"2"_s);
+    QCOMPARE(m_answers->shown(), QStringList{u"Volontari inseriti:  0"_s});
+    QCOMPARE(value(u"select count(*) from ATTIVDETT"_s).toInt(), 0);
+    // The totals are recomputed all the same.
+    QCOMPARE(totals(u"SISMA"_s), u"0.0/0.0/0.0/0.0/0.0/0.0/0.0"_s);
+}
+
+void TestForm3::removingVolunteers()
+{
+    open();
+    choose(m_form->f3datain, u"05/01/2011"_s);
+    select(m_form->List2, u"ROSSI MARIO"_s);
+    select(m_form->List2, u"BIANCHI ANNA"_s);
+    select(m_form->List2, u"VERDI LUCA"_s);
+    press(m_form->cmdr9, u"4"_s);
+    QCOMPARE(totals(u"SISMA"_s), u"0.0/0.0/0.0/0.0/12.0/0.0/12.0"_s);
+    // A row written by another program with the first name apart is listed run together
+    // and is not removed by its line.
+    runSql(Schema::registerFile, {u"insert into ATTIVDETT (DATAINATT, DESCRATT, COGN, NOME, ORET9, OREUOMO) values "
+                                  u"('05/01/2011', 'SISMA', 'NERI', 'ADA', 1, 1)"_s});
+    choose(m_form->f3descr, u"SISMA"_s);
+    QCOMPARE(m_form->List1->count(), 4);
+
+    select(m_form->List1, u"ROSSI MARIO"_s);
+    select(m_form->List1, u"BIANCHI ANNA"_s);
+    select(m_form->List1, u"NERIADA"_s);
+    m_answers->clear();
+    m_answers->answerYes();
+    m_form->cmdtogli->click();
+    QCOMPARE(m_answers->shown(), QStringList{u"Volontari tolti:  2"_s});
+    QCOMPARE(value(u"select count(*) from ATTIVDETT"_s).toInt(), 2);
+    QCOMPARE(totals(u"SISMA"_s), u"0.0/0.0/0.0/0.0/5.0/0.0/5.0"_s);
+    QCOMPARE(m_form->List1->count(), 2);
+
+    m_answers->clear();
+    m_answers->answerYes();
+    m_form->cmdtogli->click();
+    QCOMPARE(m_answers->shown(), QStringList{u"Volontari tolti:  0"_s});
+}
+
+void TestForm3::chosenDateShowsItsLastActivity()
+{
+    open();
+    choose(m_form->f3datain, u"05/01/2011"_s);
+    QCOMPARE(m_form->f3descr->count(), 2);
+    QCOMPARE(m_form->f3descr->currentText(), u"SISMA"_s);
+    QCOMPARE(m_form->f3loc->text(), u"MODENA"_s);
+    choose(m_form->f3descr, u"ALLUVIONE"_s);
+    QCOMPARE(m_form->f3loc->text(), u"PARMA"_s);
+    QCOMPARE(globals().descrattivita, u"ALLUVIONE"_s);
+
+    // Coming back from another window empties the present list; the boxes stay.
+    select(m_form->List2, u"ROSSI MARIO"_s);
+    press(m_form->cmdr6, u"1"_s);
+    QCOMPARE(m_form->List1->count(), 1);
+    activate(Windows::form1());
+    activate(m_form);
+    QCOMPARE(m_form->List1->count(), 0);
+    QCOMPARE(m_form->f3descr->currentText(), u"ALLUVIONE"_s);
+}
+
+void TestForm3::searchMatchesTheTypedTextLiterally()
+{
+    open();
+    m_form->f3descr->setEditText(u"sicur"_s);
+    m_form->cmdcerca->click();
+    QCOMPARE(m_form->f3descr->count(), 2);
+    // Ordered by the start date's text, as stored.
+    QCOMPARE(m_form->f3descr->itemText(0), u"Corso sicurezza"_s);
+    QCOMPARE(m_form->f3descr->itemText(1), u"SICUREZZA STRADALE"_s);
+
+    m_form->f3descr->setEditText(u"0%"_s);
+    m_form->cmdcerca->click();
+    QCOMPARE(m_form->f3descr->count(), 1);
+    QCOMPARE(m_form->f3descr->itemText(0), u"100% VOLONTARI"_s);
+    for (const QString &wildcard : {u"%"_s, u"_"_s, u"*"_s}) {
+        m_form->f3descr->setEditText(u"SISM"_s + wildcard);
+        m_form->cmdcerca->click();
+        QCOMPARE(m_form->f3descr->count(), 0);
+    }
+    // A description found by the search with another start date loads nothing.
+    m_form->f3descr->setEditText(u"strad"_s);
+    m_form->cmdcerca->click();
+    globals().dataattivita = u"05/01/2011"_s;
+    choose(m_form->f3descr, u"SICUREZZA STRADALE"_s);
+    QCOMPARE(m_form->List1->count(), 0);
+    QCOMPARE(m_form->f3loc->text(), QString());
+}
+
+void TestForm3::gridSelectionOpensTheActivity()
+{
+    runSql(Schema::registerFile, {u"insert into ATTIVDETT (DATAINATT, DESCRATT, COGN, ORET6, OREUOMO) values "
+                                  u"('05/01/2011', 'ALLUVIONE', 'ROSSI MARIO', 2, 2)"_s});
+    m_main->showActivities();
+    // Moving the current cell selects no row and opens nothing.
+    m_main->DBGrid1->setCurrentIndex(m_main->gridModel->index(0, 3));
+    QVERIFY(!Windows::form3()->isVisible());
+
+    m_main->DBGrid1->selectRow(0);
+    m_form = Windows::form3();
+    QVERIFY(m_form->isVisible());
+    QCOMPARE(globals().dataattivita, u"05/01/2011"_s);
+    QCOMPARE(m_form->f3descr->currentText(), u"ALLUVIONE"_s);
+    QCOMPARE(m_form->f3loc->text(), u"PARMA"_s);
+    QCOMPARE(m_form->List1->count(), 1);
+    activate(m_form);
+    QCOMPARE(globals().dagriglia, 0);
+    // The activation opened from the grid keeps the activity loaded.
+    QCOMPARE(m_form->List1->count(), 1);
+
+    // Organisations and volunteers in the grid open nothing.
+    m_form->hide();
+    m_main->showInGrid(u"select * from VOLO order by COGN, NOME"_s, u"V"_s);
+    m_main->DBGrid1->selectRow(1);
+    QVERIFY(!m_form->isVisible());
+}
+
+void TestForm3::detailsOfAnUnknownActivityLeaveTotalsAlone()
+{
+    open();
+    m_form->f3datain->setEditText(u"05/01/2011"_s);
+    m_form->f3descr->setEditText(u"SCRITTA A MANO"_s);
+    select(m_form->List2, u"ROSSI MARIO"_s);
+    press(m_form->cmdr6, u"2"_s);
+    QCOMPARE(m_answers->shown(), QStringList{u"Volontari inseriti:  1"_s});
+    QCOMPARE(value(u"select count(*) from ATTIVDETT where DESCRATT = 'SCRITTA A MANO'"_s).toInt(), 1);
+    QCOMPARE(value(u"select count(*) from ATTIVITA"_s).toInt(), 5);
+    // No activity row of that name: no totals written anywhere.
+    QCOMPARE(value(u"select count(*) from ATTIVITA where OREUOMO is not null"_s).toInt(), 0);
+}
+
+QTEST_MAIN(TestForm3)
+#include "tst_form3.moc"
