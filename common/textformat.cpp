@@ -59,10 +59,10 @@ std::optional<double> readNumber(const QString &typed, const QLocale &locale)
             normalised += c;
             sawDigit = true;
             ++i;
-        } else if (!sawSeparator && (c == u'.' || text.mid(i, separator.size()) == separator)) {
+        } else if (!sawSeparator && (c == u'.' || c == u',' || text.mid(i, separator.size()) == separator)) {
             normalised += u'.';
             sawSeparator = true;
-            i += c == u'.' ? 1 : separator.size();
+            i += (c == u'.' || c == u',') ? 1 : separator.size();
         } else {
             return std::nullopt;
         }

@@ -23,9 +23,10 @@ enum class Pattern {
 };
 QString formatNumber(double value, Pattern pattern, const QLocale &locale = QLocale());
 
-// Reads a number typed by the user: optional sign, digits, and one decimal separator,
-// either the locale's or a point. Anything else (letters, exponents, thousands
-// separators, blanks inside) is not a number.
+// Reads a number typed by the user: optional sign, digits, and one decimal separator:
+// the locale's, a comma or a point, since a volunteer types 7,5 whatever the computer's
+// settings. Anything else (letters, exponents, thousands separators, blanks inside)
+// is not a number.
 std::optional<double> readNumber(const QString &typed, const QLocale &locale = QLocale());
 
 // GG/MM/AAAA rewritten year first (AAAA/MM/GG) from characters 7-10, 3-6 and 1-2,

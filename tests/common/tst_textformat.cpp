@@ -110,9 +110,8 @@ void TestTextFormat::readNumber()
     QCOMPARE(read.has_value(), valid);
     if (valid)
         QCOMPARE(*read, value);
-    // With a point locale the comma is no separator at all.
-    if (typed.contains(u',') && !typed.contains(u'.'))
-        QVERIFY(!TextFormat::readNumber(typed, QLocale::c()).has_value());
+    // The same with a point locale: a comma is read as the separator all the same.
+    QCOMPARE(TextFormat::readNumber(typed, QLocale::c()), read);
 }
 
 void TestTextFormat::yearFirst()
