@@ -23,12 +23,6 @@ using namespace Qt::StringLiterals;
 namespace {
 const QString findActivity = u"select * from Attivita where datainatt = ? AND descratt = ?"_s;
 
-// Numbers as the boxes show them: no trailing zeros, the local separator.
-QString hoursText(const QVariant &value)
-{
-    return value.isNull() ? QString() : QLocale().toString(value.toDouble(), 'f', QLocale::FloatingPointShortest);
-}
-
 bool dateRefused(const QString &date, const QString &message)
 {
     globals().datacontrollo = date;
@@ -97,8 +91,8 @@ void Form2::showActivityFields(const DataSource *activities)
     f2datafi->setText(activities->text(u"datafiatt"_s));
     f2loc->setText(activities->text(u"locatt"_s));
     f2prov->setText(activities->text(u"provatt"_s));
-    f2oretot->setText(hoursText(activities->value(u"oretot"_s)));
-    f2oreuomo->setText(hoursText(activities->value(u"oreuomo"_s)));
+    f2oretot->setText(TextFormat::numberText(activities->value(u"oretot"_s)));
+    f2oreuomo->setText(TextFormat::numberText(activities->value(u"oreuomo"_s)));
     f2note1->setText(activities->text(u"note1"_s));
     f2note2->setText(activities->text(u"note2"_s));
 }

@@ -61,11 +61,7 @@ int GridModel::columnCount(const QModelIndex &parent) const
 
 QString GridModel::shown(const QVariant &value) const
 {
-    if (value.isNull())
-        return {};
-    if (value.typeId() == QMetaType::Double)
-        return QLocale().toString(value.toDouble(), 'f', QLocale::FloatingPointShortest);
-    return value.toString();
+    return TextFormat::numberText(value);
 }
 
 QVariant GridModel::data(const QModelIndex &index, int role) const

@@ -40,6 +40,15 @@ QString formatNumber(double value, Pattern pattern, const QLocale &locale)
     return (negative ? u"-"_s : QString()) + whole + locale.decimalPoint() + decimals;
 }
 
+QString numberText(const QVariant &value, const QLocale &locale)
+{
+    if (value.isNull())
+        return {};
+    if (value.typeId() == QMetaType::Double)
+        return locale.toString(value.toDouble(), 'f', QLocale::FloatingPointShortest);
+    return value.toString();
+}
+
 std::optional<double> readNumber(const QString &typed, const QLocale &locale)
 {
     const QString text = typed.trimmed();

@@ -2,6 +2,7 @@
 
 #include <QLocale>
 #include <QString>
+#include <QVariant>
 
 #include <optional>
 
@@ -22,6 +23,10 @@ enum class Pattern {
     OneDigit,       // "##0.00"
 };
 QString formatNumber(double value, Pattern pattern, const QLocale &locale = QLocale());
+
+// A stored number as a box shows it: no trailing zeros, the locale's separator; no value
+// shows as empty text, and text stays as it is.
+QString numberText(const QVariant &value, const QLocale &locale = QLocale());
 
 // Reads a number typed by the user: optional sign, digits, and one decimal separator:
 // the locale's, a comma or a point, since a volunteer types 7,5 whatever the computer's

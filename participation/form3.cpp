@@ -6,6 +6,7 @@
 #include "common/controls.h"
 #include "common/globals.h"
 #include "common/hourglass.h"
+#include "common/textformat.h"
 #include "common/twips.h"
 #include "participation/participation.h"
 #include "store/datasource.h"
@@ -122,6 +123,18 @@ void Form3::activated()
     Hourglass::reset();
 }
 
+void Form3::showActivityFields(const DataSource *activities)
+{
+    f3datafi->setText(activities->text(u"DATAFIATT"_s));
+    f3descr->setEditText(activities->text(u"DESCRATT"_s));
+    f3loc->setText(activities->text(u"LOCATT"_s));
+    f3prov->setText(activities->text(u"PROVATT"_s));
+    f3oretot->setText(TextFormat::numberText(activities->value(u"ORETOT"_s)));
+    f3oreuomo->setText(TextFormat::numberText(activities->value(u"OREUOMO"_s)));
+    f3note1->setText(activities->text(u"NOTE1"_s));
+    f3note2->setText(activities->text(u"NOTE2"_s));
+}
+
 void Form3::f3datain_Click()
 {
     Globals &g = globals();
@@ -134,14 +147,7 @@ void Form3::f3datain_Click()
     activities->refresh();
     for (; !activities->eof(); activities->moveNext()) {
         f3descr->addItem(activities->text(u"DESCRATT"_s));
-        f3datafi->setText(activities->text(u"DATAFIATT"_s));
-        f3descr->setEditText(activities->text(u"DESCRATT"_s));
-        f3loc->setText(activities->text(u"LOCATT"_s));
-        f3prov->setText(activities->text(u"PROVATT"_s));
-        f3oretot->setText(activities->text(u"ORETOT"_s));
-        f3oreuomo->setText(activities->text(u"OREUOMO"_s));
-        f3note1->setText(activities->text(u"NOTE1"_s));
-        f3note2->setText(activities->text(u"NOTE2"_s));
+        showActivityFields(activities);
     }
     caricadettagli();
 }

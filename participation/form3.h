@@ -58,6 +58,9 @@ public:
     void cmbvolo_Click();
     void cmdesci_Click();
 
+    // Puts an activity's fields, but its start date, into the boxes.
+    void showActivityFields(const class DataSource *activities);
+
     // Empties List2 and fills it with one empty entry and the archive of volunteers;
     // returns the volunteer texts read, in the archive's order.
     QStringList fillArchive();

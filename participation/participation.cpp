@@ -99,14 +99,7 @@ void caricadettagli()
     QStringList lines;
     for (; !activities->eof(); activities->moveNext()) {
         window->f3datain->setEditText(activities->text(u"DATAINATT"_s));
-        window->f3datafi->setText(activities->text(u"DATAFIATT"_s));
-        window->f3descr->setEditText(activities->text(u"DESCRATT"_s));
-        window->f3loc->setText(activities->text(u"LOCATT"_s));
-        window->f3prov->setText(activities->text(u"PROVATT"_s));
-        window->f3oretot->setText(activities->text(u"ORETOT"_s));
-        window->f3oreuomo->setText(activities->text(u"OREUOMO"_s));
-        window->f3note1->setText(activities->text(u"NOTE1"_s));
-        window->f3note2->setText(activities->text(u"NOTE2"_s));
+        window->showActivityFields(activities);
         DataSource *details = main->Data4;
         details->setRecordSource(
             u"select * from Attivdett Where datainatt = ? And descratt = ? order by cogn, nome"_s,
@@ -153,6 +146,17 @@ void aggiungivolontari()
     QHash<QString, QString> taxCodes;
     bool taxCodesRead = false;
     QStringList failures;
+    // The notes now shown go with every row stored, new or changed.
+    const auto storeRow = [&](const QString &volunteer) {
+        details->setValue(u"NOTE1"_s, window->f3note1->text());
+        details->setValue(u"NOTE2"_s, window->f3note2->text());
+        for (const QString &note : {u"NOTE3"_s, u"NOTE4"_s, u"NOTE5"_s})
+            details->setValue(note, QString(u""_s));
+        if (const Store::Result result = details->update(); result.ok())
+            ++stored;
+        else
+            failures << volunteer + u": "_s + result.description;
+    };
     for (int i = 1; i < window->List2->count(); ++i) {
         QListWidgetItem *entry = window->List2->item(i);
         if (!entry->isSelected())
@@ -170,14 +174,7 @@ void aggiungivolontari()
                 for (const QString &hourField : hourFields)
                     sum += details->value(hourField).toDouble();
                 details->setValue(u"OREUOMO"_s, sum);
-                details->setValue(u"NOTE1"_s, window->f3note1->text());
-                details->setValue(u"NOTE2"_s, window->f3note2->text());
-                for (const QString &note : {u"NOTE3"_s, u"NOTE4"_s, u"NOTE5"_s})
-                    details->setValue(note, QString(u""_s));
-                if (const Store::Result result = details->update(); result.ok())
-                    ++stored;
-                else
-                    failures << text + u": "_s + result.description;
+                storeRow(text);
             }
             continue;
         }
@@ -198,14 +195,7 @@ void aggiungivolontari()
             details->setValue(hourField, 0.0);
         details->setValue(u"OREUOMO"_s, *hours);
         details->setValue(field, *hours);
-        details->setValue(u"NOTE1"_s, window->f3note1->text());
-        details->setValue(u"NOTE2"_s, window->f3note2->text());
-        for (const QString &note : {u"NOTE3"_s, u"NOTE4"_s, u"NOTE5"_s})
-            details->setValue(note, QString(u""_s));
-        if (const Store::Result result = details->update(); result.ok())
-            ++stored;
-        else
-            failures << text + u": "_s + result.description;
+        storeRow(text);
         details->refresh();
     }
     Messages::report(u"Volontari inseriti:  "_s + QString::number(stored));
