@@ -8,7 +8,6 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
 // Only two digits, a slash, two digits, a slash and four digits name a real day here:
 // a shorter year, a time after the date or another separator is refused.
 bool isCalendarDate(const QString &text)
@@ -21,7 +20,6 @@ bool isCalendarDate(const QString &text)
     }
     return QDate(text.mid(6, 4).toInt(), text.mid(3, 2).toInt(), text.left(2).toInt()).isValid();
 }
-} // namespace
 
 bool isAcceptableDate(const QString &text)
 {

@@ -7,12 +7,16 @@
 #include "app/windows.h"
 #include "common/controls.h"
 #include "common/globals.h"
+#include "organisations/formass.h"
 #include "participation/form3.h"
+#include "volunteers/formvol.h"
 #include "common/messages.h"
 #include "common/textformat.h"
 #include "store/datasource.h"
 
+#include <QLabel>
 #include <QMenuBar>
+#include <QPushButton>
 
 using namespace Qt::StringLiterals;
 
@@ -157,19 +161,33 @@ void MainMenu::mnorgvel_Click()
     globals().tipolista = u"EO"_s;
 }
 
+void MainMenu::showOrganisations(const QString &operation, const QString &caption, const QString &title,
+                                 const QString &button)
+{
+    Formass *window = Windows::formass();
+    globals().tipoopass = operation;
+    window->setWindowTitle(caption);
+    window->Label1->setText(title);
+    window->cmdassregistra->setText(button);
+    window->cmdassregistra->setVisible(true);
+    Controls::showWindow(window);
+}
+
 void MainMenu::mnorgaggman_Click()
 {
-    globals().tipoopass = u"I"_s;
+    showOrganisations(u"I"_s, u"Organizzazioni - Inserimento"_s, u" Inserimento nuova organizzazione"_s,
+                      u"Registra"_s);
 }
 
 void MainMenu::mnorgaggmod_Click()
 {
-    globals().tipoopass = u"M"_s;
+    showOrganisations(u"M"_s, u"Organizzazioni - Modifica"_s, u"Modifica Organizzazione"_s, u"Modifica"_s);
 }
 
 void MainMenu::mnorgaggann_Click()
 {
-    globals().tipoopass = u"A"_s;
+    showOrganisations(u"A"_s, u"Organizzazioni - Cancellazione"_s, u"Cancellazione di una Organizzazione"_s,
+                      u"Elimina"_s);
 }
 
 void MainMenu::mnvvev_Click()
@@ -195,18 +213,24 @@ void MainMenu::mnvvrt_Click()
 void MainMenu::mnvolinsman_Click()
 {
     globals().tipoopvol = u"I"_s;
+    caricaassformvol();
+    Windows::formvol()->cmdregistra->setText(u"Registra"_s);
+    Controls::showWindow(Windows::formvol());
 }
 
 void MainMenu::mnvam_Click()
 {
     globals().tipoopvol = u"M"_s;
     globals().tipolista = u"EM"_s;
+    Windows::formvol()->cmdregistra->setText(u"Modifica"_s);
 }
 
 void MainMenu::mnvac_Click()
 {
     globals().tipoopvol = u"C"_s;
     globals().tipolista = u"EC"_s;
+    caricaassformvol();
+    Windows::formvol()->cmdregistra->setText(u"Elimina"_s);
 }
 
 void MainMenu::mnesci_Click()

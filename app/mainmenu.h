@@ -33,6 +33,8 @@ public:
     void mnesci_Click();
 
 private:
+    void showOrganisations(const QString &operation, const QString &caption, const QString &title,
+                           const QString &button);
     QMenu *addMenu(QMenu *parent, const QString &name, const QString &caption);
     QAction *addCommand(QMenu *parent, const QString &name, const QString &caption, void (MainMenu::*command)());
 

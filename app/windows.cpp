@@ -3,6 +3,7 @@
 #include "app/form1.h"
 #include "app/form11.h"
 #include "activities/form2.h"
+#include "organisations/formass.h"
 #include "participation/form3.h"
 #include "common/globals.h"
 #include "store/database.h"
@@ -20,6 +21,7 @@ struct Registry {
     QPointer<Formvol> formvol;
     QPointer<Form2> form2;
     QPointer<Form3> form3;
+    QPointer<Formass> formass;
     bool ending = false;
 };
 
@@ -78,6 +80,13 @@ Form3 *form3()
     return registry().form3;
 }
 
+Formass *formass()
+{
+    if (!registry().formass)
+        registry().formass = new Formass;
+    return registry().formass;
+}
+
 void endProgram(int exitCode)
 {
     if (registry().ending)
@@ -101,6 +110,7 @@ void destroyAll()
     delete windows.formvol;
     delete windows.form2;
     delete windows.form3;
+    delete windows.formass;
     delete windows.form1;
     windows = Registry{};
     Store::closeAll();

@@ -4,6 +4,7 @@ class Form1;
 class Form11;
 class Form2;
 class Form3;
+class Formass;
 class Formvol;
 
 // Each window is made once, on first use, and lives hidden until the program ends.
@@ -14,6 +15,7 @@ Form1 *form1();
 Formvol *formvol();
 Form2 *form2();
 Form3 *form3();
+Formass *formass();
 
 // The main window if it exists, without making it.
 Form1 *existingForm1();

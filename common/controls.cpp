@@ -3,6 +3,7 @@
 #include "common/twips.h"
 
 #include <QComboBox>
+#include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -112,6 +113,40 @@ void fillSorted(QListWidget *list, QStringList lines)
     list->clear();
     list->addItems(lines);
     list->setUpdatesEnabled(true);
+}
+
+namespace {
+class LostFocusFilter : public QObject {
+public:
+    LostFocusFilter(QWidget *control, std::function<void()> handler)
+        : QObject(control)
+        , m_handler(std::move(handler))
+    {
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::FocusOut) {
+            const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
+            if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+                m_handler();
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> m_handler;
+};
+} // namespace
+
+void onLostFocus(QWidget *control, std::function<void()> handler)
+{
+    // An editable drop-down list has the focus in its line edit.
+    QWidget *target = control;
+    if (auto *combo = qobject_cast<QComboBox *>(control); combo && combo->lineEdit())
+        target = combo->lineEdit();
+    target->installEventFilter(new LostFocusFilter(control, std::move(handler)));
 }
 
 void showWindow(QWidget *window)

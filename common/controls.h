@@ -3,6 +3,8 @@
 #include <QPlainTextEdit>
 #include <QString>
 
+#include <functional>
+
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -43,4 +45,8 @@ void sortLikeList(QStringList &lines);
 
 // Shows a window non-modally, bringing it forward when already open.
 void showWindow(QWidget *window);
+
+// Runs `handler` when the focus leaves `control` for another control of the program;
+// the focus taken by a message box, a menu or another window does not count.
+void onLostFocus(QWidget *control, std::function<void()> handler);
 } // namespace Controls

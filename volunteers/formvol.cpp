@@ -1,22 +1,299 @@
 #include "volunteers/formvol.h"
 
+#include "activities/controlladata.h"
+#include "app/form1.h"
+#include "app/windows.h"
+#include "common/activation.h"
+#include "common/controls.h"
+#include "common/globals.h"
+#include "common/hourglass.h"
+#include "common/messages.h"
 #include "common/twips.h"
+#include "store/database.h"
+#include "store/datasource.h"
+#include "store/schema.h"
+#include "volunteers/specialisations.h"
+#include "volunteers/taxcode.h"
 
 #include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 
 using namespace Qt::StringLiterals;
+
+namespace {
+const QString organisationsInOrder = u"select * from ASSO order by DENOM"_s;
+
+QString withoutTrailingBlanks(const QString &text)
+{
+    qsizetype end = text.size();
+    while (end > 0 && text[end - 1] == u' ')
+        --end;
+    return text.left(end);
+}
+} // namespace
 
 Formvol::Formvol()
 {
     setObjectName(u"Formvol"_s);
     setWindowTitle(u"Formvol"_s);
+    Twips::resizeClient(this, 8640, 6120);
 
-    fvluogona = new QComboBox(this);
-    fvluogona->setObjectName(u"fvluogona"_s);
-    fvluogona->setEditable(true);
-    fvluogona->setInsertPolicy(QComboBox::NoInsert);
+    using namespace Controls;
+    Label1 = label(this, u"Label1"_s, u"Associazione"_s, 240, 270, 2040);
+    cmbassdenom = comboBox(this, u"cmbassdenom"_s, 2400, 240, 5895);
+    cmbassdenom->setToolTip(u"Scegliere l'associazione di appartenenza del volontario."_s);
+    Label2 = label(this, u"Label2"_s, u"Cognome nome"_s, 240, 735, 2040);
+    fvcogn = textBox(this, u"fvcogn"_s, 2400, 720, 2895, 285, u"Cognome del volontario."_s);
+    fvnome = textBox(this, u"fvnome"_s, 5400, 720, 2895, 285, u"Nome del volontario."_s);
+    Label3 = label(this, u"Label3"_s, u"Indirizzo"_s, 240, 1155, 2040);
+    fvindir = textBox(this, u"fvindir"_s, 2400, 1140, 5895, 285, u"Via e numero civico del volontario."_s);
+    Label4 = label(this, u"Label4"_s, u"C.A.P. -  Città  -  Prov."_s, 240, 1575, 2040);
+    fvcap = textBox(this, u"fvcap"_s, 2400, 1560, 855, 285, u"CAP del volontario."_s);
+    fvcitta = textBox(this, u"fvcitta"_s, 3360, 1560, 3975, 285, u"Città del volontario."_s);
+    fvprov = textBox(this, u"fvprov"_s, 7440, 1560, 855, 285, u"Sigla della provincia del volontario."_s);
+    cmdcfisc = button(this, u"cmdcfisc"_s, u"Codice Fiscale"_s, 240, 1950, 2040, 345);
+    fvcfisc = textBox(this, u"fvcfisc"_s, 2400, 1980, 2895, 285, u"Codice fiscale del volontario."_s);
+    Label5 = label(this, u"Label5"_s, u"Data di nascita"_s, 5400, 1995, 1335);
+    fvdatana = textBox(this, u"fvdatana"_s, 6840, 1980, 1455, 285, u"Data nel formato GG/MM/AAAA."_s);
+    Label6 = label(this, u"Label6"_s, u"Luogo di nascita"_s, 240, 2430, 2040);
+    fvluogona = comboBox(this, u"fvluogona"_s, 2400, 2400, 5895);
     fvluogona->setFont(Twips::font(u"Courier New"_s, 8.25));
-    // About 8,000 entries of equal width: sizing from the first spares measuring each one.
-    fvluogona->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    // About 8,000 entries of equal width: the box is sized by its layout, not by measuring each one.
     fvluogona->setMinimumContentsLength(39);
+    Label7 = label(this, u"Label7"_s, u"Provincia di nascita"_s, 240, 2895, 2040);
+    fvprovna = textBox(this, u"fvprovna"_s, 2400, 2880, 855, 285,
+                       u"Sigla della provincia di nascita del volontario."_s);
+    Label8 = label(this, u"Label8"_s, u"Sesso"_s, 3600, 2895, 735);
+    fvsesso = textBox(this, u"fvsesso"_s, 4440, 2880, 495, 285);
+    Label9 = label(this, u"Label9"_s, u"Specializzazione prevalente"_s, 240, 3330, 2100);
+    cmbspec = comboBox(this, u"cmbspec"_s, 2400, 3300, 5895);
+    Label10 = label(this, u"Label10"_s, u"Note"_s, 240, 3795, 2040);
+    fvnote = textBox(this, u"fvnote"_s, 2400, 3780, 5895, 285, u"Specializzazione del volontario."_s);
+    Label11 = label(this, u"Label11"_s, u"Note 2"_s, 240, 4215, 2040);
+    fvnote2 = textBox(this, u"fvnote2"_s, 2400, 4200, 5895, 285, u"Libero per note."_s);
+    Label12 = label(this, u"Label12"_s, u"Note 3"_s, 240, 4635, 2040);
+    fvnote3 = textBox(this, u"fvnote3"_s, 2400, 4620, 5895, 285, u"Libero per note."_s);
+    cmdregistra = button(this, u"cmdregistra"_s, u"Registra"_s, 5040, 5280, 1455, 495);
+    cmdesci = button(this, u"cmdesci"_s, u"Esci"_s, 6840, 5280, 1455, 495);
+
+    QWidget *order[] = {cmbassdenom, fvcogn,   fvnome, fvindir, fvcap,   fvcitta,  fvprov,
+                        fvcfisc,     fvdatana, fvluogona, fvprovna, fvsesso, cmbspec, fvnote,
+                        fvnote2,     fvnote3,  cmdregistra, cmdesci, cmdcfisc};
+    for (size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
+
+    connect(cmdregistra, &QPushButton::clicked, this, &Formvol::cmdregistra_Click);
+    connect(cmdcfisc, &QPushButton::clicked, this, &Formvol::cmdcfisc_Click);
+    connect(cmdesci, &QPushButton::clicked, this, &Formvol::cmdesci_Click);
+    connect(cmbassdenom, &QComboBox::activated, this, &Formvol::cmbassdenom_Click);
+    connect(fvluogona, &QComboBox::activated, this, &Formvol::fvluogona_Click);
+    Controls::onLostFocus(fvsesso, [this]() { fvsesso_LostFocus(); });
+    Activation::watch(this, [this]() { Form_Activate(); });
+}
+
+void caricaassformvol()
+{
+    Formvol *window = Windows::formvol();
+    window->cmbassdenom->clear();
+    DataSource *organisations = Windows::form1()->Data8;
+    organisations->setRecordSource(organisationsInOrder);
+    organisations->refresh();
+    QStringList names;
+    for (; !organisations->eof(); organisations->moveNext())
+        names << organisations->text(u"DENOM"_s);
+    window->cmbassdenom->addItems(names);
+}
+
+void caricaspecializzazioni()
+{
+    Formvol *window = Windows::formvol();
+    window->cmbspec->clear();
+    // A missing or unreadable file leaves the list empty; the window opens all the same.
+    QFile file(Schema::specialisationsFile);
+    if (file.open(QIODevice::ReadOnly))
+        window->cmbspec->addItems(readDelimitedItems(file.readAll()));
+}
+
+void Formvol::showVolunteer(const DataSource *volunteers)
+{
+    fvcogn->setText(volunteers->text(u"COGN"_s));
+    fvnome->setText(volunteers->text(u"NOME"_s));
+    fvindir->setText(volunteers->text(u"INDIR"_s));
+    fvcap->setText(volunteers->text(u"CAP"_s));
+    fvcitta->setText(volunteers->text(u"CITTA"_s));
+    fvprov->setText(volunteers->text(u"PROV"_s));
+    if (!volunteers->value(u"SPEC"_s).isNull())
+        cmbspec->setEditText(volunteers->text(u"SPEC"_s));
+    fvdatana->setText(volunteers->text(u"DATANA"_s));
+    fvluogona->setEditText(volunteers->text(u"LUOGONA"_s));
+    fvprovna->setText(volunteers->text(u"PROVNA"_s));
+    fvsesso->setText(volunteers->text(u"SESSO"_s));
+    fvcfisc->setText(volunteers->text(u"CODFISC"_s));
+    const std::pair<QString, QLineEdit *> notes[] = {
+        {u"NOTE"_s, fvnote}, {u"NOTE2"_s, fvnote2}, {u"NOTE3"_s, fvnote3}};
+    for (const auto &[field, box] : notes) {
+        if (!volunteers->value(field).isNull())
+            box->setText(volunteers->text(field));
+    }
+}
+
+void Formvol::Form_Activate()
+{
+    caricaspecializzazioni();
+    Form1 *main = Windows::form1();
+    DataSource *organisations = main->Data8;
+    organisations->setRecordSource(organisationsInOrder);
+    organisations->refresh();
+    if (!organisations->eof())
+        cmbassdenom->setEditText(organisations->text(u"DENOM"_s));
+
+    const QString operation = globals().tipoopvol;
+    if (operation != u"M"_s && operation != u"C"_s && operation != u"V"_s)
+        return;
+    DataSource *volunteers = main->Data6;
+    volunteers->setRecordSource(u"select * from VOLO order by NOME"_s);
+    volunteers->refresh();
+    for (; !volunteers->eof(); volunteers->moveNext()) {
+        const QString name = withoutTrailingBlanks(volunteers->text(u"COGN"_s) + u' ' + volunteers->text(u"NOME"_s));
+        if (name == globals().volontarioscelto) {
+            showVolunteer(volunteers);
+            return;
+        }
+    }
+    Messages::report(u"Volontario non trovato."_s);
+}
+
+void Formvol::cmbassdenom_Click()
+{
+    DataSource *organisations = Windows::form1()->Data8;
+    organisations->setRecordSource(u"select * from ASSO where DENOM = ? order by DENOM"_s,
+                                   {cmbassdenom->currentText().toUpper()});
+    organisations->refresh();
+    if (organisations->eof())
+        Messages::report(u"Organizzazione non trovata."_s);
+}
+
+void Formvol::fvluogona_Click()
+{
+    fvprovna->setText(fvluogona->currentText().mid(37, 2).toUpper());
+}
+
+void Formvol::fvsesso_LostFocus()
+{
+    fvsesso->setText(fvsesso->text().toUpper());
+}
+
+void Formvol::cmdesci_Click()
+{
+    hide();
+}
+
+void Formvol::cmdcfisc_Click()
+{
+    calcolacodicefiscale();
+}
+
+void Formvol::writeFields(DataSource *volunteers)
+{
+    volunteers->setValue(u"CODASS"_s, QString(u""_s));
+    volunteers->setValue(u"CODVOL"_s, QString(u""_s));
+    volunteers->setValue(u"COGN"_s, fvcogn->text().toUpper());
+    volunteers->setValue(u"NOME"_s, fvnome->text().toUpper());
+    volunteers->setValue(u"INDIR"_s, fvindir->text().toUpper());
+    volunteers->setValue(u"CAP"_s, fvcap->text().toUpper());
+    volunteers->setValue(u"CITTA"_s, fvcitta->text().toUpper());
+    volunteers->setValue(u"PROV"_s, fvprov->text().toUpper());
+    volunteers->setValue(u"TEL"_s, QString(u""_s));
+    volunteers->setValue(u"MAIL"_s, QVariant());
+    volunteers->setValue(u"SPEC"_s, cmbspec->currentText().toUpper());
+    volunteers->setValue(u"DATANA"_s, fvdatana->text());
+    volunteers->setValue(u"LUOGONA"_s, withoutTrailingBlanks(fvluogona->currentText().toUpper().left(37)));
+    volunteers->setValue(u"PROVNA"_s, fvprovna->text().toUpper());
+    volunteers->setValue(u"CODFISC"_s, fvcfisc->text().toUpper());
+    volunteers->setValue(u"SESSO"_s, fvsesso->text().toUpper());
+    volunteers->setValue(u"NOTE"_s, fvnote->text().toUpper());
+    volunteers->setValue(u"NOTE2"_s, fvnote2->text().toUpper());
+    volunteers->setValue(u"NOTE3"_s, fvnote3->text().toUpper());
+}
+
+void Formvol::clearWindow()
+{
+    for (QLineEdit *box : {fvcogn, fvnome, fvindir, fvcap, fvcitta, fvprov, fvdatana})
+        box->clear();
+    fvluogona->setEditText(QString());
+    for (QLineEdit *box : {fvprovna, fvsesso, fvcfisc, fvnote, fvnote2, fvnote3})
+        box->clear();
+}
+
+void Formvol::cmdregistra_Click()
+{
+    Globals &g = globals();
+    if (cmbassdenom->currentText().isEmpty()) {
+        Messages::report(u"Scegli l'organizzazione."_s);
+        return;
+    }
+    g.datacontrollo = fvdatana->text();
+    controlladata();
+    if (g.esitodata == u"1"_s) {
+        Messages::report(u"Data di nascita errata."_s);
+        return;
+    }
+    Hourglass::set();
+    // Every way out of here puts the pointer back before its message.
+    const auto finish = [](const QString &message) {
+        Hourglass::reset();
+        Messages::report(message);
+    };
+    if (fvcogn->text().size() > 25) {
+        finish(u"Cognome volontario troppo lungo. Massimo 25 caratteri."_s);
+        return;
+    }
+    if (fvnome->text().size() > 25) {
+        finish(u"Nome volontario troppo lungo. Massimo 25 caratteri."_s);
+        return;
+    }
+    if (fvprov->text() == u"roma"_s || fvprov->text() == u"ROMA"_s)
+        fvprov->setText(u"RM"_s);
+    fvsesso->setText(fvsesso->text().toUpper());
+    if (!fvsesso->text().isEmpty() && fvsesso->text() != u"F"_s && fvsesso->text() != u"M"_s) {
+        finish(u"Sesso errato."_s);
+        return;
+    }
+    DataSource *volunteers = Windows::form1()->Data6;
+    volunteers->setRecordSource(u"select * from VOLO where COGN = ? and nome = ? order by COGN, NOME"_s,
+                                {fvcogn->text().toUpper(), fvnome->text().toUpper()});
+    volunteers->refresh();
+    const QString operation = g.tipoopvol;
+    const auto stored = [&](const Store::Result &result, const QString &done) {
+        volunteers->refresh();
+        if (result.ok()) {
+            finish(done);
+            clearWindow();
+        } else {
+            finish(result.number == Store::duplicateKey ? u"Volontario già presente"_s : result.description);
+        }
+    };
+    if (!volunteers->eof()) {
+        if (operation == u"M"_s) {
+            volunteers->edit();
+            writeFields(volunteers);
+            stored(volunteers->update(), u"Volontario modificato"_s);
+        } else if (operation == u"C"_s) {
+            stored(volunteers->remove(), u"Volontario eliminato"_s);
+        } else {
+            finish(u"Volontario già presente."_s);
+        }
+        return;
+    }
+    // Nothing to delete: no record is added in its place.
+    if (operation == u"C"_s) {
+        finish(u"Volontario non trovato."_s);
+        return;
+    }
+    volunteers->addNew();
+    writeFields(volunteers);
+    stored(volunteers->update(), u"Volontario inserito"_s);
 }

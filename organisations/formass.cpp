@@ -1,0 +1,267 @@
+#include "organisations/formass.h"
+
+#include "app/form1.h"
+#include "app/windows.h"
+#include "common/activation.h"
+#include "common/controls.h"
+#include "common/globals.h"
+#include "common/hourglass.h"
+#include "common/messages.h"
+#include "common/twips.h"
+#include "store/database.h"
+#include "store/datasource.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+const QString organisationsInOrder = u"select * from ASSO order by DENOM"_s;
+const QString findOrganisation = u"select * from ASSO where DENOM = ? order by DENOM"_s;
+
+QLabel *fieldLabel(QWidget *parent, const QString &name, const QString &caption, int top)
+{
+    QLabel *label = Controls::label(parent, name, caption, 960, top, 1815, 255);
+    label->setFont(Twips::font(u"MS Sans Serif"_s, 9.75, true));
+    return label;
+}
+} // namespace
+
+Formass::Formass()
+{
+    setObjectName(u"Formass"_s);
+    setWindowTitle(u"Organizzazioni - aggiornamento"_s);
+    Twips::resizeClient(this, 9360, 8160);
+
+    using namespace Controls;
+    Label1 = label(this, u"Label1"_s, u"Inserimento nuova associazione"_s, 1680, 120, 5535, 495);
+    Label1->setFont(Twips::font(u"Arial"_s, 15.75, true));
+    Label2 = fieldLabel(this, u"Label2"_s, u"Denominazione"_s, 870);
+    cmbassdenom = comboBox(this, u"cmbassdenom"_s, 3000, 840, 4935, 315);
+    cmbassdenom->setToolTip(u"Digitare il nome dell'associazione o sceglierlo dall'elenco."_s);
+    Label3 = fieldLabel(this, u"Label3"_s, u"Indirizzo"_s, 1380);
+    assindir = textBox(this, u"assindir"_s, 3000, 1320, 4935, 375, u"Via o Piazza dell'associazione"_s);
+    Label4 = fieldLabel(this, u"Label4"_s, u"CAP Comune"_s, 1980);
+    asscap = textBox(this, u"asscap"_s, 3000, 1920, 615, 375);
+    asscomune = textBox(this, u"asscomune"_s, 3840, 1920, 4095, 375, u"Comune di residenza dell'associazione"_s);
+    Label5 = fieldLabel(this, u"Label5"_s, u"Provincia"_s, 2580);
+    assprov = textBox(this, u"assprov"_s, 3000, 2520, 615, 375,
+                      u"Sigla della provincia di residenza dell'associazione"_s);
+    Label6 = fieldLabel(this, u"Label6"_s, u"Telefono"_s, 3180);
+    asstel = textBox(this, u"asstel"_s, 3000, 3120, 4935, 375, u"Numeri telefonici dell'associazione"_s);
+    Label7 = fieldLabel(this, u"Label7"_s, u"Fax"_s, 3780);
+    assfax = textBox(this, u"assfax"_s, 3000, 3720, 4935, 375, u"Numeri fax dell'associazione"_s);
+    Label8 = fieldLabel(this, u"Label8"_s, u"e-mail"_s, 4380);
+    assemail = textBox(this, u"assemail"_s, 3000, 4320, 4935, 375, u"Indirizzi e-mail dell'associazione"_s);
+    Label12 = fieldLabel(this, u"Label12"_s, u"Responsabile"_s, 4980);
+    assresp = textBox(this, u"assresp"_s, 3000, 4920, 4935, 375);
+    Label13 = fieldLabel(this, u"Label13"_s, u"Tel. Respons."_s, 5580);
+    asstelresp = textBox(this, u"asstelresp"_s, 3000, 5520, 4935, 375);
+    Label11 = label(this, u"Label11"_s, u"COD."_s, 8280, 480, 855, 255);
+    Label11->setFont(Twips::font(u"MS Sans Serif"_s, 9.75, true));
+    fasscodass = textBox(this, u"fasscodass"_s, 8280, 840, 855, 285);
+    cmdassregistra = button(this, u"cmdassregistra"_s, u"Registra"_s, 2760, 7320, 1575, 495);
+    cmdassesci = button(this, u"cmdassesci"_s, u"Esci"_s, 5760, 7320, 1455, 495);
+    cmdcercaass = button(this, u"cmdcercaass"_s, u"Cerca"_s, 120, 840, 615, 255);
+    // The code and its search take no input: the code only arrives with a name from the list.
+    for (QWidget *off : {static_cast<QWidget *>(Label11), static_cast<QWidget *>(fasscodass),
+                         static_cast<QWidget *>(cmdcercaass)})
+        off->setEnabled(false);
+
+    QWidget *order[] = {cmbassdenom, assindir, asscap,         asscomune, assprov,   asstel,
+                        assfax,      assemail, assresp,        asstelresp, cmdassregistra, cmdassesci};
+    for (size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
+
+    connect(cmbassdenom, &QComboBox::activated, this, &Formass::cmbassdenom_Click);
+    connect(cmdassregistra, &QPushButton::clicked, this, &Formass::cmdassregistra_Click);
+    connect(cmdassesci, &QPushButton::clicked, this, &Formass::cmdassesci_Click);
+    Controls::onLostFocus(cmbassdenom, [this]() { cmbassdenom_LostFocus(); });
+    Activation::watch(this, [this]() { Form_Activate(); });
+}
+
+void caricaorganizzazioni()
+{
+    QComboBox *names = Windows::formass()->cmbassdenom;
+    const QString typed = names->currentText();
+    names->clear();
+    DataSource *organisations = Windows::form1()->Data8;
+    organisations->setRecordSource(organisationsInOrder);
+    organisations->refresh();
+    QStringList found;
+    for (; !organisations->eof(); organisations->moveNext())
+        found << organisations->text(u"DENOM"_s);
+    names->addItems(found);
+    // Refilling the list leaves what is typed in the box alone.
+    names->setEditText(typed);
+}
+
+void Formass::clearBoxes()
+{
+    cmbassdenom->setEditText(QString());
+    for (QLineEdit *box : {assindir, asscomune, asscap, assprov, asstel, assfax, assemail, assresp, asstelresp})
+        box->clear();
+}
+
+void Formass::Form_Activate()
+{
+    cmbassdenom->setFocus(Qt::OtherFocusReason);
+    Hourglass::set();
+    cmbassdenom->setEditText(QString());
+    caricaorganizzazioni();
+    clearBoxes();
+    Hourglass::reset();
+}
+
+void Formass::cmbassdenom_Click()
+{
+    if (cmbassdenom->currentText().isEmpty())
+        return;
+    Hourglass::set();
+    DataSource *organisations = Windows::form1()->Data8;
+    organisations->setRecordSource(findOrganisation, {cmbassdenom->currentText()});
+    organisations->refresh();
+    if (organisations->eof()) {
+        Hourglass::reset();
+        Messages::report(u"Organizzazione non trovata."_s);
+        return;
+    }
+    cmbassdenom->setEditText(organisations->text(u"DENOM"_s));
+    fasscodass->setText(organisations->text(u"CODASS"_s));
+    const std::pair<QString, QLineEdit *> boxes[] = {
+        {u"INDIR"_s, assindir}, {u"CAP"_s, asscap}, {u"CITTA"_s, asscomune}, {u"PROV"_s, assprov},
+        {u"TEL"_s, asstel},     {u"FAX"_s, assfax}, {u"MAIL"_s, assemail},   {u"RESP"_s, assresp},
+        {u"TELRESP"_s, asstelresp}};
+    for (const auto &[field, box] : boxes)
+        box->setText(organisations->text(field));
+    Hourglass::reset();
+}
+
+void Formass::cmbassdenom_LostFocus()
+{
+    QString name = cmbassdenom->currentText().toUpper();
+    name.replace(u'"', u'\'');
+    if (name != cmbassdenom->currentText())
+        cmbassdenom->setEditText(name);
+}
+
+void Formass::writeFields(DataSource *organisations)
+{
+    organisations->setValue(u"CODASS"_s, fasscodass->text());
+    organisations->setValue(u"DENOM"_s, cmbassdenom->currentText().toUpper());
+    organisations->setValue(u"INDIR"_s, assindir->text().toUpper());
+    organisations->setValue(u"CAP"_s, asscap->text());
+    organisations->setValue(u"CITTA"_s, asscomune->text().toUpper());
+    organisations->setValue(u"PROV"_s, assprov->text().toUpper());
+    organisations->setValue(u"TEL"_s, asstel->text().toUpper());
+    organisations->setValue(u"FAX"_s, assfax->text().toUpper());
+    organisations->setValue(u"MAIL"_s, assemail->text());
+    for (const QString &field : {u"CFISC"_s, u"SPEC"_s, u"DATA1"_s, u"DATAU"_s})
+        organisations->setValue(field, QString(u""_s));
+    organisations->setValue(u"NUMVOL"_s, u"0"_s);
+    organisations->setValue(u"RESP"_s, assresp->text().toUpper());
+    organisations->setValue(u"TELRESP"_s, asstelresp->text().toUpper());
+    organisations->setValue(u"NOTE3"_s, QString(u""_s));
+}
+
+void Formass::cmdassregistra_Click()
+{
+    assprov->setText(assprov->text().toUpper());
+    // The name box has lost the focus to this button, unless the click came another way.
+    cmbassdenom_LostFocus();
+    const QString name = cmbassdenom->currentText();
+    if (name.isEmpty())
+        return;
+    if (name.size() > 40) {
+        Messages::report(u"Denominazione troppo lunga. Potrebbe creare problemi nella stampa degli attestati. "
+                         u"Abbreviarla entro i 40 caratteri."_s);
+        return;
+    }
+    const QString operation = globals().tipoopass;
+    if (operation == u"I"_s)
+        insert();
+    else if (operation == u"M"_s)
+        modify();
+    else if (operation == u"A"_s)
+        remove();
+}
+
+void Formass::insert()
+{
+    Hourglass::set();
+    Form1 *main = Windows::form1();
+    DataSource *organisations = main->Data8;
+    organisations->addNew();
+    writeFields(organisations);
+    const Store::Result result = organisations->update();
+    organisations->refresh();
+    if (!result.ok()) {
+        Hourglass::reset();
+        Messages::report(result.number == Store::duplicateKey ? u"Organizzazione già presente"_s
+                                                               : result.description);
+        return;
+    }
+    clearBoxes();
+    cmbassdenom->setFocus(Qt::OtherFocusReason);
+    caricaorganizzazioni();
+    main->showInGrid(organisationsInOrder, u"O"_s);
+    Hourglass::reset();
+    Messages::report(u"Organizzazione inserita regolarmente."_s);
+}
+
+bool Formass::findTyped(DataSource *organisations)
+{
+    Hourglass::set();
+    organisations->setRecordSource(findOrganisation, {cmbassdenom->currentText().toUpper()});
+    organisations->refresh();
+    if (organisations->eof()) {
+        Hourglass::reset();
+        Messages::report(u"Organizzazione non trovata."_s);
+        return false;
+    }
+    return true;
+}
+
+void Formass::modify()
+{
+    DataSource *organisations = Windows::form1()->Data8;
+    if (!findTyped(organisations))
+        return;
+    organisations->edit();
+    writeFields(organisations);
+    const Store::Result result = organisations->update();
+    organisations->refresh();
+    Hourglass::reset();
+    Messages::report(result.ok() ? u"Organizzazione modificata."_s
+                                 : u"Organizzazione non modificata: "_s + result.description);
+}
+
+void Formass::remove()
+{
+    DataSource *organisations = Windows::form1()->Data8;
+    if (!findTyped(organisations))
+        return;
+    if (!Messages::askOkCancel(u"Confermi l'eliminazione dell'organizzazione premi OK o cancel."_s)) {
+        Hourglass::reset();
+        return;
+    }
+    const Store::Result result = organisations->remove();
+    organisations->refresh();
+    if (!result.ok()) {
+        Hourglass::reset();
+        Messages::report(u"Organizzazione non eliminata: "_s + result.description);
+        return;
+    }
+    clearBoxes();
+    caricaorganizzazioni();
+    Messages::report(u"Organizzazione eliminata"_s);
+    Hourglass::reset();
+}
+
+void Formass::cmdassesci_Click()
+{
+    hide();
+}
