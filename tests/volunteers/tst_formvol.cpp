@@ -1,0 +1,323 @@
+#include "app/form1.h"
+#include "app/windows.h"
+#include "common/globals.h"
+#include "common/messages.h"
+#include "common/textformat.h"
+#include "store/schema.h"
+#include "testsupport.h"
+#include "volunteers/formvol.h"
+#include "volunteers/specialisations.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+QVariant value(const QString &sql)
+{
+    return queryValue(Schema::registerFile, sql);
+}
+
+int volunteers()
+{
+    return value(u"select count(*) from VOLO"_s).toInt();
+}
+} // namespace
+
+class TestFormvol : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void delimitedItems_data();
+    void delimitedItems();
+    void insertionFromTheMenu();
+    void checksRunInOrder();
+    void duplicateInOtherCaseIsRefused();
+    void modifyShowsAndRewritesTheVolunteer();
+    void deleteRemovesOnlyWhatItFinds();
+    void viewOfAMissingOrIncompleteVolunteer();
+    void missingSpecialisationFileLeavesTheListEmpty();
+
+private:
+    void fillValid();
+    void registerExpecting(const QStringList &messages);
+
+    std::unique_ptr<WorkingFolder> m_folder;
+    std::unique_ptr<Messages::ScriptedResponder> m_answers;
+    Form1 *m_main = nullptr;
+    Formvol *m_form = nullptr;
+};
+
+void TestFormvol::initTestCase()
+{
+    QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
+}
+
+void TestFormvol::init()
+{
+    m_folder = std::make_unique<WorkingFolder>();
+    {
+        Messages::ScriptedResponder quiet;
+        QVERIFY(startSentaro());
+        stopSentaro();
+    }
+    runSql(Schema::registerFile,
+           {u"insert into ASSO (DENOM) values ('PROTEZIONE CIVILE BETA'), ('GRUPPO ALFA')"_s,
+            u"insert into VOLO (CODASS, CODVOL, COGN, NOME, INDIR, CITTA, PROV, DATANA, LUOGONA, PROVNA, SESSO, "
+            u"CODFISC, TEL, FAX, MAIL, SPEC, NOTE, NOTE2, NOTE3) values ('7', '12', 'ROSSI', 'MARIO', 'VIA ROMA 1', "
+            u"'ROMA', 'RM', '01/01/1980', 'ROMA', 'RM', 'M', 'RSSMRA80A01H501U', '06 123', '06 456', 'm@x.it', "
+            u"'LOGISTICA', 'NOTA', 'NOTA 2', 'NOTA 3')"_s});
+    m_answers = std::make_unique<Messages::ScriptedResponder>();
+    m_main = startSentaro();
+    QVERIFY(m_main);
+    m_form = Windows::formvol();
+}
+
+void TestFormvol::cleanup()
+{
+    QVERIFY2(m_answers->unexpected().isEmpty(), qPrintable(m_answers->unexpected().join(u" | "_s)));
+    m_answers.reset();
+    m_folder.reset();
+}
+
+void TestFormvol::delimitedItems_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QStringList>("items");
+    QTest::newRow("lines") << QByteArray("UNO\r\nDUE\nTRE") << QStringList{u"UNO"_s, u"DUE"_s, u"TRE"_s};
+    QTest::newRow("two on a line") << QByteArray("CUCINA,LOGISTICA\r\n")
+                                   << QStringList{u"CUCINA"_s, u"LOGISTICA"_s};
+    QTest::newRow("blanks before skipped") << QByteArray("  A,   B  \r\n") << QStringList{u"A"_s, u"B"_s};
+    QTest::newRow("quoted with comma") << QByteArray("\"RADIO, TLC\",ALTRO\r\n\"FINE\"")
+                                       << QStringList{u"RADIO, TLC"_s, u"ALTRO"_s, u"FINE"_s};
+    QTest::newRow("blank lines") << QByteArray("\r\n\r\nA\r\n\r\n") << QStringList{u"A"_s};
+    QTest::newRow("accents in UTF-8") << QByteArray("UNITÀ CINOFILE\n") << QStringList{u"UNITÀ CINOFILE"_s};
+    QTest::newRow("accents of older programs") << QByteArray("UNIT\xC0 CINOFILE\r\n")
+                                               << QStringList{u"UNITÀ CINOFILE"_s};
+    QTest::newRow("quote never closed") << QByteArray("\"APERTA, MAI CHIUSA\n") << QStringList{u"APERTA, MAI CHIUSA\n"_s};
+    QTest::newRow("empty") << QByteArray() << QStringList();
+}
+
+void TestFormvol::delimitedItems()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QStringList, items);
+    QCOMPARE(readDelimitedItems(content), items);
+}
+
+void TestFormvol::fillValid()
+{
+    m_form->fvcogn->setText(u"d'angelo"_s);
+    m_form->fvnome->setText(u"josé"_s);
+    m_form->fvindir->setText(u"via \"po\" 2"_s);
+    m_form->fvcap->setText(u"10100"_s);
+    m_form->fvcitta->setText(u"torino"_s);
+    m_form->fvprov->setText(u"to"_s);
+    m_form->fvdatana->setText(u"01/08/1985"_s);
+    const int rome = m_form->fvluogona->findText(TextFormat::fixedWidth(u"ROMA"_s, 35) + u"  RM"_s);
+    QVERIFY(rome >= 0);
+    m_form->fvluogona->setCurrentIndex(rome);
+    emit m_form->fvluogona->activated(rome);
+    m_form->fvsesso->setText(u"m"_s);
+    m_form->fvcfisc->setText(u"dngjso85m01h501c"_s);
+    m_form->cmbspec->setEditText(u"cucina da campo"_s);
+    m_form->fvnote->setText(u"nota"_s);
+    m_form->fvnote2->setText(QString());
+    m_form->fvnote3->setText(u"tre"_s);
+}
+
+void TestFormvol::registerExpecting(const QStringList &messages)
+{
+    m_answers->clear();
+    m_answers->answerYes(int(messages.size()));
+    m_form->cmdregistra->click();
+    QCOMPARE(m_answers->shown(), messages);
+}
+
+void TestFormvol::insertionFromTheMenu()
+{
+    m_main->findChild<QAction *>(u"mnvolinsman"_s)->trigger();
+    QVERIFY(m_form->isVisible());
+    QCOMPARE(globals().tipoopvol, u"I"_s);
+    QCOMPARE(m_form->cmdregistra->text(), u"Registra"_s);
+    QCOMPARE(m_form->cmbassdenom->count(), 2);
+    activate(m_form);
+    QCOMPARE(m_form->cmbassdenom->currentText(), u"GRUPPO ALFA"_s);
+    QVERIFY(m_form->cmbspec->findText(u"RADIO, TELECOMUNICAZIONI"_s) >= 0);
+    QVERIFY(m_form->cmbspec->findText(u"SEGRETERIA"_s) >= 0);
+    QVERIFY(m_form->cmbspec->findText(u"AMMINISTRAZIONE"_s) >= 0);
+
+    fillValid();
+    QCOMPARE(m_form->fvprovna->text(), u"RM"_s);
+    registerExpecting({u"Volontario inserito"_s});
+    QCOMPARE(value(u"select CODASS || '|' || CODVOL || '|' || COGN || '|' || NOME || '|' || INDIR || '|' || CAP "
+                   u"|| '|' || CITTA || '|' || PROV || '|' || DATANA || '|' || LUOGONA || '|' || PROVNA || '|' || "
+                   u"SESSO || '|' || CODFISC || '|' || TEL || '|' || SPEC || '|' || NOTE || '|' || NOTE2 || '|' || "
+                   u"NOTE3 from VOLO where COGN = 'D''ANGELO'"_s)
+                 .toString(),
+             u"||D'ANGELO|JOSÉ|VIA \"PO\" 2|10100|TORINO|TO|01/08/1985|ROMA|RM|M|DNGJSO85M01H501C||"
+             u"CUCINA DA CAMPO|NOTA||TRE"_s);
+    QVERIFY(value(u"select coalesce(MAIL, FAX, 'none') from VOLO where COGN = 'D''ANGELO'"_s) == u"none"_s);
+
+    // Cleared for the next volunteer of the same organisation.
+    for (QLineEdit *box : {m_form->fvcogn, m_form->fvnome, m_form->fvdatana, m_form->fvprovna, m_form->fvcfisc,
+                           m_form->fvnote3})
+        QVERIFY(box->text().isEmpty());
+    QVERIFY(m_form->fvluogona->currentText().isEmpty());
+    QCOMPARE(m_form->cmbassdenom->currentText(), u"GRUPPO ALFA"_s);
+    QCOMPARE(m_form->cmbspec->currentText(), u"cucina da campo"_s);
+}
+
+void TestFormvol::checksRunInOrder()
+{
+    globals().tipoopvol = u"I"_s;
+    activate(m_form);
+    fillValid();
+    m_form->cmbassdenom->setEditText(QString());
+    m_form->fvdatana->setText(u"31/02/1980"_s);
+    registerExpecting({u"Scegli l'organizzazione."_s});
+    m_form->cmbassdenom->setEditText(u"GRUPPO ALFA"_s);
+    registerExpecting({u"Data errata. Deve essere nel formato GG/MM/AAAA."_s, u"Data di nascita errata."_s});
+    m_form->fvdatana->clear();
+    m_form->fvcogn->setText(QString(26, u'A'));
+    registerExpecting({u"Cognome volontario troppo lungo. Massimo 25 caratteri."_s});
+    m_form->fvcogn->setText(QString(25, u'A'));
+    m_form->fvnome->setText(QString(26, u'B'));
+    registerExpecting({u"Nome volontario troppo lungo. Massimo 25 caratteri."_s});
+    m_form->fvnome->setText(QString(25, u'B'));
+    m_form->fvprov->setText(u"roma"_s);
+    m_form->fvsesso->setText(u"x"_s);
+    registerExpecting({u"Sesso errato."_s});
+    QCOMPARE(m_form->fvprov->text(), u"RM"_s);
+    QCOMPARE(m_form->fvsesso->text(), u"X"_s);
+    QCOMPARE(volunteers(), 1);
+
+    m_form->fvsesso->clear();
+    registerExpecting({u"Volontario inserito"_s});
+    QCOMPARE(value(u"select PROV || '|' || DATANA || '|' || SESSO from VOLO where NOME = '"_s + QString(25, u'B') +
+                   u"'"_s)
+                 .toString(),
+             u"RM||"_s);
+
+    // Only roma and ROMA become RM.
+    fillValid();
+    m_form->fvcogn->setText(u"VERDI"_s);
+    m_form->fvprov->setText(u"Roma"_s);
+    registerExpecting({u"Volontario inserito"_s});
+    QCOMPARE(value(u"select PROV from VOLO where COGN = 'VERDI'"_s).toString(), u"ROMA"_s);
+}
+
+void TestFormvol::duplicateInOtherCaseIsRefused()
+{
+    globals().tipoopvol = u"I"_s;
+    activate(m_form);
+    fillValid();
+    m_form->fvcogn->setText(u"Rossi"_s);
+    m_form->fvnome->setText(u"mario"_s);
+    registerExpecting({u"Volontario già presente."_s});
+    QCOMPARE(volunteers(), 1);
+    // The same refused by the store's key: an accented capital folded.
+    runSql(Schema::registerFile, {u"insert into VOLO (COGN, NOME) values ('FOÀ', 'LUCA')"_s});
+    m_form->fvcogn->setText(u"foà"_s);
+    m_form->fvnome->setText(u"luca"_s);
+    registerExpecting({u"Volontario già presente."_s});
+    QCOMPARE(volunteers(), 2);
+}
+
+void TestFormvol::modifyShowsAndRewritesTheVolunteer()
+{
+    globals().tipoopvol = u"M"_s;
+    globals().volontarioscelto = u"ROSSI MARIO"_s;
+    m_form->fvnote->setText(u"DA PRIMA"_s);
+    activate(m_form);
+    QCOMPARE(m_form->fvcogn->text(), u"ROSSI"_s);
+    QCOMPARE(m_form->fvindir->text(), u"VIA ROMA 1"_s);
+    QCOMPARE(m_form->fvluogona->currentText(), u"ROMA"_s);
+    QCOMPARE(m_form->cmbspec->currentText(), u"LOGISTICA"_s);
+    QCOMPARE(m_form->fvnote->text(), u"NOTA"_s);
+    QCOMPARE(m_form->fvcfisc->text(), u"RSSMRA80A01H501U"_s);
+
+    m_form->fvindir->setText(u"piazza duomo 3"_s);
+    registerExpecting({u"Volontario modificato"_s});
+    QCOMPARE(volunteers(), 1);
+    // The codes from the import are rewritten empty, the mail cleared, the fax kept.
+    QCOMPARE(value(u"select INDIR || '|' || CODASS || '|' || CODVOL || '|' || TEL || '|' || FAX || '|' || "
+                   u"coalesce(MAIL, 'none') from VOLO"_s)
+                 .toString(),
+             u"PIAZZA DUOMO 3||||06 456|none"_s);
+    QVERIFY(m_form->fvcogn->text().isEmpty());
+
+    // A changed first name is another volunteer: a second record, the first untouched.
+    activate(m_main);
+    activate(m_form);
+    m_form->fvnome->setText(u"mariano"_s);
+    registerExpecting({u"Volontario inserito"_s});
+    QCOMPARE(volunteers(), 2);
+    QCOMPARE(value(u"select INDIR from VOLO where NOME = 'MARIO'"_s).toString(), u"PIAZZA DUOMO 3"_s);
+}
+
+void TestFormvol::deleteRemovesOnlyWhatItFinds()
+{
+    globals().tipoopvol = u"C"_s;
+    globals().volontarioscelto = u"ROSSI MARIO"_s;
+    activate(m_form);
+    m_form->fvnome->setText(u"MARIANO"_s);
+    registerExpecting({u"Volontario non trovato."_s});
+    QCOMPARE(volunteers(), 1);
+    m_form->fvnome->setText(u"mario"_s);
+    registerExpecting({u"Volontario eliminato"_s});
+    QCOMPARE(volunteers(), 0);
+    QVERIFY(m_form->fvcogn->text().isEmpty());
+}
+
+void TestFormvol::viewOfAMissingOrIncompleteVolunteer()
+{
+    globals().tipoopvol = u"V"_s;
+    globals().volontarioscelto = u"   Totale volontari:"_s;
+    m_form->fvcogn->setText(u"RESTA"_s);
+    m_answers->answerYes();
+    activate(m_form);
+    QCOMPARE(m_answers->shown(), QStringList{u"Volontario non trovato."_s});
+    QCOMPARE(m_form->fvcogn->text(), u"RESTA"_s);
+
+    // A record from elsewhere with no values shows them as empty text; empty notes
+    // leave their boxes as they were.
+    runSql(Schema::registerFile, {u"insert into VOLO (COGN) values ('SOLO')"_s});
+    m_form->fvnote2->setText(u"RESTA ANCHE"_s);
+    globals().volontarioscelto = u"SOLO"_s;
+    activate(m_main);
+    activate(m_form);
+    QCOMPARE(m_form->fvcogn->text(), u"SOLO"_s);
+    QCOMPARE(m_form->fvnome->text(), QString());
+    QCOMPARE(m_form->fvnote2->text(), u"RESTA ANCHE"_s);
+
+    // Sex in capitals when the box is left; the province of birth from the chosen entry.
+    m_form->fvsesso->setText(u"f"_s);
+    m_form->fvsesso_LostFocus();
+    QCOMPARE(m_form->fvsesso->text(), u"F"_s);
+    m_form->cmbassdenom->addItem(u"NON PIU' IN ARCHIVIO"_s);
+    m_form->cmbassdenom->setCurrentIndex(m_form->cmbassdenom->count() - 1);
+    m_answers->clear();
+    m_answers->answerYes();
+    emit m_form->cmbassdenom->activated(m_form->cmbassdenom->count() - 1);
+    QCOMPARE(m_answers->shown(), QStringList{u"Organizzazione non trovata."_s});
+}
+
+void TestFormvol::missingSpecialisationFileLeavesTheListEmpty()
+{
+    QVERIFY(QFile::remove(Schema::specialisationsFile));
+    globals().tipoopvol = u"I"_s;
+    activate(m_form);
+    QCOMPARE(m_form->cmbspec->count(), 0);
+    QCOMPARE(m_form->cmbassdenom->currentText(), u"GRUPPO ALFA"_s);
+}
+
+QTEST_MAIN(TestFormvol)
+#include "tst_formvol.moc"
