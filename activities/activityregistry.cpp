@@ -21,8 +21,6 @@ namespace {
 // Both windows list every activity, oldest start first, one entry per activity.
 void fillActivityLists(QComboBox *dates, QComboBox *descriptions)
 {
-    dates->clear();
-    descriptions->clear();
     DataSource *activities = Windows::form1()->Data3;
     activities->setRecordSource(u"select * from Attivita order by note4, descratt"_s);
     activities->refresh();
@@ -32,10 +30,8 @@ void fillActivityLists(QComboBox *dates, QComboBox *descriptions)
         dateEntries << activities->text(u"datainatt"_s);
         descriptionEntries << activities->text(u"descratt"_s);
     }
-    dates->addItems(dateEntries);
-    descriptions->addItems(descriptionEntries);
-    dates->setEditText(QString());
-    descriptions->setEditText(QString());
+    Controls::fillCombo(dates, dateEntries);
+    Controls::fillCombo(descriptions, descriptionEntries);
 }
 } // namespace
 

@@ -138,7 +138,7 @@ void Form1::fillMunicipalities()
         Data20->moveNext();
     }
     // One insertion for all of them: a repaint per entry would make the start slow.
-    Windows::formvol()->fvluogona->addItems(entries);
+    Controls::fillCombo(Windows::formvol()->fvluogona, entries);
 }
 
 void Form1::showInGrid(const QString &recordSource, const QString &gridKind)

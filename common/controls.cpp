@@ -98,6 +98,14 @@ QListWidget *multiList(QWidget *parent, const QString &name, int left, int top, 
     return result;
 }
 
+void fillCombo(QComboBox *combo, const QStringList &entries)
+{
+    combo->clear();
+    combo->addItems(entries);
+    combo->setCurrentIndex(-1);
+    combo->setEditText(QString());
+}
+
 void sortLikeList(QStringList &lines)
 {
     std::stable_sort(lines.begin(), lines.end(), [](const QString &a, const QString &b) {

@@ -38,6 +38,10 @@ QPushButton *button(QWidget *parent, const QString &name, const QString &caption
 // A list box in a fixed-pitch font where a click selects or deselects a line.
 QListWidget *multiList(QWidget *parent, const QString &name, int left, int top, int width, int height);
 
+// Replaces a drop-down list's entries in one go and leaves its text empty, as a list
+// emptied and refilled does: no entry is chosen for the user.
+void fillCombo(QComboBox *combo, const QStringList &entries);
+
 // Replaces a list's lines in one go, sorted as a sorted list box keeps them
 // (letter case ignored), so that a long list is not repainted line by line.
 void fillSorted(QListWidget *list, QStringList lines);

@@ -87,14 +87,13 @@ void caricaorganizzazioni()
 {
     QComboBox *names = Windows::formass()->cmbassdenom;
     const QString typed = names->currentText();
-    names->clear();
     DataSource *organisations = Windows::form1()->Data8;
     organisations->setRecordSource(organisationsInOrder);
     organisations->refresh();
     QStringList found;
     for (; !organisations->eof(); organisations->moveNext())
         found << organisations->text(u"DENOM"_s);
-    names->addItems(found);
+    Controls::fillCombo(names, found);
     // Refilling the list leaves what is typed in the box alone.
     names->setEditText(typed);
 }

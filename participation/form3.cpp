@@ -115,11 +115,9 @@ void Form3::activated()
         return;
     }
     List1->clear();
-    cmbvolo->clear();
     QStringList texts = fillArchive();
     Controls::sortLikeList(texts);
-    cmbvolo->addItems(texts);
-    cmbvolo->setEditText(QString());
+    Controls::fillCombo(cmbvolo, texts);
     Hourglass::reset();
 }
 
@@ -164,7 +162,6 @@ void Form3::cmdcerca_Click()
     QString typed = f3descr->currentText().toUpper();
     typed.replace(u'\\', u"\\\\"_s).replace(u'%', u"\\%"_s).replace(u'_', u"\\_"_s);
     const QString pattern = u'%' + typed + u'%';
-    f3descr->clear();
     DataSource *activities = Windows::form1()->Data3;
     activities->setRecordSource(
         u"select * from Attivita where descratt Like ? ESCAPE '\\' order by datainatt, descratt"_s, {pattern});
@@ -172,7 +169,7 @@ void Form3::cmdcerca_Click()
     QStringList found;
     for (; !activities->eof(); activities->moveNext())
         found << activities->text(u"DESCRATT"_s);
-    f3descr->addItems(found);
+    Controls::fillCombo(f3descr, found);
 }
 
 void Form3::cmbvolo_Click()

@@ -97,24 +97,22 @@ Formvol::Formvol()
 void caricaassformvol()
 {
     Formvol *window = Windows::formvol();
-    window->cmbassdenom->clear();
     DataSource *organisations = Windows::form1()->Data8;
     organisations->setRecordSource(organisationsInOrder);
     organisations->refresh();
     QStringList names;
     for (; !organisations->eof(); organisations->moveNext())
         names << organisations->text(u"DENOM"_s);
-    window->cmbassdenom->addItems(names);
+    Controls::fillCombo(window->cmbassdenom, names);
 }
 
 void caricaspecializzazioni()
 {
     Formvol *window = Windows::formvol();
-    window->cmbspec->clear();
     // A missing or unreadable file leaves the list empty; the window opens all the same.
     QFile file(Schema::specialisationsFile);
-    if (file.open(QIODevice::ReadOnly))
-        window->cmbspec->addItems(readDelimitedItems(file.readAll()));
+    Controls::fillCombo(window->cmbspec,
+                        file.open(QIODevice::ReadOnly) ? readDelimitedItems(file.readAll()) : QStringList());
 }
 
 void Formvol::showVolunteer(const DataSource *volunteers)

@@ -153,6 +153,9 @@ void TestFormvol::insertionFromTheMenu()
     QVERIFY(m_form->cmbspec->findText(u"RADIO, TELECOMUNICAZIONI"_s) >= 0);
     QVERIFY(m_form->cmbspec->findText(u"SEGRETERIA"_s) >= 0);
     QVERIFY(m_form->cmbspec->findText(u"AMMINISTRAZIONE"_s) >= 0);
+    // Filled lists choose nothing for the user.
+    QVERIFY(m_form->cmbspec->currentText().isEmpty());
+    QVERIFY(m_form->fvluogona->currentText().isEmpty());
 
     fillValid();
     QCOMPARE(m_form->fvprovna->text(), u"RM"_s);
