@@ -7,8 +7,13 @@
 #include "app/windows.h"
 #include "common/controls.h"
 #include "common/globals.h"
+#include "common/hourglass.h"
 #include "organisations/formass.h"
 #include "participation/form3.h"
+#include "reports/formlist.h"
+#include "reports/printer.h"
+#include "reports/register.h"
+#include "statistics/form4.h"
 #include "volunteers/formvol.h"
 #include "common/messages.h"
 #include "common/textformat.h"
@@ -60,7 +65,7 @@ MainMenu::MainMenu(Form1 *window)
     addCommand(mnaggv, u"mnvolimp"_s, u"Importa da Dalvimoesp"_s, nullptr);
 
     QMenu *mnstat = addMenu(nullptr, u"mnstat"_s, u"Statistiche"_s);
-    addCommand(mnstat, u"mnstatcombi"_s, u"Statistiche combinate"_s, nullptr);
+    addCommand(mnstat, u"mnstatcombi"_s, u"Statistiche combinate"_s, &MainMenu::mnstatcombi_Click);
 
     addCommand(nullptr, u"mnespdb"_s, u"Esporta Data Base"_s, nullptr);
 
@@ -105,14 +110,20 @@ void MainMenu::mnvol_Click()
     m_window->showInGrid(u"select * from VOLO order by COGN, NOME"_s, u"V"_s);
 }
 
+void MainMenu::showList(const QString &mode)
+{
+    globals().tipolista = mode;
+    Controls::showWindow(Windows::formlist());
+}
+
 void MainMenu::mnattved_Click()
 {
-    globals().tipolista = u"ED"_s;
+    showList(u"ED"_s);
 }
 
 void MainMenu::mnattvea_Click()
 {
-    globals().tipolista = u"EA"_s;
+    showList(u"EA"_s);
 }
 
 void MainMenu::mnattinsdett_Click()
@@ -153,12 +164,18 @@ void MainMenu::mnattstreg_Click()
         }
         activities->moveNext();
     }
+    if (g.stampaattiva == 1) {
+        Hourglass::set();
+        const QString pdf = stamparegistro();
+        Hourglass::reset();
+        reportPdf(pdf);
+    }
     Messages::report(u"Stampa registro terminata."_s);
 }
 
 void MainMenu::mnorgvel_Click()
 {
-    globals().tipolista = u"EO"_s;
+    showList(u"EO"_s);
 }
 
 void MainMenu::showOrganisations(const QString &operation, const QString &caption, const QString &title,
@@ -192,7 +209,7 @@ void MainMenu::mnorgaggann_Click()
 
 void MainMenu::mnvvev_Click()
 {
-    globals().tipolista = u"EV"_s;
+    showList(u"EV"_s);
 }
 
 void MainMenu::mnvvrt_Click()
@@ -207,7 +224,7 @@ void MainMenu::mnvvrt_Click()
         Messages::report(u"Numero tabella rischio inesistente."_s);
         return;
     }
-    g.tipolista = u"ER"_s;
+    showList(u"ER"_s);
 }
 
 void MainMenu::mnvolinsman_Click()
@@ -221,16 +238,23 @@ void MainMenu::mnvolinsman_Click()
 void MainMenu::mnvam_Click()
 {
     globals().tipoopvol = u"M"_s;
-    globals().tipolista = u"EM"_s;
     Windows::formvol()->cmdregistra->setText(u"Modifica"_s);
+    showList(u"EM"_s);
 }
 
 void MainMenu::mnvac_Click()
 {
     globals().tipoopvol = u"C"_s;
-    globals().tipolista = u"EC"_s;
     caricaassformvol();
     Windows::formvol()->cmdregistra->setText(u"Elimina"_s);
+    showList(u"EC"_s);
+}
+
+void MainMenu::mnstatcombi_Click()
+{
+    Form4 *window = Windows::form4();
+    window->setWindowTitle(u"Sentaro - Statistiche combinate"_s);
+    Controls::showWindow(window);
 }
 
 void MainMenu::mnesci_Click()

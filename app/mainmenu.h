@@ -30,9 +30,11 @@ public:
     void mnvolinsman_Click();
     void mnvam_Click();
     void mnvac_Click();
+    void mnstatcombi_Click();
     void mnesci_Click();
 
 private:
+    void showList(const QString &mode);
     void showOrganisations(const QString &operation, const QString &caption, const QString &title,
                            const QString &button);
     QMenu *addMenu(QMenu *parent, const QString &name, const QString &caption);

@@ -5,6 +5,8 @@
 #include "activities/form2.h"
 #include "organisations/formass.h"
 #include "participation/form3.h"
+#include "reports/formlist.h"
+#include "statistics/form4.h"
 #include "common/globals.h"
 #include "store/database.h"
 #include "volunteers/formvol.h"
@@ -22,6 +24,8 @@ struct Registry {
     QPointer<Form2> form2;
     QPointer<Form3> form3;
     QPointer<Formass> formass;
+    QPointer<Formlist> formlist;
+    QPointer<Form4> form4;
     bool ending = false;
 };
 
@@ -87,6 +91,20 @@ Formass *formass()
     return registry().formass;
 }
 
+Formlist *formlist()
+{
+    if (!registry().formlist)
+        registry().formlist = new Formlist;
+    return registry().formlist;
+}
+
+Form4 *form4()
+{
+    if (!registry().form4)
+        registry().form4 = new Form4;
+    return registry().form4;
+}
+
 void endProgram(int exitCode)
 {
     if (registry().ending)
@@ -111,6 +129,8 @@ void destroyAll()
     delete windows.form2;
     delete windows.form3;
     delete windows.formass;
+    delete windows.formlist;
+    delete windows.form4;
     delete windows.form1;
     windows = Registry{};
     Store::closeAll();

@@ -5,6 +5,8 @@ class Form11;
 class Form2;
 class Form3;
 class Formass;
+class Formlist;
+class Form4;
 class Formvol;
 
 // Each window is made once, on first use, and lives hidden until the program ends.
@@ -16,6 +18,8 @@ Formvol *formvol();
 Form2 *form2();
 Form3 *form3();
 Formass *formass();
+Formlist *formlist();
+Form4 *form4();
 
 // The main window if it exists, without making it.
 Form1 *existingForm1();

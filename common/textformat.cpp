@@ -40,6 +40,20 @@ QString formatNumber(double value, Pattern pattern, const QLocale &locale)
     return (negative ? u"-"_s : QString()) + whole + locale.decimalPoint() + decimals;
 }
 
+QString numberField(const QString &formatted, int width, const QLocale &locale)
+{
+    if (formatted.size() <= width)
+        return formatted.rightJustified(width, u' ');
+    const qsizetype separator = formatted.indexOf(locale.decimalPoint());
+    const qsizetype whole = separator < 0 ? formatted.size() : separator;
+    if (whole >= width)
+        return formatted.left(whole);
+    QString cut = formatted.left(width);
+    if (cut.endsWith(locale.decimalPoint()))
+        cut.chop(locale.decimalPoint().size());
+    return cut.rightJustified(width, u' ');
+}
+
 QString numberText(const QVariant &value, const QLocale &locale)
 {
     if (value.isNull())

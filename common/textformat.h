@@ -24,6 +24,11 @@ enum class Pattern {
 };
 QString formatNumber(double value, Pattern pattern, const QLocale &locale = QLocale());
 
+// A formatted number right-aligned in a field of `width` characters. A longer one keeps
+// its first `width` characters, losing decimals but never a digit of the whole part:
+// such a number widens the field instead.
+QString numberField(const QString &formatted, int width, const QLocale &locale = QLocale());
+
 // A stored number as a box shows it: no trailing zeros, the locale's separator; no value
 // shows as empty text, and text stays as it is.
 QString numberText(const QVariant &value, const QLocale &locale = QLocale());

@@ -5,6 +5,7 @@
 #include "common/activation.h"
 #include "common/clock.h"
 #include "common/globals.h"
+#include "reports/printer.h"
 #include "store/database.h"
 #include "store/datasource.h"
 
@@ -33,6 +34,8 @@ WorkingFolder::~WorkingFolder()
 Form1 *startSentaro()
 {
     Activation::followWindowSystem(false);
+    // Nothing goes to a printer from a test; a test that wants the PDF asks for it.
+    Printer::setTarget(Printer::Target::RecordOnly);
     startProgram();
     return Windows::existingForm1();
 }

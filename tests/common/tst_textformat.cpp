@@ -16,6 +16,7 @@ private slots:
     void readNumber_data();
     void readNumber();
     void yearFirst();
+    void numberFields();
 };
 
 void TestTextFormat::fixedWidth_data()
@@ -120,6 +121,18 @@ void TestTextFormat::yearFirst()
     QCOMPARE(TextFormat::yearFirst(u"31/12/1999"_s), u"1999/12/31"_s);
     QVERIFY(TextFormat::yearFirst(u"15/03/2010"_s) > TextFormat::yearFirst(u"16/02/2010"_s));
     QCOMPARE(TextFormat::yearFirst(QString()), QString());
+}
+
+void TestTextFormat::numberFields()
+{
+    const QLocale italian(QLocale::Italian, QLocale::Italy);
+    QCOMPARE(TextFormat::numberField(u",50"_s, 6, italian), u"   ,50"_s);
+    QCOMPARE(TextFormat::numberField(u"123,25"_s, 6, italian), u"123,25"_s);
+    // Decimals give way first, then the separator; whole digits never.
+    QCOMPARE(TextFormat::numberField(u"1234,50"_s, 6, italian), u"1234,5"_s);
+    QCOMPARE(TextFormat::numberField(u"10000,00"_s, 6, italian), u" 10000"_s);
+    QCOMPARE(TextFormat::numberField(u"123456,00"_s, 6, italian), u"123456"_s);
+    QCOMPARE(TextFormat::numberField(u"1234567.00"_s, 6, QLocale::c()), u"1234567"_s);
 }
 
 QTEST_APPLESS_MAIN(TestTextFormat)

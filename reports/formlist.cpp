@@ -1,0 +1,76 @@
+#include "reports/formlist.h"
+
+#include "app/windows.h"
+#include "common/activation.h"
+#include "common/controls.h"
+#include "common/globals.h"
+#include "common/twips.h"
+#include "reports/lists.h"
+#include "reports/printer.h"
+#include "volunteers/formvol.h"
+
+#include <QListWidget>
+#include <QPushButton>
+
+using namespace Qt::StringLiterals;
+
+Formlist::Formlist()
+{
+    setObjectName(u"Formlist"_s);
+    setWindowTitle(u"Sentaro - "_s);
+    Twips::resizeClient(this, 15015, 9240);
+
+    List1 = new QListWidget(this);
+    List1->setObjectName(u"List1"_s);
+    List1->setFont(Twips::font(u"Courier New"_s, 8.25));
+    List1->setUniformItemSizes(true);
+    Twips::place(List1, 360, 600, 14295, 6990);
+    cmdstampa = Controls::button(this, u"cmdstampa"_s, u"Stampa"_s, 11520, 8400, 1095, 495);
+    cmdesci = Controls::button(this, u"cmdesci"_s, u"Esci"_s, 12960, 8400, 1095, 495);
+    setTabOrder(List1, cmdstampa);
+    setTabOrder(cmdstampa, cmdesci);
+
+    connect(List1, &QListWidget::itemClicked, this, &Formlist::List1_Click);
+    connect(cmdstampa, &QPushButton::clicked, this, &Formlist::cmdstampa_Click);
+    connect(cmdesci, &QPushButton::clicked, this, &Formlist::cmdesci_Click);
+    Activation::watch(this, [this]() { Form_Activate(); });
+}
+
+void Formlist::Form_Activate()
+{
+    const Globals &g = globals();
+    if (g.tipolista == u"ED"_s)
+        setWindowTitle(u"SENTARO - ELENCO ATTIVITA' CON DETTAGLIO PER VOLONTARIO"_s);
+    const QStringList lines = buildList(g.tipolista, g.tabrischio);
+    List1->setUpdatesEnabled(false);
+    List1->clear();
+    List1->addItems(lines);
+    List1->setUpdatesEnabled(true);
+}
+
+void Formlist::List1_Click()
+{
+    Globals &g = globals();
+    static const QHash<QString, QString> operations = {{u"EV"_s, u"V"_s}, {u"EM"_s, u"M"_s}, {u"EC"_s, u"C"_s}};
+    if (!operations.contains(g.tipolista) || !List1->currentItem())
+        return;
+    QString chosen = List1->currentItem()->text().left(50);
+    while (chosen.endsWith(u' '))
+        chosen.chop(1);
+    g.volontarioscelto = chosen;
+    g.tipoopvol = operations.value(g.tipolista);
+    Controls::showWindow(Windows::formvol());
+}
+
+void Formlist::cmdstampa_Click()
+{
+    QStringList lines;
+    for (int i = 0; i < List1->count(); ++i)
+        lines << List1->item(i)->text();
+    printListing(lines, u"elenco"_s);
+}
+
+void Formlist::cmdesci_Click()
+{
+    hide();
+}

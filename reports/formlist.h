@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QWidget>
+
+class QListWidget;
+class QPushButton;
+
+// The list window: one of seven read-only lists, printable; a volunteer list hands the
+// clicked volunteer to the volunteer window.
+class Formlist : public QWidget {
+    Q_OBJECT
+public:
+    Formlist();
+
+    QListWidget *List1;
+    QPushButton *cmdstampa;
+    QPushButton *cmdesci;
+
+    void Form_Activate();
+    void List1_Click();
+    void cmdstampa_Click();
+    void cmdesci_Click();
+};

@@ -1,0 +1,166 @@
+#include "reports/lists.h"
+
+#include "app/form1.h"
+#include "app/windows.h"
+#include "common/textformat.h"
+#include "store/datasource.h"
+
+#include <optional>
+
+using namespace Qt::StringLiterals;
+using TextFormat::Pattern;
+
+namespace {
+const QString activitiesNewestFirst = u"select * from ATTIVITA order by NOTE4 DESC, DESCRATT"_s;
+const QString hourFieldsForLists[] = {u"OREUOMO"_s, u"ORET0"_s, u"ORET6"_s, u"ORET7"_s,
+                                      u"ORET8"_s,   u"ORET9"_s, u"ORET10"_s};
+
+QString field51(const QString &text)
+{
+    return TextFormat::fixedWidth(text, 51);
+}
+
+QString plain(const DataSource *source, const QString &field)
+{
+    return TextFormat::numberText(source->value(field));
+}
+
+QString hourColumns(const DataSource *source)
+{
+    QString columns;
+    for (const QString &field : hourFieldsForLists)
+        columns += u"  "_s + TextFormat::formatNumber(source->value(field).toDouble(), Pattern::LeadingZeros);
+    return columns;
+}
+
+QStringList organisations()
+{
+    DataSource *source = Windows::form1()->Data8;
+    source->setRecordSource(u"select * from ASSO order by DENOM"_s);
+    source->refresh();
+    QStringList lines;
+    for (; !source->eof(); source->moveNext())
+        lines << source->text(u"DENOM"_s) + u"  "_s + source->text(u"RESP"_s) + u"  "_s + source->text(u"TELRESP"_s);
+    return lines;
+}
+
+QStringList activities()
+{
+    DataSource *source = Windows::form1()->Data7;
+    source->setRecordSource(activitiesNewestFirst);
+    source->refresh();
+    QStringList lines;
+    for (; !source->eof(); source->moveNext()) {
+        QStringList parts;
+        for (const QString &field : {u"DATAINATT"_s, u"DATAFIATT"_s, u"DESCRATT"_s, u"LOCATT"_s, u"PROVATT"_s})
+            parts << source->text(field);
+        parts << plain(source, u"OREUOMO"_s);
+        lines << parts.join(u"  "_s);
+    }
+    return lines;
+}
+
+QStringList activitiesWithDetails()
+{
+    QStringList lines{u"ELENCO DELLE ATTIVITA'  CON DETTAGLIO PER VOLONTARIO"_s, QString(), detailListHeader(),
+                      QString()};
+    Form1 *main = Windows::form1();
+    DataSource *activities = main->Data7;
+    DataSource *details = main->Data4;
+    activities->setRecordSource(activitiesNewestFirst);
+    activities->refresh();
+    for (; !activities->eof(); activities->moveNext()) {
+        const QString description = activities->text(u"DESCRATT"_s);
+        const QString start = activities->text(u"DATAINATT"_s);
+        lines << start + u"  "_s + activities->text(u"DATAFIATT"_s) + u"  "_s +
+                     field51(description + u"  "_s + activities->text(u"LOCATT"_s) + u"  "_s +
+                             activities->text(u"PROVATT"_s)) +
+                     hourColumns(activities);
+        details->setRecordSource(
+            u"select * from ATTIVDETT where DESCRATT = ? and DATAINATT = ? order by COGN, NOME"_s,
+            {description, start});
+        details->refresh();
+        for (; !details->eof(); details->moveNext())
+            lines << QString(24, u' ') + field51(details->text(u"COGN"_s) + u' ' + details->text(u"NOME"_s)) +
+                         hourColumns(details);
+        lines << QString();
+    }
+    return lines;
+}
+
+QStringList volunteersByRiskTable(const QString &riskTable)
+{
+    const auto number = TextFormat::readNumber(riskTable);
+    QString hoursField;
+    for (const int table : {0, 6, 7, 8, 9, 10}) {
+        if (number && *number == table)
+            hoursField = u"ORET"_s + QString::number(table);
+    }
+    const QString subtotal = QString(49, u' ') + u"TOT.  "_s;
+    QStringList lines;
+    DataSource *details = Windows::form1()->Data4;
+    details->setRecordSource(u"select * from ATTIVDETT order by COGN, NOME"_s);
+    details->refresh();
+    QString previous;
+    bool first = true;
+    // The running total starts with no value, so an empty list shows an empty total.
+    std::optional<double> total;
+    const auto totalText = [&]() { return total ? TextFormat::numberText(*total) : QString(); };
+    for (; !details->eof() && !hoursField.isEmpty(); details->moveNext()) {
+        // The stored number as it is: 7.5 hours are 7.5 in every locale.
+        const double hours = details->value(hoursField).toDouble();
+        if (!(hours > 0))
+            continue;
+        const QString name = field51(details->text(u"COGN"_s) + u' ' + details->text(u"NOME"_s));
+        if (first) {
+            first = false;
+            previous = name;
+        }
+        if (name != previous) {
+            lines << subtotal + totalText();
+            total = 0.0;
+            previous = name;
+        }
+        lines << u"  "_s + name + u"  "_s + TextFormat::numberText(hours) + u"  "_s +
+                     details->text(u"DATAINATT"_s) + u"  "_s + details->text(u"DATAFIATT"_s) + u"  "_s +
+                     details->text(u"DESCRATT"_s);
+        total = total.value_or(0.0) + hours;
+    }
+    lines << subtotal + totalText() << QString();
+    return lines;
+}
+
+QStringList volunteers()
+{
+    DataSource *source = Windows::form1()->Data6;
+    source->setRecordSource(u"select * from VOLO order by COGN, NOME"_s);
+    source->refresh();
+    QStringList lines;
+    for (; !source->eof(); source->moveNext())
+        lines << source->text(u"COGN"_s) + u' ' + source->text(u"NOME"_s);
+    const auto count = lines.size();
+    lines << QString() << u"   Totale volontari:"_s + QString::number(count);
+    return lines;
+}
+} // namespace
+
+QString detailListHeader()
+{
+    return u"DATA INIZ.  DATA FINE   ATTIVITA'/VOLONTARIO"_s + QString(33, u' ') +
+           u"ORE/U   ORET0   ORET6   ORET7   ORET8   ORET9   ORET10"_s;
+}
+
+QStringList buildList(const QString &mode, const QString &riskTable)
+{
+    if (mode == u"EO"_s)
+        return organisations();
+    if (mode == u"EA"_s)
+        return activities();
+    if (mode == u"ED"_s)
+        return activitiesWithDetails();
+    if (mode == u"EV"_s || mode == u"EM"_s || mode == u"EC"_s)
+        return volunteers();
+    if (mode == u"ER"_s)
+        return volunteersByRiskTable(riskTable);
+    return {};
+}

@@ -1,0 +1,113 @@
+#include "statistics/form4.h"
+
+#include "activities/controlladata.h"
+#include "app/form1.h"
+#include "app/windows.h"
+#include "common/clock.h"
+#include "common/controls.h"
+#include "common/globals.h"
+#include "common/hourglass.h"
+#include "common/messages.h"
+#include "common/twips.h"
+#include "reports/printer.h"
+#include "statistics/statistics.h"
+#include "store/datasource.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+// An empty period date passes the date check but bounds nothing: it is refused too.
+bool periodDateRefused(const QString &date, const QString &message)
+{
+    Globals &g = globals();
+    g.datacontrollo = date;
+    controlladata();
+    if (g.esitodata == u"1"_s || date.isEmpty()) {
+        Messages::report(message);
+        return true;
+    }
+    return false;
+}
+} // namespace
+
+Form4::Form4()
+{
+    setObjectName(u"Form4"_s);
+    setWindowTitle(u"Sentaro - Statistiche"_s);
+    Twips::resizeClient(this, 16935, 11160);
+
+    using namespace Controls;
+    Label1 = label(this, u"Label1"_s, u"Data da"_s, 480, 120, 1095, 375);
+    f4datada = textBox(this, u"f4datada"_s, 480, 480, 1095, 375);
+    Label2 = label(this, u"Label2"_s, u"Data a"_s, 1920, 120, 1095, 375);
+    f4dataa = textBox(this, u"f4dataa"_s, 1920, 480, 1095, 375);
+    Label3 = label(this, u"Label3"_s, u"Rischio"_s, 3360, 120, 1575, 255);
+    cmbrisc = comboBox(this, u"cmbrisc"_s, 3360, 480, 1575, 315);
+    Label4 = label(this, u"Label4"_s, u"Volontari"_s, 5160, 120, 3135, 375);
+    cmbvol = comboBox(this, u"cmbvol"_s, 5160, 480, 3135, 315);
+    for (QLabel *centred : {Label1, Label2, Label3, Label4})
+        centred->setAlignment(Qt::AlignCenter);
+    cmdelab = button(this, u"cmdelab"_s, u"Elabora"_s, 8760, 240, 1575, 615);
+    List1 = new QListWidget(this);
+    List1->setObjectName(u"List1"_s);
+    List1->setFont(Twips::font(u"Courier New"_s, 8.25));
+    List1->setUniformItemSizes(true);
+    Twips::place(List1, 360, 2280, 16215, 6990);
+    cmdstampa = button(this, u"cmdstampa"_s, u"Stampa"_s, 12960, 10200, 1215, 615);
+    cmdesci = button(this, u"cmdesci"_s, u"Esci"_s, 14520, 10200, 1215, 615);
+
+    QWidget *order[] = {f4datada, f4dataa, cmbrisc, cmbvol, List1, cmdesci, cmdstampa, cmdelab};
+    for (size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
+
+    connect(cmdelab, &QPushButton::clicked, this, &Form4::cmdelab_Click);
+    connect(cmdstampa, &QPushButton::clicked, this, &Form4::cmdstampa_Click);
+    connect(cmdesci, &QPushButton::clicked, this, &Form4::cmdesci_Click);
+    Form_Load();
+}
+
+void Form4::Form_Load()
+{
+    const QDate today = Clock::today();
+    f4datada->setText(u"01/01/"_s + QString::number(today.year()).rightJustified(4, u'0'));
+    f4dataa->setText(today.toString(u"dd/MM/yyyy"_s));
+    Controls::fillCombo(cmbrisc, {u"TUTTI"_s, u"R0"_s, u"R6"_s, u"R7"_s, u"R8"_s, u"R9"_s, u"R10"_s});
+    DataSource *volunteers = Windows::form1()->Data6;
+    volunteers->setRecordSource(u"select * from VOLO order by COGN, NOME"_s);
+    volunteers->refresh();
+    QStringList names{u"TUTTI"_s};
+    for (; !volunteers->eof(); volunteers->moveNext())
+        names << volunteers->text(u"COGN"_s) + u' ' + volunteers->text(u"NOME"_s);
+    Controls::fillCombo(cmbvol, names);
+    Hourglass::reset();
+}
+
+void Form4::cmdelab_Click()
+{
+    List1->clear();
+    if (periodDateRefused(f4datada->text(), u"Data inizio errata."_s) ||
+        periodDateRefused(f4dataa->text(), u"Data fine errata."_s))
+        return;
+    const QStringList lines =
+        buildStatistics({f4datada->text(), f4dataa->text(), cmbrisc->currentText(), cmbvol->currentText()});
+    List1->addItems(lines);
+}
+
+void Form4::cmdstampa_Click()
+{
+    QStringList lines;
+    for (int i = 0; i < List1->count(); ++i)
+        lines << List1->item(i)->text();
+    printListing(lines, u"statistiche"_s);
+}
+
+void Form4::cmdesci_Click()
+{
+    hide();
+}

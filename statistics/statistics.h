@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The choices of a computation of hours by risk class.
+struct StatisticsChoice {
+    QString from;        // GG/MM/AAAA, first start date counted
+    QString to;          // GG/MM/AAAA, last start date counted
+    QString riskClass;   // "TUTTI", "R0", "R6" ... "R10"; anything else counts nothing
+    QString volunteer;   // "TUTTI" or one volunteer text
+};
+
+// The listing of hours per volunteer over the period, read from the activity details:
+// heading, blank line, column header, one line per volunteer with hours, three blanks,
+// the grand total.
+QStringList buildStatistics(const StatisticsChoice &choice);
+
+// One line of the listing: name in 51 characters, the total and the six class sums.
+QString statisticsLine(const QString &name, double total, const double (&classes)[6]);
