@@ -58,8 +58,12 @@ QString numberText(const QVariant &value, const QLocale &locale)
 {
     if (value.isNull())
         return {};
-    if (value.typeId() == QMetaType::Double)
-        return locale.toString(value.toDouble(), 'f', QLocale::FloatingPointShortest);
+    if (value.typeId() == QMetaType::Double) {
+        // Plain digits, as typed: no thousands separator.
+        QLocale plain = locale;
+        plain.setNumberOptions(plain.numberOptions() | QLocale::OmitGroupSeparator);
+        return plain.toString(value.toDouble(), 'f', QLocale::FloatingPointShortest);
+    }
     return value.toString();
 }
 

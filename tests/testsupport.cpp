@@ -112,3 +112,23 @@ void activate(QWidget *window)
     QCoreApplication::sendEvent(window, &event);
     settle();
 }
+
+void compareWithReference(const QStringList &lines, const QString &name)
+{
+    const QString path = QStringLiteral(SENTARO_SOURCE_DIR "/tests/data/") + name + u".txt"_s;
+    if (qEnvironmentVariableIsSet("SENTARO_REGENERATE")) {
+        QFile out(path);
+        QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        out.write((lines.join(u'\n') + u'\n').toUtf8());
+        return;
+    }
+    QFile in(path);
+    QVERIFY2(in.open(QIODevice::ReadOnly), qPrintable(u"missing reference "_s + path));
+    QString content = QString::fromUtf8(in.readAll());
+    QVERIFY(content.endsWith(u'\n'));
+    content.chop(1);
+    const QStringList expected = content.split(u'\n');
+    for (qsizetype i = 0; i < std::min(lines.size(), expected.size()); ++i)
+        QCOMPARE(lines[i], expected[i]);
+    QCOMPARE(lines.size(), expected.size());
+}

@@ -41,3 +41,7 @@ QByteArray fileBytes(const QString &path);
 void settle();
 // Makes `window` the active window as the user moving to it would, and settles.
 void activate(QWidget *window);
+
+// Compares lines with the reference file tests/data/<name>.txt. Run the test with
+// SENTARO_REGENERATE=1 in the environment to write the reference files anew.
+void compareWithReference(const QStringList &lines, const QString &name);

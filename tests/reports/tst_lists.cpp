@@ -1,0 +1,243 @@
+#include "app/form1.h"
+#include "app/windows.h"
+#include "common/globals.h"
+#include "common/messages.h"
+#include "reports/formlist.h"
+#include "reports/lists.h"
+#include "reports/printer.h"
+#include "store/schema.h"
+#include "testsupport.h"
+#include "volunteers/formvol.h"
+
+#include <QAction>
+#include <QDir>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProcess>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+QStringList lines(const QListWidget *list)
+{
+    QStringList result;
+    for (int i = 0; i < list->count(); ++i)
+        result << list->item(i)->text();
+    return result;
+}
+
+const QStringList fixture = {
+    u"insert into ASSO (DENOM, RESP, TELRESP) values ('GRUPPO ALFA', 'ROSSI MARIO', '333 1'), "
+    u"('CROCE BLU', NULL, '06 2')"_s,
+    u"insert into VOLO (COGN, NOME) values ('ROSSI', 'MARIO'), ('BIANCHI', 'ANNA'), "
+    u"('VERDI', 'LUCA'), ('ABCDEFGHIJKLMNOPQRSTUVWXY', 'ABCDEFGHIJKLMNOPQRSTUVWXY')"_s,
+    u"insert into ATTIVITA (DATAINATT, DATAFIATT, DESCRATT, LOCATT, PROVATT, OREUOMO, ORET0, ORET6, ORET7, ORET8, "
+    u"ORET9, ORET10, NOTE4) values "
+    u"('05/01/2011', '06/01/2011', 'SISMA', 'MODENA', 'MO', 15.5, 0, 8, 0, 0, 0, 7.5, '2011/01/05'), "
+    u"('05/01/2011', '05/01/2011', 'ESERCITAZIONE \"GRANDE\" DI PROTEZIONE CIVILE REGIONALE', 'SAN GIOVANNI', 'FI', "
+    u"1200, 1200, 0, 0, 0, 0, 0, '2011/01/05'), "
+    u"('20/12/2010', '20/12/2010', 'NEVE', 'CANTÙ', 'CO', NULL, NULL, NULL, NULL, NULL, NULL, NULL, '2010/12/20')"_s,
+    u"insert into ATTIVDETT (DATAINATT, DATAFIATT, DESCRATT, COGN, NOME, OREUOMO, ORET0, ORET6, ORET7, ORET8, "
+    u"ORET9, ORET10) values "
+    u"('05/01/2011', '06/01/2011', 'SISMA', 'ROSSI MARIO', '', 8, 0, 8, 0, 0, 0, 0), "
+    u"('05/01/2011', '06/01/2011', 'SISMA', 'BIANCHI ANNA', '', 7.5, 0, 0, 0, 0, 0, 7.5), "
+    u"('05/01/2011', '05/01/2011', 'ESERCITAZIONE \"GRANDE\" DI PROTEZIONE CIVILE REGIONALE', 'ROSSI MARIO', '', "
+    u"1200, 1200, 0, 0, 0, 0, 0), "
+    u"('20/12/2010', '20/12/2010', 'NEVE', 'ROSSI MARIO', '', 2.25, 0, 2.25, 0, 0, 0, 0), "
+    u"('20/12/2010', '20/12/2010', 'NEVE', 'VERDI LUCA', NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL), "
+    u"('20/12/2010', '20/12/2010', 'NEVE', 'BIANCHI ANNA', '', 4, 0, 4, 0, 0, 0, 0)"_s,
+};
+} // namespace
+
+class TestLists : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void listsMatchTheirReferences_data();
+    void listsMatchTheirReferences();
+    void emptyArchive();
+    void clickHandsTheVolunteerOver();
+    void printingStartsWithABlankLine();
+    void printedPdfHoldsTheLines();
+
+private:
+    void openFromMenu(const QString &command);
+
+    std::unique_ptr<WorkingFolder> m_folder;
+    std::unique_ptr<Messages::ScriptedResponder> m_answers;
+    Form1 *m_main = nullptr;
+};
+
+void TestLists::init()
+{
+    QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
+    m_folder = std::make_unique<WorkingFolder>();
+    {
+        Messages::ScriptedResponder quiet;
+        QVERIFY(startSentaro());
+        stopSentaro();
+    }
+    if (QString::fromLatin1(QTest::currentTestFunction()) != u"emptyArchive"_s)
+        runSql(Schema::registerFile, fixture);
+    m_answers = std::make_unique<Messages::ScriptedResponder>();
+    m_main = startSentaro();
+    QVERIFY(m_main);
+}
+
+void TestLists::cleanup()
+{
+    QVERIFY2(m_answers->unexpected().isEmpty(), qPrintable(m_answers->unexpected().join(u" | "_s)));
+    m_answers.reset();
+    m_folder.reset();
+    QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
+}
+
+void TestLists::openFromMenu(const QString &command)
+{
+    m_main->findChild<QAction *>(command)->trigger();
+    QVERIFY(Windows::formlist()->isVisible());
+    activate(Windows::formlist());
+}
+
+void TestLists::listsMatchTheirReferences_data()
+{
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<bool>("comma");
+    for (const bool comma : {true, false}) {
+        const QString locale = comma ? u"comma"_s : u"point"_s;
+        for (const QString &mode : {u"EO"_s, u"EA"_s, u"ED"_s, u"EV"_s})
+            QTest::addRow("%s-%s", qPrintable(mode), qPrintable(locale)) << mode << QString() << comma;
+        for (const QString &table : {u"6"_s, u"10"_s, u"0"_s, u"9"_s})
+            QTest::addRow("ER%s-%s", qPrintable(table), qPrintable(locale)) << u"ER"_s << table << comma;
+    }
+}
+
+void TestLists::listsMatchTheirReferences()
+{
+    QFETCH(QString, mode);
+    QFETCH(QString, table);
+    QFETCH(bool, comma);
+    QLocale::setDefault(comma ? QLocale(QLocale::Italian, QLocale::Italy) : QLocale::c());
+    Globals &g = globals();
+    g.tipolista = mode;
+    g.tabrischio = table;
+    Formlist *window = Windows::formlist();
+    window->show();
+    activate(window);
+    const QStringList shown = lines(window->List1);
+    QCOMPARE(shown, buildList(mode, table));
+    compareWithReference(shown, u"lists/"_s + mode + table + (comma ? u"-comma"_s : u"-point"_s));
+    if (mode == u"ED"_s) {
+        QCOMPARE(window->windowTitle(), u"SENTARO - ELENCO ATTIVITA' CON DETTAGLIO PER VOLONTARIO"_s);
+        QCOMPARE(shown[2], detailListHeader());
+        QCOMPARE(shown[2].size(), 131);
+        // The activity and volunteer columns stand under the header's.
+        QVERIFY(shown[7].startsWith(u"05/01/2011  06/01/2011  SISMA  MODENA  MO "_s));
+        QCOMPARE(shown[7].mid(77, 6), comma ? u"015,50"_s : u"015.50"_s);
+        QCOMPARE(shown[8].mid(24, 12), u"BIANCHI ANNA"_s);
+        QCOMPARE(shown[8].mid(77, 6), comma ? u"007,50"_s : u"007.50"_s);
+        // A text over 51 characters is cut there; a thousand hours widen their column.
+        QCOMPARE(shown[4].mid(24, 51), u"ESERCITAZIONE \"GRANDE\" DI PROTEZIONE CIVILE REGIONA"_s);
+        QCOMPARE(shown[4].mid(77, 7), comma ? u"1200,00"_s : u"1200.00"_s);
+    }
+}
+
+void TestLists::emptyArchive()
+{
+    QCOMPARE(buildList(u"EO"_s, {}), QStringList());
+    QCOMPARE(buildList(u"EA"_s, {}), QStringList());
+    QCOMPARE(buildList(u"ED"_s, {}).size(), 4);
+    QCOMPARE(buildList(u"ER"_s, u"6"_s), (QStringList{QString(49, u' ') + u"TOT.  "_s, QString()}));
+    QCOMPARE(buildList(u"EV"_s, {}), (QStringList{QString(), u"   Totale volontari:0"_s}));
+    QCOMPARE(buildList(u"EC"_s, {}), buildList(u"EV"_s, {}));
+    QCOMPARE(buildList(u"XX"_s, {}), QStringList());
+}
+
+void TestLists::clickHandsTheVolunteerOver()
+{
+    const struct {
+        QString command, mode, operation, button;
+    } cases[] = {{u"mnvvev"_s, u"EV"_s, u"V"_s, QString()},
+                 {u"mnvam"_s, u"EM"_s, u"M"_s, u"Modifica"_s},
+                 {u"mnvac"_s, u"EC"_s, u"C"_s, u"Elimina"_s}};
+    for (const auto &item : cases) {
+        openFromMenu(item.command);
+        QCOMPARE(globals().tipolista, item.mode);
+        QListWidget *list = Windows::formlist()->List1;
+        // The 51-character name hands over its first 50 characters.
+        list->setCurrentRow(0);
+        Windows::formlist()->List1_Click();
+        QCOMPARE(globals().tipoopvol, item.operation);
+        QCOMPARE(globals().volontarioscelto, u"ABCDEFGHIJKLMNOPQRSTUVWXY ABCDEFGHIJKLMNOPQRSTUVWX"_s);
+        QVERIFY(Windows::formvol()->isVisible());
+        if (!item.button.isEmpty())
+            QCOMPARE(Windows::formvol()->cmdregistra->text(), item.button);
+        list->setCurrentRow(2);
+        Windows::formlist()->List1_Click();
+        activate(Windows::formvol());
+        QCOMPARE(Windows::formvol()->fvcogn->text(), u"ROSSI"_s);
+        QCOMPARE(Windows::formvol()->fvnome->text(), u"MARIO"_s);
+        activate(m_main);
+    }
+    // Other lists hand nothing over.
+    openFromMenu(u"mnorgvel"_s);
+    globals().volontarioscelto.clear();
+    Windows::formlist()->List1->setCurrentRow(0);
+    Windows::formlist()->List1_Click();
+    QVERIFY(globals().volontarioscelto.isEmpty());
+}
+
+void TestLists::printingStartsWithABlankLine()
+{
+    openFromMenu(u"mnattved"_s);
+    Formlist *window = Windows::formlist();
+    window->cmdstampa->click();
+    const QList<DrawnItem> drawn = Printer::lastRecording();
+    QCOMPARE(drawn.size(), window->List1->count() + 1);
+    QCOMPARE(drawn[0].text, u" "_s);
+    QCOMPARE(drawn[3].text, u"   "_s + window->List1->item(2)->text());
+    QCOMPARE(drawn[3].font, u"Courier New"_s);
+    // 131 characters and the margin do not fit at 12 points: a smaller size for all.
+    QVERIFY(drawn[3].size < 12);
+    QCOMPARE(drawn[0].size, drawn[3].size);
+    for (const DrawnItem &item : drawn)
+        QCOMPARE(item.x, 0);
+
+    // An unknown list prints the blank line alone.
+    globals().tipolista = u"XX"_s;
+    activate(m_main);
+    activate(window);
+    window->cmdstampa->click();
+    QCOMPARE(Printer::lastRecording().size(), 1);
+}
+
+void TestLists::printedPdfHoldsTheLines()
+{
+    const QString pdftotext = QStandardPaths::findExecutable(u"pdftotext"_s);
+    if (pdftotext.isEmpty())
+        QSKIP("pdftotext is not installed");
+    Printer::setTarget(Printer::Target::Pdf);
+    openFromMenu(u"mnvvev"_s);
+    m_answers->answerYes();
+    Windows::formlist()->cmdstampa->click();
+    Printer::setTarget(Printer::Target::RecordOnly);
+    QCOMPARE(m_answers->shown().size(), 1);
+    const QString message = m_answers->shown().constFirst();
+    QVERIFY2(message.startsWith(u"Nessuna stampante disponibile: la stampa è nel file elenco-"_s), qPrintable(message));
+    const QString pdf = message.section(u' ', -1);
+    QVERIFY(QFile::exists(pdf));
+    QProcess process;
+    process.start(pdftotext, {u"-layout"_s, pdf, u"-"_s});
+    QVERIFY(process.waitForFinished(30000));
+    const QString text = QString::fromUtf8(process.readAllStandardOutput());
+    QVERIFY2(text.contains(u"ROSSI MARIO"_s), qPrintable(text));
+    QVERIFY(text.contains(u"Totale volontari:4"_s));
+}
+
+QTEST_MAIN(TestLists)
+#include "tst_lists.moc"
