@@ -1,0 +1,214 @@
+#include "app/form1.h"
+#include "app/windows.h"
+#include "common/clock.h"
+#include "common/messages.h"
+#include "reports/printer.h"
+#include "statistics/form4.h"
+#include "statistics/statistics.h"
+#include "store/schema.h"
+#include "testsupport.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+QStringList lines(const QListWidget *list)
+{
+    QStringList result;
+    for (int i = 0; i < list->count(); ++i)
+        result << list->item(i)->text();
+    return result;
+}
+
+void choose(QComboBox *combo, const QString &text)
+{
+    const int index = combo->findText(text);
+    QVERIFY2(index >= 0, qPrintable(text));
+    combo->setCurrentIndex(index);
+    emit combo->activated(index);
+}
+} // namespace
+
+class TestForm4 : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void opensWithThisYear();
+    void listingMatchesItsReference_data();
+    void listingMatchesItsReference();
+    void oneClassOrOneVolunteer();
+    void periodChecks();
+    void printsTheListing();
+
+private:
+    void elabora(const QStringList &messages = {});
+
+    std::unique_ptr<WorkingFolder> m_folder;
+    std::unique_ptr<Messages::ScriptedResponder> m_answers;
+    Form1 *m_main = nullptr;
+    Form4 *m_form = nullptr;
+};
+
+void TestForm4::init()
+{
+    QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
+    m_folder = std::make_unique<WorkingFolder>();
+    {
+        Messages::ScriptedResponder quiet;
+        QVERIFY(startSentaro());
+        stopSentaro();
+    }
+    runSql(Schema::registerFile,
+           {u"insert into VOLO (COGN, NOME) values ('ROSSI', 'MARIO'), ('BIANCHI', 'ANNA'), ('VERDI', 'LUCA')"_s,
+            u"insert into ATTIVDETT (DATAINATT, DESCRATT, COGN, NOME, ORET0, ORET6, ORET7, ORET8, ORET9, ORET10) "
+            u"values ('05/01/2011', 'SISMA', 'ROSSI MARIO', '', 0, 8, 0, 0, 0, 0), "
+            u"('20/02/2011', 'NEVE', 'ROSSI MARIO', '', 0, 0, 0, 0, 0, 3), "
+            u"('20/02/2011', 'NEVE', 'BIANCHI ANNA', '', 0.5, 0, 0, 0, 0, 0), "
+            u"('20/02/2012', 'FUORI', 'BIANCHI ANNA', '', 9, 0, 0, 0, 0, 0), "
+            u"('20/02/2011', 'NEVE', 'VERDI LUCA', '', NULL, NULL, NULL, NULL, NULL, NULL), "
+            u"('31/12/2011', 'FINE ANNO', 'ZANON PIA', '', 1234, 0, 0, 0, 0, 0.5), "
+            u"('2011-06-01', 'DATA STORTA', 'ZANON PIA', '', 100, 0, 0, 0, 0, 0)"_s});
+    m_answers = std::make_unique<Messages::ScriptedResponder>();
+    Clock::setFixed(QDateTime(QDate(2011, 11, 30), QTime(10, 0)));
+    m_main = startSentaro();
+    QVERIFY(m_main);
+    m_main->findChild<QAction *>(u"mnstatcombi"_s)->trigger();
+    m_form = Windows::form4();
+}
+
+void TestForm4::cleanup()
+{
+    QVERIFY2(m_answers->unexpected().isEmpty(), qPrintable(m_answers->unexpected().join(u" | "_s)));
+    m_answers.reset();
+    m_folder.reset();
+}
+
+void TestForm4::elabora(const QStringList &messages)
+{
+    m_answers->clear();
+    m_answers->answerYes(int(messages.size()));
+    m_form->cmdelab->click();
+    QCOMPARE(m_answers->shown(), messages);
+}
+
+void TestForm4::opensWithThisYear()
+{
+    QVERIFY(m_form->isVisible());
+    QCOMPARE(m_form->windowTitle(), u"Sentaro - Statistiche combinate"_s);
+    QCOMPARE(m_form->f4datada->text(), u"01/01/2011"_s);
+    QCOMPARE(m_form->f4dataa->text(), u"30/11/2011"_s);
+    QCOMPARE(m_form->cmbrisc->count(), 7);
+    QCOMPARE(m_form->cmbvol->itemText(0), u"TUTTI"_s);
+    QCOMPARE(m_form->cmbvol->itemText(1), u"BIANCHI ANNA"_s);
+    // Nothing chosen: no volunteer listed, a zero grand total.
+    QVERIFY(m_form->cmbrisc->currentText().isEmpty());
+    elabora();
+    const QStringList shown = lines(m_form->List1);
+    QCOMPARE(shown.size(), 5);
+    QCOMPARE(shown[2].size(), 132);
+    QCOMPARE(shown[4], statisticsLine(u"TOTALE GENERALE"_s, 0, {0, 0, 0, 0, 0, 0}));
+    QCOMPARE(shown[4].mid(56, 6), u"  0,00"_s);
+    QCOMPARE(shown[4].right(6), u"   ,00"_s);
+}
+
+void TestForm4::listingMatchesItsReference_data()
+{
+    QTest::addColumn<bool>("comma");
+    QTest::newRow("comma") << true;
+    QTest::newRow("point") << false;
+}
+
+void TestForm4::listingMatchesItsReference()
+{
+    QFETCH(bool, comma);
+    QLocale::setDefault(comma ? QLocale(QLocale::Italian, QLocale::Italy) : QLocale::c());
+    m_form->f4dataa->setText(u"31/12/2011"_s);
+    choose(m_form->cmbrisc, u"TUTTI"_s);
+    choose(m_form->cmbvol, u"TUTTI"_s);
+    elabora();
+    const QStringList shown = lines(m_form->List1);
+    compareWithReference(shown, comma ? u"statistics/tutti-comma"_s : u"statistics/tutti-point"_s);
+    for (qsizetype i = 3; i < shown.size(); ++i) {
+        if (!shown[i].trimmed().isEmpty())
+            QCOMPARE(shown[i].size(), 134);
+    }
+    // 8 hours R6 and 3 hours R10 in two activities: one line with 11.
+    const QString rossi = shown.filter(u"ROSSI MARIO"_s).constFirst();
+    QCOMPARE(rossi.mid(56, 6), comma ? u" 11,00"_s : u" 11.00"_s);
+    // The last decimal of 1234.5 gives way in its six characters.
+    QCOMPARE(shown.filter(u"ZANON PIA"_s).constFirst().mid(56, 6), comma ? u"1234,5"_s : u"1234.5"_s);
+    QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
+}
+
+void TestForm4::oneClassOrOneVolunteer()
+{
+    choose(m_form->cmbrisc, u"R6"_s);
+    choose(m_form->cmbvol, u"TUTTI"_s);
+    elabora();
+    QStringList shown = lines(m_form->List1);
+    QCOMPARE(shown.size(), 6);
+    QCOMPARE(shown[3], statisticsLine(u"ROSSI MARIO"_s, 8, {0, 8, 0, 0, 0, 0}));
+    QCOMPARE(shown[3].mid(80, 6), u"  8,00"_s);
+    QCOMPARE(shown[3].right(6), u"   ,00"_s);
+
+    choose(m_form->cmbrisc, u"TUTTI"_s);
+    choose(m_form->cmbvol, u"BIANCHI ANNA"_s);
+    elabora();
+    shown = lines(m_form->List1);
+    QCOMPARE(shown.size(), 6);
+    QCOMPARE(shown[3], statisticsLine(u"BIANCHI ANNA"_s, 0.5, {0.5, 0, 0, 0, 0, 0}));
+    QCOMPARE(shown[5], statisticsLine(u"TOTALE GENERALE"_s, 0.5, {0.5, 0, 0, 0, 0, 0}));
+
+    // A one-day period counts that day only.
+    m_form->f4datada->setText(u"05/01/2011"_s);
+    m_form->f4dataa->setText(u"05/01/2011"_s);
+    choose(m_form->cmbvol, u"TUTTI"_s);
+    elabora();
+    shown = lines(m_form->List1);
+    QCOMPARE(shown.size(), 6);
+    QVERIFY(shown[3].startsWith(u"   ROSSI MARIO"_s));
+    QCOMPARE(shown[0], u"    STATISTICA DAL 05/01/2011 AL 05/01/2011 PER RISCHIO TUTTI"_s);
+}
+
+void TestForm4::periodChecks()
+{
+    const QString wrong = u"Data errata. Deve essere nel formato GG/MM/AAAA."_s;
+    m_form->f4datada->setText(u"32/01/2011"_s);
+    elabora({wrong, u"Data inizio errata."_s});
+    QCOMPARE(m_form->List1->count(), 0);
+    m_form->f4datada->clear();
+    elabora({u"Data inizio errata."_s});
+    m_form->f4datada->setText(u"01/01/2011"_s);
+    m_form->f4dataa->clear();
+    elabora({u"Data fine errata."_s});
+    m_form->f4dataa->setText(u"31/02/2011"_s);
+    elabora({wrong, u"Data fine errata."_s});
+    QCOMPARE(m_form->List1->count(), 0);
+}
+
+void TestForm4::printsTheListing()
+{
+    choose(m_form->cmbrisc, u"TUTTI"_s);
+    choose(m_form->cmbvol, u"TUTTI"_s);
+    elabora();
+    m_form->cmdstampa->click();
+    const QList<DrawnItem> drawn = Printer::lastRecording();
+    QCOMPARE(drawn.size(), m_form->List1->count() + 1);
+    QCOMPARE(drawn.last().text, u"   "_s + m_form->List1->item(m_form->List1->count() - 1)->text());
+    m_form->cmdesci->click();
+    QVERIFY(!m_form->isVisible());
+    // Shown again, it keeps its choices and listing.
+    m_main->findChild<QAction *>(u"mnstatcombi"_s)->trigger();
+    QCOMPARE(m_form->cmbrisc->currentText(), u"TUTTI"_s);
+    QCOMPARE(m_form->List1->count(), drawn.size() - 1);
+}
+
+QTEST_MAIN(TestForm4)
+#include "tst_form4.moc"
