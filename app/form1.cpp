@@ -96,7 +96,15 @@ Form1::~Form1() = default;
 bool Form1::load()
 {
     Hourglass::set();
-    if (const auto problem = Store::openWorkingFiles()) {
+    QStringList notices;
+    const auto problem = Store::openWorkingFiles(&notices);
+    if (!notices.isEmpty()) {
+        Hourglass::reset();
+        for (const QString &notice : notices)
+            Messages::report(notice);
+        Hourglass::set();
+    }
+    if (problem) {
         Hourglass::reset();
         Messages::report(*problem + u"\nSentaro si chiude senza modificare nulla."_s);
         return false;

@@ -4,6 +4,7 @@
 #include "activities/controlladata.h"
 #include "activities/form2.h"
 #include "app/form1.h"
+#include "app/maintenance.h"
 #include "app/windows.h"
 #include "common/controls.h"
 #include "common/globals.h"
@@ -15,6 +16,7 @@
 #include "reports/register.h"
 #include "statistics/form4.h"
 #include "volunteers/formvol.h"
+#include "volunteers/import.h"
 #include "common/messages.h"
 #include "common/textformat.h"
 #include "store/datasource.h"
@@ -62,16 +64,16 @@ MainMenu::MainMenu(Form1 *window)
     addCommand(mnaggv, u"mnvolinsman"_s, u"Inserimento manuale"_s, &MainMenu::mnvolinsman_Click);
     addCommand(mnaggv, u"mnvam"_s, u"Modifica"_s, &MainMenu::mnvam_Click);
     addCommand(mnaggv, u"mnvac"_s, u"Cancellazione"_s, &MainMenu::mnvac_Click);
-    addCommand(mnaggv, u"mnvolimp"_s, u"Importa da Dalvimoesp"_s, nullptr);
+    addCommand(mnaggv, u"mnvolimp"_s, u"Importa da Dalvimoesp"_s, &MainMenu::mnvolimp_Click);
 
     QMenu *mnstat = addMenu(nullptr, u"mnstat"_s, u"Statistiche"_s);
     addCommand(mnstat, u"mnstatcombi"_s, u"Statistiche combinate"_s, &MainMenu::mnstatcombi_Click);
 
-    addCommand(nullptr, u"mnespdb"_s, u"Esporta Data Base"_s, nullptr);
+    addCommand(nullptr, u"mnespdb"_s, u"Esporta Data Base"_s, &MainMenu::mnespdb_Click);
 
     QMenu *mnazz = addMenu(nullptr, u"mnazz"_s, u"Azzeramenti"_s);
-    addCommand(mnazz, u"mnazzatt"_s, u"Azzera Attività"_s, nullptr);
-    addCommand(mnazz, u"mnazzvol"_s, u"Azzera Volontari"_s, nullptr);
+    addCommand(mnazz, u"mnazzatt"_s, u"Azzera Attività"_s, &MainMenu::mnazzatt_Click);
+    addCommand(mnazz, u"mnazzvol"_s, u"Azzera Volontari"_s, &MainMenu::mnazzvol_Click);
 
     addCommand(nullptr, u"mnhelp"_s, u"Help"_s, nullptr);
     addCommand(nullptr, u"mnesci"_s, u"Esci"_s, &MainMenu::mnesci_Click);
@@ -255,6 +257,26 @@ void MainMenu::mnstatcombi_Click()
     Form4 *window = Windows::form4();
     window->setWindowTitle(u"Sentaro - Statistiche combinate"_s);
     Controls::showWindow(window);
+}
+
+void MainMenu::mnvolimp_Click()
+{
+    importavolontari();
+}
+
+void MainMenu::mnespdb_Click()
+{
+    esportadatabase();
+}
+
+void MainMenu::mnazzatt_Click()
+{
+    azzeraattivita();
+}
+
+void MainMenu::mnazzvol_Click()
+{
+    azzeravolontari();
 }
 
 void MainMenu::mnesci_Click()

@@ -30,7 +30,11 @@ public:
     void mnvolinsman_Click();
     void mnvam_Click();
     void mnvac_Click();
+    void mnvolimp_Click();
     void mnstatcombi_Click();
+    void mnespdb_Click();
+    void mnazzatt_Click();
+    void mnazzvol_Click();
     void mnesci_Click();
 
 private:

@@ -7,6 +7,8 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev libsqlite3-dev
   fonts-liberation2 poppler-utils sqlite3
   xvfb xauth openbox imagemagick
+  python3-xlrd libfreexl-dev
+  mdbtools-dev
 )
 
 missing=()

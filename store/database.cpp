@@ -1,5 +1,7 @@
 #include "store/database.h"
 
+#include "common/clock.h"
+#include "store/jetfile.h"
 #include "store/referencedata.h"
 #include "store/schema.h"
 
@@ -10,10 +12,12 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QTemporaryDir>
 
 #include <sqlite3.h>
 
 #include <functional>
+#include <memory>
 
 using namespace Qt::StringLiterals;
 
@@ -172,19 +176,17 @@ Format detectFormat(const QString &path)
     const QByteArray header = file.read(32);
     if (header.startsWith(QByteArrayLiteral("SQLite format 3\0")))
         return Format::SQLite;
-    const QByteArray jetMark = header.mid(4, 15);
-    if (jetMark == QByteArrayLiteral("Standard Jet DB") || jetMark == QByteArrayLiteral("Standard ACE DB"))
-        return Format::Jet;
-    return Format::Unknown;
+    return Jet::isJetFile(path) ? Format::Jet : Format::Unknown;
 }
 
 // What is wrong with the tables of an existing file, read without changing it.
-std::optional<QString> checkTables(const QString &fileName, const std::vector<Schema::Table> &tables)
+std::optional<QString> checkTables(const QString &fileName, const std::vector<Schema::Table> &tables,
+                                   const QString &path = QString())
 {
     const QString name = connectionPrefix + u"check:"_s + fileName;
     std::optional<QString> problem;
     {
-        QSqlDatabase db = openConnection(name, fileName, true);
+        QSqlDatabase db = openConnection(name, path.isEmpty() ? fileName : path, true);
         if (!db.isOpen()) {
             problem = u"Il file %1 non si può aprire: %2"_s.arg(fileName, db.lastError().text());
         } else {
@@ -229,7 +231,6 @@ std::optional<QString> describeUnusable(const QString &fileName, Format format)
     case Format::Unreadable:
         return u"Il file %1 non si può leggere: controllare i permessi del file."_s.arg(fileName);
     case Format::Jet:
-        return u"Il file %1 è un archivio Access, che Sentaro non sa aprire."_s.arg(fileName);
     case Format::Unknown:
         return u"Il file %1 non è un archivio di Sentaro oppure è danneggiato."_s.arg(fileName);
     case Format::Missing:
@@ -277,10 +278,79 @@ std::optional<QString> createDatabase(const QString &fileName, const std::vector
     return std::nullopt;
 }
 
-std::optional<QString> openRegister()
+QString freeName(const QString &base)
+{
+    const QString stamp = Clock::now().toString(u"yyyyMMdd-hhmmss"_s);
+    QString name = base + u'-' + stamp + u".mdb"_s;
+    for (int n = 2; QFile::exists(name); ++n)
+        name = base + u'-' + stamp + u'-' + QString::number(n) + u".mdb"_s;
+    return name;
+}
+
+// The converted file waits under this name between its check and its swap with the original.
+QString convertedName(const QString &fileName)
+{
+    return fileName + u".convertito"_s;
+}
+
+// A conversion stopped between setting the original aside and giving the new file its
+// name leaves only the checked new file: it takes its place.
+void finishInterruptedConversion(const QString &fileName, QStringList *notices)
+{
+    if (QFile::exists(fileName) || !QFile::exists(convertedName(fileName)))
+        return;
+    if (QFile::rename(convertedName(fileName), fileName) && notices)
+        *notices << u"La conversione del file %1 era stata interrotta: è stata completata."_s.arg(fileName);
+}
+
+// An archive of the earlier program, in Access format, becomes ours: written beside it under
+// a temporary name, checked row by row, and only then swapped in, the original kept aside.
+std::optional<QString> convertArchive(const QString &fileName, const std::vector<Schema::Table> &tables,
+                                      QStringList *notices)
+{
+    const QString working = fileName + u".conversione"_s;
+    const QString ready = convertedName(fileName);
+    QFile::remove(ready);
+    Jet::Conversion done;
+    const auto failed = [&](const QString &why) {
+        QFile::remove(working);
+        QFile::remove(ready);
+        return u"Il file %1 è un archivio Access che non è stato possibile convertire: %2. Il file non è stato "
+               u"modificato."_s.arg(fileName, why);
+    };
+    if (auto problem = Jet::convert(fileName, working, tables, &done))
+        return failed(*problem);
+    if (!QFile::rename(working, ready))
+        return failed(u"il file convertito non si può scrivere"_s);
+    const QString original = freeName(QFileInfo(fileName).completeBaseName() + u"-access"_s);
+    if (!QFile::rename(fileName, original))
+        return failed(u"il file originale non si può rinominare"_s);
+    if (!QFile::rename(ready, fileName)) {
+        QFile::rename(original, fileName);
+        return failed(u"il file convertito non si può rinominare"_s);
+    }
+    QStringList counts;
+    for (auto it = done.rows.cbegin(); it != done.rows.cend(); ++it)
+        counts << u"%1 %2 righe"_s.arg(it.key()).arg(it.value());
+    QString notice = u"Il file %1 era un archivio Access ed è stato convertito nel formato di Sentaro (%2). "
+                     u"L'originale è conservato come %3."_s.arg(fileName, counts.join(u", "_s), original);
+    if (!done.ignored.isEmpty())
+        notice += u" Non convertiti perché Sentaro non li usa: "_s + done.ignored.join(u", "_s) + u'.';
+    if (notices)
+        *notices << notice;
+    return std::nullopt;
+}
+
+std::optional<QString> openRegister(QStringList *notices)
 {
     const QString &fileName = Schema::registerFile;
+    finishInterruptedConversion(fileName, notices);
     Format format = detectFormat(fileName);
+    if (format == Format::Jet) {
+        if (auto problem = convertArchive(fileName, Schema::registerTables(), notices))
+            return problem;
+        format = detectFormat(fileName);
+    }
     if (format == Format::Missing) {
         if (auto problem = createDatabase(fileName, Schema::registerTables(), {}))
             return problem;
@@ -318,11 +388,17 @@ std::optional<QString> openRegister()
     return problem;
 }
 
-std::optional<QString> openMunicipalities()
+std::optional<QString> openMunicipalities(QStringList *notices)
 {
     const QString &fileName = Schema::municipalitiesFile;
     const std::vector<Schema::Table> tables{Schema::municipalitiesTable()};
+    finishInterruptedConversion(fileName, notices);
     Format format = detectFormat(fileName);
+    if (format == Format::Jet) {
+        if (auto problem = convertArchive(fileName, tables, notices))
+            return problem;
+        format = detectFormat(fileName);
+    }
     if (format == Format::Missing) {
         if (auto problem = createDatabase(fileName, tables, fillMunicipalities))
             return problem;
@@ -344,6 +420,68 @@ std::optional<QString> openMunicipalities()
 }
 
 } // namespace
+
+std::unique_ptr<QTemporaryDir> &importScratch()
+{
+    static std::unique_ptr<QTemporaryDir> folder;
+    return folder;
+}
+
+std::optional<QString> openImportFile()
+{
+    const QString &fileName = Schema::importFile;
+    closeImportFile();
+    Format format = detectFormat(fileName);
+    if (format == Format::Missing)
+        return u"Il file %1 non è nella cartella di lavoro: nessun volontario importato."_s.arg(fileName);
+    // The volunteers are found by surname and first name; the other fields may be missing.
+    const Schema::Table volunteers{Schema::volo, {{u"COGN"_s, Schema::Kind::Text}, {u"NOME"_s, Schema::Kind::Text}},
+                                   {}, {}};
+    QString readable = fileName;
+    if (format == Format::Jet) {
+        // The export of the other program is an Access file: read through a copy in our format.
+        importScratch() = std::make_unique<QTemporaryDir>();
+        readable = importScratch()->filePath(u"voloesp.sqlite"_s);
+        Jet::Conversion done;
+        // Without its key: an export may repeat a volunteer, which the import then skips.
+        Schema::Table exported = *Schema::findTable(Schema::volo);
+        exported.uniqueKey.clear();
+        if (auto problem = Jet::convert(fileName, readable, {exported}, &done)) {
+            closeImportFile();
+            return u"Il file %1 non si può leggere: %2. Nessun volontario importato."_s.arg(fileName, *problem);
+        }
+        if (done.missing.contains(Schema::volo)) {
+            closeImportFile();
+            return u"Nel file %1 manca la tabella VOLO: nessun volontario importato."_s.arg(fileName);
+        }
+        format = Format::SQLite;
+    }
+    if (auto problem = describeUnusable(fileName, format))
+        return *problem + u" Nessun volontario importato."_s;
+    if (auto problem = checkTables(fileName, {volunteers}, readable)) {
+        closeImportFile();
+        return *problem + u" Nessun volontario importato."_s;
+    }
+    const QString name = connectionPrefix + fileName;
+    QSqlDatabase db = openConnection(name, readable, true);
+    if (!db.isOpen()) {
+        const QString error = db.lastError().text();
+        closeImportFile();
+        return u"Il file %1 non si può aprire: %2"_s.arg(fileName, error);
+    }
+    return std::nullopt;
+}
+
+void closeImportFile()
+{
+    dropConnection(connectionPrefix + Schema::importFile);
+    importScratch().reset();
+}
+
+Result backupRegister(const QString &fileName)
+{
+    return execute(connection(Schema::registerFile), u"VACUUM INTO ?"_s, {fileName});
+}
 
 Result classify(const QSqlError &error)
 {
@@ -367,12 +505,12 @@ QSqlDatabase connection(const QString &fileName)
     return QSqlDatabase::database(connectionPrefix + fileName, false);
 }
 
-std::optional<QString> openWorkingFiles()
+std::optional<QString> openWorkingFiles(QStringList *notices)
 {
     closeAll();
-    if (auto problem = openRegister())
+    if (auto problem = openRegister(notices))
         return problem;
-    if (auto problem = openMunicipalities()) {
+    if (auto problem = openMunicipalities(notices)) {
         closeAll();
         return problem;
     }

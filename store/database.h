@@ -32,9 +32,19 @@ Result failure(const QString &description);
 QSqlDatabase connection(const QString &fileName);
 
 // Opens attivita.mdb and comuni.mdb in the current folder, creating a missing one, and
-// writes a missing specializzazioni.dat. Never changes a file it cannot use: it returns
-// the message to show, naming the file and what is wrong with it.
-std::optional<QString> openWorkingFiles();
+// writes a missing specializzazioni.dat. An archive of the earlier program (Access) is
+// converted first, the original kept aside; what was converted goes into `notices`.
+// Never changes a file it cannot use: it returns the message to show, naming the file
+// and what is wrong with it.
+std::optional<QString> openWorkingFiles(QStringList *notices = nullptr);
+
+// Opens another program's export (voloesp.mdb) for reading only; it is never created.
+// Returns the message to show when it is missing or has no table of volunteers.
+std::optional<QString> openImportFile();
+void closeImportFile();
+
+// Copies the register into `fileName` as it stands, through the store's own backup.
+Result backupRegister(const QString &fileName);
 
 // Closes every connection opened by openWorkingFiles.
 void closeAll();

@@ -1,0 +1,114 @@
+#include "app/maintenance.h"
+
+#include "app/form1.h"
+#include "app/windows.h"
+#include "common/clock.h"
+#include "common/hourglass.h"
+#include "common/messages.h"
+#include "store/database.h"
+#include "store/datasource.h"
+#include "store/schema.h"
+#include "store/xlswriter.h"
+
+#include <QFile>
+
+#include <optional>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+// Nothing is emptied without a copy of the register as it was: an emptied archive cannot
+// be undone otherwise.
+bool keepBackup()
+{
+    // The copy waits for no read in progress.
+    DataSource::releaseAll();
+    const QString copy = backupFileName();
+    const Store::Result result = Store::backupRegister(copy);
+    if (!result.ok()) {
+        QFile::remove(copy);
+        Messages::report(u"Non è stato possibile salvare la copia di sicurezza "_s + copy +
+                         u": l'archivio non è stato azzerato. "_s + result.description);
+        return false;
+    }
+    return true;
+}
+} // namespace
+
+QString backupFileName()
+{
+    const QString stamp = Clock::now().toString(u"yyyyMMdd-hhmmss"_s);
+    QString name = u"attivita-"_s + stamp + u".mdb"_s;
+    for (int n = 2; QFile::exists(name); ++n)
+        name = u"attivita-"_s + stamp + u'-' + QString::number(n) + u".mdb"_s;
+    return name;
+}
+
+void azzeraattivita()
+{
+    Form1 *main = Windows::form1();
+    std::optional<Store::Result> emptied;
+    if (Messages::askYesNo(u"Azzero l'archivio attività?"_s) && keepBackup()) {
+        emptied = Store::inTransaction(main->Data4->database(), [main]() {
+            const Store::Result details = main->Data4->execute(u"delete from attivdett"_s);
+            return details.ok() ? main->Data3->execute(u"delete from attivita"_s) : details;
+        });
+    }
+    main->Data4->refresh();
+    main->Data3->refresh();
+    main->showActivities();
+    Hourglass::reset();
+    // After a No, or when no copy could be kept (already said), nothing more to say.
+    if (!emptied)
+        return;
+    Messages::report(emptied->ok() ? u"Archivio Attività azzerato."_s
+                                   : u"Archivio Attività non azzerato: "_s + emptied->description);
+}
+
+void azzeravolontari()
+{
+    Form1 *main = Windows::form1();
+    std::optional<Store::Result> emptied;
+    if (Messages::askYesNo(u"Azzero l'archivio Volontari?"_s) && keepBackup())
+        emptied = main->Data6->execute(u"delete from volo"_s);
+    main->Data6->refresh();
+    if (!emptied)
+        return;
+    Messages::report(emptied->ok() ? u"Archivio Volontari azzerato."_s
+                                   : u"Archivio Volontari non azzerato: "_s + emptied->description);
+}
+
+void esportadatabase()
+{
+    const QDateTime now = Clock::now();
+    const QString fileName =
+        u"dbattivitaesp"_s + now.toString(u"yyyyMMdd"_s) + now.toString(u"hhmmss"_s) + u".xls"_s;
+    // Two exports in the same second: the first file stays as it is.
+    if (QFile::exists(fileName)) {
+        Messages::report(u"Il file "_s + fileName + u" esiste già: esportazione non eseguita."_s);
+        return;
+    }
+    Hourglass::set();
+    Xls::WorkbookWriter writer(fileName);
+    QStringList heading;
+    for (const Schema::Field &field : Schema::findTable(Schema::attivdett)->fields)
+        heading << field.name;
+    writer.setHeading(heading);
+    DataSource *details = Windows::form1()->Data4;
+    details->setRecordSource(u"select * from ATTIVDETT"_s);
+    details->refresh();
+    bool written = true;
+    for (; written && !details->eof(); details->moveNext()) {
+        QVariantList row;
+        row.reserve(heading.size());
+        for (const QString &field : heading)
+            row << details->value(field);
+        written = writer.addRow(row);
+    }
+    written = written && writer.finish();
+    Hourglass::reset();
+    if (written)
+        Messages::report(u"Data Base Dettagli esportato sul file "_s + fileName);
+    else
+        Messages::report(u"Esportazione non riuscita: "_s + writer.errorString());
+}

@@ -1,0 +1,306 @@
+#include "store/jetfile.h"
+
+#include "common/textformat.h"
+#include "store/database.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include <functional>
+
+using namespace Qt::StringLiterals;
+
+namespace Jet {
+namespace {
+
+int &timeLimit()
+{
+    static int milliseconds = 20000;
+    return milliseconds;
+}
+
+QString &readerOverride()
+{
+    static QString path;
+    return path;
+}
+
+QString readerPath()
+{
+    if (!readerOverride().isEmpty())
+        return readerOverride();
+    const QString beside = QCoreApplication::applicationDirPath() + u"/sentaro-jetreader"_s;
+    if (QFileInfo::exists(beside))
+        return beside;
+#ifdef SENTARO_JETREADER
+    return QStringLiteral(SENTARO_JETREADER);
+#else
+    return beside;
+#endif
+}
+
+QString unescape(const QByteArray &field, bool *isNull)
+{
+    *isNull = field == "\\N";
+    if (*isNull)
+        return {};
+    QByteArray plain;
+    plain.reserve(field.size());
+    for (qsizetype i = 0; i < field.size(); ++i) {
+        const char c = field[i];
+        if (c == '\\' && i + 1 < field.size()) {
+            const char next = field[++i];
+            plain += next == 't' ? '\t' : next == 'n' ? '\n' : next == 'r' ? '\r' : next;
+        } else {
+            plain += c;
+        }
+    }
+    return QString::fromUtf8(plain);
+}
+
+// Runs the reader and hands over its lines. A reader that crashes, says it failed, stops
+// answering, or writes more than the file could hold, gives the reason instead.
+std::optional<QString> runReader(const QString &path, const QStringList &arguments,
+                                 const std::function<void(const QByteArray &)> &onLine)
+{
+    QProcess reader;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"LC_ALL"_s, u"C"_s);
+    reader.setProcessEnvironment(environment);
+    reader.setProcessChannelMode(QProcess::SeparateChannels);
+    reader.start(readerPath(), QStringList{arguments.constFirst(), path} + arguments.mid(1));
+    if (!reader.waitForStarted(10000))
+        return u"il programma di lettura degli archivi Access non si avvia (%1)"_s.arg(reader.errorString());
+    const qint64 outputLimit = QFileInfo(path).size() * 64 + (16 << 20);
+    qint64 output = 0;
+    QByteArray pending;
+    std::optional<QString> failure;
+    bool finished = false;
+    const auto takeLines = [&]() {
+        qsizetype end;
+        while ((end = pending.indexOf('\n')) >= 0) {
+            const QByteArray line = pending.left(end);
+            pending.remove(0, end + 1);
+            if (line.startsWith("E\t"))
+                failure = QString::fromUtf8(line.mid(2));
+            else if (line == "OK" || line.startsWith("OK\t"))
+                finished = true, onLine(line);
+            else
+                onLine(line);
+        }
+    };
+    QElapsedTimer idle;
+    idle.start();
+    for (;;) {
+        const bool more = reader.waitForReadyRead(100);
+        const QByteArray chunk = reader.readAllStandardOutput();
+        output += chunk.size();
+        pending += chunk;
+        takeLines();
+        if (output > outputLimit) {
+            reader.kill();
+            reader.waitForFinished();
+            return u"il file dà più righe di quante possa contenerne: è danneggiato"_s;
+        }
+        if (!more && reader.state() == QProcess::NotRunning)
+            break;
+        if (!chunk.isEmpty())
+            idle.restart();
+        else if (idle.elapsed() > timeLimit()) {
+            reader.kill();
+            reader.waitForFinished();
+            return u"la lettura non risponde: il file è danneggiato"_s;
+        }
+    }
+    if (failure)
+        return u"il file non si può leggere (%1)"_s.arg(*failure);
+    if (reader.exitStatus() != QProcess::NormalExit || !finished)
+        return u"la lettura si è interrotta: il file è danneggiato"_s;
+    return std::nullopt;
+}
+
+QVariant storedValue(const QString &text, bool isNull, char kind, Schema::Kind field)
+{
+    if (isNull)
+        return {};
+    if (field == Schema::Kind::Text)
+        return text;
+    bool ok = false;
+    double number = QLocale::c().toDouble(text, &ok);
+    if (!ok && kind != 'N') {
+        const auto typed = TextFormat::readNumber(text);
+        ok = typed.has_value();
+        number = typed.value_or(0);
+    }
+    if (!ok)
+        return {};
+    if (field == Schema::Kind::Integer)
+        return static_cast<qint64>(std::llround(number));
+    return number;
+}
+
+// One table of the file into the same table here.
+std::optional<QString> copyTable(const QString &jetPath, const QString &jetName, const Schema::Table &table,
+                                 QSqlDatabase &db, Conversion *done)
+{
+    struct Source {
+        int field = -1; // position among the table's fields, -1 when it has none
+        char kind = 'T';
+    };
+    std::vector<Source> sources;
+    std::optional<QSqlQuery> insert;
+    std::optional<QString> problem;
+    int rows = 0;
+    int counted = -1;
+    const auto prepare = [&]() {
+        QStringList names;
+        QStringList marks;
+        for (const Source &source : sources) {
+            if (source.field >= 0) {
+                names << table.fields[size_t(source.field)].name;
+                marks << u"?"_s;
+            }
+        }
+        insert.emplace(db);
+        if (names.isEmpty())
+            insert->prepare(u"INSERT INTO "_s + table.name + u" DEFAULT VALUES"_s);
+        else
+            insert->prepare(u"INSERT INTO "_s + table.name + u" ("_s + names.join(u", "_s) + u") VALUES ("_s +
+                            marks.join(u", "_s) + u')');
+    };
+    const auto failure = runReader(jetPath, {u"dump"_s, jetName}, [&](const QByteArray &line) {
+        if (problem)
+            return;
+        const QList<QByteArray> parts = line.split('\t');
+        if (parts.constFirst() == "C" && parts.size() == 3) {
+            bool isNull = false;
+            const QString name = unescape(parts[1], &isNull);
+            Source source;
+            source.kind = parts[2].isEmpty() ? 'X' : parts[2][0];
+            for (size_t i = 0; i < table.fields.size(); ++i) {
+                if (table.fields[i].name.compare(name, Qt::CaseInsensitive) == 0)
+                    source.field = int(i);
+            }
+            if (source.field < 0 || source.kind == 'X')
+                done->ignored << table.name + u'.' + name;
+            sources.push_back(source);
+        } else if (parts.constFirst() == "R") {
+            if (!insert)
+                prepare();
+            if (parts.size() != qsizetype(sources.size()) + 1) {
+                problem = u"riga %1 della tabella %2 non leggibile"_s.arg(rows + 1).arg(jetName);
+                return;
+            }
+            for (size_t i = 0; i < sources.size(); ++i) {
+                if (sources[i].field < 0)
+                    continue;
+                bool isNull = false;
+                const QString text = unescape(parts[qsizetype(i) + 1], &isNull);
+                insert->addBindValue(storedValue(text, isNull || sources[i].kind == 'X', sources[i].kind,
+                                                 table.fields[size_t(sources[i].field)].kind));
+            }
+            if (!insert->exec()) {
+                problem = u"riga %1 della tabella %2: %3"_s.arg(rows + 1).arg(jetName, insert->lastError().text());
+                return;
+            }
+            ++rows;
+        } else if (parts.constFirst() == "OK" && parts.size() == 2) {
+            counted = parts[1].toInt();
+        }
+    });
+    if (failure)
+        return failure;
+    if (problem)
+        return problem;
+    if (counted != rows)
+        return u"la tabella %1 non è stata letta per intero"_s.arg(jetName);
+    done->rows.insert(table.name, rows);
+    return std::nullopt;
+}
+
+} // namespace
+
+bool isJetFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray mark = file.read(32).mid(4, 15);
+    return mark == QByteArrayLiteral("Standard Jet DB") || mark == QByteArrayLiteral("Standard ACE DB");
+}
+
+void setReaderTimeLimit(int milliseconds)
+{
+    timeLimit() = milliseconds;
+}
+
+void setReaderProgram(const QString &path)
+{
+    readerOverride() = path;
+}
+
+std::optional<QString> convert(const QString &jetPath, const QString &sqlitePath,
+                               const std::vector<Schema::Table> &tables, Conversion *done)
+{
+    *done = Conversion{};
+    QFile::remove(sqlitePath);
+    QStringList present;
+    if (auto failure = runReader(jetPath, {u"tables"_s}, [&](const QByteArray &line) {
+            if (line.startsWith("T\t"))
+                present << QString::fromUtf8(line.mid(2));
+        }))
+        return failure;
+
+    const QString connectionName = u"sentaro:conversion:"_s + sqlitePath;
+    std::optional<QString> problem;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, connectionName);
+        db.setDatabaseName(sqlitePath);
+        if (!db.open() || !Store::useProgramCollation(db)) {
+            problem = db.lastError().text();
+        } else {
+            const Store::Result result = Store::inTransaction(db, [&]() -> Store::Result {
+                for (const Schema::Table &table : tables) {
+                    for (const QString &statement : Schema::createStatements(table)) {
+                        if (Store::Result created = Store::execute(db, statement); !created.ok())
+                            return created;
+                    }
+                    const auto found = std::find_if(present.cbegin(), present.cend(), [&](const QString &name) {
+                        return name.compare(table.name, Qt::CaseInsensitive) == 0;
+                    });
+                    // A table the earlier file lacks stays empty.
+                    if (found == present.cend()) {
+                        done->rows.insert(table.name, 0);
+                        done->missing << table.name;
+                        continue;
+                    }
+                    if (auto failure = copyTable(jetPath, *found, table, db, done))
+                        return Store::failure(*failure);
+                }
+                return Store::execute(db, u"PRAGMA user_version = 1"_s);
+            });
+            if (!result.ok())
+                problem = result.description;
+            db.close();
+        }
+    }
+    QSqlDatabase::removeDatabase(connectionName);
+    for (const QString &name : present) {
+        const bool known = std::any_of(tables.cbegin(), tables.cend(), [&](const Schema::Table &table) {
+            return table.name.compare(name, Qt::CaseInsensitive) == 0;
+        });
+        if (!known)
+            done->ignored << name;
+    }
+    if (problem)
+        QFile::remove(sqlitePath);
+    return problem;
+}
+
+} // namespace Jet

@@ -1,0 +1,188 @@
+#include "app/form1.h"
+#include "app/gridmodel.h"
+#include "app/windows.h"
+#include "common/clock.h"
+#include "common/messages.h"
+#include "store/schema.h"
+#include "testsupport.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+int rows(const QString &fileName, const QString &table)
+{
+    return queryValue(fileName, u"select count(*) from "_s + table).toInt();
+}
+
+// The export as an independent reader sees it: one line per row, cells as type:value.
+QString readWorkbook(const QString &path)
+{
+    // Debian's own python3, which has Debian's xlrd.
+    QString python = QStandardPaths::findExecutable(u"python3"_s, {u"/usr/bin"_s});
+    if (python.isEmpty())
+        python = QStandardPaths::findExecutable(u"python3"_s);
+    if (python.isEmpty())
+        return {};
+    QProcess process;
+    process.start(python, {u"-c"_s, u"import sys, xlrd\n"
+                                    u"book = xlrd.open_workbook(sys.argv[1])\n"
+                                    u"for sheet in book.sheets():\n"
+                                    u"    print('SHEET', sheet.name, sheet.nrows)\n"
+                                    u"    for r in range(min(sheet.nrows, 3)):\n"
+                                    u"        print('|'.join('%d:%s' % (c.ctype, c.value) for c in sheet.row(r)))\n"_s,
+                               path});
+    process.waitForFinished(60000);
+    if (process.exitCode() != 0)
+        return u"ERROR "_s + QString::fromUtf8(process.readAllStandardError());
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+} // namespace
+
+class TestMaintenance : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void noDeletesNothing();
+    void emptyingActivitiesKeepsACopy();
+    void emptyingVolunteers();
+    void exportWritesAWorkbook();
+
+private:
+    void trigger(const QString &command, const QStringList &messages, bool yes = true);
+
+    std::unique_ptr<WorkingFolder> m_folder;
+    std::unique_ptr<Messages::ScriptedResponder> m_answers;
+    Form1 *m_main = nullptr;
+};
+
+void TestMaintenance::init()
+{
+    QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
+    m_folder = std::make_unique<WorkingFolder>();
+    {
+        Messages::ScriptedResponder quiet;
+        QVERIFY(startSentaro());
+        stopSentaro();
+    }
+    runSql(Schema::registerFile,
+           {u"insert into ATTIVITA (DATAINATT, DESCRATT, NOTE4) values ('05/01/2011', 'SISMA', '2011/01/05')"_s,
+            u"insert into ATTIVDETT (DATAINATT, DATAFIATT, DESCRATT, LOCATT, PROVATT, COGN, NOME, CFISC, ORET0, "
+            u"ORET6, ORET7, ORET8, ORET9, ORET10, OREUOMO, NOTE1) values ('05/01/2011', '06/01/2011', 'SISMA', "
+            u"'CANTÙ', 'CO', 'ROSSI MARIO', NULL, 'RSSMRA80A01H501U', 0, 7.5, 0, 0, 0, 0, 7.5, 'prezzo 10 €')"_s,
+            u"insert into VOLO (COGN, NOME) values ('ROSSI', 'MARIO')"_s,
+            u"insert into VOLOEXTRA (COGN, NOME) values ('EXTRA', 'UNO')"_s,
+            u"insert into ASSO (DENOM) values ('GRUPPO')"_s});
+    m_answers = std::make_unique<Messages::ScriptedResponder>();
+    Clock::setFixed(QDateTime(QDate(2011, 3, 6), QTime(14, 5, 9)));
+    m_main = startSentaro();
+    QVERIFY(m_main);
+}
+
+void TestMaintenance::cleanup()
+{
+    QVERIFY2(m_answers->unexpected().isEmpty(), qPrintable(m_answers->unexpected().join(u" | "_s)));
+    m_answers.reset();
+    m_folder.reset();
+}
+
+void TestMaintenance::trigger(const QString &command, const QStringList &messages, bool yes)
+{
+    m_answers->clear();
+    if (yes)
+        m_answers->answerYes(int(messages.size()));
+    else
+        m_answers->answerNo(int(messages.size()));
+    m_main->findChild<QAction *>(command)->trigger();
+    QCOMPARE(m_answers->shown(), messages);
+}
+
+void TestMaintenance::noDeletesNothing()
+{
+    trigger(u"mnazzatt"_s, {u"Azzero l'archivio attività?"_s}, false);
+    trigger(u"mnazzvol"_s, {u"Azzero l'archivio Volontari?"_s}, false);
+    QCOMPARE(rows(Schema::registerFile, u"ATTIVDETT"_s), 1);
+    QCOMPARE(rows(Schema::registerFile, u"VOLO"_s), 2);
+    QCOMPARE(QDir().entryList({u"attivita-*.mdb"_s}), QStringList());
+}
+
+void TestMaintenance::emptyingActivitiesKeepsACopy()
+{
+    m_main->showInGrid(u"select * from ASSO order by DENOM"_s, u"O"_s);
+    trigger(u"mnazzatt"_s, {u"Azzero l'archivio attività?"_s, u"Archivio Attività azzerato."_s});
+    QCOMPARE(rows(Schema::registerFile, u"ATTIVITA"_s), 0);
+    QCOMPARE(rows(Schema::registerFile, u"ATTIVDETT"_s), 0);
+    QCOMPARE(rows(Schema::registerFile, u"VOLO"_s), 2);
+    QCOMPARE(rows(Schema::registerFile, u"VOLOEXTRA"_s), 1);
+    QCOMPARE(rows(Schema::registerFile, u"ASSO"_s), 1);
+    QCOMPARE(m_main->gridModel->headerData(0, Qt::Horizontal).toString(), u"DATAINATT"_s);
+    QCOMPARE(m_main->gridModel->rowCount(), 0);
+    // The copy holds the rows as they were.
+    QVERIFY(QFile::exists(u"attivita-20110306-140509.mdb"_s));
+    QCOMPARE(rows(u"attivita-20110306-140509.mdb"_s, u"ATTIVDETT"_s), 1);
+    QCOMPARE(queryValue(u"attivita-20110306-140509.mdb"_s, u"select LOCATT from ATTIVDETT"_s).toString(), u"CANTÙ"_s);
+    // A second one in the same second does not overwrite the first.
+    trigger(u"mnazzatt"_s, {u"Azzero l'archivio attività?"_s, u"Archivio Attività azzerato."_s});
+    QVERIFY(QFile::exists(u"attivita-20110306-140509-2.mdb"_s));
+    QCOMPARE(rows(u"attivita-20110306-140509.mdb"_s, u"ATTIVDETT"_s), 1);
+}
+
+void TestMaintenance::emptyingVolunteers()
+{
+    trigger(u"mnazzvol"_s, {u"Azzero l'archivio Volontari?"_s, u"Archivio Volontari azzerato."_s});
+    QCOMPARE(rows(Schema::registerFile, u"VOLO"_s), 0);
+    QCOMPARE(rows(Schema::registerFile, u"ATTIVDETT"_s), 1);
+    QCOMPARE(rows(Schema::registerFile, u"VOLOEXTRA"_s), 1);
+    QCOMPARE(rows(u"attivita-20110306-140509.mdb"_s, u"VOLO"_s), 2);
+
+    // No copy, no emptying: the next copy's name leads nowhere that can be written.
+    QVERIFY(QFile::link(u"/nonexistent-folder/copia.mdb"_s, u"attivita-20110306-140509-2.mdb"_s));
+    runSql(Schema::registerFile, {u"insert into VOLO (COGN, NOME) values ('B', 'C')"_s});
+    m_answers->clear();
+    m_answers->answerYes(2);
+    m_main->findChild<QAction *>(u"mnazzvol"_s)->trigger();
+    QCOMPARE(m_answers->shown().size(), 2);
+    QVERIFY2(m_answers->shown().at(1).contains(u"l'archivio non è stato azzerato"_s), qPrintable(m_answers->shown().at(1)));
+    QCOMPARE(rows(Schema::registerFile, u"VOLO"_s), 1);
+}
+
+void TestMaintenance::exportWritesAWorkbook()
+{
+    const QString name = u"dbattivitaesp20110306140509.xls"_s;
+    trigger(u"mnespdb"_s, {u"Data Base Dettagli esportato sul file "_s + name});
+    QVERIFY(QFile::exists(name));
+    const QByteArray written = fileBytes(name);
+    // Two exports in the same second: the first file stays.
+    trigger(u"mnespdb"_s, {u"Il file "_s + name + u" esiste già: esportazione non eseguita."_s});
+    QCOMPARE(fileBytes(name), written);
+
+    const QString read = readWorkbook(name);
+    if (read.isEmpty())
+        QSKIP("python3 is not installed");
+    QVERIFY2(!read.startsWith(u"ERROR"_s), qPrintable(read));
+    const QStringList lines = read.trimmed().split(u'\n');
+    QCOMPARE(lines[0], u"SHEET Foglio1 2"_s);
+    QVERIFY2(lines[1].startsWith(u"1:DATAINATT|1:DATAFIATT|1:DESCRATT|1:LOCATT|1:PROVATT|1:COGN|1:NOME|1:CFISC|1:ORET0"_s),
+             qPrintable(lines[1]));
+    // Texts as texts, numbers as numbers, no value as an empty cell, accents kept.
+    QVERIFY2(lines[2].startsWith(u"1:05/01/2011|1:06/01/2011|1:SISMA|1:CANTÙ|1:CO|1:ROSSI MARIO|0:|1:RSSMRA80A01H501U|"
+                                 u"2:0.0|2:7.5|"_s),
+             qPrintable(lines[2]));
+    QVERIFY(lines[2].contains(u"1:prezzo 10 €"_s));
+
+    // An empty table gives the heading row alone.
+    runSql(Schema::registerFile, {u"delete from ATTIVDETT"_s});
+    Clock::setFixed(QDateTime(QDate(2011, 3, 6), QTime(14, 5, 10)));
+    trigger(u"mnespdb"_s, {u"Data Base Dettagli esportato sul file dbattivitaesp20110306140510.xls"_s});
+    QVERIFY(readWorkbook(u"dbattivitaesp20110306140510.xls"_s).startsWith(u"SHEET Foglio1 1"_s));
+}
+
+QTEST_MAIN(TestMaintenance)
+#include "tst_maintenance.moc"

@@ -1,0 +1,131 @@
+#include "app/form1.h"
+#include "app/windows.h"
+#include "common/messages.h"
+#include "store/schema.h"
+#include "testsupport.h"
+
+#include <QAction>
+#include <QFile>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+const QString exportTable =
+    u"CREATE TABLE VOLO (CODASS TEXT, CODVOL TEXT, COGN TEXT, NOME TEXT, INDIR TEXT, CAP TEXT, CITTA TEXT, "
+    u"PROV TEXT, DATANA TEXT, LUOGONA TEXT, PROVNA TEXT, SESSO TEXT, CODFISC TEXT, TEL TEXT, FAX TEXT, MAIL TEXT, "
+    u"SPEC TEXT, NOTE TEXT, NOTE2 TEXT, NOTE3 TEXT)"_s;
+
+int volunteers()
+{
+    return queryValue(Schema::registerFile, u"select count(*) from VOLO"_s).toInt();
+}
+} // namespace
+
+class TestImport : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void addsOnlyNewVolunteers();
+    void missingOrForeignExport();
+
+private:
+    void import(const QStringList &messages);
+
+    std::unique_ptr<WorkingFolder> m_folder;
+    std::unique_ptr<Messages::ScriptedResponder> m_answers;
+    Form1 *m_main = nullptr;
+};
+
+void TestImport::init()
+{
+    m_folder = std::make_unique<WorkingFolder>();
+    {
+        Messages::ScriptedResponder quiet;
+        QVERIFY(startSentaro());
+        stopSentaro();
+    }
+    runSql(Schema::registerFile, {u"insert into VOLO (COGN, NOME, CODFISC) values ('ROSSI', 'MARIO', 'NOSTRO'), "
+                                  u"('FOÀ', 'NICCOLÒ', 'NOSTRO')"_s});
+    m_answers = std::make_unique<Messages::ScriptedResponder>();
+    m_main = startSentaro();
+    QVERIFY(m_main);
+}
+
+void TestImport::cleanup()
+{
+    QVERIFY2(m_answers->unexpected().isEmpty(), qPrintable(m_answers->unexpected().join(u" | "_s)));
+    m_answers.reset();
+    m_folder.reset();
+}
+
+void TestImport::import(const QStringList &messages)
+{
+    m_answers->clear();
+    m_answers->answerYes(int(messages.size()));
+    m_main->findChild<QAction *>(u"mnvolimp"_s)->trigger();
+    QCOMPARE(m_answers->shown(), messages);
+}
+
+void TestImport::addsOnlyNewVolunteers()
+{
+    runSql(Schema::importFile,
+           {exportTable,
+            u"insert into VOLO (CODASS, CODVOL, COGN, NOME, FAX, MAIL, NOTE3) values "
+            u"('A1', 'V1', 'Bianchi', 'Anna', '06 1', 'anna@x.it', 'nota \"tre\"'), "
+            u"('A1', 'V2', 'Rossi', 'Mario', NULL, NULL, NULL), "
+            u"('A1', 'V3', 'foà', 'niccolò', NULL, NULL, NULL), "
+            u"('A2', 'V4', 'VERDI', 'LUCA', NULL, NULL, NULL), "
+            u"('A2', 'V5', 'verdi', 'luca', NULL, NULL, NULL), "
+            u"('A2', 'V6', 'SOLO', NULL, NULL, NULL, NULL), "
+            u"('A2', 'V7', 'SOLO', '', NULL, NULL, NULL)"_s});
+    const QByteArray exportBefore = fileBytes(Schema::importFile);
+    import({u"Importazione terminata"_s});
+    QCOMPARE(m_main->windowTitle(), u"Sentaro - Letti:7 record aggiunti: 3"_s);
+    QCOMPARE(volunteers(), 5);
+    // Values as they came: letter case, codes, fax and mail.
+    QCOMPARE(queryValue(Schema::registerFile, u"select CODASS || CODVOL || '|' || COGN || ' ' || NOME || '|' || FAX "
+                                              u"|| '|' || MAIL || '|' || NOTE3 from VOLO where CODVOL = 'V1'"_s)
+                 .toString(),
+             u"A1V1|Bianchi Anna|06 1|anna@x.it|nota \"tre\""_s);
+    QCOMPARE(queryValue(Schema::registerFile, u"select CODFISC from VOLO where COGN = 'ROSSI'"_s).toString(),
+             u"NOSTRO"_s);
+    // The export is only read.
+    QCOMPARE(fileBytes(Schema::importFile), exportBefore);
+
+    import({u"Importazione terminata"_s});
+    QCOMPARE(m_main->windowTitle(), u"Sentaro - Letti:7 record aggiunti: 0"_s);
+    QCOMPARE(volunteers(), 5);
+}
+
+void TestImport::missingOrForeignExport()
+{
+    import({u"Il file voloesp.mdb non è nella cartella di lavoro: nessun volontario importato."_s});
+    QVERIFY(!QFile::exists(Schema::importFile));
+    QCOMPARE(m_main->windowTitle(), u"Sentaro"_s);
+
+    runSql(Schema::importFile, {u"CREATE TABLE ALTRO (X TEXT)"_s});
+    m_answers->clear();
+    m_answers->answerYes();
+    m_main->findChild<QAction *>(u"mnvolimp"_s)->trigger();
+    QCOMPARE(m_answers->shown().size(), 1);
+    QVERIFY2(m_answers->shown().constFirst().contains(u"voloesp.mdb"_s) &&
+                 m_answers->shown().constFirst().contains(u"VOLO"_s),
+             qPrintable(m_answers->shown().constFirst()));
+    QCOMPARE(volunteers(), 2);
+
+    QFile::remove(Schema::importFile);
+    QFile junk(Schema::importFile);
+    QVERIFY(junk.open(QIODevice::WriteOnly));
+    junk.write("non un archivio");
+    junk.close();
+    m_answers->clear();
+    m_answers->answerYes();
+    m_main->findChild<QAction *>(u"mnvolimp"_s)->trigger();
+    QVERIFY(m_answers->shown().constFirst().contains(u"voloesp.mdb"_s));
+    QCOMPARE(volunteers(), 2);
+}
+
+QTEST_MAIN(TestImport)
+#include "tst_import.moc"
