@@ -210,8 +210,9 @@ std::optional<QString> copyTable(const QString &jetPath, const QString &jetName,
                 return;
             }
             ++rows;
-        } else if (parts.constFirst() == "OK" && parts.size() == 2) {
-            counted = parts[1].toInt();
+        } else if (parts.constFirst() == "OK" && parts.size() == 3) {
+            // A damaged file may give fewer rows than its table says it holds: not a copy.
+            counted = parts[1].toInt() == parts[2].toInt() ? parts[1].toInt() : -1;
         }
     });
     if (failure)

@@ -3,7 +3,7 @@
 // file that upsets the library cannot take the program down with it.
 //
 //   sentaro-jetreader tables FILE         T<TAB>name ... then OK
-//   sentaro-jetreader dump FILE TABLE     C<TAB>name<TAB>kind ... R<TAB>value<TAB>... then OK<TAB>rows
+//   sentaro-jetreader dump FILE TABLE     C<TAB>name<TAB>kind ... R<TAB>value<TAB>... then OK<TAB>read<TAB>declared
 //
 // Kinds: N number, T text, X nothing readable (binary, OLE). Values escape \\, tab, line ends as
 // \\, \t, \n, \r; \N is no value. Failures: E<TAB>message, exit status 1.
@@ -138,7 +138,8 @@ void dumpTable(MdbHandle *mdb, const char *name)
         std::fputc('\n', stdout);
         ++rows;
     }
-    std::printf("OK\t%ld\n", rows);
+    // The rows the table says it holds, for the caller to check against those read.
+    std::printf("OK\t%ld\t%u\n", rows, table->num_rows);
     mdb_free_tabledef(table);
 }
 

@@ -50,6 +50,7 @@ private slots:
     void earlierArchiveIsConverted();
     void latinTextOfJet3();
     void damagedFilesNeverCrashOrHang();
+    void interruptedSwapIsCompleted();
     void stoppedConversionLeavesTheOriginal();
 };
 
@@ -159,37 +160,63 @@ void TestJet::damagedFilesNeverCrashOrHang()
 {
     WorkingFolder folder;
     Jet::setReaderTimeLimit(3000);
-    QFile source(jetFolder() + u"/made/voloesp.mdb"_s);
-    QVERIFY(source.open(QIODevice::ReadOnly));
-    const QByteArray good = source.readAll();
     QRandomGenerator random(20261207);
-    const std::vector<Schema::Table> tables{*Schema::findTable(Schema::volo)};
-    int failed = 0;
-    for (int variant = 0; variant < 240; ++variant) {
-        QByteArray bad = good;
-        if (variant % 3 == 0) {
-            bad.truncate(random.bounded(qsizetype(good.size())));
-        } else {
-            const int flips = 1 + int(random.bounded(64));
-            for (int i = 0; i < flips; ++i) {
-                const auto at = random.bounded(qsizetype(good.size()));
-                bad[at] = char(bad[at] ^ (1 << random.bounded(8)));
+    const struct {
+        QString file;
+        std::vector<Schema::Table> tables;
+    } sources[] = {{u"made/voloesp.mdb"_s, {*Schema::findTable(Schema::volo)}},
+                   {u"made/attivita.mdb"_s, Schema::registerTables()},
+                   {u"made/comuni.mdb"_s, {Schema::municipalitiesTable()}}};
+    for (const auto &source : sources) {
+        QFile original(jetFolder() + u'/' + source.file);
+        QVERIFY(original.open(QIODevice::ReadOnly));
+        const QByteArray good = original.readAll();
+        int failed = 0;
+        for (int variant = 0; variant < 90; ++variant) {
+            QByteArray bad = good;
+            if (variant % 3 == 0) {
+                bad.truncate(random.bounded(qsizetype(good.size())));
+            } else {
+                const int flips = 1 + int(random.bounded(64));
+                for (int i = 0; i < flips; ++i) {
+                    const auto at = random.bounded(qsizetype(good.size()));
+                    bad[at] = char(bad[at] ^ (1 << random.bounded(8)));
+                }
+            }
+            QFile damaged(u"damaged.mdb"_s);
+            QVERIFY(damaged.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            damaged.write(bad);
+            damaged.close();
+            Jet::Conversion done;
+            const auto problem = Jet::convert(u"damaged.mdb"_s, u"damaged.sqlite"_s, source.tables, &done);
+            if (problem) {
+                ++failed;
+                QVERIFY(!problem->isEmpty());
+                QVERIFY(!QFile::exists(u"damaged.sqlite"_s));
             }
         }
-        QFile damaged(u"damaged.mdb"_s);
-        QVERIFY(damaged.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        damaged.write(bad);
-        damaged.close();
-        Jet::Conversion done;
-        const auto problem = Jet::convert(u"damaged.mdb"_s, u"damaged.sqlite"_s, tables, &done);
-        if (problem) {
-            ++failed;
-            QVERIFY(!problem->isEmpty());
-            QVERIFY(!QFile::exists(u"damaged.sqlite"_s));
-        }
+        // Truncated files at least cannot all be read.
+        QVERIFY2(failed >= 20, qPrintable(source.file));
     }
-    // Truncated files at least cannot all be read.
-    QVERIFY(failed > 40);
+}
+
+void TestJet::interruptedSwapIsCompleted()
+{
+    WorkingFolder folder;
+    {
+        Messages::ScriptedResponder quiet;
+        QVERIFY(startSentaro());
+        stopSentaro();
+    }
+    runSql(Schema::registerFile, {u"insert into VOLO (COGN, NOME) values ('CONVERTITO', 'GIA')"_s});
+    QVERIFY(QFile::rename(Schema::registerFile, Schema::registerFile + u".convertito"_s));
+    Messages::ScriptedResponder answers;
+    answers.answerYes();
+    QVERIFY(startSentaro());
+    QCOMPARE(answers.shown(), QStringList{u"La conversione del file attivita.mdb era stata interrotta: è stata "
+                                          u"completata."_s});
+    QCOMPARE(queryValue(Schema::registerFile, u"select NOME from VOLO where COGN = 'CONVERTITO'"_s).toString(),
+             u"GIA"_s);
 }
 
 void TestJet::stoppedConversionLeavesTheOriginal()

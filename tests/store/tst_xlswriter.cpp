@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -174,20 +175,9 @@ const QStringList mixedHeading{u"N"_s,      u"Riga"_s,       u"Quarti"_s, u"Vuot
                                u"Ancora"_s, u"Ancora due"_s, u"Tre"_s,    u"Quattro"_s};
 QVariantList mixedRow(int i)
 {
-    return {i,
-            u"Riga %1"_s.arg(i),
-            i * 0.25,
-            QVariant(),
-            u"Città %1"_s.arg(i % 50),
-            u"Nota € %1"_s.arg(i),
-            qlonglong(i) * 1000,
-            QString(),
-            u"Gruppo"_s,
-            double(i % 7),
-            i,
-            i,
-            i,
-            i};
+    QVariantList row{i, u"Riga %1"_s.arg(i), i * 0.25, QVariant(), u"Città %1"_s.arg(i % 50), u"Nota € %1"_s.arg(i)};
+    row << qlonglong(i) * 1000 << QString() << u"Gruppo"_s << double(i % 7) << i << i << i << i;
+    return row;
 }
 
 } // namespace
