@@ -10,6 +10,7 @@
 #include "common/messages.h"
 #include "common/textformat.h"
 #include "common/twips.h"
+#include "store/backup.h"
 #include "store/database.h"
 #include "store/datasource.h"
 #include "store/schema.h"
@@ -95,6 +96,12 @@ Form1::~Form1() = default;
 
 bool Form1::load()
 {
+    // Two programs writing one archive would undo each other's work.
+    if (!Store::lockWorkingFolder()) {
+        Messages::report(u"L'archivio di questa cartella è già aperto in un altro Sentaro: si usa quello. "
+                         u"Questo Sentaro si chiude senza modificare nulla."_s);
+        return false;
+    }
     Hourglass::set();
     QStringList notices;
     const auto problem = Store::openWorkingFiles(&notices);
@@ -108,6 +115,11 @@ bool Form1::load()
         Hourglass::reset();
         Messages::report(*problem + u"\nSentaro si chiude senza modificare nulla."_s);
         return false;
+    }
+    if (const auto failed = Store::keepDailyBackup()) {
+        Hourglass::reset();
+        Messages::report(*failed);
+        Hourglass::set();
     }
     // A missing picture leaves the header empty.
     Image1->setPixmap(QPixmap(Schema::headerPictureFile));

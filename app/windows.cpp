@@ -8,6 +8,7 @@
 #include "reports/formlist.h"
 #include "statistics/form4.h"
 #include "common/globals.h"
+#include "store/backup.h"
 #include "store/database.h"
 #include "volunteers/formvol.h"
 
@@ -134,5 +135,6 @@ void destroyAll()
     delete windows.form1;
     windows = Registry{};
     Store::closeAll();
+    Store::unlockWorkingFolder();
 }
 } // namespace Windows

@@ -9,6 +9,7 @@ packages=(
   xvfb xauth openbox imagemagick
   python3-xlrd libfreexl-dev
   mdbtools-dev
+  python3-xlwt time
 )
 
 missing=()

@@ -6,7 +6,7 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 folder="${1:-$HOME/Sentaro}"
 
 bash "$root/scripts/install-deps.sh"
-cmake -S "$root" -B "$root/build/release" -G Ninja -DCMAKE_BUILD_TYPE=Release -DSENTARO_TESTS=OFF >/dev/null
+cmake -S "$root" -B "$root/build/release" -G Ninja -DCMAKE_BUILD_TYPE=Release -DSENTARO_TESTS=OFF -DSENTARO_BENCH=OFF >/dev/null
 cmake --build "$root/build/release"
 
 mkdir -p "$folder"

@@ -4,7 +4,7 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 bash "$root/scripts/install-deps.sh"
-cmake -S "$root" -B "$root/build/test" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSENTARO_SANITIZE=ON -DSENTARO_TESTS=ON >/dev/null
+cmake -S "$root" -B "$root/build/test" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSENTARO_SANITIZE=ON -DSENTARO_TESTS=ON -DSENTARO_BENCH=OFF >/dev/null
 cmake --build "$root/build/test"
 cd "$root/build/test"
 ctest --output-on-failure -j2
