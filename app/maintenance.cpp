@@ -26,7 +26,6 @@ bool keepBackup()
     const QString copy = backupFileName();
     const Store::Result result = Store::backupRegister(copy);
     if (!result.ok()) {
-        QFile::remove(copy);
         Messages::report(u"Non è stato possibile salvare la copia di sicurezza "_s + copy +
                          u": l'archivio non è stato azzerato. "_s + result.description);
         return false;

@@ -117,6 +117,11 @@ void ScriptedResponder::answerPromptCancelled()
     m_answers.push_back({false, {}});
 }
 
+void ScriptedResponder::answerYesToAll()
+{
+    m_yesToAll = true;
+}
+
 void ScriptedResponder::clear()
 {
     m_answers.clear();
@@ -127,6 +132,8 @@ void ScriptedResponder::clear()
 std::optional<ScriptedResponder::Answer> ScriptedResponder::next(const QString &text)
 {
     m_shown << text;
+    if (m_answers.empty() && m_yesToAll)
+        return Answer{};
     if (m_answers.empty()) {
         m_unexpected << text;
         return std::nullopt;

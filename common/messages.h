@@ -30,6 +30,8 @@ public:
     void answerNo(int times = 1);
     void answerPrompt(const QString &text);
     void answerPromptCancelled();
+    // Answers every box with Yes/OK once the queued answers are used up (for drivers, not tests).
+    void answerYesToAll();
 
     const QStringList &shown() const { return m_shown; }
     const QStringList &unexpected() const { return m_unexpected; }
@@ -44,6 +46,7 @@ public:
 
 private:
     std::deque<Answer> m_answers;
+    bool m_yesToAll = false;
     QStringList m_shown;
     QStringList m_unexpected;
 };

@@ -88,16 +88,10 @@ std::optional<QString> keepDailyBackup()
                u"Sentaro continua a funzionare."_s;
     const QString name = u"attivita-"_s + Clock::today().toString(u"yyyyMMdd"_s) + u".mdb"_s;
     if (!folder.exists(name)) {
-        // Written under another name and renamed when complete: a copy is whole or absent.
-        const QString partial = folder.filePath(name + u".parziale"_s);
-        QFile::remove(partial);
-        const Result copied = backupRegister(partial);
-        if (!copied.ok() || !QFile::rename(partial, folder.filePath(name))) {
-            QFile::remove(partial);
-            return u"Copia di sicurezza giornaliera non riuscita: "_s +
-                   (copied.ok() ? u"il file non si può rinominare"_s : copied.description) +
+        const Result copied = backupRegister(folder.filePath(name));
+        if (!copied.ok())
+            return u"Copia di sicurezza giornaliera non riuscita: "_s + copied.description +
                    u". Sentaro continua a funzionare."_s;
-        }
     }
     for (const QString &old : backupsToRemove(folder.entryList({u"attivita-*.mdb"_s}, QDir::Files), Clock::today()))
         folder.remove(old);

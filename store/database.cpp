@@ -480,7 +480,15 @@ void closeImportFile()
 
 Result backupRegister(const QString &fileName)
 {
-    return execute(connection(Schema::registerFile), u"VACUUM INTO ?"_s, {fileName});
+    // Written under another name and renamed when complete: a copy is whole or absent.
+    const QString partial = fileName + u".parziale"_s;
+    QFile::remove(partial);
+    Result result = execute(connection(Schema::registerFile), u"VACUUM INTO ?"_s, {partial});
+    if (result.ok() && !QFile::rename(partial, fileName))
+        result = failure(u"la copia non si può rinominare"_s);
+    if (!result.ok())
+        QFile::remove(partial);
+    return result;
 }
 
 Result classify(const QSqlError &error)

@@ -43,7 +43,8 @@ std::optional<QString> openWorkingFiles(QStringList *notices = nullptr);
 std::optional<QString> openImportFile();
 void closeImportFile();
 
-// Copies the register into `fileName` as it stands, through the store's own backup.
+// Copies the register into `fileName` as it stands, through the store's own backup; the
+// file appears only when the copy is complete, and is never overwritten.
 Result backupRegister(const QString &fileName);
 
 // Closes every connection opened by openWorkingFiles.

@@ -7,6 +7,9 @@
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlRecord>
+#include <QSqlResult>
+
+#include <sqlite3.h>
 
 #include <cmath>
 #include <vector>
@@ -69,6 +72,15 @@ std::optional<QVariant> storedValue(const QString &table, const QString &field, 
     return numberFor(kind, number);
 }
 
+sqlite3_stmt *statementHandle(const QSqlQuery &query)
+{
+    const QSqlResult *result = query.result();
+    const QVariant handle = result ? result->handle() : QVariant();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3_stmt*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3_stmt *const *>(handle.constData());
+}
+
 } // namespace
 
 DataSource::DataSource(const QString &name, const QString &fileName, const QString &defaultRecordSource,
@@ -124,9 +136,22 @@ DataSource::Statement DataSource::statement() const
     return {m_recordSource, false};
 }
 
+QString DataSource::rowidStatement() const
+{
+    if (auto match = singleTableSelect().match(m_recordSource); match.hasMatch())
+        return u"SELECT rowid FROM "_s + match.captured(1) + match.captured(2);
+    if (auto bare = bareTableName().match(m_recordSource); bare.hasMatch())
+        return u"SELECT rowid FROM "_s + bare.captured(1);
+    return {};
+}
+
 bool DataSource::refresh()
 {
     m_query = QSqlQuery();
+    m_rowQuery = QSqlQuery();
+    m_rowQueryTable.clear();
+    m_firstRowRead = false;
+    m_directEnd = false;
     m_walking = false;
     m_eof = true;
     m_remaining.clear();
@@ -165,6 +190,10 @@ bool DataSource::refresh()
         m_positions.insert(record.fieldName(i).toUpper(), static_cast<int>(m_fieldNames.size()));
         m_fieldNames << record.fieldName(i);
     }
+    // Under the names as declared too: the callers mostly spell them so, and are then found
+    // without an upper-case copy of the name for every value read.
+    for (const QString &name : std::as_const(m_fieldNames))
+        m_positions.insert(name, m_positions.value(name.toUpper()));
     m_walking = true;
     moveNext();
     emit refreshed();
@@ -187,11 +216,62 @@ void DataSource::readCurrent()
     m_eof = false;
 }
 
+namespace {
+// A field as Qt's SQLite driver gives it: integers as qlonglong, reals as double, text
+// as QString, no value as a null QString.
+QVariant columnValue(sqlite3_stmt *handle, int column)
+{
+    switch (sqlite3_column_type(handle, column)) {
+    case SQLITE_INTEGER:
+        return QVariant(qlonglong(sqlite3_column_int64(handle, column)));
+    case SQLITE_FLOAT:
+        return QVariant(sqlite3_column_double(handle, column));
+    case SQLITE_NULL:
+        return QVariant(QMetaType::fromType<QString>());
+    case SQLITE_BLOB:
+        return QVariant(QByteArray(static_cast<const char *>(sqlite3_column_blob(handle, column)),
+                                   sqlite3_column_bytes(handle, column)));
+    default: {
+        const auto *text = static_cast<const QChar *>(sqlite3_column_text16(handle, column));
+        return QVariant(QString(text, sqlite3_column_bytes16(handle, column) / qsizetype(sizeof(QChar))));
+    }
+    }
+}
+} // namespace
+
+// The rows after the first are stepped here rather than through QSqlQuery, whose cache
+// copies every field of every row once more: a walk over the details is 200,000 rows.
+bool DataSource::stepDirectly()
+{
+    sqlite3_stmt *handle = statementHandle(m_query);
+    if (!handle || m_query.numericalPrecisionPolicy() != QSql::LowPrecisionDouble)
+        return false;
+    const int status = sqlite3_step(handle);
+    if (status != SQLITE_ROW) {
+        if (status != SQLITE_DONE)
+            setFailure(Store::failure(QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(handle)))));
+        m_directEnd = true;
+        return false;
+    }
+    m_row.clear();
+    const int offset = m_hasRowid ? 1 : 0;
+    m_rowid = m_hasRowid ? sqlite3_column_int64(handle, 0) : -1;
+    for (int i = 0; i < fieldCount(); ++i)
+        m_row << columnValue(handle, i + offset);
+    m_rowDeleted = false;
+    m_eof = false;
+    return true;
+}
+
 void DataSource::moveNext()
 {
     m_mode = Mode::Browsing;
     if (m_walking) {
-        if (m_query.next()) {
+        // The first row is the one Qt fetched when running the statement.
+        if (m_firstRowRead && stepDirectly())
+            return;
+        if (!m_directEnd && m_query.next()) {
+            m_firstRowRead = true;
             readCurrent();
             return;
         }
@@ -211,22 +291,30 @@ void DataSource::moveNext()
     m_rowid = -1;
 }
 
-// Reads one row of a detached walk again, as it stands now; false when it is gone.
+// Reads one row of a detached walk again, as it stands now; false when it is gone. The
+// statement is prepared once per walk: a detached walk may have thousands of rows to go.
 bool DataSource::loadRow(qint64 rowid)
 {
-    QSqlQuery query(database());
-    query.setForwardOnly(true);
-    query.prepare(u"SELECT rowid AS "_s + rowidColumn + u", * FROM "_s + tableName() + u" WHERE rowid = ?"_s);
-    query.addBindValue(rowid);
-    if (!query.exec() || !query.next())
-        return false;
-    m_row.clear();
-    m_rowid = rowid;
-    for (int i = 0; i < fieldCount(); ++i)
-        m_row << query.value(i + 1);
-    m_rowDeleted = false;
-    m_eof = false;
-    return true;
+    const QString table = tableName();
+    if (m_rowQueryTable != table) {
+        m_rowQuery = QSqlQuery(database());
+        m_rowQuery.setForwardOnly(true);
+        m_rowQuery.prepare(u"SELECT rowid AS "_s + rowidColumn + u", * FROM "_s + table + u" WHERE rowid = ?"_s);
+        m_rowQueryTable = table;
+    }
+    m_rowQuery.bindValue(0, rowid);
+    const bool found = m_rowQuery.exec() && m_rowQuery.next();
+    if (found) {
+        m_row.clear();
+        m_rowid = rowid;
+        for (int i = 0; i < fieldCount(); ++i)
+            m_row << m_rowQuery.value(i + 1);
+        m_rowDeleted = false;
+        m_eof = false;
+    }
+    // No read stays open between rows.
+    m_rowQuery.finish();
+    return found;
 }
 
 // SQLite leaves undefined what an open statement sees of a write on its own connection,
@@ -236,8 +324,17 @@ void DataSource::detach()
     if (!m_walking)
         return;
     if (m_hasRowid) {
-        while (m_query.next())
-            m_remaining.push_back(m_query.value(0).toLongLong());
+        // Only the row identities are wanted: stepping the statement itself spares reading
+        // every field of every remaining row into values that would be thrown away.
+        if (m_directEnd) {
+            // The walk had already come to its end.
+        } else if (sqlite3_stmt *handle = statementHandle(m_query)) {
+            while (sqlite3_step(handle) == SQLITE_ROW)
+                m_remaining.push_back(sqlite3_column_int64(handle, 0));
+        } else {
+            while (m_query.next())
+                m_remaining.push_back(m_query.value(0).toLongLong());
+        }
     } else {
         // Without row identities the rest of the walk is read now.
         setFailure(Store::failure(u"lettura interrotta da una scrittura"_s));
@@ -276,6 +373,8 @@ int DataSource::position(const QString &field) const
         }
         return -1;
     }
+    if (const auto found = m_positions.constFind(field); found != m_positions.cend())
+        return *found;
     return m_positions.value(field.toUpper(), -1);
 }
 

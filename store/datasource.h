@@ -38,6 +38,9 @@ public:
         bool hasRowid = false;
     };
     Statement statement() const;
+    // Only the row identities of the record source, in its order; empty when it does not
+    // read a single table.
+    QString rowidStatement() const;
 
     // Runs the record source again and stands on the first row. False when the store
     // refused it (see lastError); the cursor is then at its end.
@@ -80,6 +83,7 @@ signals:
 private:
     enum class Mode { Browsing, Adding, Editing };
     bool loadRow(qint64 rowid);
+    bool stepDirectly();
     void readCurrent();
     void detach();
     int position(const QString &field) const;
@@ -93,9 +97,13 @@ private:
     QVariantList m_values;
     QSqlQuery m_query;
     bool m_walking = false;     // m_query still has rows to give
+    bool m_firstRowRead = false; // the first row came through m_query; the others are stepped
+    bool m_directEnd = false;    // the stepping reached the end of the rows
     bool m_eof = true;
     bool m_hasRowid = false;
     std::deque<qint64> m_remaining;   // rows still to visit once the walk was detached
+    QSqlQuery m_rowQuery;             // reads one row of a detached walk
+    QString m_rowQueryTable;
     QStringList m_fieldNames;
     QHash<QString, int> m_positions;  // upper-case name -> position
     QStringList m_addNames;           // the table's fields, for a row being added

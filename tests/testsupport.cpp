@@ -88,6 +88,20 @@ QVariant queryValue(const QString &fileName, const QString &sql)
     return result;
 }
 
+QVariantList queryColumn(const QString &fileName, const QString &sql)
+{
+    QVariantList result;
+    withConnection(fileName, [&](QSqlDatabase &db) {
+        QSqlQuery query(db);
+        query.setForwardOnly(true);
+        if (query.exec(sql)) {
+            while (query.next())
+                result << query.value(0);
+        }
+    });
+    return result;
+}
+
 QString sharedDataFolder()
 {
     return qEnvironmentVariable("SENTARO_SHARED_DATA");

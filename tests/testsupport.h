@@ -32,6 +32,9 @@ void runSql(const QString &fileName, const QStringList &statements);
 // The first column of the first row of a query on a database file, or an invalid value.
 QVariant queryValue(const QString &fileName, const QString &sql);
 
+// The first column of every row of a query, in one go.
+QVariantList queryColumn(const QString &fileName, const QString &sql);
+
 // Folder of the shared reference data, for tests that read it.
 QString sharedDataFolder();
 
