@@ -9,6 +9,7 @@ packages=(
   xvfb xauth openbox imagemagick
   python3-xlrd libfreexl-dev
   mdbtools-dev
+  clang-14 libclang-rt-14-dev
   python3-xlwt time
 )
 

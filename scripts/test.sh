@@ -6,5 +6,9 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 bash "$root/scripts/install-deps.sh"
 cmake -S "$root" -B "$root/build/test" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSENTARO_SANITIZE=ON -DSENTARO_TESTS=ON -DSENTARO_BENCH=OFF >/dev/null
 cmake --build "$root/build/test"
+
+# The pure functions under libFuzzer, for a bounded time.
+bash "$root/tests/fuzz/run.sh" "${SENTARO_FUZZ_SECONDS:-20}"
+
 cd "$root/build/test"
 ctest --output-on-failure -j2

@@ -1,5 +1,7 @@
 #include "store/jetfile.h"
 
+#include "store/jetlines.h"
+
 #include "common/textformat.h"
 #include "store/database.h"
 
@@ -43,25 +45,6 @@ QString readerPath()
 #else
     return beside;
 #endif
-}
-
-QString unescape(const QByteArray &field, bool *isNull)
-{
-    *isNull = field == "\\N";
-    if (*isNull)
-        return {};
-    QByteArray plain;
-    plain.reserve(field.size());
-    for (qsizetype i = 0; i < field.size(); ++i) {
-        const char c = field[i];
-        if (c == '\\' && i + 1 < field.size()) {
-            const char next = field[++i];
-            plain += next == 't' ? '\t' : next == 'n' ? '\n' : next == 'r' ? '\r' : next;
-        } else {
-            plain += c;
-        }
-    }
-    return QString::fromUtf8(plain);
 }
 
 // Runs the reader and hands over its lines. A reader that crashes, says it failed, stops
@@ -180,7 +163,7 @@ std::optional<QString> copyTable(const QString &jetPath, const QString &jetName,
         const QList<QByteArray> parts = line.split('\t');
         if (parts.constFirst() == "C" && parts.size() == 3) {
             bool isNull = false;
-            const QString name = unescape(parts[1], &isNull);
+            const QString name = unescapeField(parts[1], &isNull);
             Source source;
             source.kind = parts[2].isEmpty() ? 'X' : parts[2][0];
             for (size_t i = 0; i < table.fields.size(); ++i) {
@@ -201,7 +184,7 @@ std::optional<QString> copyTable(const QString &jetPath, const QString &jetName,
                 if (sources[i].field < 0)
                     continue;
                 bool isNull = false;
-                const QString text = unescape(parts[qsizetype(i) + 1], &isNull);
+                const QString text = unescapeField(parts[qsizetype(i) + 1], &isNull);
                 insert->addBindValue(storedValue(text, isNull || sources[i].kind == 'X', sources[i].kind,
                                                  table.fields[size_t(sources[i].field)].kind));
             }

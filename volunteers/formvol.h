@@ -63,3 +63,5 @@ private:
 void caricaassformvol();
 // Fills the specialisation list of Formvol from specializzazioni.dat.
 void caricaspecializzazioni();
+// Builds the tax code of the volunteer in Formvol and offers it for fvcfisc.
+void calcolacodicefiscale();

@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QSqlError>
+#include <QSqlQuery>
 
 using namespace Qt::StringLiterals;
 
@@ -55,6 +56,23 @@ void importavolontari()
             names << field.name;
         return names;
     }();
+    // The look-ups and the insert are prepared once: preparing them again for each of
+    // thousands of volunteers would cost more than running them.
+    const QString withName = u"select * from volo where COGN = ? AND NOME = ? order by COGN,NOME"_s;
+    const QString withoutName =
+        u"select * from volo where COGN = ? AND (NOME IS NULL OR NOME = '') order by COGN,NOME"_s;
+    QSqlQuery findWithName(db);
+    QSqlQuery findWithoutName(db);
+    QSqlQuery insert(db);
+    for (QSqlQuery *query : {&findWithName, &findWithoutName})
+        query->setForwardOnly(true);
+    findWithName.prepare(u"select 1 from volo where COGN = ? AND NOME = ?"_s);
+    findWithoutName.prepare(u"select 1 from volo where COGN = ? AND (NOME IS NULL OR NOME = '')"_s);
+    insert.prepare(u"INSERT INTO "_s + Schema::volo + u" ("_s + fields.join(u", "_s) + u") VALUES ("_s +
+                   QStringList(fields.size(), u"?"_s).join(u", "_s) + u')');
+    QString lastLookup;
+    QVariantList lastValues;
+    DataSource::beforeWrite(target->fileName());
     source->setRecordSource(u"select * from volo order by COGN,NOME"_s);
     source->refresh();
     for (; !source->eof(); source->moveNext()) {
@@ -62,18 +80,18 @@ void importavolontari()
         const QVariant surname = source->value(u"COGN"_s);
         const QVariant name = source->value(u"NOME"_s);
         // No first name at all matches a volunteer whose first name is empty, and the reverse.
-        if (name.isNull() || name.toString().isEmpty())
-            target->setRecordSource(
-                u"select * from volo where COGN = ? AND (NOME IS NULL OR NOME = '') order by COGN,NOME"_s, {surname});
-        else
-            target->setRecordSource(u"select * from volo where COGN = ? AND NOME = ? order by COGN,NOME"_s,
-                                    {surname, name});
-        target->refresh();
-        if (target->eof()) {
-            target->addNew();
-            for (const QString &field : fields)
-                target->setValue(field, source->value(field));
-            const Store::Result result = target->update();
+        const bool nameless = name.isNull() || name.toString().isEmpty();
+        QSqlQuery &find = nameless ? findWithoutName : findWithName;
+        lastLookup = nameless ? withoutName : withName;
+        lastValues = nameless ? QVariantList{surname} : QVariantList{surname, name};
+        for (int i = 0; i < lastValues.size(); ++i)
+            find.bindValue(i, lastValues[i]);
+        const bool present = find.exec() && find.next();
+        find.finish();
+        if (!present) {
+            for (int i = 0; i < fields.size(); ++i)
+                insert.bindValue(i, source->value(fields[i]));
+            const Store::Result result = insert.exec() ? Store::Result{} : Store::classify(insert.lastError());
             if (result.ok()) {
                 ++added;
             } else {
@@ -94,6 +112,10 @@ void importavolontari()
             QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         }
     }
+    insert.finish();
+    // The volunteer source is left on the last volunteer looked up.
+    if (!lastLookup.isEmpty())
+        target->setRecordSource(lastLookup, lastValues);
     const bool committed = commitError.isEmpty() && commitGroup();
     target->refresh();
     Store::closeImportFile();

@@ -1,15 +1,6 @@
 #include "volunteers/taxcode.h"
 
-#include "activities/controlladata.h"
-#include "app/form1.h"
-#include "app/windows.h"
-#include "common/hourglass.h"
-#include "common/messages.h"
-#include "store/datasource.h"
-#include "volunteers/formvol.h"
-
-#include <QComboBox>
-#include <QLineEdit>
+#include "activities/datecheck.h"
 
 using namespace Qt::StringLiterals;
 
@@ -138,38 +129,3 @@ QString compute(const QString &surname, const QString &firstName, const QString 
 }
 
 } // namespace TaxCode
-
-void calcolacodicefiscale()
-{
-    Formvol *window = Windows::formvol();
-    const QString surname = window->fvcogn->text().toUpper();
-    const QString firstName = window->fvnome->text().toUpper();
-    const QString birthDate = window->fvdatana->text();
-    const QString sex = window->fvsesso->text().toUpper();
-    const QString place = window->fvluogona->currentText();
-    const QString municipality = place.left(35).trimmed();
-    if (const auto problem = TaxCode::problemWith(surname, firstName, sex, municipality, birthDate)) {
-        Messages::report(*problem);
-        return;
-    }
-    Hourglass::set();
-    // Five names stand in two provinces: an entry of the list carries its province.
-    const QString province = place.size() >= 39 && place.mid(35, 2) == u"  "_s ? place.mid(37, 2).trimmed() : QString();
-    DataSource *municipalities = Windows::form1()->Data20;
-    if (province.isEmpty())
-        municipalities->setRecordSource(u"select * from comuni where comune = ?"_s, {municipality});
-    else
-        municipalities->setRecordSource(u"select * from comuni where comune = ? and prov = ?"_s,
-                                        {municipality, province});
-    municipalities->refresh();
-    if (municipalities->eof()) {
-        Hourglass::reset();
-        Messages::report(u"Comune non trovato"_s);
-        return;
-    }
-    const QString code =
-        TaxCode::compute(surname, firstName, sex, birthDate, municipalities->text(u"codice"_s).toUpper());
-    Hourglass::reset();
-    if (Messages::askYesNo(u"Vuoi utilizzare il codice calcolato? "_s + code))
-        window->fvcfisc->setText(code);
-}

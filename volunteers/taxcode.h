@@ -32,6 +32,3 @@ QString compute(const QString &surname, const QString &firstName, const QString 
                 const QString &cadastralCode);
 
 } // namespace TaxCode
-
-// Builds the code of the volunteer in Formvol and offers it for fvcfisc.
-void calcolacodicefiscale();

@@ -1,0 +1,9 @@
+#pragma once
+
+class QString;
+
+// Two digits, a slash, two digits, a slash, four digits, naming a real day.
+bool isCalendarDate(const QString &text);
+
+// The date check without its message: true when `text` is empty or a real GG/MM/AAAA date.
+bool isAcceptableDate(const QString &text);
