@@ -8,6 +8,7 @@
 
 #include <QLocale>
 #include <QSqlQuery>
+#include <QHash>
 #include <QSqlRecord>
 
 using namespace Qt::StringLiterals;
@@ -19,39 +20,109 @@ GridModel::GridModel(DataSource *source, QObject *parent)
     connect(source, &DataSource::refreshed, this, &GridModel::reload);
 }
 
+namespace {
+constexpr int blockRows = 64;
+// Past this many rows read, the ones read are let go and read again when shown.
+constexpr int keptRows = 4096;
+} // namespace
+
 void GridModel::reload()
 {
     beginResetModel();
-    m_rows.clear();
+    m_rowids.clear();
+    m_values.clear();
+    m_loaded.clear();
+    m_loadedCount = 0;
     m_fields.clear();
     m_table = m_source->tableName();
     const DataSource::Statement statement = m_source->statement();
+    const QString rowids = m_source->rowidStatement();
     QSqlQuery query(m_source->database());
     query.setForwardOnly(true);
-    bool ok = query.prepare(statement.sql);
+    bool ok = query.prepare(statement.hasRowid && !rowids.isEmpty() ? rowids : statement.sql);
     for (const QVariant &value : m_source->recordValues())
         query.addBindValue(value);
     ok = ok && query.exec();
-    if (ok) {
+    if (ok && statement.hasRowid && !rowids.isEmpty()) {
+        while (query.next())
+            m_rowids.push_back(query.value(0).toLongLong());
+        query.finish();
+        m_values.resize(m_rowids.size());
+        m_loaded.resize(m_rowids.size(), false);
+        // The first block also gives the field names, even of a table without rows.
+        loadBlock(0);
+    } else if (ok) {
         const QSqlRecord record = query.record();
         const int first = statement.hasRowid ? 1 : 0;
         for (int i = first; i < record.count(); ++i)
             m_fields << record.fieldName(i);
         while (query.next()) {
-            Row row;
-            row.rowid = statement.hasRowid ? query.value(0).toLongLong() : -1;
-            row.values.reserve(m_fields.size());
+            QVariantList values;
+            values.reserve(m_fields.size());
             for (int i = first; i < record.count(); ++i)
-                row.values << query.value(i);
-            m_rows.push_back(std::move(row));
+                values << query.value(i);
+            m_rowids.push_back(statement.hasRowid ? query.value(0).toLongLong() : -1);
+            m_values.push_back(std::move(values));
         }
+        m_loaded.resize(m_values.size(), true);
+        m_loadedCount = static_cast<int>(m_values.size());
     }
     endResetModel();
 }
 
+void GridModel::loadBlock(int first) const
+{
+    if (m_loadedCount > keptRows) {
+        std::fill(m_values.begin(), m_values.end(), QVariantList());
+        std::fill(m_loaded.begin(), m_loaded.end(), false);
+        m_loadedCount = 0;
+    }
+    const int count = std::min(blockRows, static_cast<int>(m_rowids.size()) - first);
+    QSqlQuery query(m_source->database());
+    query.setForwardOnly(true);
+    query.prepare(u"SELECT rowid, * FROM "_s + m_table + u" WHERE rowid IN ("_s +
+                  QStringList(std::max(count, 1), u"?"_s).join(u", "_s) + u')');
+    QHash<qint64, int> rows;
+    for (int i = 0; i < count; ++i) {
+        query.bindValue(i, m_rowids[static_cast<size_t>(first + i)]);
+        rows.insert(m_rowids[static_cast<size_t>(first + i)], first + i);
+    }
+    if (count == 0)
+        query.bindValue(0, -1);
+    if (!query.exec())
+        return;
+    const QSqlRecord record = query.record();
+    if (m_fields.isEmpty()) {
+        for (int i = 1; i < record.count(); ++i)
+            m_fields << record.fieldName(i);
+    }
+    while (query.next()) {
+        const auto row = rows.constFind(query.value(0).toLongLong());
+        if (row == rows.cend())
+            continue;
+        QVariantList values;
+        values.reserve(m_fields.size());
+        for (int i = 1; i < record.count(); ++i)
+            values << query.value(i);
+        m_values[static_cast<size_t>(*row)] = std::move(values);
+    }
+    // No read stays open while the program waits for the user.
+    query.finish();
+    for (int i = 0; i < count; ++i)
+        m_loaded[static_cast<size_t>(first + i)] = true;
+    m_loadedCount += count;
+}
+
+const QVariantList &GridModel::rowValues(int row) const
+{
+    if (!m_loaded[static_cast<size_t>(row)])
+        loadBlock(row - row % blockRows);
+    return m_values[static_cast<size_t>(row)];
+}
+
 int GridModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+    return parent.isValid() ? 0 : static_cast<int>(m_rowids.size());
 }
 
 int GridModel::columnCount(const QModelIndex &parent) const
@@ -69,7 +140,7 @@ QVariant GridModel::data(const QModelIndex &index, int role) const
     if (!index.isValid() || index.row() >= rowCount() || index.column() >= columnCount())
         return {};
     if (role == Qt::DisplayRole || role == Qt::EditRole)
-        return shown(m_rows[static_cast<size_t>(index.row())].values.value(index.column()));
+        return shown(rowValues(index.row()).value(index.column()));
     return {};
 }
 
@@ -94,10 +165,10 @@ bool GridModel::setData(const QModelIndex &index, const QVariant &value, int rol
 {
     if (role != Qt::EditRole || !index.isValid() || index.row() >= rowCount() || m_table.isEmpty())
         return false;
-    Row &row = m_rows[static_cast<size_t>(index.row())];
+    const qint64 rowid = m_rowids[static_cast<size_t>(index.row())];
     const QString field = m_fields.value(index.column());
     const QString typed = value.toString();
-    if (typed == shown(row.values.value(index.column())))
+    if (typed == shown(rowValues(index.row()).value(index.column())))
         return false;
 
     QVariant stored = typed;
@@ -114,7 +185,7 @@ bool GridModel::setData(const QModelIndex &index, const QVariant &value, int rol
     DataSource::beforeWrite(m_source->fileName());
     const Store::Result result = Store::execute(
         m_source->database(), u"UPDATE "_s + m_table + u" SET "_s + field + u" = ? WHERE rowid = ?"_s,
-        {stored, row.rowid});
+        {stored, rowid});
     if (result.number == Store::duplicateKey) {
         Messages::report(u"Esiste già un'altra riga con questo valore: modifica non registrata."_s);
         return false;
@@ -126,8 +197,11 @@ bool GridModel::setData(const QModelIndex &index, const QVariant &value, int rol
     // Read back what the store keeps, so the cell shows the stored value.
     QSqlQuery readBack(m_source->database());
     readBack.prepare(u"SELECT "_s + field + u" FROM "_s + m_table + u" WHERE rowid = ?"_s);
-    readBack.addBindValue(row.rowid);
-    row.values[index.column()] = readBack.exec() && readBack.next() ? readBack.value(0) : stored;
+    readBack.addBindValue(rowid);
+    QVariantList &values = m_values[static_cast<size_t>(index.row())];
+    if (values.size() < m_fields.size())
+        values.resize(m_fields.size());
+    values[index.column()] = readBack.exec() && readBack.next() ? readBack.value(0) : stored;
     emit dataChanged(index, index);
     return true;
 }

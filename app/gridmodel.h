@@ -27,14 +27,19 @@ public:
     void reload();
 
 private:
-    struct Row {
-        qint64 rowid = -1;
-        QVariantList values;
-    };
     QString shown(const QVariant &value) const;
+    // The fields of a row, read when first shown; empty for a row that is gone.
+    const QVariantList &rowValues(int row) const;
+    void loadBlock(int first) const;
 
     DataSource *m_source;
     QString m_table;
-    QStringList m_fields;
-    std::vector<Row> m_rows;
+    mutable QStringList m_fields; // known from the first block read
+    // The rows of a single table are known by their identities and read a block at a time
+    // when shown: a grid over ten thousand activities shows some thirty of them. Any other
+    // statement is read whole.
+    std::vector<qint64> m_rowids;
+    mutable std::vector<QVariantList> m_values;
+    mutable std::vector<bool> m_loaded;
+    mutable int m_loadedCount = 0;
 };

@@ -19,13 +19,28 @@ QString formatNumber(double value, Pattern pattern, const QLocale &locale)
 {
     if (!std::isfinite(value))
         value = 0.0;
-    // Formatting in the C locale first gives correct rounding of the binary value;
-    // the separator is swapped afterwards.
-    QString digits = QString::number(std::fabs(value), 'f', 2);
-    const bool negative = value < 0 && digits != u"0.00"_s;
-    const qsizetype point = digits.indexOf(u'.');
-    QString whole = digits.left(point);
-    const QString decimals = digits.mid(point + 1);
+    QString whole;
+    QString decimals;
+    bool negative = false;
+    const double quarters = std::fabs(value) * 4;
+    if (quarters == std::floor(quarters) && quarters < 1e15) {
+        // Hours come in quarters, whose two decimals are exact: no rounding to get right,
+        // and lists print hundreds of thousands of them.
+        const auto cents = static_cast<qlonglong>(quarters) * 25;
+        whole = QString::number(cents / 100);
+        const int rest = static_cast<int>(cents % 100);
+        const QChar pair[] = {QChar(u'0' + rest / 10), QChar(u'0' + rest % 10)};
+        decimals = QString(pair, 2);
+        negative = value < 0 && cents != 0;
+    } else {
+        // Formatting in the C locale first gives correct rounding of the binary value;
+        // the separator is swapped afterwards.
+        const QString digits = QString::number(std::fabs(value), 'f', 2);
+        negative = value < 0 && digits != u"0.00"_s;
+        const qsizetype point = digits.indexOf(u'.');
+        whole = digits.left(point);
+        decimals = digits.mid(point + 1);
+    }
     switch (pattern) {
     case Pattern::LeadingZeros:
         whole = whole.rightJustified(3, u'0');
@@ -37,7 +52,15 @@ QString formatNumber(double value, Pattern pattern, const QLocale &locale)
     case Pattern::OneDigit:
         break;
     }
-    return (negative ? u"-"_s : QString()) + whole + locale.decimalPoint() + decimals;
+    const QString point = locale.decimalPoint();
+    QString result;
+    result.reserve(1 + whole.size() + point.size() + decimals.size());
+    if (negative)
+        result += u'-';
+    result += whole;
+    result += point;
+    result += decimals;
+    return result;
 }
 
 QString numberField(const QString &formatted, int width, const QLocale &locale)

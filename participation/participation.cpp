@@ -17,6 +17,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QSqlError>
+#include <QSqlQuery>
 
 using namespace Qt::StringLiterals;
 using TextFormat::Pattern;
@@ -46,15 +48,18 @@ double hoursOf(const DataSource *source, const QString &field)
 }
 
 // A new detail row carries the volunteer's tax code, found by the text the archive list shows.
-QHash<QString, QString> volunteerTaxCodes(DataSource *volunteers)
+// Three fields of the archive are enough: reading all twenty of thousands of volunteers
+// would cost more than storing the rows.
+QHash<QString, QString> volunteerTaxCodes(const QSqlDatabase &db)
 {
     QHash<QString, QString> codes;
-    volunteers->setRecordSource(u"select * from VOLO"_s);
-    volunteers->refresh();
-    for (; !volunteers->eof(); volunteers->moveNext()) {
-        const QString text = volunteers->text(u"COGN"_s) + u' ' + volunteers->text(u"NOME"_s);
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    query.exec(u"select COGN, NOME, CODFISC from VOLO"_s);
+    while (query.next()) {
+        const QString text = query.value(0).toString() + u' ' + query.value(1).toString();
         if (!codes.contains(text))
-            codes.insert(text, volunteers->text(u"CODFISC"_s));
+            codes.insert(text, query.value(2).toString());
     }
     return codes;
 }
@@ -157,6 +162,10 @@ void aggiungivolontari()
         else
             failures << volunteer + u": "_s + result.description;
     };
+    // One commit for all the rows: a commit each would wait on the disk once per volunteer.
+    // A row the store refuses is left out alone; the others are kept.
+    QSqlDatabase db = details->database();
+    const bool grouped = db.transaction();
     for (int i = 1; i < window->List2->count(); ++i) {
         QListWidgetItem *entry = window->List2->item(i);
         if (!entry->isSelected())
@@ -179,7 +188,7 @@ void aggiungivolontari()
             continue;
         }
         if (!taxCodesRead) {
-            taxCodes = volunteerTaxCodes(main->Data6);
+            taxCodes = volunteerTaxCodes(details->database());
             taxCodesRead = true;
         }
         const QString taxCode = taxCodes.value(text, u""_s);
@@ -197,6 +206,11 @@ void aggiungivolontari()
         details->setValue(field, *hours);
         storeRow(text);
         details->refresh();
+    }
+    if (grouped && !db.commit()) {
+        failures = QStringList{db.lastError().text()};
+        db.rollback();
+        stored = 0;
     }
     Messages::report(u"Volontari inseriti:  "_s + QString::number(stored));
     if (!failures.isEmpty())

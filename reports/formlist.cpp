@@ -41,10 +41,10 @@ void Formlist::Form_Activate()
     const Globals &g = globals();
     if (g.tipolista == u"ED"_s)
         setWindowTitle(u"SENTARO - ELENCO ATTIVITA' CON DETTAGLIO PER VOLONTARIO"_s);
-    const QStringList lines = buildList(g.tipolista, g.tabrischio);
+    // The old lines go before the new ones are read: a long list is never held twice.
     List1->setUpdatesEnabled(false);
     List1->clear();
-    List1->addItems(lines);
+    List1->addItems(buildList(g.tipolista, g.tabrischio));
     List1->setUpdatesEnabled(true);
 }
 

@@ -5,11 +5,16 @@
 #include "common/textformat.h"
 #include "store/datasource.h"
 
+#include <QSqlQuery>
+#include <QStringBuilder>
+
 #include <optional>
 
 using namespace Qt::StringLiterals;
 using TextFormat::Pattern;
 
+// Lines are joined with % so that each is allocated once at its size: a list keeps
+// hundreds of thousands of them.
 namespace {
 const QString activitiesNewestFirst = u"select * from ATTIVITA order by NOTE4 DESC, DESCRATT"_s;
 const QString hourFieldsForLists[] = {u"OREUOMO"_s, u"ORET0"_s, u"ORET6"_s, u"ORET7"_s,
@@ -25,11 +30,14 @@ QString plain(const DataSource *source, const QString &field)
     return TextFormat::numberText(source->value(field));
 }
 
-QString hourColumns(const DataSource *source)
+QString hourColumns(const DataSource *source, const QLocale &locale)
 {
     QString columns;
-    for (const QString &field : hourFieldsForLists)
-        columns += u"  "_s + TextFormat::formatNumber(source->value(field).toDouble(), Pattern::LeadingZeros);
+    columns.reserve(8 * int(std::size(hourFieldsForLists)));
+    for (const QString &field : hourFieldsForLists) {
+        columns += u"  "_s;
+        columns += TextFormat::formatNumber(source->value(field).toDouble(), Pattern::LeadingZeros, locale);
+    }
     return columns;
 }
 
@@ -67,22 +75,29 @@ QStringList activitiesWithDetails()
     Form1 *main = Windows::form1();
     DataSource *activities = main->Data7;
     DataSource *details = main->Data4;
+    const QLocale locale;
+    // Hundreds of thousands of lines: reserved at once rather than grown and copied as they come.
+    QSqlQuery counts(details->database());
+    if (counts.exec(u"select (select count(*) from ATTIVITA), (select count(*) from ATTIVDETT)"_s) && counts.next())
+        lines.reserve(lines.size() + 2 * counts.value(0).toLongLong() + counts.value(1).toLongLong());
+    counts.finish();
     activities->setRecordSource(activitiesNewestFirst);
     activities->refresh();
     for (; !activities->eof(); activities->moveNext()) {
         const QString description = activities->text(u"DESCRATT"_s);
         const QString start = activities->text(u"DATAINATT"_s);
-        lines << start + u"  "_s + activities->text(u"DATAFIATT"_s) + u"  "_s +
+        lines << start % u"  "_s % activities->text(u"DATAFIATT"_s) % u"  "_s %
                      field51(description + u"  "_s + activities->text(u"LOCATT"_s) + u"  "_s +
-                             activities->text(u"PROVATT"_s)) +
-                     hourColumns(activities);
-        details->setRecordSource(
-            u"select * from ATTIVDETT where DESCRATT = ? and DATAINATT = ? order by COGN, NOME"_s,
-            {description, start});
+                             activities->text(u"PROVATT"_s)) %
+                     hourColumns(activities, locale);
+        // Only the fields listed are read: the list goes over every detail row.
+        details->setRecordSource(u"select COGN, NOME, OREUOMO, ORET0, ORET6, ORET7, ORET8, ORET9, ORET10 from "
+                                 u"ATTIVDETT where DESCRATT = ? and DATAINATT = ? order by COGN, NOME"_s,
+                                 {description, start});
         details->refresh();
         for (; !details->eof(); details->moveNext())
-            lines << QString(24, u' ') + field51(details->text(u"COGN"_s) + u' ' + details->text(u"NOME"_s)) +
-                         hourColumns(details);
+            lines << QString(24, u' ') % field51(details->text(u"COGN"_s) + u' ' + details->text(u"NOME"_s)) %
+                         hourColumns(details, locale);
         lines << QString();
     }
     return lines;
@@ -99,7 +114,10 @@ QStringList volunteersByRiskTable(const QString &riskTable)
     const QString subtotal = QString(49, u' ') + u"TOT.  "_s;
     QStringList lines;
     DataSource *details = Windows::form1()->Data4;
-    details->setRecordSource(u"select * from ATTIVDETT order by COGN, NOME"_s);
+    // Only the fields listed are read: the list goes over every detail row.
+    details->setRecordSource(u"select COGN, NOME, DATAINATT, DATAFIATT, DESCRATT, "_s +
+                             (hoursField.isEmpty() ? u"ORET0"_s : hoursField) +
+                             u" from ATTIVDETT order by COGN, NOME"_s);
     details->refresh();
     QString previous;
     bool first = true;
@@ -121,9 +139,8 @@ QStringList volunteersByRiskTable(const QString &riskTable)
             total = 0.0;
             previous = name;
         }
-        lines << u"  "_s + name + u"  "_s + TextFormat::numberText(hours) + u"  "_s +
-                     details->text(u"DATAINATT"_s) + u"  "_s + details->text(u"DATAFIATT"_s) + u"  "_s +
-                     details->text(u"DESCRATT"_s);
+        lines << u"  "_s % name % u"  "_s % TextFormat::numberText(hours) % u"  "_s % details->text(u"DATAINATT"_s) %
+                     u"  "_s % details->text(u"DATAFIATT"_s) % u"  "_s % details->text(u"DESCRATT"_s);
         total = total.value_or(0.0) + hours;
     }
     lines << subtotal + totalText() << QString();
@@ -133,11 +150,11 @@ QStringList volunteersByRiskTable(const QString &riskTable)
 QStringList volunteers()
 {
     DataSource *source = Windows::form1()->Data6;
-    source->setRecordSource(u"select * from VOLO order by COGN, NOME"_s);
+    source->setRecordSource(u"select COGN, NOME from VOLO order by COGN, NOME"_s);
     source->refresh();
     QStringList lines;
     for (; !source->eof(); source->moveNext())
-        lines << source->text(u"COGN"_s) + u' ' + source->text(u"NOME"_s);
+        lines << source->text(u"COGN"_s) % QChar(u' ') % source->text(u"NOME"_s);
     const auto count = lines.size();
     lines << QString() << u"   Totale volontari:"_s + QString::number(count);
     return lines;

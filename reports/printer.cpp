@@ -130,33 +130,50 @@ void Printer::beginPageIfNeeded()
     }
 }
 
-// The height of a line of the current font, as the printer advances it.
-int Printer::lineHeight() const
+const Printer::Face &Printer::face()
 {
+    if (m_fontSize == m_lastFontSize && m_bold == m_lastBold && m_fontName == m_lastFontName)
+        return m_lastFace;
+    m_lastFontName = m_fontName;
+    m_lastFontSize = m_fontSize;
+    m_lastBold = m_bold;
+    const QString key = m_fontName + u'|' + QString::number(m_fontSize) + (m_bold ? u"|b"_s : u"|"_s);
+    auto found = m_faces.constFind(key);
+    if (found != m_faces.cend()) {
+        m_lastFace = *found;
+        return m_lastFace;
+    }
+    Face made;
+    // The height of a line, as the printer advances it. Points to twips: the metrics are for
+    // the screen, so go back through its resolution.
     const QFont font = Twips::font(m_fontName, m_fontSize, m_bold);
     const QFontMetricsF metrics(font);
-    // Points to twips: the metrics are for the screen, so go back through its resolution.
     const double points = metrics.lineSpacing() * 72.0 / metrics.fontDpi();
-    return static_cast<int>(std::lround(points * 20));
+    made.lineHeight = static_cast<int>(std::lround(points * 20));
+    if (m_printer) {
+        made.deviceFont = QFont(font, m_printer.get());
+        made.ascent = QFontMetricsF(made.deviceFont, m_printer.get()).ascent();
+    }
+    m_lastFace = *m_faces.insert(key, made);
+    return m_lastFace;
 }
 
 void Printer::print(const QString &text)
 {
-    if (m_y + lineHeight() > pageHeight() && m_y > 0) {
+    const Face &current = face();
+    if (m_y + current.lineHeight > pageHeight() && m_y > 0) {
         endPage();
         m_y = 0;
     }
     beginPageIfNeeded();
     m_recording.append({DrawnItem::Kind::Text, text, m_x, m_y, 0, 0, m_fontName, m_fontSize, m_bold, m_page});
     if (m_painter) {
-        const QFont font(Twips::font(m_fontName, m_fontSize, m_bold), m_printer.get());
-        m_painter->setFont(font);
+        m_painter->setFont(current.deviceFont);
         m_painter->setPen(Qt::black);
-        const QFontMetricsF metrics(font, m_printer.get());
-        m_painter->drawText(QPointF(toDevice(m_x), toDevice(m_y) + metrics.ascent()), text);
+        m_painter->drawText(QPointF(toDevice(m_x), toDevice(m_y) + current.ascent), text);
     }
     m_x = 0;
-    m_y += lineHeight();
+    m_y += current.lineHeight;
 }
 
 void Printer::rectangle(int left, int top, int width, int height)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QFont>
+#include <QHash>
 #include <QImage>
 #include <QList>
 #include <QString>
@@ -72,8 +74,16 @@ public:
     static QList<DrawnItem> lastRecording();
 
 private:
+    // A font as the printer uses it: how far a line advances, and the font and ascent
+    // for the device. Made once per font of a document, since a register draws thousands
+    // of lines in two or three fonts.
+    struct Face {
+        int lineHeight = 0;
+        QFont deviceFont;
+        double ascent = 0;
+    };
     void beginPageIfNeeded();
-    int lineHeight() const;
+    const Face &face();
     double toDevice(int twips) const;
 
     QString m_documentName;
@@ -89,6 +99,12 @@ private:
     int m_page = 1;
     bool m_pageEnded = false;
     QList<DrawnItem> m_recording;
+    QHash<QString, Face> m_faces;
+    // The face of the last font asked for: most lines are in the font of the line before.
+    Face m_lastFace;
+    QString m_lastFontName;
+    double m_lastFontSize = -1;
+    bool m_lastBold = false;
 };
 
 // Tells the user the file a document went to when there was no printer; nothing otherwise.

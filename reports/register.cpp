@@ -26,14 +26,13 @@ void printAt(Printer &printer, int x, int y, const QString &text)
     printer.print(text);
 }
 
-void pageHeading(Printer &printer)
+void pageHeading(Printer &printer, const QImage &header)
 {
     Globals &g = globals();
     g.intestazionepagina = 0;
     printer.setFont(u"Times New Roman"_s, 10, true);
     printer.setDrawWidth(3);
-    if (Form1 *main = Windows::existingForm1())
-        printer.picture(main->Image1->pixmap().toImage(), 1, 1, 12000, 2000);
+    printer.picture(header, 1, 1, 12000, 2000);
     printer.rectangle(450, 2650, 11000, 500);
     for (size_t i = 0; i < std::size(columnLefts); ++i) {
         printer.rectangle(columnLefts[i], 3150, columnWidths[i], 250);
@@ -83,7 +82,10 @@ QString stamparegistro()
 {
     Globals &g = globals();
     Printer printer(u"registro-attivita"_s);
-    pageHeading(printer);
+    // One picture for every page: the PDF then holds it once, not once a page.
+    const Form1 *existing = Windows::existingForm1();
+    const QImage header = existing ? existing->Image1->pixmap().toImage() : QImage();
+    pageHeading(printer, header);
     Form1 *main = Windows::form1();
     DataSource *activities = main->Data7;
     DataSource *details = main->Data4;
@@ -93,7 +95,7 @@ QString stamparegistro()
         if (activities->text(u"NOTE4"_s) < g.datainiziostampa)
             continue;
         if (g.intestazionepagina == 1)
-            pageHeading(printer);
+            pageHeading(printer, header);
         g.posizioneriga += lineStep;
         printer.setFont(u"Times New Roman"_s, 8, true);
         ++g.righepagina;
@@ -113,7 +115,7 @@ QString stamparegistro()
         details->refresh();
         for (; !details->eof(); details->moveNext()) {
             if (g.intestazionepagina == 1)
-                pageHeading(printer);
+                pageHeading(printer, header);
             g.posizioneriga += lineStep;
             printer.setFont(u"Courier New"_s, 8, true);
             // Placed on its line explicitly: the printer's own next line may differ by a few twips.

@@ -7,6 +7,7 @@
 #include "store/datasource.h"
 
 #include <QDate>
+#include <QHash>
 
 using namespace Qt::StringLiterals;
 using TextFormat::Pattern;
@@ -59,6 +60,7 @@ QStringList buildStatistics(const StatisticsChoice &choice)
                       u" "_s, header};
 
     const QDate from = dateOf(choice.from);
+    const bool everyone = choice.volunteer == u"TUTTI"_s;
     const QDate to = dateOf(choice.to);
     int chosenClass = -1;
     for (int i = 0; i < 6; ++i) {
@@ -77,11 +79,24 @@ QStringList buildStatistics(const StatisticsChoice &choice)
         }
         current = Sums{};
     };
+    // Only the fields counted are read: the walk goes over every detail row of the archive.
     DataSource *details = Windows::form1()->Data4;
-    details->setRecordSource(u"select * from ATTIVDETT ORDER BY COGN, NOME"_s);
+    details->setRecordSource(u"select COGN, NOME, DATAINATT, ORET0, ORET6, ORET7, ORET8, ORET9, ORET10 "
+                             u"from ATTIVDETT ORDER BY COGN, NOME"_s);
     details->refresh();
+    // A few thousand activities share their start dates among hundreds of thousands of rows.
+    QHash<QString, QDate> dates;
+    QString surname;
+    QString firstName;
+    QString name;
     for (; !details->eof(); details->moveNext()) {
-        const QString name = withoutTrailingBlanks(details->text(u"COGN"_s) + u' ' + details->text(u"NOME"_s));
+        const QString rowSurname = details->text(u"COGN"_s);
+        const QString rowFirstName = details->text(u"NOME"_s);
+        if (name.isNull() || rowSurname != surname || rowFirstName != firstName) {
+            surname = rowSurname;
+            firstName = rowFirstName;
+            name = withoutTrailingBlanks(surname + u' ' + firstName);
+        }
         if (currentName.isEmpty())
             currentName = name;
         // The store lists names with letter case folded, so a volunteer written in two
@@ -91,10 +106,14 @@ QStringList buildStatistics(const StatisticsChoice &choice)
             currentName = name;
         }
         // A start date that is no date counts in no period.
-        const QDate start = dateOf(details->text(u"DATAINATT"_s));
+        const QString startText = details->text(u"DATAINATT"_s);
+        auto known = dates.constFind(startText);
+        if (known == dates.cend())
+            known = dates.insert(startText, dateOf(startText));
+        const QDate start = *known;
         if (!start.isValid() || !from.isValid() || !to.isValid() || start < from || start > to)
             continue;
-        if (choice.volunteer != u"TUTTI"_s && name != choice.volunteer)
+        if (!everyone && name != choice.volunteer)
             continue;
         for (int i = 0; i < 6; ++i) {
             if (!allClasses && i != chosenClass)

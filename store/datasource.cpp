@@ -4,6 +4,7 @@
 #include "store/schema.h"
 
 #include <QAbstractEventDispatcher>
+#include <QCoreApplication>
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlRecord>
@@ -83,6 +84,76 @@ sqlite3_stmt *statementHandle(const QSqlQuery &query)
 
 } // namespace
 
+PreparedStatement::PreparedStatement(const QSqlDatabase &db, const QString &sql)
+    : m_query(db)
+{
+    m_query.setForwardOnly(true);
+    if (!m_query.prepare(sql))
+        m_prepareFailure = Store::classify(m_query.lastError());
+    else if (!statementHandle(m_query))
+        m_prepareFailure = Store::failure(u"istruzione non preparata"_s);
+}
+
+Store::Result PreparedStatement::run(const QVariantList &values, bool *gaveRow)
+{
+    if (gaveRow)
+        *gaveRow = false;
+    if (!m_prepareFailure.ok())
+        return m_prepareFailure;
+    sqlite3_stmt *handle = statementHandle(m_query);
+    sqlite3_reset(handle);
+    // Texts go in as UTF-8, the file's own encoding, held here until the statement has run.
+    std::vector<QByteArray> texts;
+    texts.reserve(size_t(values.size()));
+    int status = SQLITE_OK;
+    for (int i = 0; i < values.size() && status == SQLITE_OK; ++i) {
+        const QVariant &value = values[i];
+        const int position = i + 1;
+        const bool null = value.isNull() || (value.typeId() == QMetaType::QString &&
+                                             static_cast<const QString *>(value.constData())->isNull());
+        if (null) {
+            status = sqlite3_bind_null(handle, position);
+            continue;
+        }
+        switch (value.typeId()) {
+        case QMetaType::Int:
+        case QMetaType::LongLong:
+        case QMetaType::UInt:
+        case QMetaType::Bool:
+            status = sqlite3_bind_int64(handle, position, value.toLongLong());
+            break;
+        case QMetaType::Double:
+            status = sqlite3_bind_double(handle, position, value.toDouble());
+            break;
+        case QMetaType::QByteArray: {
+            const QByteArray bytes = value.toByteArray();
+            status = sqlite3_bind_blob(handle, position, bytes.constData(), int(bytes.size()), SQLITE_TRANSIENT);
+            break;
+        }
+        default:
+            texts.push_back(value.toString().toUtf8());
+            status =
+                sqlite3_bind_text(handle, position, texts.back().constData(), int(texts.back().size()), SQLITE_STATIC);
+            break;
+        }
+    }
+    if (status == SQLITE_OK) {
+        status = sqlite3_step(handle);
+        if (status == SQLITE_ROW && gaveRow)
+            *gaveRow = true;
+    }
+    const bool failed = status != SQLITE_ROW && status != SQLITE_DONE;
+    const int code = failed ? sqlite3_extended_errcode(sqlite3_db_handle(handle)) : SQLITE_OK;
+    const QString message = failed ? QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(handle))) : QString();
+    sqlite3_reset(handle);
+    sqlite3_clear_bindings(handle);
+    if (!failed)
+        return {};
+    // As Qt's driver reports a failed step, so that the store classifies it the same way.
+    return Store::classify(QSqlError(QCoreApplication::translate("QSQLiteResult", "Unable to fetch row"), message,
+                                     QSqlError::ConnectionError, QString::number(code)));
+}
+
 DataSource::DataSource(const QString &name, const QString &fileName, const QString &defaultRecordSource,
                        QObject *parent)
     : QObject(parent)
@@ -147,7 +218,8 @@ QString DataSource::rowidStatement() const
 
 bool DataSource::refresh()
 {
-    m_query = QSqlQuery();
+    // The statement stays prepared for the next refresh; only its rows are let go.
+    m_query.finish();
     m_rowQuery = QSqlQuery();
     m_rowQueryTable.clear();
     m_firstRowRead = false;
@@ -165,23 +237,34 @@ bool DataSource::refresh()
 
     QSqlDatabase db = database();
     if (!db.isOpen()) {
+        m_query = QSqlQuery();
+        m_preparedSql.clear();
         setFailure(Store::failure(u"archivio %1 non aperto"_s.arg(m_fileName)));
         emit refreshed();
         return false;
     }
     const Statement run = statement();
     m_hasRowid = run.hasRowid;
-    m_query = QSqlQuery(db);
-    m_query.setForwardOnly(true);
-    bool ok = m_query.prepare(run.sql);
+    // A list runs the same statement for each of thousands of activities: it is prepared
+    // once, on this connection, and run again with the new values.
+    bool ok = true;
+    if (m_preparedSql != run.sql || m_preparedValues != m_values.size() || !m_query.driver() ||
+        m_query.driver() != db.driver()) {
+        m_query = QSqlQuery(db);
+        m_query.setForwardOnly(true);
+        ok = m_query.prepare(run.sql);
+        m_preparedSql = ok ? run.sql : QString();
+        m_preparedValues = m_values.size();
+    }
     if (ok) {
-        for (const QVariant &value : m_values)
-            m_query.addBindValue(value);
+        for (qsizetype i = 0; i < m_values.size(); ++i)
+            m_query.bindValue(int(i), m_values[i]);
         ok = m_query.exec();
     }
     if (!ok) {
         setFailure(Store::classify(m_query.lastError()));
         m_query = QSqlQuery();
+        m_preparedSql.clear();
         emit refreshed();
         return false;
     }
@@ -218,7 +301,8 @@ void DataSource::readCurrent()
 
 namespace {
 // A field as Qt's SQLite driver gives it: integers as qlonglong, reals as double, text
-// as QString, no value as a null QString.
+// as QString, no value as a null QString. Text is decoded from the file's own UTF-8, which
+// spares SQLite a conversion into a buffer of its own for every value.
 QVariant columnValue(sqlite3_stmt *handle, int column)
 {
     switch (sqlite3_column_type(handle, column)) {
@@ -232,8 +316,8 @@ QVariant columnValue(sqlite3_stmt *handle, int column)
         return QVariant(QByteArray(static_cast<const char *>(sqlite3_column_blob(handle, column)),
                                    sqlite3_column_bytes(handle, column)));
     default: {
-        const auto *text = static_cast<const QChar *>(sqlite3_column_text16(handle, column));
-        return QVariant(QString(text, sqlite3_column_bytes16(handle, column) / qsizetype(sizeof(QChar))));
+        const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(handle, column));
+        return QVariant(QString::fromUtf8(text, sqlite3_column_bytes(handle, column)));
     }
     }
 }

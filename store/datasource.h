@@ -11,6 +11,22 @@
 
 #include <deque>
 
+// A statement prepared once and run many times with new values, as an import runs its
+// look-up and its insert for each of thousands of rows. The values are bound as Qt's driver
+// binds them, but through SQLite directly: Qt names every placeholder anew for each value
+// bound, which costs more than the insert itself. No read stays open between runs.
+class PreparedStatement {
+public:
+    PreparedStatement(const QSqlDatabase &db, const QString &sql);
+    // Runs with `values` bound in order to the `?` of the text; `gaveRow` tells whether a
+    // select found a row. Failures are described as the store describes them.
+    Store::Result run(const QVariantList &values, bool *gaveRow = nullptr);
+
+private:
+    QSqlQuery m_query; // owns the statement
+    Store::Result m_prepareFailure;
+};
+
 // A cursor over one database file whose record source is re-pointed by SQL text.
 // Values are never written into the SQL: they go in `values`, bound in order to the
 // `?` of the text. A walk reads one row at a time; a row written while walks are open
@@ -96,17 +112,19 @@ private:
     QString m_recordSource;
     QVariantList m_values;
     QSqlQuery m_query;
-    bool m_walking = false;     // m_query still has rows to give
+    QString m_preparedSql; // what m_query is prepared with, empty when nothing
+    qsizetype m_preparedValues = 0;
+    bool m_walking = false;      // m_query still has rows to give
     bool m_firstRowRead = false; // the first row came through m_query; the others are stepped
     bool m_directEnd = false;    // the stepping reached the end of the rows
     bool m_eof = true;
     bool m_hasRowid = false;
-    std::deque<qint64> m_remaining;   // rows still to visit once the walk was detached
-    QSqlQuery m_rowQuery;             // reads one row of a detached walk
+    std::deque<qint64> m_remaining; // rows still to visit once the walk was detached
+    QSqlQuery m_rowQuery;           // reads one row of a detached walk
     QString m_rowQueryTable;
     QStringList m_fieldNames;
-    QHash<QString, int> m_positions;  // upper-case name -> position
-    QStringList m_addNames;           // the table's fields, for a row being added
+    QHash<QString, int> m_positions; // upper-case name -> position
+    QStringList m_addNames;          // the table's fields, for a row being added
     QVariantList m_row;
     qint64 m_rowid = -1;
     bool m_rowDeleted = false;

@@ -11,7 +11,6 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QSqlError>
-#include <QSqlQuery>
 
 using namespace Qt::StringLiterals;
 
@@ -61,15 +60,11 @@ void importavolontari()
     const QString withName = u"select * from volo where COGN = ? AND NOME = ? order by COGN,NOME"_s;
     const QString withoutName =
         u"select * from volo where COGN = ? AND (NOME IS NULL OR NOME = '') order by COGN,NOME"_s;
-    QSqlQuery findWithName(db);
-    QSqlQuery findWithoutName(db);
-    QSqlQuery insert(db);
-    for (QSqlQuery *query : {&findWithName, &findWithoutName})
-        query->setForwardOnly(true);
-    findWithName.prepare(u"select 1 from volo where COGN = ? AND NOME = ?"_s);
-    findWithoutName.prepare(u"select 1 from volo where COGN = ? AND (NOME IS NULL OR NOME = '')"_s);
-    insert.prepare(u"INSERT INTO "_s + Schema::volo + u" ("_s + fields.join(u", "_s) + u") VALUES ("_s +
-                   QStringList(fields.size(), u"?"_s).join(u", "_s) + u')');
+    PreparedStatement findWithName(db, u"select 1 from volo where COGN = ? AND NOME = ?"_s);
+    PreparedStatement findWithoutName(db, u"select 1 from volo where COGN = ? AND (NOME IS NULL OR NOME = '')"_s);
+    PreparedStatement insert(db, u"INSERT INTO "_s + Schema::volo + u" ("_s + fields.join(u", "_s) + u") VALUES ("_s +
+                                     QStringList(fields.size(), u"?"_s).join(u", "_s) + u')');
+    QVariantList row;
     QString lastLookup;
     QVariantList lastValues;
     DataSource::beforeWrite(target->fileName());
@@ -81,17 +76,16 @@ void importavolontari()
         const QVariant name = source->value(u"NOME"_s);
         // No first name at all matches a volunteer whose first name is empty, and the reverse.
         const bool nameless = name.isNull() || name.toString().isEmpty();
-        QSqlQuery &find = nameless ? findWithoutName : findWithName;
+        PreparedStatement &find = nameless ? findWithoutName : findWithName;
         lastLookup = nameless ? withoutName : withName;
         lastValues = nameless ? QVariantList{surname} : QVariantList{surname, name};
-        for (int i = 0; i < lastValues.size(); ++i)
-            find.bindValue(i, lastValues[i]);
-        const bool present = find.exec() && find.next();
-        find.finish();
+        bool present = false;
+        find.run(lastValues, &present);
         if (!present) {
-            for (int i = 0; i < fields.size(); ++i)
-                insert.bindValue(i, source->value(fields[i]));
-            const Store::Result result = insert.exec() ? Store::Result{} : Store::classify(insert.lastError());
+            row.clear();
+            for (const QString &field : fields)
+                row << source->value(field);
+            const Store::Result result = insert.run(row);
             if (result.ok()) {
                 ++added;
             } else {
@@ -112,7 +106,6 @@ void importavolontari()
             QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         }
     }
-    insert.finish();
     // The volunteer source is left on the last volunteer looked up.
     if (!lastLookup.isEmpty())
         target->setRecordSource(lastLookup, lastValues);

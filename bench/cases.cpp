@@ -1,0 +1,498 @@
+#include "cases.h"
+
+#include "generator.h"
+
+#include "app/form1.h"
+#include "app/maintenance.h"
+#include "app/startup.h"
+#include "app/windows.h"
+#include "common/activation.h"
+#include "common/controls.h"
+#include "common/globals.h"
+#include "common/messages.h"
+#include "common/twips.h"
+#include "participation/form3.h"
+#include "reports/formlist.h"
+#include "reports/printer.h"
+#include "reports/register.h"
+#include "statistics/form4.h"
+#include "store/database.h"
+#include "store/datasource.h"
+#include "store/schema.h"
+#include "volunteers/import.h"
+
+#include <QAbstractEventDispatcher>
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSet>
+#include <QSqlQuery>
+#include <QTimer>
+
+#include <sys/resource.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+namespace Cases {
+namespace {
+
+constexpr int registerLines = 10000;
+constexpr int volunteersAdded = 50;
+
+void say(const QString &key, const QString &text)
+{
+    std::fputs(qPrintable(key + u' ' + text + u'\n'), stdout);
+    std::fflush(stdout);
+}
+
+void settle()
+{
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents();
+}
+
+// The program waiting for the user: its event loop blocks once, and does what it does then
+// (it lets go of the reads it holds open), before the next timed step.
+void idle()
+{
+    settle();
+    QTimer::singleShot(1, [] {});
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    settle();
+}
+
+// The user moving to `window` from another window of the program.
+void activate(QWidget *window)
+{
+    settle();
+    QEvent event(QEvent::WindowActivate);
+    QCoreApplication::sendEvent(window, &event);
+    settle();
+}
+
+void choose(QComboBox *combo, const QString &text)
+{
+    const int index = combo->findText(text);
+    combo->setCurrentIndex(index);
+    emit combo->activated(index);
+}
+
+QSqlDatabase registerDb()
+{
+    return Store::connection(Schema::registerFile);
+}
+
+QVariant scalar(const QString &sql, const QVariantList &values = {})
+{
+    QSqlQuery query(registerDb());
+    query.prepare(sql);
+    for (const QVariant &value : values)
+        query.addBindValue(value);
+    return query.exec() && query.next() ? query.value(0) : QVariant();
+}
+
+// Writes to the register between repetitions, as another program would while Sentaro waits.
+QString write(const QString &sql, const QVariantList &values = {})
+{
+    DataSource::beforeWrite(Schema::registerFile);
+    const Store::Result result = Store::execute(registerDb(), sql, values);
+    return result.ok() ? QString() : result.description;
+}
+
+// The program started in a working folder, its message boxes answered by script.
+class Program {
+public:
+    explicit Program(const QString &folder)
+        : m_previous(QDir::currentPath())
+    {
+        QDir::setCurrent(folder);
+        Activation::followWindowSystem(false);
+        Printer::setTarget(Printer::Target::Pdf);
+        m_answers = std::make_unique<Messages::ScriptedResponder>();
+        startProgram();
+        settle();
+    }
+    ~Program()
+    {
+        Windows::destroyAll();
+        resetGlobals();
+        Activation::reset();
+        m_answers.reset();
+        QDir::setCurrent(m_previous);
+    }
+    Program(const Program &) = delete;
+    Program &operator=(const Program &) = delete;
+
+    bool started() const { return Windows::existingForm1() != nullptr; }
+    Messages::ScriptedResponder &answers() { return *m_answers; }
+
+private:
+    QString m_previous;
+    std::unique_ptr<Messages::ScriptedResponder> m_answers;
+};
+
+struct Case {
+    std::function<QString()> prepare = [] { return QString(); }; // once; an error stops the case
+    std::function<void()> before = [] {};                        // untimed, before each repetition
+    std::function<void()> timed;
+    std::function<QString()> after; // untimed: checks, puts the data back
+    std::function<void()> finish = [] {};
+    qint64 rows = 0;
+    QStringList notes;
+};
+
+std::unique_ptr<Case> statistics()
+{
+    auto c = std::make_unique<Case>();
+    Case *self = c.get();
+    c->prepare = [] {
+        Form4 *window = Windows::form4();
+        Controls::showWindow(window);
+        settle();
+        window->f4datada->setText(statisticsFrom);
+        window->f4dataa->setText(statisticsTo);
+        window->cmbrisc->setCurrentIndex(window->cmbrisc->findText(u"TUTTI"_s));
+        window->cmbvol->setCurrentIndex(window->cmbvol->findText(u"TUTTI"_s));
+        return QString();
+    };
+    c->timed = [] { Windows::form4()->cmdelab->click(); };
+    c->after = [self] {
+        self->rows = Windows::form4()->List1->count();
+        return self->rows > 3 ? QString() : u"Elabora listed no volunteer"_s;
+    };
+    return c;
+}
+
+std::unique_ptr<Case> list(const QString &mode)
+{
+    auto c = std::make_unique<Case>();
+    Case *self = c.get();
+    c->before = [mode] {
+        // Coming from the main window, as the menu does.
+        activate(Windows::form1());
+        globals().tipolista = mode;
+        globals().tabrischio = riskTable;
+        Controls::showWindow(Windows::formlist());
+        settle();
+    };
+    c->timed = [] { activate(Windows::formlist()); };
+    c->after = [self] {
+        self->rows = Windows::formlist()->List1->count();
+        return self->rows > 0 ? QString() : u"the list is empty"_s;
+    };
+    return c;
+}
+
+std::unique_ptr<Case> import(Program &program)
+{
+    auto c = std::make_unique<Case>();
+    Case *self = c.get();
+    auto lastRow = std::make_shared<qint64>(0);
+    c->prepare = [lastRow] {
+        *lastRow = scalar(u"select max(rowid) from VOLO"_s).toLongLong();
+        return QFile::exists(Schema::importFile) ? QString() : u"no voloesp.mdb"_s;
+    };
+    c->before = [&program] { program.answers().answerYes(); };
+    c->timed = [] { importavolontari(); };
+    c->after = [self, lastRow] {
+        self->rows = scalar(u"select count(*) from VOLO where rowid > ?"_s, {*lastRow}).toLongLong();
+        // The next repetition finds the register as it was.
+        return write(u"delete from VOLO where rowid > ?"_s, {*lastRow});
+    };
+    return c;
+}
+
+std::unique_ptr<Case> exportDetails(Program &program)
+{
+    auto c = std::make_unique<Case>();
+    Case *self = c.get();
+    c->before = [&program] { program.answers().answerYes(); };
+    c->timed = [] { esportadatabase(); };
+    c->after = [self, &program] {
+        const QStringList files = QDir().entryList({u"dbattivitaesp*.xls"_s}, QDir::Files);
+        if (files.size() != 1)
+            return u"no workbook written: "_s + program.answers().shown().join(u" | "_s);
+        self->rows = scalar(u"select count(*) from ATTIVDETT"_s).toLongLong();
+        self->notes = QStringList{u"workbook of %1 bytes"_s.arg(QFileInfo(files.first()).size())};
+        QFile::remove(files.first());
+        return QString();
+    };
+    return c;
+}
+
+// Prints from the start date at which the register reaches the wanted number of lines.
+std::unique_ptr<Case> registerPrintout(const QString &drawingFile)
+{
+    auto c = std::make_unique<Case>();
+    Case *self = c.get();
+    c->prepare = [self] {
+        QSqlQuery query(registerDb());
+        query.exec(u"select a.NOTE4, (select count(*) from ATTIVDETT d where d.DESCRATT = a.DESCRATT and "
+                   u"d.DATAINATT = a.DATAINATT) from ATTIVITA a order by a.NOTE4 desc"_s);
+        QString start;
+        qint64 lines = 0;
+        while (query.next()) {
+            const QString date = query.value(0).toString();
+            if (lines >= registerLines && date != start)
+                break;
+            start = date;
+            lines += 1 + query.value(1).toLongLong();
+        }
+        globals().datainiziostampa = start;
+        self->rows = lines;
+        self->notes << u"from "_s + start;
+        return lines > 0 ? QString() : u"no activity to print"_s;
+    };
+    c->timed = [] { stamparegistro(); };
+    c->after = [] {
+        for (const QString &pdf : QDir().entryList({u"registro-attivita-*.pdf"_s}, QDir::Files))
+            QFile::remove(pdf);
+        return Printer::lastRecording().isEmpty() ? u"nothing printed"_s : QString();
+    };
+    c->finish = [drawingFile] {
+        if (drawingFile.isEmpty())
+            return;
+        // What was drawn, for the floor to draw again with the same fonts and positions.
+        QFile out(drawingFile);
+        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return;
+        QString text;
+        for (const DrawnItem &item : Printer::lastRecording()) {
+            const QString kind = item.kind == DrawnItem::Kind::Text        ? u"T"_s
+                                 : item.kind == DrawnItem::Kind::Rectangle ? u"R"_s
+                                                                           : u"P"_s;
+            const QString font = item.kind == DrawnItem::Kind::Text
+                                     ? Twips::font(item.font, item.size, item.bold).toString()
+                                     : QString();
+            text += QStringList{kind,
+                                QString::number(item.page),
+                                QString::number(item.x),
+                                QString::number(item.y),
+                                QString::number(item.width),
+                                QString::number(item.height),
+                                font,
+                                item.text}
+                        .join(u'\t') +
+                    u'\n';
+        }
+        out.write(text.toUtf8());
+    };
+    return c;
+}
+
+std::unique_ptr<Case> details(Program &program)
+{
+    struct State {
+        QString description;
+        QString start;
+        QSet<QString> newcomers;
+        qint64 lastRow = 0;
+        QVariant hours6;
+        QVariant manHours;
+    };
+    auto c = std::make_unique<Case>();
+    Case *self = c.get();
+    auto state = std::make_shared<State>();
+    c->prepare = [state, self] {
+        QSqlQuery query(registerDb());
+        query.prepare(u"select DESCRATT, DATAINATT from ATTIVDETT group by DESCRATT, DATAINATT having count(*) = ? "
+                      u"limit 1"_s);
+        query.addBindValue(Generator::busyActivityVolunteers);
+        if (!query.exec() || !query.next())
+            return u"no activity with %1 volunteers"_s.arg(Generator::busyActivityVolunteers);
+        state->description = query.value(0).toString();
+        state->start = query.value(1).toString();
+        query.prepare(u"select COGN || ' ' || NOME from VOLO where COGN || ' ' || NOME not in (select COGN from "
+                      u"ATTIVDETT where DESCRATT = ? and DATAINATT = ?) order by rowid limit ?"_s);
+        query.addBindValue(state->description);
+        query.addBindValue(state->start);
+        query.addBindValue(volunteersAdded);
+        query.exec();
+        while (query.next())
+            state->newcomers.insert(query.value(0).toString());
+        state->lastRow = scalar(u"select max(rowid) from ATTIVDETT"_s).toLongLong();
+        query.prepare(u"select ORET6, OREUOMO from ATTIVITA where DESCRATT = ? and DATAINATT = ?"_s);
+        query.addBindValue(state->description);
+        query.addBindValue(state->start);
+        if (query.exec() && query.next()) {
+            state->hours6 = query.value(0);
+            state->manHours = query.value(1);
+        }
+        self->notes << state->description + u" of "_s + state->start;
+        return state->newcomers.size() == volunteersAdded ? QString() : u"not enough volunteers to add"_s;
+    };
+    c->before = [&program] {
+        activate(Windows::form1());
+        program.answers().answerYes();
+    };
+    c->timed = [state] {
+        Windows::form1()->findChild<QAction *>(u"mnattinsdett"_s)->trigger();
+        Form3 *window = Windows::form3();
+        activate(window);
+        choose(window->f3datain, state->start);
+        if (window->f3descr->currentText() != state->description)
+            choose(window->f3descr, state->description);
+        for (int i = 1; i < window->List2->count(); ++i) {
+            if (state->newcomers.contains(window->List2->item(i)->text()))
+                window->List2->item(i)->setSelected(true);
+        }
+        window->orestandard->setText(u"2,5"_s);
+        window->cmdr6->click();
+        settle();
+    };
+    c->after = [state, self] {
+        self->rows = Windows::form3()->List1->count();
+        if (self->rows != Generator::busyActivityVolunteers + volunteersAdded)
+            return u"%1 volunteers present after adding"_s.arg(self->rows);
+        QString problem = write(u"delete from ATTIVDETT where rowid > ?"_s, {state->lastRow});
+        if (problem.isEmpty())
+            problem = write(u"update ATTIVITA set ORET6 = ?, OREUOMO = ? where DESCRATT = ? and DATAINATT = ?"_s,
+                            {state->hours6, state->manHours, state->description, state->start});
+        return problem;
+    };
+    return c;
+}
+
+std::unique_ptr<Case> makeCase(const QString &name, Program &program, const QString &extra)
+{
+    if (name == u"statistics"_s)
+        return statistics();
+    if (name == u"list-ed"_s)
+        return list(u"ED"_s);
+    if (name == u"list-er"_s)
+        return list(u"ER"_s);
+    if (name == u"list-ev"_s)
+        return list(u"EV"_s);
+    if (name == u"import"_s)
+        return import(program);
+    if (name == u"export"_s)
+        return exportDetails(program);
+    if (name == u"register"_s)
+        return registerPrintout(extra);
+    if (name == u"details"_s)
+        return details(program);
+    return nullptr;
+}
+
+// Runs one case in a started program; false after saying what went wrong.
+bool runIn(Program &program, const QString &name, int repetitions, const QString &extra, bool printTimes)
+{
+    const std::unique_ptr<Case> c = makeCase(name, program, extra);
+    if (!c) {
+        say(u"error"_s, u"unknown case "_s + name);
+        return false;
+    }
+    if (const QString problem = c->prepare(); !problem.isEmpty()) {
+        say(u"error"_s, problem);
+        return false;
+    }
+    for (int i = 0; i <= repetitions; ++i) {
+        c->before();
+        idle();
+        QElapsedTimer timer;
+        timer.start();
+        c->timed();
+        const double seconds = double(timer.nsecsElapsed()) / 1e9;
+        if (const QString problem = c->after(); !problem.isEmpty()) {
+            say(u"error"_s, problem);
+            return false;
+        }
+        // The first run is the warm-up.
+        if (i > 0 && printTimes)
+            say(u"time"_s, QString::number(seconds, 'f', 6));
+    }
+    c->finish();
+    if (printTimes) {
+        say(u"rows"_s, QString::number(c->rows));
+        for (const QString &note : c->notes) {
+            if (!note.isEmpty())
+                say(u"note"_s, note);
+        }
+    }
+    if (!program.answers().unexpected().isEmpty()) {
+        say(u"error"_s, u"unexpected message: "_s + program.answers().unexpected().join(u" | "_s));
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+QStringList names()
+{
+    return {u"statistics"_s, u"list-ed"_s, u"list-er"_s,  u"list-ev"_s,
+            u"import"_s,     u"export"_s,  u"register"_s, u"details"_s};
+}
+
+long peakResidentKilobytes()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+int runCase(const QString &name, const QString &folder, int repetitions, const QString &extra)
+{
+    bool ok = false;
+    {
+        Program program(folder);
+        if (!program.started())
+            say(u"error"_s, u"the program did not start in "_s + folder);
+        else
+            ok = runIn(program, name, repetitions, extra, true);
+    }
+    say(u"rss"_s, QString::number(peakResidentKilobytes()));
+    return ok ? 0 : 1;
+}
+
+int runStartup(const QString &folder)
+{
+    QDir::setCurrent(folder);
+    Messages::ScriptedResponder answers;
+    startProgram();
+    // Idle: the main window is shown and the event loop has nothing left to do, the
+    // program's own work on going idle done first.
+    QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, [&answers]() {
+        const Form1 *main = Windows::existingForm1();
+        if (!main || !main->isVisible())
+            return;
+        if (!answers.unexpected().isEmpty())
+            say(u"error"_s, u"unexpected message: "_s + answers.unexpected().join(u" | "_s));
+        say(u"rss"_s, QString::number(peakResidentKilobytes()));
+        // Nothing is left to tear down that the measurement should include.
+        std::_Exit(answers.unexpected().isEmpty() ? 0 : 1);
+    });
+    return QApplication::exec();
+}
+
+int runSession(const QString &folder, const QString &exportFolder)
+{
+    bool ok = true;
+    {
+        Program program(folder);
+        ok = program.started();
+        for (const QString &name : names()) {
+            if (ok && name != u"export"_s)
+                ok = runIn(program, name, 0, QString(), false);
+        }
+    }
+    if (ok) {
+        Program program(exportFolder);
+        ok = program.started() && runIn(program, u"export"_s, 0, QString(), false);
+    }
+    say(u"rss"_s, QString::number(peakResidentKilobytes()));
+    return ok ? 0 : 1;
+}
+
+} // namespace Cases
