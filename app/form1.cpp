@@ -163,8 +163,10 @@ void Form1::fillMunicipalities()
 
 void Form1::showInGrid(const QString &recordSource, const QString &gridKind)
 {
+    // The grid reads the rows itself; nobody walks Data7 without setting and refreshing it
+    // again, so a walk left open here would only have to be let go of when the user waits.
     Data7->setRecordSource(recordSource);
-    Data7->refresh();
+    gridModel->reload();
     globals().tipogriglia = gridKind;
 }
 
