@@ -3,6 +3,7 @@
 #include "testsupport.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -12,7 +13,10 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-constexpr int killsPerGroup = 110;
+// Every operation is killed this many times, at a random moment while it runs; a few more
+// kills fall at random moments from the process start, start-up included.
+constexpr int killsPerOperation = 100;
+constexpr int killsAnywhere = 10;
 
 struct Run {
     QStringList events;  // operations completed
@@ -20,23 +24,35 @@ struct Run {
     bool started = false;
 };
 
-// Starts the writer on the folder and kills it without warning after `delay` milliseconds.
-Run runAndKill(const QString &group, int run, int delay)
+// Starts the writer on the folder and kills it without warning: `within` milliseconds after
+// it starts the operation `target`, or, with no target, `within` milliseconds after its start.
+Run runAndKill(const QString &group, int run, const QString &target, int within)
 {
     QProcess writer;
     writer.setProcessChannelMode(QProcess::SeparateChannels);
     writer.setStandardErrorFile(QProcess::nullDevice());
     writer.start(QStringLiteral(SENTARO_WRITER), {group, QDir::currentPath(), QString::number(run)});
     writer.waitForStarted();
-    QTest::qWait(0);
+    QByteArray output;
     QElapsedTimer clock;
     clock.start();
-    while (clock.elapsed() < delay && writer.state() == QProcess::Running)
-        writer.waitForReadyRead(int(std::max<qint64>(1, delay - clock.elapsed())));
+    qint64 deadline = target.isEmpty() ? within : 20000;
+    const QByteArray mark = "DOING " + target.toUtf8();
+    while (clock.elapsed() < deadline && writer.state() == QProcess::Running) {
+        writer.waitForReadyRead(int(std::clamp<qint64>(deadline - clock.elapsed(), 1, 50)));
+        output += writer.readAllStandardOutput();
+        if (!target.isEmpty() && deadline == 20000) {
+            const qsizetype at = output.indexOf(mark);
+            if (at >= 0 && (output.size() > at + mark.size()) &&
+                (output.at(at + mark.size()) == ' ' || output.at(at + mark.size()) == '\n'))
+                deadline = clock.elapsed() + within;
+        }
+    }
     writer.kill();
     writer.waitForFinished();
+    output += writer.readAllStandardOutput();
     Run result;
-    for (const QByteArray &line : writer.readAllStandardOutput().split('\n')) {
+    for (const QByteArray &line : output.split('\n')) {
         const QString text = QString::fromUtf8(line);
         if (text == u"STARTED"_s) {
             result.started = true;
@@ -48,6 +64,25 @@ Run runAndKill(const QString &group, int run, int delay)
         }
     }
     return result;
+}
+
+// The kills of a group: each operation in turn, then a few anywhere.
+struct Kill {
+    QString target;
+    int within;
+};
+// `span`: how long, in milliseconds, the group's operations take at least, so that the
+// kill falls inside the one aimed at.
+std::vector<Kill> plan(const QStringList &operations, QRandomGenerator &random, int span)
+{
+    std::vector<Kill> kills;
+    for (int i = 0; i < killsPerOperation; ++i) {
+        for (const QString &operation : operations)
+            kills.push_back({operation, int(random.bounded(operation == u"IMPORTED"_s ? 300 : span))});
+    }
+    for (int i = 0; i < killsAnywhere; ++i)
+        kills.push_back({QString(), 100 + int(random.bounded(900))});
+    return kills;
 }
 
 QString integrity()
@@ -78,6 +113,7 @@ private slots:
     void activities();
     void people();
     void bulk();
+    void conversion();
 
 private:
     void report(const QString &group, int kills, int duringStart, const QMap<QString, int> &byOperation);
@@ -131,8 +167,9 @@ void TestKills::activities()
             detailsExpected[argument] = 0;
         }
     };
-    for (int run = 1; run <= killsPerGroup; ++run) {
-        const Run done = runAndKill(u"activities"_s, run, 150 + int(random.bounded(700)));
+    const auto kills = plan({u"ACTIVITY"_s, u"DETAILS"_s, u"RENAMED"_s, u"DELETED"_s}, random, 2);
+    for (int run = 1; run <= int(kills.size()); ++run) {
+        const Run done = runAndKill(u"activities"_s, run, kills[size_t(run - 1)].target, kills[size_t(run - 1)].within);
         if (!done.started)
             ++duringStart;
         for (const QString &event : done.events)
@@ -168,7 +205,7 @@ void TestKills::activities()
                        u"a.DESCRATT = d.DESCRATT and a.DATAINATT = d.DATAINATT)"_s),
                  0);
     }
-    report(u"activities"_s, killsPerGroup, duringStart, killedIn);
+    report(u"activities"_s, int(kills.size()), duringStart, killedIn);
     Messages::ScriptedResponder answers;
     QVERIFY(startSentaro());
     QVERIFY(answers.shown().isEmpty());
@@ -183,8 +220,9 @@ void TestKills::people()
     QMap<QString, bool> organisationShouldExist;
     QMap<QString, int> killedIn;
     int duringStart = 0;
-    for (int run = 1; run <= killsPerGroup; ++run) {
-        const Run done = runAndKill(u"people"_s, run, 150 + int(random.bounded(700)));
+    const auto kills = plan({u"VOLUNTEER"_s, u"NOVOLUNTEER"_s, u"ORGANISATION"_s, u"NOORGANISATION"_s}, random, 1);
+    for (int run = 1; run <= int(kills.size()); ++run) {
+        const Run done = runAndKill(u"people"_s, run, kills[size_t(run - 1)].target, kills[size_t(run - 1)].within);
         if (!done.started)
             ++duringStart;
         for (const QString &event : done.events) {
@@ -217,7 +255,7 @@ void TestKills::people()
         for (auto it = organisationShouldExist.cbegin(); it != organisationShouldExist.cend(); ++it)
             QVERIFY2(organisations.contains(it.key()) == it.value(), qPrintable(it.key()));
     }
-    report(u"people"_s, killsPerGroup, duringStart, killedIn);
+    report(u"people"_s, int(kills.size()), duringStart, killedIn);
 }
 
 void TestKills::bulk()
@@ -233,7 +271,9 @@ void TestKills::bulk()
     QRandomGenerator random(3);
     QMap<QString, int> killedIn;
     int duringStart = 0;
-    for (int run = 1; run <= killsPerGroup; ++run) {
+    const auto kills =
+        plan({u"IMPORTED"_s, u"EXPORTED"_s, u"EMPTIEDVOLUNTEERS"_s, u"EMPTIEDACTIVITIES"_s}, random, 20);
+    for (int run = 1; run <= int(kills.size()); ++run) {
         // Something for the emptying and the export to work on.
         QStringList rows{u"insert into ATTIVITA (DATAINATT, DESCRATT, NOTE4) values ('01/01/2011', 'RUN %1', "
                          u"'2011/01/01')"_s.arg(run)};
@@ -241,7 +281,7 @@ void TestKills::bulk()
             rows << u"insert into ATTIVDETT (DATAINATT, DESCRATT, COGN, ORET6) values ('01/01/2011', 'RUN %1', "
                     u"'V%2', 1.5)"_s.arg(run).arg(i);
         runSql(Schema::registerFile, rows);
-        const Run done = runAndKill(u"bulk"_s, run, 150 + int(random.bounded(900)));
+        const Run done = runAndKill(u"bulk"_s, run, kills[size_t(run - 1)].target, kills[size_t(run - 1)].within);
         if (!done.started)
             ++duringStart;
         const QString last = done.events.isEmpty() ? QString() : done.events.last();
@@ -270,7 +310,48 @@ void TestKills::bulk()
         for (const QString &copy : QDir().entryList({u"attivita-*.mdb"_s, u"dbattivitaesp*.xls"_s}))
             QFile::remove(copy);
     }
-    report(u"bulk"_s, killsPerGroup, duringStart, killedIn);
+    report(u"bulk"_s, int(kills.size()), duringStart, killedIn);
+}
+
+void TestKills::conversion()
+{
+    const QString jet = sharedDataFolder() + u"/jet/made/attivita.mdb"_s;
+    if (!QFile::exists(jet))
+        QSKIP("the shared Access files are not beside the project");
+    QRandomGenerator random(4);
+    int original = 0;
+    int converted = 0;
+    int finishedAtRestart = 0;
+    for (int run = 1; run <= killsPerOperation; ++run) {
+        WorkingFolder folder;
+        QVERIFY(QFile::copy(jet, Schema::registerFile));
+        QFile::setPermissions(Schema::registerFile, QFile::ReadOwner | QFile::WriteOwner);
+        const QByteArray before = fileBytes(Schema::registerFile);
+        runAndKill(u"conversion"_s, run, QString(), int(random.bounded(700)));
+        const QStringList kept = QDir().entryList({u"attivita-access-*.mdb"_s});
+        if (fileBytes(Schema::registerFile) == before) {
+            ++original;
+            QVERIFY(kept.isEmpty());
+        } else {
+            // Converted, or stopped just before the new file took its name: the original is kept whole.
+            QCOMPARE(kept.size(), 1);
+            QCOMPARE(fileBytes(kept.constFirst()), before);
+            if (QFile::exists(Schema::registerFile))
+                ++converted;
+            else
+                ++finishedAtRestart;
+        }
+        // The next start works on a whole archive, whatever the moment of the kill.
+        Messages::ScriptedResponder answers;
+        answers.answerYesToAll();
+        QVERIFY(startSentaro());
+        QCOMPARE(queryValue(Schema::registerFile, u"select count(*) from ATTIVITA"_s).toInt(), 60);
+        QCOMPARE(queryValue(Schema::registerFile, u"select count(*) from ATTIVDETT"_s).toInt(), 400);
+        QCOMPARE(queryValue(Schema::registerFile, u"PRAGMA integrity_check"_s).toString(), u"ok"_s);
+    }
+    qInfo("RELIABILITY kills conversion of an Access archive: %d kills; original untouched %d, converted %d, "
+          "finished at the next start %d; lost or corrupted rows: 0",
+          killsPerOperation, original, converted, finishedAtRestart);
 }
 
 QTEST_MAIN(TestKills)

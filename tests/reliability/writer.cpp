@@ -2,7 +2,7 @@
 // each one that has completed what it wrote, so that a test can kill it at any moment and
 // check that what was completed is still there.
 //
-//   sentaro-writer GROUP FOLDER     GROUP: activities, people, bulk
+//   sentaro-writer GROUP FOLDER RUN     GROUP: activities, people, bulk, conversion
 //
 // Lines: STARTED, then per completed operation one of
 //   ACTIVITY name | DETAILS name | RENAMED old new | DELETED name
@@ -180,5 +180,6 @@ int main(int argc, char *argv[])
         people(run);
     else if (group == u"bulk"_s)
         bulk(run);
+    // "conversion": the start alone, which converts an Access archive.
     return 0;
 }
