@@ -9,7 +9,9 @@
 #include "store/database.h"
 #include "store/datasource.h"
 
+#include <QComboBox>
 #include <QDir>
+#include <QListWidget>
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -145,4 +147,20 @@ void compareWithReference(const QStringList &lines, const QString &name)
     for (qsizetype i = 0; i < std::min(lines.size(), expected.size()); ++i)
         QCOMPARE(lines[i], expected[i]);
     QCOMPARE(lines.size(), expected.size());
+}
+
+QStringList lines(const QListWidget *list)
+{
+    QStringList result;
+    for (int i = 0; i < list->count(); ++i)
+        result << list->item(i)->text();
+    return result;
+}
+
+void choose(QComboBox *combo, const QString &text)
+{
+    const int index = combo->findText(text);
+    QVERIFY2(index >= 0, qPrintable(text));
+    combo->setCurrentIndex(index);
+    emit combo->activated(index);
 }

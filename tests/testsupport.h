@@ -4,6 +4,8 @@
 #include <QTemporaryDir>
 
 class Form1;
+class QComboBox;
+class QListWidget;
 class QWidget;
 
 // A fresh working folder made current for one test, and the program started in it.
@@ -48,3 +50,8 @@ void activate(QWidget *window);
 // Compares lines with the reference file tests/data/<name>.txt. Run the test with
 // SENTARO_REGENERATE=1 in the environment to write the reference files anew.
 void compareWithReference(const QStringList &lines, const QString &name);
+
+// The lines of a list box, in order.
+QStringList lines(const QListWidget *list);
+// Chooses an entry from a drop-down list as the user does (the entry must be there).
+void choose(QComboBox *combo, const QString &text);

@@ -43,14 +43,6 @@ QString row(const QString &name)
         .toString();
 }
 
-QStringList lines(const QListWidget *list)
-{
-    QStringList result;
-    for (int i = 0; i < list->count(); ++i)
-        result << list->item(i)->text();
-    return result;
-}
-
 void select(QListWidget *list, const QString &startOfLine)
 {
     for (int i = 0; i < list->count(); ++i) {
@@ -62,13 +54,6 @@ void select(QListWidget *list, const QString &startOfLine)
     QFAIL(qPrintable(u"no line "_s + startOfLine));
 }
 
-void choose(QComboBox *combo, const QString &text)
-{
-    const int index = combo->findText(text);
-    QVERIFY2(index >= 0, qPrintable(text));
-    combo->setCurrentIndex(index);
-    emit combo->activated(index);
-}
 } // namespace
 
 class TestForm3 : public QObject {

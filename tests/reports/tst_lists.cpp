@@ -21,14 +21,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-QStringList lines(const QListWidget *list)
-{
-    QStringList result;
-    for (int i = 0; i < list->count(); ++i)
-        result << list->item(i)->text();
-    return result;
-}
-
 const QStringList fixture = {
     u"insert into ASSO (DENOM, RESP, TELRESP) values ('GRUPPO ALFA', 'ROSSI MARIO', '333 1'), "
     u"('CROCE BLU', NULL, '06 2')"_s,

@@ -17,24 +17,6 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-QStringList lines(const QListWidget *list)
-{
-    QStringList result;
-    for (int i = 0; i < list->count(); ++i)
-        result << list->item(i)->text();
-    return result;
-}
-
-void choose(QComboBox *combo, const QString &text)
-{
-    const int index = combo->findText(text);
-    QVERIFY2(index >= 0, qPrintable(text));
-    combo->setCurrentIndex(index);
-    emit combo->activated(index);
-}
-} // namespace
-
 class TestForm4 : public QObject {
     Q_OBJECT
 private slots:
