@@ -49,7 +49,6 @@ private:
     void open();
     void fill(const QString &start, const QString &end, const QString &description, const QString &place,
               const QString &province);
-    void choose(QComboBox *combo, const QString &text);
 
     std::unique_ptr<WorkingFolder> m_folder;
     std::unique_ptr<Messages::ScriptedResponder> m_answers;
@@ -106,14 +105,6 @@ void TestForm2::fill(const QString &start, const QString &end, const QString &de
     m_form->f2descr->setEditText(description);
     m_form->f2loc->setText(place);
     m_form->f2prov->setText(province);
-}
-
-void TestForm2::choose(QComboBox *combo, const QString &text)
-{
-    const int index = combo->findText(text);
-    QVERIFY2(index >= 0, qPrintable(text));
-    combo->setCurrentIndex(index);
-    emit combo->activated(index);
 }
 
 void TestForm2::registersInCapitalsOnce()

@@ -121,10 +121,7 @@ void TestFormvol::fillValid()
     m_form->fvcitta->setText(u"torino"_s);
     m_form->fvprov->setText(u"to"_s);
     m_form->fvdatana->setText(u"01/08/1985"_s);
-    const int rome = m_form->fvluogona->findText(TextFormat::fixedWidth(u"ROMA"_s, 35) + u"  RM"_s);
-    QVERIFY(rome >= 0);
-    m_form->fvluogona->setCurrentIndex(rome);
-    emit m_form->fvluogona->activated(rome);
+    choose(m_form->fvluogona, TextFormat::fixedWidth(u"ROMA"_s, 35) + u"  RM"_s);
     m_form->fvsesso->setText(u"m"_s);
     m_form->fvcfisc->setText(u"dngjso85m01h501c"_s);
     m_form->cmbspec->setEditText(u"cucina da campo"_s);
