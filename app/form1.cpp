@@ -97,9 +97,15 @@ Form1::~Form1() = default;
 bool Form1::load()
 {
     // Two programs writing one archive would undo each other's work.
-    if (!Store::lockWorkingFolder()) {
+    switch (Store::lockWorkingFolder()) {
+    case Store::FolderLock::Held:
+        break;
+    case Store::FolderLock::InUse:
         Messages::report(u"L'archivio di questa cartella è già aperto in un altro Sentaro: si usa quello. "
                          u"Questo Sentaro si chiude senza modificare nulla."_s);
+        return false;
+    case Store::FolderLock::NotWritable:
+        Messages::report(Store::readOnlyFolderMessage() + u"\nSentaro si chiude senza modificare nulla."_s);
         return false;
     }
     Hourglass::set();

@@ -34,15 +34,15 @@ QDate dateOfBackup(const QString &name)
 }
 } // namespace
 
-bool lockWorkingFolder()
+FolderLock lockWorkingFolder()
 {
     auto lock = std::make_unique<QLockFile>(QDir::current().absoluteFilePath(u"sentaro.lock"_s));
     // Only a lock whose program is gone is stale, however old it is.
     lock->setStaleLockTime(0);
     if (!lock->tryLock(0))
-        return false;
+        return lock->error() == QLockFile::LockFailedError ? FolderLock::InUse : FolderLock::NotWritable;
     folderLock() = std::move(lock);
-    return true;
+    return FolderLock::Held;
 }
 
 void unlockWorkingFolder()

@@ -8,8 +8,10 @@
 
 namespace Store {
 
-// Keeps the working folder to one program: true when this program now holds it.
-bool lockWorkingFolder();
+// Keeps the working folder to one program. NotWritable: the lock cannot even be written,
+// which is not the same as another program holding it.
+enum class FolderLock { Held, InUse, NotWritable };
+FolderLock lockWorkingFolder();
 void unlockWorkingFolder();
 
 // The first start of a day keeps a copy of the register in backup/, before anything is

@@ -22,6 +22,13 @@
 using namespace Qt::StringLiterals;
 
 namespace Store {
+
+QString readOnlyFolderMessage()
+{
+    return u"La cartella di lavoro %1 è di sola lettura: Sentaro non potrebbe registrare nulla."_s.arg(
+        QDir::toNativeSeparators(QDir::currentPath()));
+}
+
 namespace {
 
 const QString connectionPrefix = u"sentaro:"_s;
@@ -344,6 +351,12 @@ std::optional<QString> convertArchive(const QString &fileName, const std::vector
 std::optional<QString> openRegister(QStringList *notices)
 {
     const QString &fileName = Schema::registerFile;
+    // Checked before SQLite opens anything: even a reading connection leaves its own
+    // read-only side files beside a read-only archive, and those would stop every later start.
+    if (!QFileInfo(QDir::currentPath()).isWritable())
+        return readOnlyFolderMessage();
+    if (QFileInfo::exists(fileName) && !QFileInfo(fileName).isWritable())
+        return u"Il file %1 è di sola lettura: Sentaro non potrebbe registrare nulla."_s.arg(fileName);
     finishInterruptedConversion(fileName, notices);
     Format format = detectFormat(fileName);
     if (format == Format::Jet) {
@@ -360,11 +373,6 @@ std::optional<QString> openRegister(QStringList *notices)
         return problem;
     if (auto problem = checkTables(fileName, Schema::registerTables()))
         return problem;
-    if (!QFileInfo(fileName).isWritable())
-        return u"Il file %1 è di sola lettura: Sentaro non potrebbe registrare nulla."_s.arg(fileName);
-    if (!QFileInfo(QDir::currentPath()).isWritable())
-        return u"La cartella di lavoro %1 è di sola lettura: Sentaro non potrebbe registrare nulla."_s.arg(
-            QDir::toNativeSeparators(QDir::currentPath()));
 
     const QString name = connectionPrefix + fileName;
     QSqlDatabase db = openConnection(name, fileName, false);

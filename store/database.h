@@ -31,6 +31,9 @@ Result failure(const QString &description);
 // The connection that the data sources of a database file share; invalid until opened.
 QSqlDatabase connection(const QString &fileName);
 
+// What to say when the working folder cannot be written.
+QString readOnlyFolderMessage();
+
 // Opens attivita.mdb and comuni.mdb in the current folder, creating a missing one, and
 // writes a missing specializzazioni.dat. An archive of the earlier program (Access) is
 // converted first, the original kept aside; what was converted goes into `notices`.

@@ -14,12 +14,18 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDirIterator>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProcess>
 #include <QPushButton>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <grp.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -38,6 +44,52 @@ int count(const QString &table)
 {
     return queryValue(Schema::registerFile, u"select count(*) from "_s + table).toInt();
 }
+// Runs the program in a process of its own as the owner of the working folder, and returns
+// its exit code and the messages it showed. Root may write anything, so under root (as in
+// CI) the folder is handed to the user nobody and the program runs as nobody.
+struct Outcome {
+    int exitCode = -1;
+    QStringList messages;
+};
+
+Outcome runAsFolderOwner(const QString &group)
+{
+    constexpr uid_t nobody = 65534;
+    // A copy of the program where nobody can run it, wherever the build is.
+    QTemporaryDir programs;
+    QFile::setPermissions(programs.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                               QFile::ReadOther | QFile::ExeOther);
+    const QString program = programs.filePath(u"sentaro-writer"_s);
+    QFile::copy(QStringLiteral(SENTARO_WRITER), program);
+    QProcess writer;
+    if (geteuid() == 0) {
+        QDirIterator files(QDir::currentPath(), QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                           QDirIterator::Subdirectories);
+        QStringList paths{QDir::currentPath()};
+        while (files.hasNext())
+            paths << files.next();
+        for (const QString &path : paths) {
+            if (chown(QFile::encodeName(path).constData(), nobody, nobody) != 0)
+                return {};
+        }
+        writer.setChildProcessModifier([]() {
+            if (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0)
+                _exit(125);
+        });
+    }
+    writer.setProcessChannelMode(QProcess::SeparateChannels);
+    writer.setStandardErrorFile(QProcess::nullDevice());
+    writer.start(program, {group, QDir::currentPath(), u"1"_s});
+    if (!writer.waitForFinished(120000))
+        return {};
+    Outcome outcome;
+    outcome.exitCode = writer.exitStatus() == QProcess::NormalExit ? writer.exitCode() : -1;
+    for (const QByteArray &line : writer.readAllStandardOutput().split('\n')) {
+        if (line.startsWith("MESSAGE "))
+            outcome.messages << QString::fromUtf8(line.mid(8));
+    }
+    return outcome;
+}
 } // namespace
 
 class TestRefused : public QObject {
@@ -48,6 +100,9 @@ private slots:
     void everyWindowSaysSoAndKeepsTheRows();
     void fullDatabaseStopsTheImportCleanly();
     void fileLockedByAnotherProgram();
+    void readOnlyArchiveOrFolderStopsTheStart_data();
+    void readOnlyArchiveOrFolderStopsTheStart();
+    void folderTurnedReadOnlyWhileRunning();
 
 private:
     void expectOneMessage(const std::function<void()> &action, const QString &contains);
@@ -203,6 +258,62 @@ void TestRefused::fileLockedByAnotherProgram()
     QSqlDatabase::removeDatabase(u"other-program"_s);
     QCOMPARE(count(u"ASSO"_s), 1);
     qInfo("RELIABILITY archive locked by another program: write refused after the wait, message shown");
+}
+
+void TestRefused::readOnlyArchiveOrFolderStopsTheStart_data()
+{
+    QTest::addColumn<QString>("readOnly");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("archive") << Schema::registerFile << u"Il file attivita.mdb è di sola lettura"_s;
+    QTest::newRow("folder") << u"."_s << u"è di sola lettura"_s;
+}
+
+void TestRefused::readOnlyArchiveOrFolderStopsTheStart()
+{
+    QFETCH(QString, readOnly);
+    QFETCH(QString, said);
+    stopSentaro();
+    const QByteArray before = fileBytes(Schema::registerFile);
+    const QStringList files = QDir().entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadUser | QFile::ExeUser);
+    const Outcome outcome = runAsFolderOwner(u"start"_s);
+    QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadUser |
+                                        QFile::WriteUser | QFile::ExeUser);
+    // Stopped in order, with one message that names the trouble.
+    QCOMPARE(outcome.exitCode, 3);
+    QCOMPARE(outcome.messages.size(), 1);
+    QVERIFY2(outcome.messages[0].contains(said), qPrintable(outcome.messages[0]));
+    QVERIFY(outcome.messages[0].endsWith(u"Sentaro si chiude senza modificare nulla."_s));
+    // Nothing touched, nothing left beside the archive (a left side file would stop later starts).
+    QCOMPARE(fileBytes(Schema::registerFile), before);
+    QCOMPARE(QDir().entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), files);
+    // Once writable again, the archive opens as it was.
+    m_main = startSentaro();
+    QVERIFY(m_main);
+    QCOMPARE(count(u"ATTIVDETT"_s), 1);
+    qInfo("RELIABILITY read-only %s at start: orderly stop, message shown, archive untouched",
+          readOnly == u"."_s ? "working folder" : "attivita.mdb");
+}
+
+void TestRefused::folderTurnedReadOnlyWhileRunning()
+{
+    stopSentaro();
+    const Outcome outcome = runAsFolderOwner(u"readonly"_s);
+    QFile::setPermissions(u"."_s, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadUser |
+                                      QFile::WriteUser | QFile::ExeUser);
+    QCOMPARE(outcome.exitCode, 0);
+    // The export says so; each emptying asks, then says it could not keep its copy first.
+    QVERIFY2(outcome.messages.size() == 5, qPrintable(outcome.messages.join(u" | "_s)));
+    QVERIFY2(outcome.messages[0].startsWith(u"Esportazione non riuscita"_s), qPrintable(outcome.messages[0]));
+    QVERIFY(outcome.messages[2].contains(u"l'archivio non è stato azzerato"_s));
+    QVERIFY(outcome.messages[4].contains(u"l'archivio non è stato azzerato"_s));
+    QCOMPARE(QDir().entryList({u"*.xls"_s, u"attivita-*"_s}), QStringList());
+    QCOMPARE(queryValue(Schema::registerFile, u"PRAGMA integrity_check"_s).toString(), u"ok"_s);
+    QCOMPARE(count(u"ATTIVITA"_s), 1);
+    QCOMPARE(count(u"ATTIVDETT"_s), 1);
+    QCOMPARE(count(u"VOLO"_s), 2);
+    qInfo("RELIABILITY working folder made read-only while running: export and 2 emptyings refused with a "
+          "message, rows kept");
 }
 
 QTEST_MAIN(TestRefused)

@@ -2,12 +2,14 @@
 // each one that has completed what it wrote, so that a test can kill it at any moment and
 // check that what was completed is still there.
 //
-//   sentaro-writer GROUP FOLDER RUN     GROUP: activities, people, bulk, conversion
+//   sentaro-writer GROUP FOLDER RUN
 //
+// GROUP: activities, people, bulk, conversion, start, readonly
 // Lines: STARTED, then per completed operation one of
 //   ACTIVITY name | DETAILS name | RENAMED old new | DELETED name
 //   VOLUNTEER surname | NOVOLUNTEER surname | ORGANISATION name | NOORGANISATION name
 //   IMPORTED | EMPTIEDVOLUNTEERS | EMPTIEDACTIVITIES | EXPORTED
+// and, for "start" (the start alone) and "readonly", one line per message shown: MESSAGE text
 
 #include "activities/form2.h"
 #include "app/form1.h"
@@ -156,6 +158,16 @@ void bulk(int run)
         say(name);
     }
 }
+// The folder turns read-only under the running program: the operations that make new
+// files in it (the export, the copy kept before emptying) must fail with a message.
+void readOnlyFolder()
+{
+    QFile::setPermissions(QDir::currentPath(), QFile::ReadOwner | QFile::ExeOwner | QFile::ReadUser |
+                                                   QFile::ExeUser);
+    esportadatabase();
+    azzeravolontari();
+    azzeraattivita();
+}
 } // namespace
 
 int main(int argc, char *argv[])
@@ -171,6 +183,12 @@ int main(int argc, char *argv[])
     Activation::followWindowSystem(false);
     Printer::setTarget(Printer::Target::RecordOnly);
     startProgram();
+    const auto tell = [&answers]() {
+        for (const QString &message : answers.shown())
+            say(u"MESSAGE "_s + QString(message).replace(u'\n', u' '));
+    };
+    if (group == u"start"_s)
+        tell();
     if (!Windows::existingForm1())
         return 3;
     say(u"STARTED"_s);
@@ -180,6 +198,10 @@ int main(int argc, char *argv[])
         people(run);
     else if (group == u"bulk"_s)
         bulk(run);
-    // "conversion": the start alone, which converts an Access archive.
+    else if (group == u"readonly"_s) {
+        readOnlyFolder();
+        tell();
+    }
+    // "conversion" and "start": the start alone (the first converts an Access archive).
     return 0;
 }
