@@ -186,6 +186,32 @@ Format detectFormat(const QString &path)
     return Jet::isJetFile(path) ? Format::Jet : Format::Unknown;
 }
 
+// A program stopped in the middle of a write leaves a journal that SQLite rolls back, or a
+// log that it reads again, at the next open that may write; an open that only reads refuses
+// the file meanwhile, which would pass a sound archive off as damaged. Such a file is opened
+// once for writing, which puts it back to its last complete state, before it is checked.
+void settleInterruptedWrite(const QString &fileName)
+{
+    const QString name = connectionPrefix + u"settle:"_s + fileName;
+    bool interrupted = false;
+    {
+        QSqlDatabase db = openConnection(name, fileName, true);
+        QSqlQuery probe(db);
+        // SQLITE_READONLY_RECOVERY and SQLITE_READONLY_ROLLBACK
+        const QStringList codes{u"264"_s, u"776"_s};
+        interrupted = db.isOpen() && !probe.exec(u"select count(*) from sqlite_master"_s) &&
+                      codes.contains(probe.lastError().nativeErrorCode());
+    }
+    dropConnection(name);
+    if (!interrupted)
+        return;
+    {
+        QSqlDatabase db = openConnection(name, fileName, false);
+        QSqlQuery(db).exec(u"select count(*) from sqlite_master"_s);
+    }
+    dropConnection(name);
+}
+
 // What is wrong with the tables of an existing file, read without changing it.
 std::optional<QString> checkTables(const QString &fileName, const std::vector<Schema::Table> &tables,
                                    const QString &path = QString())
@@ -371,6 +397,7 @@ std::optional<QString> openRegister(QStringList *notices)
     }
     if (auto problem = describeUnusable(fileName, format))
         return problem;
+    settleInterruptedWrite(fileName);
     if (auto problem = checkTables(fileName, Schema::registerTables()))
         return problem;
 
@@ -414,6 +441,7 @@ std::optional<QString> openMunicipalities(QStringList *notices)
     }
     if (auto problem = describeUnusable(fileName, format))
         return problem;
+    settleInterruptedWrite(fileName);
     if (auto problem = checkTables(fileName, tables))
         return problem;
     // The list is only read, so a read-only file will do.

@@ -14,6 +14,10 @@
 #include <QTableView>
 #include <QTest>
 
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -54,6 +58,7 @@ private slots:
     void gridEditsAreStored();
     void splashIsDismissedByClickOrKey();
     void unusableRegisterStopsInOrder();
+    void writeCutShortByACrashIsRolledBack();
     void closingTheMainWindowEndsTheProgram();
 };
 
@@ -239,6 +244,38 @@ void TestStartup::unusableRegisterStopsInOrder()
     QVERIFY(Windows::endRequested());
     QVERIFY(!Windows::form11()->isVisible());
     QCOMPARE(fileBytes(Schema::registerFile), damaged);
+}
+
+// A program that dies in the middle of a write with a rollback journal (an archive opened
+// in that mode, or the first switch to the log) leaves a journal beside the file: the next
+// start puts the file back as it was and starts, instead of calling it damaged.
+void TestStartup::writeCutShortByACrashIsRolledBack()
+{
+    WorkingFolder folder;
+    prepareFiles();
+    QStringList rows{u"PRAGMA journal_mode = DELETE"_s};
+    for (int i = 0; i < 300; ++i)
+        rows << u"insert into VOLO (COGN, NOME) values ('V%1', 'NOME')"_s.arg(i);
+    runSql(Schema::registerFile, rows);
+    const pid_t child = fork();
+    if (child == 0) {
+        // Changes every row with a one-page cache, so that pages reach the file, and dies.
+        sqlite3 *db = nullptr;
+        if (sqlite3_open(Schema::registerFile.toUtf8().constData(), &db) == SQLITE_OK)
+            sqlite3_exec(db, "PRAGMA cache_size = 1; BEGIN; UPDATE VOLO SET NOME = 'CAMBIATO';", nullptr, nullptr,
+                         nullptr);
+        _exit(0);
+    }
+    QVERIFY(child > 0);
+    int status = 0;
+    QCOMPARE(waitpid(child, &status, 0), child);
+    QVERIFY(QFile::exists(Schema::registerFile + u"-journal"_s));
+
+    Messages::ScriptedResponder responder;
+    QVERIFY2(startSentaro(), qPrintable(responder.shown().join(u" | "_s)));
+    QVERIFY(responder.shown().isEmpty());
+    QCOMPARE(queryValue(Schema::registerFile, u"select count(*) from VOLO where NOME = 'NOME'"_s).toInt(), 300);
+    QCOMPARE(queryValue(Schema::registerFile, u"PRAGMA integrity_check"_s).toString(), u"ok"_s);
 }
 
 void TestStartup::closingTheMainWindowEndsTheProgram()
