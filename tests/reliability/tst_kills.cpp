@@ -13,14 +13,15 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-// Every operation is killed this many times, at a random moment while it runs; a few more
-// kills fall at random moments from the process start, start-up included.
+// Every operation takes at least this many kills at a random moment while it runs; a few
+// more kills fall at random moments from the process start, start-up included.
 constexpr int killsPerOperation = 100;
 constexpr int killsAnywhere = 10;
 
 struct Run {
-    QStringList events;  // operations completed
-    QString pending;     // the operation the kill interrupted, if any
+    QStringList events;            // operations completed
+    QString pending;               // the operation the kill interrupted, if any
+    QMap<QString, qint64> lasted;  // how long, in milliseconds, each kind of operation took
     bool started = false;
 };
 
@@ -33,57 +34,111 @@ Run runAndKill(const QString &group, int run, const QString &target, int within)
     writer.setStandardErrorFile(QProcess::nullDevice());
     writer.start(QStringLiteral(SENTARO_WRITER), {group, QDir::currentPath(), QString::number(run)});
     writer.waitForStarted();
+    Run result;
+    QMap<QString, qint64> begun;
     QByteArray output;
     QElapsedTimer clock;
     clock.start();
-    qint64 deadline = target.isEmpty() ? within : 20000;
-    const QByteArray mark = "DOING " + target.toUtf8();
+    constexpr qint64 waitForTarget = 20000;
+    qint64 deadline = target.isEmpty() ? within : waitForTarget;
+    // Each line is taken as it arrives, so that the kill is timed from the start it names.
+    const auto takeLines = [&]() {
+        output += writer.readAllStandardOutput();
+        for (qsizetype end = output.indexOf('\n'); end >= 0; end = output.indexOf('\n')) {
+            const QString text = QString::fromUtf8(output.left(end));
+            output.remove(0, end + 1);
+            if (text == u"STARTED"_s) {
+                result.started = true;
+            } else if (text.startsWith(u"DOING "_s)) {
+                result.pending = text.mid(6);
+                const QString kind = result.pending.section(u' ', 0, 0);
+                begun[kind] = clock.elapsed();
+                if (kind == target && deadline == waitForTarget)
+                    deadline = clock.elapsed() + within;
+            } else if (!text.isEmpty()) {
+                result.events << text;
+                result.pending.clear();
+                const QString kind = text.section(u' ', 0, 0);
+                result.lasted[kind] = clock.elapsed() - begun.value(kind);
+            }
+        }
+    };
     while (clock.elapsed() < deadline && writer.state() == QProcess::Running) {
         writer.waitForReadyRead(int(std::clamp<qint64>(deadline - clock.elapsed(), 1, 50)));
-        output += writer.readAllStandardOutput();
-        if (!target.isEmpty() && deadline == 20000) {
-            const qsizetype at = output.indexOf(mark);
-            if (at >= 0 && (output.size() > at + mark.size()) &&
-                (output.at(at + mark.size()) == ' ' || output.at(at + mark.size()) == '\n'))
-                deadline = clock.elapsed() + within;
-        }
+        takeLines();
     }
     writer.kill();
     writer.waitForFinished();
-    output += writer.readAllStandardOutput();
-    Run result;
-    for (const QByteArray &line : output.split('\n')) {
-        const QString text = QString::fromUtf8(line);
-        if (text == u"STARTED"_s) {
-            result.started = true;
-        } else if (text.startsWith(u"DOING "_s)) {
-            result.pending = text.mid(6);
-        } else if (!text.isEmpty()) {
-            result.events << text;
-            result.pending.clear();
-        }
-    }
+    takeLines();
     return result;
 }
 
-// The kills of a group: each operation in turn, then a few anywhere.
 struct Kill {
-    QString target;
+    QString target;  // empty: a moment from the process start
     int within;
 };
-// `span`: how long, in milliseconds, the group's operations take at least, so that the
-// kill falls inside the one aimed at.
-std::vector<Kill> plan(const QStringList &operations, QRandomGenerator &random, int span)
-{
-    std::vector<Kill> kills;
-    for (int i = 0; i < killsPerOperation; ++i) {
-        for (const QString &operation : operations)
-            kills.push_back({operation, int(random.bounded(operation == u"IMPORTED"_s ? 300 : span))});
+
+// Aims kills inside each operation in turn until every one has taken its share. The moment
+// is random within how long the operation lasts, learnt from the runs where it completed:
+// an operation of a millisecond and one of a second both take their kills inside.
+class KillPlan {
+public:
+    KillPlan(const QStringList &operations, quint32 seed)
+        : m_operations(operations), m_random(seed)
+    {
     }
-    for (int i = 0; i < killsAnywhere; ++i)
-        kills.push_back({QString(), 100 + int(random.bounded(900))});
-    return kills;
-}
+
+    // Done when every operation has its kills, or after so many attempts that one of them
+    // plainly cannot be hit (the test then fails on complete()).
+    bool done() const
+    {
+        return m_anywhere >= killsAnywhere &&
+               (complete() || m_attempts >= 4 * killsPerOperation * int(m_operations.size()));
+    }
+    bool complete() const
+    {
+        return std::all_of(m_operations.cbegin(), m_operations.cend(),
+                           [this](const QString &operation) { return m_landed.value(operation) >= killsPerOperation; });
+    }
+
+    Kill next()
+    {
+        ++m_attempts;
+        if (m_anywhere < killsAnywhere) {
+            ++m_anywhere;
+            return {QString(), 100 + int(m_random.bounded(900))};
+        }
+        const QString target = *std::min_element(m_operations.cbegin(), m_operations.cend(),
+                                                  [this](const QString &a, const QString &b) {
+                                                      return m_landed.value(a) < m_landed.value(b);
+                                                  });
+        const qint64 runs = m_runs.value(target);
+        const qint64 typical = runs == 0 ? 5 : m_total.value(target) / runs;
+        return {target, int(m_random.bounded(std::max<qint64>(typical, 1)))};
+    }
+
+    void record(const Run &run)
+    {
+        if (!run.pending.isEmpty())
+            m_landed[run.pending.section(u' ', 0, 0)] += 1;
+        for (auto it = run.lasted.cbegin(); it != run.lasted.cend(); ++it) {
+            m_total[it.key()] += it.value();
+            m_runs[it.key()] += 1;
+        }
+    }
+
+    int attempts() const { return m_attempts; }
+    const QMap<QString, int> &landed() const { return m_landed; }
+
+private:
+    QStringList m_operations;
+    QRandomGenerator m_random;
+    QMap<QString, int> m_landed;
+    QMap<QString, qint64> m_total;
+    QMap<QString, qint64> m_runs;
+    int m_attempts = 0;
+    int m_anywhere = 0;
+};
 
 QString integrity()
 {
@@ -116,26 +171,25 @@ private slots:
     void conversion();
 
 private:
-    void report(const QString &group, int kills, int duringStart, const QMap<QString, int> &byOperation);
+    void report(const QString &group, const KillPlan &kills, int duringStart);
 };
 
-void TestKills::report(const QString &group, int kills, int duringStart, const QMap<QString, int> &byOperation)
+void TestKills::report(const QString &group, const KillPlan &kills, int duringStart)
 {
     QStringList parts;
-    for (auto it = byOperation.cbegin(); it != byOperation.cend(); ++it)
+    for (auto it = kills.landed().cbegin(); it != kills.landed().cend(); ++it)
         parts << it.key() + u'=' + QString::number(it.value());
+    QVERIFY2(kills.complete(), qPrintable(parts.join(u", "_s)));
     qInfo("RELIABILITY kills %s: %d kills, %d during start-up, in operations: %s; lost or corrupted rows: 0",
-          qPrintable(group), kills, duringStart, qPrintable(parts.join(u", "_s)));
+          qPrintable(group), kills.attempts(), duringStart, qPrintable(parts.join(u", "_s)));
 }
 
 void TestKills::activities()
 {
     WorkingFolder folder;
     prepareFolder();
-    QRandomGenerator random(1);
     QMap<QString, bool> activityShouldExist;
     QMap<QString, int> detailsExpected;
-    QMap<QString, int> killedIn;
     int duringStart = 0;
     // The archive as it stands after a kill, read in two queries.
     QSet<QString> activities;
@@ -167,9 +221,11 @@ void TestKills::activities()
             detailsExpected[argument] = 0;
         }
     };
-    const auto kills = plan({u"ACTIVITY"_s, u"DETAILS"_s, u"RENAMED"_s, u"DELETED"_s}, random, 2);
-    for (int run = 1; run <= int(kills.size()); ++run) {
-        const Run done = runAndKill(u"activities"_s, run, kills[size_t(run - 1)].target, kills[size_t(run - 1)].within);
+    KillPlan kills({u"ACTIVITY"_s, u"DETAILS"_s, u"RENAMED"_s, u"DELETED"_s}, 1);
+    for (int run = 1; !kills.done(); ++run) {
+        const Kill kill = kills.next();
+        const Run done = runAndKill(u"activities"_s, run, kill.target, kill.within);
+        kills.record(done);
         if (!done.started)
             ++duringStart;
         for (const QString &event : done.events)
@@ -180,7 +236,6 @@ void TestKills::activities()
         if (!done.pending.isEmpty()) {
             const QString kind = done.pending.section(u' ', 0, 0);
             const QString argument = done.pending.section(u' ', 1);
-            killedIn[kind] += 1;
             if (kind == u"ACTIVITY"_s) {
                 activityShouldExist[argument] = exists(argument);
             } else if (kind == u"DETAILS"_s) {
@@ -205,7 +260,7 @@ void TestKills::activities()
                        u"a.DESCRATT = d.DESCRATT and a.DATAINATT = d.DATAINATT)"_s),
                  0);
     }
-    report(u"activities"_s, int(kills.size()), duringStart, killedIn);
+    report(u"activities"_s, kills, duringStart);
     Messages::ScriptedResponder answers;
     QVERIFY(startSentaro());
     QVERIFY(answers.shown().isEmpty());
@@ -215,14 +270,14 @@ void TestKills::people()
 {
     WorkingFolder folder;
     prepareFolder();
-    QRandomGenerator random(2);
     QMap<QString, bool> volunteerShouldExist;
     QMap<QString, bool> organisationShouldExist;
-    QMap<QString, int> killedIn;
     int duringStart = 0;
-    const auto kills = plan({u"VOLUNTEER"_s, u"NOVOLUNTEER"_s, u"ORGANISATION"_s, u"NOORGANISATION"_s}, random, 1);
-    for (int run = 1; run <= int(kills.size()); ++run) {
-        const Run done = runAndKill(u"people"_s, run, kills[size_t(run - 1)].target, kills[size_t(run - 1)].within);
+    KillPlan kills({u"VOLUNTEER"_s, u"NOVOLUNTEER"_s, u"ORGANISATION"_s, u"NOORGANISATION"_s}, 2);
+    for (int run = 1; !kills.done(); ++run) {
+        const Kill kill = kills.next();
+        const Run done = runAndKill(u"people"_s, run, kill.target, kill.within);
+        kills.record(done);
         if (!done.started)
             ++duringStart;
         for (const QString &event : done.events) {
@@ -244,7 +299,6 @@ void TestKills::people()
         if (!done.pending.isEmpty()) {
             const QString kind = done.pending.section(u' ', 0, 0);
             const QString argument = done.pending.section(u' ', 1);
-            killedIn[kind] += 1;
             if (kind.endsWith(u"VOLUNTEER"_s))
                 volunteerShouldExist[argument] = volunteers.contains(argument);
             else
@@ -255,7 +309,7 @@ void TestKills::people()
         for (auto it = organisationShouldExist.cbegin(); it != organisationShouldExist.cend(); ++it)
             QVERIFY2(organisations.contains(it.key()) == it.value(), qPrintable(it.key()));
     }
-    report(u"people"_s, int(kills.size()), duringStart, killedIn);
+    report(u"people"_s, kills, duringStart);
 }
 
 void TestKills::bulk()
@@ -268,25 +322,24 @@ void TestKills::bulk()
     for (int i = 0; i < 1500; ++i)
         exported << u"insert into VOLO (COGN, NOME) values ('IMP%1', 'NOME')"_s.arg(i);
     runSql(Schema::importFile, exported);
-    QRandomGenerator random(3);
-    QMap<QString, int> killedIn;
     int duringStart = 0;
-    const auto kills =
-        plan({u"IMPORTED"_s, u"EXPORTED"_s, u"EMPTIEDVOLUNTEERS"_s, u"EMPTIEDACTIVITIES"_s}, random, 20);
-    for (int run = 1; run <= int(kills.size()); ++run) {
-        // Something for the emptying and the export to work on.
-        QStringList rows{u"insert into ATTIVITA (DATAINATT, DESCRATT, NOTE4) values ('01/01/2011', 'RUN %1', "
-                         u"'2011/01/01')"_s.arg(run)};
-        for (int i = 0; i < 50; ++i)
-            rows << u"insert into ATTIVDETT (DATAINATT, DESCRATT, COGN, ORET6) values ('01/01/2011', 'RUN %1', "
-                    u"'V%2', 1.5)"_s.arg(run).arg(i);
-        runSql(Schema::registerFile, rows);
-        const Run done = runAndKill(u"bulk"_s, run, kills[size_t(run - 1)].target, kills[size_t(run - 1)].within);
+    KillPlan kills({u"IMPORTED"_s, u"EXPORTED"_s, u"EMPTIEDVOLUNTEERS"_s, u"EMPTIEDACTIVITIES"_s}, 3);
+    for (int run = 1; !kills.done(); ++run) {
+        // Something for the emptying and the export to work on, enough for them to take a
+        // while: an emptied register gets an activity with 2,000 details again.
+        runSql(Schema::registerFile,
+               {u"insert into ATTIVITA (DATAINATT, DESCRATT, NOTE4) select '01/01/2011', 'RUN %1', '2011/01/01' "
+                u"where not exists (select 1 from ATTIVITA)"_s.arg(run),
+                u"with recursive n(i) as (select 1 union all select i + 1 from n where i < 2000) "
+                u"insert into ATTIVDETT (DATAINATT, DESCRATT, COGN, NOME, ORET6, NOTE1) "
+                u"select '01/01/2011', 'RUN %1', 'VOLONTARIO ' || i, 'NOME', 1.5, 'NOTE DEL VOLONTARIO ' || i "
+                u"from n where not exists (select 1 from ATTIVDETT)"_s.arg(run)});
+        const Kill kill = kills.next();
+        const Run done = runAndKill(u"bulk"_s, run, kill.target, kill.within);
+        kills.record(done);
         if (!done.started)
             ++duringStart;
         const QString last = done.events.isEmpty() ? QString() : done.events.last();
-        if (!done.pending.isEmpty())
-            killedIn[done.pending] += 1;
         QCOMPARE(integrity(), u"ok"_s);
         // An import cut short keeps the groups of rows it had committed, until the next
         // import completes them.
@@ -310,7 +363,7 @@ void TestKills::bulk()
         for (const QString &copy : QDir().entryList({u"attivita-*.mdb"_s, u"dbattivitaesp*.xls"_s}))
             QFile::remove(copy);
     }
-    report(u"bulk"_s, int(kills.size()), duringStart, killedIn);
+    report(u"bulk"_s, kills, duringStart);
 }
 
 void TestKills::conversion()
@@ -318,16 +371,36 @@ void TestKills::conversion()
     const QString jet = sharedDataFolder() + u"/jet/made/attivita.mdb"_s;
     if (!QFile::exists(jet))
         QSKIP("the shared Access files are not beside the project");
-    QRandomGenerator random(4);
+    // The start also builds the municipalities' archive when it is missing: given one, the
+    // start is mostly the conversion, and the kills fall inside it.
+    QByteArray municipalities;
+    {
+        WorkingFolder folder;
+        Messages::ScriptedResponder quiet;
+        QVERIFY(startSentaro());
+        stopSentaro();
+        municipalities = fileBytes(Schema::municipalitiesFile);
+    }
+    KillPlan kills({u"CONVERSION"_s}, 4);
     int original = 0;
     int converted = 0;
     int finishedAtRestart = 0;
-    for (int run = 1; run <= killsPerOperation; ++run) {
+    // Run 0 is not killed: it tells how long the conversion lasts.
+    for (int run = 0; !kills.done(); ++run) {
         WorkingFolder folder;
         QVERIFY(QFile::copy(jet, Schema::registerFile));
         QFile::setPermissions(Schema::registerFile, QFile::ReadOwner | QFile::WriteOwner);
+        QFile copy(Schema::municipalitiesFile);
+        QVERIFY(copy.open(QIODevice::WriteOnly) && copy.write(municipalities) == municipalities.size());
+        copy.close();
         const QByteArray before = fileBytes(Schema::registerFile);
-        runAndKill(u"conversion"_s, run, QString(), int(random.bounded(700)));
+        const Kill kill = run == 0 ? Kill{QString(), 120000} : kills.next();
+        const Run done = runAndKill(u"conversion"_s, run, kill.target, kill.within);
+        kills.record(done);
+        if (run == 0) {
+            QCOMPARE(done.events, QStringList{u"CONVERSION"_s});
+            continue;
+        }
         const QStringList kept = QDir().entryList({u"attivita-access-*.mdb"_s});
         if (fileBytes(Schema::registerFile) == before) {
             ++original;
@@ -344,14 +417,15 @@ void TestKills::conversion()
         // The next start works on a whole archive, whatever the moment of the kill.
         Messages::ScriptedResponder answers;
         answers.answerYesToAll();
-        QVERIFY(startSentaro());
+        QVERIFY2(startSentaro(), qPrintable(answers.shown().join(u" | "_s)));
         QCOMPARE(queryValue(Schema::registerFile, u"select count(*) from ATTIVITA"_s).toInt(), 60);
         QCOMPARE(queryValue(Schema::registerFile, u"select count(*) from ATTIVDETT"_s).toInt(), 400);
         QCOMPARE(queryValue(Schema::registerFile, u"PRAGMA integrity_check"_s).toString(), u"ok"_s);
     }
-    qInfo("RELIABILITY kills conversion of an Access archive: %d kills; original untouched %d, converted %d, "
-          "finished at the next start %d; lost or corrupted rows: 0",
-          killsPerOperation, original, converted, finishedAtRestart);
+    QVERIFY(kills.complete());
+    qInfo("RELIABILITY kills conversion of an Access archive: %d kills, %d of them during the conversion; "
+          "original untouched %d, converted %d, finished at the next start %d; lost or corrupted rows: 0",
+          kills.attempts(), kills.landed().value(u"CONVERSION"_s), original, converted, finishedAtRestart);
 }
 
 QTEST_MAIN(TestKills)

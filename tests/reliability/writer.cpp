@@ -8,7 +8,7 @@
 // Lines: STARTED, then per completed operation one of
 //   ACTIVITY name | DETAILS name | RENAMED old new | DELETED name
 //   VOLUNTEER surname | NOVOLUNTEER surname | ORGANISATION name | NOORGANISATION name
-//   IMPORTED | EMPTIEDVOLUNTEERS | EMPTIEDACTIVITIES | EXPORTED
+//   IMPORTED | EMPTIEDVOLUNTEERS | EMPTIEDACTIVITIES | EXPORTED | CONVERSION
 // and, for "start" (the start alone) and "readonly", one line per message shown: MESSAGE text
 
 #include "activities/form2.h"
@@ -182,7 +182,13 @@ int main(int argc, char *argv[])
     answers.answerYesToAll();
     Activation::followWindowSystem(false);
     Printer::setTarget(Printer::Target::RecordOnly);
+    // The start of "conversion" converts an Access archive.
+    const bool converting = group == u"conversion"_s;
+    if (converting)
+        doing(u"CONVERSION"_s);
     startProgram();
+    if (converting && Windows::existingForm1())
+        say(u"CONVERSION"_s);
     const auto tell = [&answers]() {
         for (const QString &message : answers.shown())
             say(u"MESSAGE "_s + QString(message).replace(u'\n', u' '));
@@ -202,6 +208,6 @@ int main(int argc, char *argv[])
         readOnlyFolder();
         tell();
     }
-    // "conversion" and "start": the start alone (the first converts an Access archive).
+    // "conversion" and "start": the start alone.
     return 0;
 }
