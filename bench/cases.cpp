@@ -7,6 +7,7 @@
 #include "app/startup.h"
 #include "app/windows.h"
 #include "common/activation.h"
+#include "common/clock.h"
 #include "common/controls.h"
 #include "common/globals.h"
 #include "common/messages.h"
@@ -16,6 +17,7 @@
 #include "reports/printer.h"
 #include "reports/register.h"
 #include "statistics/form4.h"
+#include "store/backup.h"
 #include "store/database.h"
 #include "store/datasource.h"
 #include "store/schema.h"
@@ -364,6 +366,26 @@ std::unique_ptr<Case> details(Program &program)
     return c;
 }
 
+// The copy kept at the first start of a day, before anything is written.
+std::unique_ptr<Case> dailyBackup()
+{
+    auto c = std::make_unique<Case>();
+    Case *self = c.get();
+    const QString copy = u"backup/attivita-"_s + Clock::today().toString(u"yyyyMMdd"_s) + u".mdb"_s;
+    // Each repetition is the day's first start again: the program made today's copy when it started.
+    c->before = [copy] { QFile::remove(copy); };
+    auto failure = std::make_shared<std::optional<QString>>();
+    c->timed = [failure] { *failure = Store::keepDailyBackup(); };
+    c->after = [self, copy, failure] {
+        if (*failure)
+            return **failure;
+        self->rows = scalar(u"select count(*) from ATTIVDETT"_s).toLongLong();
+        self->notes = QStringList{u"copy of %1 MB"_s.arg(QFileInfo(copy).size() / 1048576)};
+        return QFile::exists(copy) ? QString() : u"no copy made"_s;
+    };
+    return c;
+}
+
 std::unique_ptr<Case> makeCase(const QString &name, Program &program, const QString &extra)
 {
     if (name == u"statistics"_s)
@@ -382,6 +404,8 @@ std::unique_ptr<Case> makeCase(const QString &name, Program &program, const QStr
         return registerPrintout(extra);
     if (name == u"details"_s)
         return details(program);
+    if (name == u"backup"_s)
+        return dailyBackup();
     return nullptr;
 }
 
@@ -432,7 +456,7 @@ bool runIn(Program &program, const QString &name, int repetitions, const QString
 QStringList names()
 {
     return {u"statistics"_s, u"list-ed"_s, u"list-er"_s,  u"list-ev"_s,
-            u"import"_s,     u"export"_s,  u"register"_s, u"details"_s};
+            u"import"_s,     u"export"_s,  u"register"_s, u"details"_s, u"backup"_s};
 }
 
 long peakResidentKilobytes()

@@ -106,7 +106,7 @@ public:
         ++m_attempts;
         if (m_anywhere < killsAnywhere) {
             ++m_anywhere;
-            return {QString(), 100 + int(m_random.bounded(900))};
+            return {QString(), int(m_random.bounded(1000))};
         }
         const QString target = *std::min_element(m_operations.cbegin(), m_operations.cend(),
                                                   [this](const QString &a, const QString &b) {
