@@ -8,7 +8,7 @@ cmake -S "$root" -B "$root/build/test" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSENTA
 cmake --build "$root/build/test" >/dev/null
 figures="$(mktemp)"
 log="$(mktemp)"
-if ! (cd "$root/build/test" && ctest -V -j2 -R 'tst_kills_|tst_refused|tst_hostile|tst_backup|tst_jet') >"$log" 2>&1; then
+if ! (cd "$root/build/test" && ctest -V -j2 -R 'tst_kills_|tst_refused|tst_hostile|tst_backup|tst_jet|tst_startup') >"$log" 2>&1; then
   grep -E 'FAIL!|Failed|\*\*\*' "$log" || true
   echo "A reliability test failed: RELIABILITY.md left as it was; the log is $log"
   exit 1

@@ -44,15 +44,16 @@ int count(const QString &table)
 {
     return queryValue(Schema::registerFile, u"select count(*) from "_s + table).toInt();
 }
-// Runs the program in a process of its own as the owner of the working folder, and returns
-// its exit code and the messages it showed. Root may write anything, so under root (as in
-// CI) the folder is handed to the user nobody and the program runs as nobody.
+// Runs the program in a process of its own, and returns its exit code and the messages it
+// showed. As the folder's owner, for permissions that bind: root may write anything, so
+// under root (as in CI) the folder is handed to the user nobody and the program runs as nobody.
 struct Outcome {
     int exitCode = -1;
     QStringList messages;
 };
+enum class RunAs { ThisUser, FolderOwner };
 
-Outcome runAsFolderOwner(const QString &group)
+Outcome runWriter(const QString &group, RunAs as)
 {
     constexpr uid_t nobody = 65534;
     // A copy of the program where nobody can run it, wherever the build is.
@@ -62,7 +63,7 @@ Outcome runAsFolderOwner(const QString &group)
     const QString program = programs.filePath(u"sentaro-writer"_s);
     QFile::copy(QStringLiteral(SENTARO_WRITER), program);
     QProcess writer;
-    if (geteuid() == 0) {
+    if (as == RunAs::FolderOwner && geteuid() == 0) {
         QDirIterator files(QDir::currentPath(), QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
                            QDirIterator::Subdirectories);
         QStringList paths{QDir::currentPath()};
@@ -103,6 +104,7 @@ private slots:
     void readOnlyArchiveOrFolderStopsTheStart_data();
     void readOnlyArchiveOrFolderStopsTheStart();
     void folderTurnedReadOnlyWhileRunning();
+    void secondProgramOnTheSameFolder();
 
 private:
     void expectOneMessage(const std::function<void()> &action, const QString &contains);
@@ -276,7 +278,7 @@ void TestRefused::readOnlyArchiveOrFolderStopsTheStart()
     const QByteArray before = fileBytes(Schema::registerFile);
     const QStringList files = QDir().entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
     QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadUser | QFile::ExeUser);
-    const Outcome outcome = runAsFolderOwner(u"start"_s);
+    const Outcome outcome = runWriter(u"start"_s, RunAs::FolderOwner);
     QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadUser |
                                         QFile::WriteUser | QFile::ExeUser);
     // Stopped in order, with one message that names the trouble.
@@ -298,7 +300,7 @@ void TestRefused::readOnlyArchiveOrFolderStopsTheStart()
 void TestRefused::folderTurnedReadOnlyWhileRunning()
 {
     stopSentaro();
-    const Outcome outcome = runAsFolderOwner(u"readonly"_s);
+    const Outcome outcome = runWriter(u"readonly"_s, RunAs::FolderOwner);
     QFile::setPermissions(u"."_s, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadUser |
                                       QFile::WriteUser | QFile::ExeUser);
     QCOMPARE(outcome.exitCode, 0);
@@ -314,6 +316,26 @@ void TestRefused::folderTurnedReadOnlyWhileRunning()
     QCOMPARE(count(u"VOLO"_s), 2);
     qInfo("RELIABILITY working folder made read-only while running: export and 2 emptyings refused with a "
           "message, rows kept");
+}
+
+void TestRefused::secondProgramOnTheSameFolder()
+{
+    // This program holds the folder; a second one is started on it.
+    const Outcome outcome = runWriter(u"start"_s, RunAs::ThisUser);
+    QCOMPARE(outcome.exitCode, 3);
+    QCOMPARE(outcome.messages,
+             QStringList{u"L'archivio di questa cartella è già aperto in un altro Sentaro: si usa quello. "
+                         u"Questo Sentaro si chiude senza modificare nulla."_s});
+    // The first goes on writing.
+    globals().tipoopass = u"I"_s;
+    Formass *formass = Windows::formass();
+    formass->cmbassdenom->setEditText(u"DOPO IL SECONDO"_s);
+    m_answers->answerYes();
+    formass->cmdassregistra->click();
+    QCOMPARE(m_answers->shown(), QStringList{u"Organizzazione inserita regolarmente."_s});
+    QCOMPARE(count(u"ASSO"_s), 2);
+    qInfo("RELIABILITY second Sentaro on the same working folder: message shown, orderly stop, the first "
+          "goes on");
 }
 
 QTEST_MAIN(TestRefused)

@@ -48,6 +48,8 @@ void TestBackup::retention()
     // Other files are never touched.
     QVERIFY(!removed.contains(u"altro.mdb"_s));
     QVERIFY(!removed.contains(u"attivita-20261301.mdb"_s));
+    qInfo("RELIABILITY daily copies over %d days: %d kept (the last 7 days, one a month for a year)",
+          int(names.size()) - 2, int(kept.filter(u"attivita-2"_s).size()) - 1);
 }
 
 void TestBackup::firstStartOfTheDayKeepsACopy()
@@ -69,6 +71,8 @@ void TestBackup::firstStartOfTheDayKeepsACopy()
              (QStringList{u"attivita-20260101.mdb"_s, u"attivita-20261207.mdb"_s}));
     QCOMPARE(queryValue(u"backup/attivita-20261207.mdb"_s, u"select count(*) from VOLO"_s).toInt(), 0);
     QCOMPARE(queryValue(u"backup/attivita-20261207.mdb"_s, u"select count(*) from comuni"_s), QVariant());
+    qInfo("RELIABILITY daily copy: made at the first start of the day before anything is written, not again "
+          "the same day");
 }
 
 void TestBackup::failedCopyDoesNotStopTheProgram()
@@ -82,6 +86,7 @@ void TestBackup::failedCopyDoesNotStopTheProgram()
     QVERIFY(startSentaro());
     QCOMPARE(answers.shown().size(), 1);
     QVERIFY2(answers.shown()[0].startsWith(u"Copia di sicurezza giornaliera non riuscita"_s), qPrintable(answers.shown()[0]));
+    qInfo("RELIABILITY daily copy that cannot be made: message shown, program running");
 }
 
 void TestBackup::secondProgramOnTheSameFolderStops()
