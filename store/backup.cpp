@@ -39,8 +39,18 @@ FolderLock lockWorkingFolder()
     auto lock = std::make_unique<QLockFile>(QDir::current().absoluteFilePath(u"sentaro.lock"_s));
     // Only a lock whose program is gone is stale, however old it is.
     lock->setStaleLockTime(0);
-    if (!lock->tryLock(0))
-        return lock->error() == QLockFile::LockFailedError ? FolderLock::InUse : FolderLock::NotWritable;
+    if (!lock->tryLock(0)) {
+        if (lock->error() != QLockFile::LockFailedError)
+            return FolderLock::NotWritable;
+        // A program that died while writing its lock leaves one that names no program, which
+        // would keep the folder closed for good. A live program holds its lock file locked
+        // from the moment it makes it, so the removal is refused while it runs.
+        qint64 pid = 0;
+        QString host;
+        QString application;
+        if (lock->getLockInfo(&pid, &host, &application) || !lock->removeStaleLockFile() || !lock->tryLock(0))
+            return FolderLock::InUse;
+    }
     folderLock() = std::move(lock);
     return FolderLock::Held;
 }

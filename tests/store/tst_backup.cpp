@@ -10,6 +10,8 @@
 #include <QLockFile>
 #include <QTest>
 
+#include <sys/file.h>
+
 using namespace Qt::StringLiterals;
 
 class TestBackup : public QObject {
@@ -19,6 +21,7 @@ private slots:
     void firstStartOfTheDayKeepsACopy();
     void failedCopyDoesNotStopTheProgram();
     void secondProgramOnTheSameFolderStops();
+    void lockLeftHalfWrittenByACrash();
 };
 
 void TestBackup::retention()
@@ -105,6 +108,26 @@ void TestBackup::secondProgramOnTheSameFolderStops()
     stopSentaro();
     answers.clear();
     QVERIFY(startSentaro());
+}
+
+// A program killed while writing its lock leaves a lock naming no program: stale once its
+// maker is gone, respected while the maker still holds it.
+void TestBackup::lockLeftHalfWrittenByACrash()
+{
+    WorkingFolder folder;
+    QFile halfWritten(u"sentaro.lock"_s);
+    QVERIFY(halfWritten.open(QIODevice::WriteOnly));
+    QVERIFY(flock(halfWritten.handle(), LOCK_EX | LOCK_NB) == 0);
+    Messages::ScriptedResponder answers;
+    answers.answerYes();
+    QVERIFY(!startSentaro());
+    QVERIFY(answers.shown().value(0).contains(u"già aperto in un altro Sentaro"_s));
+    halfWritten.close();
+    stopSentaro();
+    answers.clear();
+    QVERIFY2(startSentaro(), qPrintable(answers.shown().join(u" | "_s)));
+    QVERIFY(answers.shown().isEmpty());
+    qInfo("RELIABILITY lock left empty by a program killed while writing it: stale once that program is gone");
 }
 
 QTEST_MAIN(TestBackup)
