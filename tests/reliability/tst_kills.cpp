@@ -23,6 +23,7 @@ struct Run {
     QString pending;               // the operation the kill interrupted, if any
     QMap<QString, qint64> lasted;  // how long, in milliseconds, each kind of operation took
     bool started = false;
+    int exitCode = -1;  // when the writer ended before the kill, its exit code
 };
 
 // Starts the writer on the folder and kills it without warning: `within` milliseconds after
@@ -67,9 +68,12 @@ Run runAndKill(const QString &group, int run, const QString &target, int within)
         writer.waitForReadyRead(int(std::clamp<qint64>(deadline - clock.elapsed(), 1, 50)));
         takeLines();
     }
+    const bool endedBeforeTheKill = writer.state() != QProcess::Running;
     writer.kill();
     writer.waitForFinished();
     takeLines();
+    if (endedBeforeTheKill)
+        result.exitCode = writer.exitStatus() == QProcess::NormalExit ? writer.exitCode() : 128;
     return result;
 }
 
@@ -226,6 +230,8 @@ void TestKills::activities()
         const Kill kill = kills.next();
         const Run done = runAndKill(u"activities"_s, run, kill.target, kill.within);
         kills.record(done);
+        // The writer never ends by itself: ending early is a start that was refused.
+        QCOMPARE(done.exitCode, -1);
         if (!done.started)
             ++duringStart;
         for (const QString &event : done.events)
@@ -278,6 +284,8 @@ void TestKills::people()
         const Kill kill = kills.next();
         const Run done = runAndKill(u"people"_s, run, kill.target, kill.within);
         kills.record(done);
+        // The writer never ends by itself: ending early is a start that was refused.
+        QCOMPARE(done.exitCode, -1);
         if (!done.started)
             ++duringStart;
         for (const QString &event : done.events) {
@@ -337,6 +345,8 @@ void TestKills::bulk()
         const Kill kill = kills.next();
         const Run done = runAndKill(u"bulk"_s, run, kill.target, kill.within);
         kills.record(done);
+        // The writer never ends by itself: ending early is a start that was refused.
+        QCOMPARE(done.exitCode, -1);
         if (!done.started)
             ++duringStart;
         const QString last = done.events.isEmpty() ? QString() : done.events.last();
@@ -397,6 +407,7 @@ void TestKills::conversion()
         const Kill kill = run == 0 ? Kill{QString(), 120000} : kills.next();
         const Run done = runAndKill(u"conversion"_s, run, kill.target, kill.within);
         kills.record(done);
+        QVERIFY(done.exitCode == -1 || done.exitCode == 0);
         if (run == 0) {
             QCOMPARE(done.events, QStringList{u"CONVERSION"_s});
             continue;
