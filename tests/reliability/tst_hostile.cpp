@@ -45,6 +45,20 @@ QVariant value(const QString &sql)
     return queryValue(Schema::registerFile, sql);
 }
 
+// The free-text boxes of the volunteer window (names, birth date and sex aside).
+std::vector<QLineEdit *> textBoxes(Formvol *form)
+{
+    return {form->fvindir, form->fvcap,  form->fvcitta, form->fvprov,  form->fvcfisc,
+            form->fvprovna, form->fvnote, form->fvnote2, form->fvnote3};
+}
+
+// The boxes of the organisation window (its name aside).
+std::vector<QLineEdit *> textBoxes(Formass *form)
+{
+    return {form->assindir, form->asscap,  form->asscomune, form->assprov,    form->asstel,
+            form->assfax,   form->assemail, form->assresp,  form->asstelresp, form->fasscodass};
+}
+
 // The rows not written by a case, as one text to compare before and after.
 QString otherRows()
 {
@@ -60,6 +74,7 @@ private slots:
     void init();
     void cleanup();
     void activityWindow();
+    void activityDatesAndHours();
     void volunteerWindow();
     void organisationWindow();
     void detailsAndStatistics();
@@ -104,7 +119,7 @@ void TestHostile::cleanup()
 void TestHostile::tried(const QString &window, int stored, int refused)
 {
     qInfo("RELIABILITY hostile texts in %s: %d tried, %d stored and shown back exactly, %d refused with a message",
-          qPrintable(window), int(hostile.size()), stored, refused);
+          qPrintable(window), stored + refused, stored, refused);
 }
 
 void TestHostile::activityWindow()
@@ -121,6 +136,7 @@ void TestHostile::activityWindow()
         form->f2loc->setText(hostile[i]);
         form->f2prov->setText(hostile[i]);
         form->f2note1->setText(hostile[i]);
+        form->f2note2->setText(hostile[i]);
         m_answers->clear();
         form->cmdreg->click();
         QCOMPARE(m_answers->shown().size(), 1);
@@ -133,9 +149,12 @@ void TestHostile::activityWindow()
         const QString expected = hostile[i].toUpper();
         QCOMPARE(value(u"select DESCRATT from ATTIVITA where DATAINATT = '"_s + date + u"'"_s).toString(), expected);
         QCOMPARE(value(u"select LOCATT from ATTIVITA where DATAINATT = '"_s + date + u"'"_s).toString(), expected);
-        // The note box keeps at most 100 characters, with its own line ends: stored as it shows them.
+        QCOMPARE(value(u"select PROVATT from ATTIVITA where DATAINATT = '"_s + date + u"'"_s).toString(), expected);
+        // The note boxes keep at most 100 characters, with their own line ends: stored as they show them.
         QCOMPARE(value(u"select NOTE1 from ATTIVITA where DATAINATT = '"_s + date + u"'"_s).toString(),
                  form->f2note1->text());
+        QCOMPARE(value(u"select NOTE2 from ATTIVITA where DATAINATT = '"_s + date + u"'"_s).toString(),
+                 form->f2note2->text());
         // Shown back as stored.
         form->f2loc->clear();
         caricaattivitaform2();
@@ -145,10 +164,54 @@ void TestHostile::activityWindow()
         emit form->f2datain->activated(entry);
         QCOMPARE(form->f2descr->currentText(), expected);
         QCOMPARE(form->f2loc->text(), expected);
+        QCOMPARE(form->f2prov->text(), expected);
     }
     // The empty text is refused ("Manca ..."); blanks are a description like any other.
     QVERIFY(refused >= 1);
     tried(u"Form2"_s, stored, refused);
+}
+
+// The boxes that hold dates and hours: each hostile text is refused with a message before
+// anything is written; only empty hours are taken, as 0.
+void TestHostile::activityDatesAndHours()
+{
+    m_main->findChild<QAction *>(u"mnattins"_s)->trigger();
+    Form2 *form = Windows::form2();
+    const std::vector<std::pair<QLineEdit *, bool>> boxes{{form->f2datain->lineEdit(), false},
+                                                          {form->f2datafi, false},
+                                                          {form->f2oretot, true},
+                                                          {form->f2oreuomo, true}};
+    int stored = 0;
+    int refused = 0;
+    for (const auto &[box, hours] : boxes) {
+        for (const QString &text : hostile) {
+            form->f2datain->setEditText(u"01/03/2013"_s);
+            form->f2datafi->setText(u"01/03/2013"_s);
+            form->f2descr->setEditText(u"CONTROLLO"_s);
+            form->f2loc->setText(u"ROMA"_s);
+            form->f2prov->setText(u"RM"_s);
+            form->f2oretot->setText(u"1"_s);
+            form->f2oreuomo->setText(u"1"_s);
+            box->setText(text);
+            m_answers->clear();
+            form->cmdreg->click();
+            // A wrong date is told twice: its form, then which date.
+            QVERIFY(!m_answers->shown().isEmpty());
+            const int written = value(u"select count(*) from ATTIVITA where DESCRATT = 'CONTROLLO'"_s).toInt();
+            if (m_answers->shown().last() == u"attività inserita regolarmente."_s) {
+                QVERIFY2(hours && text.trimmed().isEmpty(), qPrintable(box->objectName() + u": "_s + text.left(40)));
+                QCOMPARE(written, 1);
+                runSql(Schema::registerFile, {u"delete from ATTIVITA where DESCRATT = 'CONTROLLO'"_s});
+                ++stored;
+            } else {
+                QCOMPARE(written, 0);
+                ++refused;
+            }
+        }
+    }
+    qInfo("RELIABILITY hostile texts in Form2 (dates and hours, 4 boxes): %d tried, %d empty hours taken as 0, "
+          "%d refused with a message",
+          int(hostile.size() * boxes.size()), stored, refused);
 }
 
 void TestHostile::volunteerWindow()
@@ -162,11 +225,13 @@ void TestHostile::volunteerWindow()
         form->cmbassdenom->setEditText(u"GRUPPO"_s);
         form->fvcogn->setText(surname);
         form->fvnome->setText(hostile[i]);
-        form->fvindir->setText(hostile[i]);
-        form->fvnote3->setText(hostile[i]);
+        for (QLineEdit *box : textBoxes(form))
+            box->setText(hostile[i]);
+        form->fvluogona->setEditText(hostile[i]);
+        form->cmbspec->setEditText(hostile[i]);
         m_answers->clear();
         form->cmdregistra->click();
-        QCOMPARE(m_answers->shown().size(), 1);
+        QVERIFY2(m_answers->shown().size() == 1, qPrintable(m_answers->shown().join(u" | "_s)));
         if (m_answers->shown()[0] != u"Volontario inserito"_s) {
             ++refused;
             continue;
@@ -182,13 +247,54 @@ void TestHostile::volunteerWindow()
         m_answers->clear();
         activate(form);
         QVERIFY2(m_answers->shown().isEmpty(), qPrintable(m_answers->shown().join(u'|')));
-        QCOMPARE(form->fvindir->text(), hostile[i].toUpper());
-        QCOMPARE(form->fvnote3->text(), hostile[i].toUpper());
+        // Shown back in capitals, as the window stores them.
+        for (QLineEdit *box : textBoxes(form))
+            QCOMPARE(box->text(), hostile[i].toUpper());
+        QCOMPARE(form->cmbspec->currentText(), hostile[i].toUpper());
+        QCOMPARE(value(u"select LUOGONA from VOLO where rowid = (select max(rowid) from VOLO)"_s).toString(),
+                 form->fvluogona->currentText());
         QCOMPARE(value(u"select count(*) from VOLO"_s).toInt(), stored + 1);
     }
     // Names over 25 characters are refused.
     QVERIFY(refused >= 1);
     tried(u"Formvol"_s, stored, refused);
+
+    // The birth date and the sex: what is not one is refused with a message, nothing written;
+    // empty is allowed.
+    int refusedChecked = 0;
+    int storedChecked = 0;
+    const std::vector<std::pair<QLineEdit *, QString>> checked{{form->fvdatana, u"Data di nascita errata."_s},
+                                                               {form->fvsesso, u"Sesso errato."_s}};
+    for (const auto &[box, refusal] : checked) {
+        for (const QString &text : hostile) {
+            globals().tipoopvol = u"I"_s;
+            for (QLineEdit *other : textBoxes(form))
+                other->clear();
+            form->fvdatana->clear();
+            form->fvsesso->clear();
+            form->fvluogona->setEditText(QString());
+            form->cmbspec->setEditText(QString());
+            form->cmbassdenom->setEditText(u"GRUPPO"_s);
+            form->fvcogn->setText(u"CONTROLLO"_s);
+            form->fvnome->setText(u"PROVA"_s);
+            box->setText(text);
+            m_answers->clear();
+            form->cmdregistra->click();
+            QVERIFY(!m_answers->shown().isEmpty());
+            const int written = value(u"select count(*) from VOLO where COGN = 'CONTROLLO'"_s).toInt();
+            if (text.isEmpty()) {
+                QCOMPARE(m_answers->shown().last(), u"Volontario inserito"_s);
+                QCOMPARE(written, 1);
+                runSql(Schema::registerFile, {u"delete from VOLO where COGN = 'CONTROLLO'"_s});
+                ++storedChecked;
+            } else {
+                QCOMPARE(m_answers->shown().last(), refusal);
+                QCOMPARE(written, 0);
+                ++refusedChecked;
+            }
+        }
+    }
+    tried(u"Formvol (birth date and sex)"_s, storedChecked, refusedChecked);
 }
 
 void TestHostile::organisationWindow()
@@ -200,8 +306,8 @@ void TestHostile::organisationWindow()
         globals().tipoopass = u"I"_s;
         const QString name = QString::number(i) + hostile[i].left(30);
         form->cmbassdenom->setEditText(name);
-        form->assindir->setText(hostile[i]);
-        form->assemail->setText(hostile[i]);
+        for (QLineEdit *box : textBoxes(form))
+            box->setText(hostile[i]);
         m_answers->clear();
         form->cmdassregistra->click();
         if (m_answers->shown().value(0) != u"Organizzazione inserita regolarmente."_s) {
@@ -219,8 +325,11 @@ void TestHostile::organisationWindow()
         QVERIFY2(entry >= 0, qPrintable(expected));
         form->cmbassdenom->setCurrentIndex(entry);
         emit form->cmbassdenom->activated(entry);
-        QCOMPARE(form->assindir->text(), hostile[i].toUpper());
-        QCOMPARE(form->assemail->text(), hostile[i]);
+        // Shown back as stored: in capitals, but for the postcode, the mail address and the code.
+        for (QLineEdit *box : textBoxes(form)) {
+            const bool asTyped = box == form->asscap || box == form->assemail || box == form->fasscodass;
+            QCOMPARE(box->text(), asTyped ? hostile[i] : hostile[i].toUpper());
+        }
     }
     tried(u"Formass"_s, stored, refused);
 }
@@ -242,9 +351,15 @@ void TestHostile::detailsAndStatistics()
         ++refusedHours;
         QCOMPARE(value(u"select count(*) from ATTIVDETT"_s).toInt(), 0);
         form->List2->clearSelection();
-        // A search for anything finds or not, and never fails.
+        // A search for anything finds or not, and never fails; nor does choosing a date or a
+        // volunteer that is not there.
         form->f3descr->setEditText(text);
         form->cmdcerca->click();
+        form->f3datain->setEditText(text);
+        emit form->f3datain->activated(form->f3datain->currentIndex());
+        form->cmbvolo->setEditText(text);
+        emit form->cmbvolo->activated(form->cmbvolo->currentIndex());
+        QVERIFY(form->List2->selectedItems().isEmpty());
     }
     tried(u"Form3 (hours)"_s, 0, refusedHours);
 
@@ -259,7 +374,33 @@ void TestHostile::detailsAndStatistics()
         QCOMPARE(m_answers->shown().last(), u"Data inizio errata."_s);
         ++refusedDates;
     }
+    statistics->f4datada->setText(u"01/01/2011"_s);
+    for (const QString &text : hostile) {
+        statistics->f4dataa->setText(text);
+        m_answers->clear();
+        statistics->cmdelab->click();
+        QVERIFY(!m_answers->shown().isEmpty());
+        QCOMPARE(m_answers->shown().last(), u"Data fine errata."_s);
+        ++refusedDates;
+    }
     tried(u"Form4 (dates)"_s, 0, refusedDates);
+    // A risk class or a volunteer that does not exist: statistics of nobody, no message.
+    statistics->f4dataa->setText(u"31/12/2011"_s);
+    int listed = 0;
+    for (QComboBox *choice : {statistics->cmbrisc, statistics->cmbvol}) {
+        for (const QString &text : hostile) {
+            statistics->cmbrisc->setEditText(u"TUTTI"_s);
+            statistics->cmbvol->setEditText(u"TUTTI"_s);
+            choice->setEditText(text);
+            m_answers->clear();
+            statistics->cmdelab->click();
+            QVERIFY2(m_answers->shown().isEmpty(), qPrintable(m_answers->shown().join(u'|')));
+            ++listed;
+        }
+    }
+    qInfo("RELIABILITY hostile texts in Form4 (risk class and volunteer): %d tried, statistics of nobody made "
+          "without a message, nothing written",
+          listed);
 }
 
 void TestHostile::gridCells()
