@@ -9,6 +9,10 @@
 #include <QRandomGenerator>
 #include <QSet>
 #include <QTest>
+#include <QThread>
+
+#include <csignal>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -26,11 +30,42 @@ struct Run {
     int exitCode = -1;  // when the writer ended before the kill, its exit code
 };
 
+// Whether a process of the group still runs (a zombie holds no file).
+bool groupRunning(pid_t group)
+{
+    for (const QString &entry : QDir(u"/proc"_s).entryList(QDir::Dirs)) {
+        QFile stat(u"/proc/"_s + entry + u"/stat"_s);
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        // pid (name) state ppid pgrp ...: the name may hold blanks, so read after its ')'.
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 2 && fields[2].toInt() == group && fields[0] != "Z")
+            return true;
+    }
+    return false;
+}
+
+// Kills the writer as a power cut would, with what it started: a child it was starting
+// shares its open files (its lock included) until it runs the new program.
+void killGroup(QProcess &writer)
+{
+    const auto group = pid_t(writer.processId());
+    if (group > 0)
+        ::kill(-group, SIGKILL);
+    writer.waitForFinished();
+    QElapsedTimer clock;
+    clock.start();
+    while (group > 0 && clock.elapsed() < 10000 && groupRunning(group))
+        QThread::msleep(5);
+}
+
 // Starts the writer on the folder and kills it without warning: `within` milliseconds after
 // it starts the operation `target`, or, with no target, `within` milliseconds after its start.
 Run runAndKill(const QString &group, int run, const QString &target, int within)
 {
     QProcess writer;
+    writer.setChildProcessModifier([]() { setpgid(0, 0); });
     writer.setProcessChannelMode(QProcess::SeparateChannels);
     writer.setStandardErrorFile(QProcess::nullDevice());
     writer.start(QStringLiteral(SENTARO_WRITER), {group, QDir::currentPath(), QString::number(run)});
@@ -69,8 +104,7 @@ Run runAndKill(const QString &group, int run, const QString &target, int within)
         takeLines();
     }
     const bool endedBeforeTheKill = writer.state() != QProcess::Running;
-    writer.kill();
-    writer.waitForFinished();
+    killGroup(writer);
     takeLines();
     if (endedBeforeTheKill)
         result.exitCode = writer.exitStatus() == QProcess::NormalExit ? writer.exitCode() : 128;
