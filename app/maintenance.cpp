@@ -26,8 +26,11 @@ bool keepBackup()
     const QString copy = backupFileName();
     const Store::Result result = Store::backupRegister(copy);
     if (!result.ok()) {
+        QString reason = result.description;
+        if (!reason.isEmpty())
+            reason[0] = reason[0].toUpper();
         Messages::report(u"Non è stato possibile salvare la copia di sicurezza "_s + copy +
-                         u": l'archivio non è stato azzerato. "_s + result.description);
+                         u": l'archivio non è stato azzerato. "_s + reason);
         return false;
     }
     return true;

@@ -536,7 +536,36 @@ Result classify(const QSqlError &error)
     if (code == u"2067"_s || code == u"1555"_s || error.text().contains(u"UNIQUE constraint failed"_s))
         return {duplicateKey, error.text()};
     const QString text = error.text().trimmed();
-    return {otherFailure, text.isEmpty() ? u"errore sconosciuto"_s : text};
+    if (text.isEmpty())
+        return {otherFailure, u"errore sconosciuto"_s};
+    // The store speaks English: the usual troubles are said in Italian first, its own words
+    // kept after them for whoever has to look into it.
+    QString said;
+    switch (code.toInt() & 0xff) {
+    case 5: // SQLITE_BUSY
+    case 6: // SQLITE_LOCKED
+        said = u"l'archivio è bloccato da un altro programma"_s;
+        break;
+    case 8: // SQLITE_READONLY
+        said = u"l'archivio non si può scrivere"_s;
+        break;
+    case 10: // SQLITE_IOERR
+        said = u"errore di lettura o scrittura sul disco"_s;
+        break;
+    case 11: // SQLITE_CORRUPT
+    case 26: // SQLITE_NOTADB
+        said = u"l'archivio è danneggiato"_s;
+        break;
+    case 13: // SQLITE_FULL
+        said = u"il disco o l'archivio è pieno"_s;
+        break;
+    case 14: // SQLITE_CANTOPEN
+        said = u"il file non si può creare o aprire"_s;
+        break;
+    default:
+        return {otherFailure, text};
+    }
+    return {otherFailure, said + u" ("_s + text + u')'};
 }
 
 Result failure(const QString &description)

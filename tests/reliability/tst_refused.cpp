@@ -230,7 +230,8 @@ void TestRefused::fullDatabaseStopsTheImportCleanly()
     QVERIFY(Store::execute(Store::connection(Schema::registerFile),
                            u"PRAGMA max_page_count = "_s + QString::number(pages + 20))
                 .ok());
-    expectOneMessage([&] { m_main->findChild<QAction *>(u"mnvolimp"_s)->trigger(); }, u"full"_s);
+    expectOneMessage([&] { m_main->findChild<QAction *>(u"mnvolimp"_s)->trigger(); },
+                      u"il disco o l'archivio è pieno (database or disk is full"_s);
     const int imported = count(u"VOLO"_s) - 2;
     QVERIFY(imported >= 0 && imported < 3000);
     // Whole rows only.
@@ -252,7 +253,8 @@ void TestRefused::fileLockedByAnotherProgram()
         globals().tipoopass = u"I"_s;
         Formass *formass = Windows::formass();
         formass->cmbassdenom->setEditText(u"BLOCCATO"_s);
-        expectOneMessage([&] { formass->cmdassregistra->click(); }, u"locked"_s);
+        expectOneMessage([&] { formass->cmdassregistra->click(); },
+                         u"l'archivio è bloccato da un altro programma (database is locked"_s);
         QVERIFY(lock.exec(u"ROLLBACK"_s));
     }
     other.close();
@@ -307,7 +309,7 @@ void TestRefused::folderTurnedReadOnlyWhileRunning()
     // The export says so; each emptying asks, then says it could not keep its copy first.
     QVERIFY2(outcome.messages.size() == 5, qPrintable(outcome.messages.join(u" | "_s)));
     QVERIFY2(outcome.messages[0].startsWith(u"Esportazione non riuscita"_s), qPrintable(outcome.messages[0]));
-    QVERIFY(outcome.messages[2].contains(u"l'archivio non è stato azzerato"_s));
+    QVERIFY(outcome.messages[2].contains(u"l'archivio non è stato azzerato. Il file non si può creare o aprire"_s));
     QVERIFY(outcome.messages[4].contains(u"l'archivio non è stato azzerato"_s));
     QCOMPARE(QDir().entryList({u"*.xls"_s, u"attivita-*"_s}), QStringList());
     QCOMPARE(queryValue(Schema::registerFile, u"PRAGMA integrity_check"_s).toString(), u"ok"_s);
