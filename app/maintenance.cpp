@@ -39,11 +39,7 @@ bool keepBackup()
 
 QString backupFileName()
 {
-    const QString stamp = Clock::now().toString(u"yyyyMMdd-hhmmss"_s);
-    QString name = u"attivita-"_s + stamp + u".mdb"_s;
-    for (int n = 2; QFile::exists(name); ++n)
-        name = u"attivita-"_s + stamp + u'-' + QString::number(n) + u".mdb"_s;
-    return name;
+    return Clock::freeStampedName(u"attivita"_s, u"mdb"_s);
 }
 
 void azzeraattivita()

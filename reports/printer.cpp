@@ -6,7 +6,6 @@
 #include "common/twips.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFontMetricsF>
 #include <QPageLayout>
 #include <QPainter>
@@ -35,15 +34,6 @@ QList<DrawnItem> &recorded()
 constexpr int a4Width = 11906;
 constexpr int a4Height = 16838;
 constexpr int marginTwips = 170;
-
-QString freePdfName(const QString &documentName)
-{
-    const QString stamp = Clock::now().toString(u"yyyyMMdd-hhmmss"_s);
-    QString name = documentName + u'-' + stamp + u".pdf"_s;
-    for (int n = 2; QFile::exists(name); ++n)
-        name = documentName + u'-' + stamp + u'-' + QString::number(n) + u".pdf"_s;
-    return name;
-}
 } // namespace
 
 Printer::Printer(const QString &documentName)
@@ -58,7 +48,7 @@ Printer::Printer(const QString &documentName)
     m_printer->setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
                                          QMarginsF(3, 3, 3, 3), QPageLayout::Millimeter));
     if (toPdf) {
-        m_pdfFile = freePdfName(documentName);
+        m_pdfFile = Clock::freeStampedName(documentName, u"pdf"_s);
         m_printer->setOutputFormat(QPrinter::PdfFormat);
         m_printer->setOutputFileName(QDir::current().absoluteFilePath(m_pdfFile));
     }

@@ -311,15 +311,6 @@ std::optional<QString> createDatabase(const QString &fileName, const std::vector
     return std::nullopt;
 }
 
-QString freeName(const QString &base)
-{
-    const QString stamp = Clock::now().toString(u"yyyyMMdd-hhmmss"_s);
-    QString name = base + u'-' + stamp + u".mdb"_s;
-    for (int n = 2; QFile::exists(name); ++n)
-        name = base + u'-' + stamp + u'-' + QString::number(n) + u".mdb"_s;
-    return name;
-}
-
 // The converted file waits under this name between its check and its swap with the original.
 QString convertedName(const QString &fileName)
 {
@@ -355,7 +346,7 @@ std::optional<QString> convertArchive(const QString &fileName, const std::vector
         return failed(*problem);
     if (!QFile::rename(working, ready))
         return failed(u"il file convertito non si può scrivere"_s);
-    const QString original = freeName(QFileInfo(fileName).completeBaseName() + u"-access"_s);
+    const QString original = Clock::freeStampedName(QFileInfo(fileName).completeBaseName() + u"-access"_s, u"mdb"_s);
     if (!QFile::rename(fileName, original))
         return failed(u"il file originale non si può rinominare"_s);
     if (!QFile::rename(ready, fileName)) {

@@ -5,6 +5,7 @@
 #include "common/activation.h"
 #include "common/clock.h"
 #include "common/globals.h"
+#include "common/messages.h"
 #include "reports/printer.h"
 #include "store/database.h"
 #include "store/datasource.h"
@@ -48,6 +49,14 @@ void stopSentaro()
     resetGlobals();
     Clock::release();
     Activation::reset();
+}
+
+bool makeWorkingFiles()
+{
+    Messages::ScriptedResponder quiet;
+    const bool started = startSentaro() != nullptr;
+    stopSentaro();
+    return started;
 }
 
 namespace {

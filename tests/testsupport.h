@@ -28,6 +28,9 @@ private:
 Form1 *startSentaro();
 // Ends the program's windows and files, and puts the globals back, between tests.
 void stopSentaro();
+// Starts the program once, with no one answering its messages, so that its files exist in
+// the working folder, and stops it again; false when it did not start.
+bool makeWorkingFiles();
 
 // Runs SQL on a database file of the working folder outside the program (setting up data).
 void runSql(const QString &fileName, const QStringList &statements);

@@ -64,11 +64,7 @@ void TestForm2::initTestCase()
 void TestForm2::init()
 {
     m_folder = std::make_unique<WorkingFolder>();
-    {
-        Messages::ScriptedResponder quiet;
-        QVERIFY(startSentaro());
-        stopSentaro();
-    }
+    QVERIFY(makeWorkingFiles());
     runSql(Schema::registerFile,
            {u"insert into ATTIVITA (DATAINATT, DATAFIATT, DESCRATT, LOCATT, PROVATT, ORETOT, OREUOMO, NOTE1, NOTE4) "
             u"values ('05/01/2011', '06/01/2011', 'SISMA', 'MODENA', 'MO', 10, 40, 'NOTA', '2011/01/05')"_s,

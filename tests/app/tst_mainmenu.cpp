@@ -79,11 +79,7 @@ void TestMainMenu::initTestCase()
 void TestMainMenu::init()
 {
     m_folder = std::make_unique<WorkingFolder>();
-    {
-        Messages::ScriptedResponder quiet;
-        QVERIFY(startSentaro());
-        stopSentaro();
-    }
+    QVERIFY(makeWorkingFiles());
     runSql(Schema::registerFile,
            {u"insert into ATTIVITA (DATAINATT, DESCRATT, NOTE4) values ('20/12/2009', 'NEVE', '2009/12/20')"_s,
             u"insert into ATTIVITA (DATAINATT, DESCRATT, NOTE4) values ('15/03/2010', 'SISMA', '2010/03/15')"_s,

@@ -67,11 +67,7 @@ void TestMaintenance::init()
 {
     QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
     m_folder = std::make_unique<WorkingFolder>();
-    {
-        Messages::ScriptedResponder quiet;
-        QVERIFY(startSentaro());
-        stopSentaro();
-    }
+    QVERIFY(makeWorkingFiles());
     runSql(Schema::registerFile,
            {u"insert into ATTIVITA (DATAINATT, DESCRATT, NOTE4) values ('05/01/2011', 'SISMA', '2011/01/05')"_s,
             u"insert into ATTIVDETT (DATAINATT, DATAFIATT, DESCRATT, LOCATT, PROVATT, COGN, NOME, CFISC, ORET0, "

@@ -37,14 +37,6 @@ int fieldIndex(const GridModel *model, const QString &name)
     }
     return -1;
 }
-
-// A program started once, so that its files exist, then stopped again.
-void prepareFiles()
-{
-    Messages::ScriptedResponder quiet;
-    QVERIFY(startSentaro());
-    stopSentaro();
-}
 } // namespace
 
 class TestStartup : public QObject {
@@ -114,7 +106,7 @@ void TestStartup::headerPictureIsShownWhenPresent()
 void TestStartup::extraVolunteersAreCopiedOnce()
 {
     WorkingFolder folder;
-    prepareFiles();
+    QVERIFY(makeWorkingFiles());
     runSql(Schema::registerFile,
            {u"insert into VOLO (COGN, NOME, CODFISC) values ('ROSSI', 'MARIO', 'RSSMRA80A01H501U')"_s,
             u"insert into VOLOEXTRA (CODASS, COGN, NOME, CODFISC, NOTE) values ('1', 'rossi', 'mario', 'ALTRO', 'x')"_s,
@@ -146,7 +138,7 @@ void TestStartup::extraVolunteersAreCopiedOnce()
 void TestStartup::gridShowsActivitiesMostRecentFirst()
 {
     WorkingFolder folder;
-    prepareFiles();
+    QVERIFY(makeWorkingFiles());
     runSql(Schema::registerFile,
            {u"insert into ATTIVITA (DATAINATT, DESCRATT, NOTE4) values ('20/12/2010', 'NEVE', '2010/12/20')"_s,
             u"insert into ATTIVITA (DATAINATT, DESCRATT, NOTE4) values ('05/01/2011', 'SISMA', '2011/01/05')"_s,
@@ -162,7 +154,7 @@ void TestStartup::gridShowsActivitiesMostRecentFirst()
 void TestStartup::gridEditsAreStored()
 {
     WorkingFolder folder;
-    prepareFiles();
+    QVERIFY(makeWorkingFiles());
     runSql(Schema::registerFile,
            {u"insert into ATTIVITA (DATAINATT, DESCRATT, NOTE4, ORETOT) values ('05/01/2011', 'SISMA', '2011/01/05', 4)"_s,
             u"insert into ATTIVDETT (DATAINATT, DESCRATT, COGN) values ('05/01/2011', 'SISMA', 'ROSSI MARIO')"_s,
@@ -252,7 +244,7 @@ void TestStartup::unusableRegisterStopsInOrder()
 void TestStartup::writeCutShortByACrashIsRolledBack()
 {
     WorkingFolder folder;
-    prepareFiles();
+    QVERIFY(makeWorkingFiles());
     QStringList rows{u"PRAGMA journal_mode = DELETE"_s};
     for (int i = 0; i < 300; ++i)
         rows << u"insert into VOLO (COGN, NOME) values ('V%1', 'NOME')"_s.arg(i);

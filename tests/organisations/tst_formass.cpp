@@ -54,11 +54,7 @@ private:
 void TestFormass::init()
 {
     m_folder = std::make_unique<WorkingFolder>();
-    {
-        Messages::ScriptedResponder quiet;
-        QVERIFY(startSentaro());
-        stopSentaro();
-    }
+    QVERIFY(makeWorkingFiles());
     runSql(Schema::registerFile,
            {u"insert into ASSO (CODASS, DENOM, INDIR, CAP, CITTA, PROV, TEL, FAX, MAIL, CFISC, SPEC, DATA1, DATAU, "
             u"NUMVOL, RESP, TELRESP, NOTE3) values ('A1', 'GRUPPO ALFA', 'VIA UNO', '00100', 'ROMA', 'RM', '06 1', "

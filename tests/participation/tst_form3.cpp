@@ -91,11 +91,7 @@ void TestForm3::initTestCase()
 void TestForm3::init()
 {
     m_folder = std::make_unique<WorkingFolder>();
-    {
-        Messages::ScriptedResponder quiet;
-        QVERIFY(startSentaro());
-        stopSentaro();
-    }
+    QVERIFY(makeWorkingFiles());
     runSql(Schema::registerFile,
            {u"insert into ATTIVITA (DATAINATT, DATAFIATT, DESCRATT, LOCATT, PROVATT, ORETOT, NOTE1, NOTE2, NOTE4) values "
             u"('05/01/2011', '06/01/2011', 'SISMA', 'MODENA', 'MO', 10, 'N1', 'N2', '2011/01/05'), "

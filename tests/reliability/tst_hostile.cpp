@@ -92,11 +92,7 @@ private:
 void TestHostile::init()
 {
     m_folder = std::make_unique<WorkingFolder>();
-    {
-        Messages::ScriptedResponder quiet;
-        QVERIFY(startSentaro());
-        stopSentaro();
-    }
+    QVERIFY(makeWorkingFiles());
     runSql(Schema::registerFile,
            {u"insert into ASSO (DENOM) values ('GRUPPO')"_s, u"insert into VOLO (COGN, NOME) values ('ROSSI', 'MARIO')"_s,
             u"insert into ATTIVITA (DATAINATT, DATAFIATT, DESCRATT, LOCATT, PROVATT, NOTE4) values "

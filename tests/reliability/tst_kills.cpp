@@ -157,6 +157,8 @@ public:
 
     void record(const Run &run)
     {
+        if (!run.started)
+            ++m_duringStart;
         if (!run.pending.isEmpty())
             m_landed[run.pending.section(u' ', 0, 0)] += 1;
         for (auto it = run.lasted.cbegin(); it != run.lasted.cend(); ++it) {
@@ -166,6 +168,7 @@ public:
     }
 
     int attempts() const { return m_attempts; }
+    int duringStart() const { return m_duringStart; }
     const QMap<QString, int> &landed() const { return m_landed; }
 
 private:
@@ -176,6 +179,7 @@ private:
     QMap<QString, qint64> m_runs;
     int m_attempts = 0;
     int m_anywhere = 0;
+    int m_duringStart = 0;
 };
 
 QString integrity()
@@ -190,13 +194,20 @@ int count(const QString &sql)
 
 void prepareFolder()
 {
-    Messages::ScriptedResponder quiet;
-    QVERIFY(startSentaro());
-    stopSentaro();
+    QVERIFY(makeWorkingFiles());
     runSql(Schema::registerFile,
            {u"insert into ASSO (DENOM) values ('GRUPPO')"_s,
             u"insert into VOLO (COGN, NOME, CODFISC) values ('ROSSI', 'MARIO', 'A'), ('BIANCHI', 'ANNA', 'B'), "
             u"('VERDI', 'LUCA', 'C'), ('NERI', 'ADA', 'D')"_s});
+}
+
+// The next kill of the plan, carried out on the group's writer and recorded.
+Run killNext(KillPlan &kills, const QString &group, int run)
+{
+    const Kill kill = kills.next();
+    const Run done = runAndKill(group, run, kill.target, kill.within);
+    kills.record(done);
+    return done;
 }
 } // namespace
 
@@ -209,17 +220,17 @@ private slots:
     void conversion();
 
 private:
-    void report(const QString &group, const KillPlan &kills, int duringStart);
+    void report(const QString &group, const KillPlan &kills);
 };
 
-void TestKills::report(const QString &group, const KillPlan &kills, int duringStart)
+void TestKills::report(const QString &group, const KillPlan &kills)
 {
     QStringList parts;
     for (auto it = kills.landed().cbegin(); it != kills.landed().cend(); ++it)
         parts << it.key() + u'=' + QString::number(it.value());
     QVERIFY2(kills.complete(), qPrintable(parts.join(u", "_s)));
     qInfo("RELIABILITY kills %s: %d kills, %d during start-up, in operations: %s; lost or corrupted rows: 0",
-          qPrintable(group), kills.attempts(), duringStart, qPrintable(parts.join(u", "_s)));
+          qPrintable(group), kills.attempts(), kills.duringStart(), qPrintable(parts.join(u", "_s)));
 }
 
 void TestKills::activities()
@@ -228,7 +239,6 @@ void TestKills::activities()
     prepareFolder();
     QMap<QString, bool> activityShouldExist;
     QMap<QString, int> detailsExpected;
-    int duringStart = 0;
     // The archive as it stands after a kill, read in two queries.
     QSet<QString> activities;
     QMap<QString, int> detailCounts;
@@ -261,13 +271,9 @@ void TestKills::activities()
     };
     KillPlan kills({u"ACTIVITY"_s, u"DETAILS"_s, u"RENAMED"_s, u"DELETED"_s}, 1);
     for (int run = 1; !kills.done(); ++run) {
-        const Kill kill = kills.next();
-        const Run done = runAndKill(u"activities"_s, run, kill.target, kill.within);
-        kills.record(done);
+        const Run done = killNext(kills, u"activities"_s, run);
         // The writer never ends by itself: ending early is a start that was refused.
         QCOMPARE(done.exitCode, -1);
-        if (!done.started)
-            ++duringStart;
         for (const QString &event : done.events)
             apply(event.section(u' ', 0, 0), event.section(u' ', 1));
         QCOMPARE(integrity(), u"ok"_s);
@@ -300,7 +306,7 @@ void TestKills::activities()
                        u"a.DESCRATT = d.DESCRATT and a.DATAINATT = d.DATAINATT)"_s),
                  0);
     }
-    report(u"activities"_s, kills, duringStart);
+    report(u"activities"_s, kills);
     Messages::ScriptedResponder answers;
     QVERIFY(startSentaro());
     QVERIFY(answers.shown().isEmpty());
@@ -312,16 +318,11 @@ void TestKills::people()
     prepareFolder();
     QMap<QString, bool> volunteerShouldExist;
     QMap<QString, bool> organisationShouldExist;
-    int duringStart = 0;
     KillPlan kills({u"VOLUNTEER"_s, u"NOVOLUNTEER"_s, u"ORGANISATION"_s, u"NOORGANISATION"_s}, 2);
     for (int run = 1; !kills.done(); ++run) {
-        const Kill kill = kills.next();
-        const Run done = runAndKill(u"people"_s, run, kill.target, kill.within);
-        kills.record(done);
+        const Run done = killNext(kills, u"people"_s, run);
         // The writer never ends by itself: ending early is a start that was refused.
         QCOMPARE(done.exitCode, -1);
-        if (!done.started)
-            ++duringStart;
         for (const QString &event : done.events) {
             const QString kind = event.section(u' ', 0, 0);
             const QString argument = event.section(u' ', 1);
@@ -351,7 +352,7 @@ void TestKills::people()
         for (auto it = organisationShouldExist.cbegin(); it != organisationShouldExist.cend(); ++it)
             QVERIFY2(organisations.contains(it.key()) == it.value(), qPrintable(it.key()));
     }
-    report(u"people"_s, kills, duringStart);
+    report(u"people"_s, kills);
 }
 
 void TestKills::bulk()
@@ -364,7 +365,6 @@ void TestKills::bulk()
     for (int i = 0; i < 1500; ++i)
         exported << u"insert into VOLO (COGN, NOME) values ('IMP%1', 'NOME')"_s.arg(i);
     runSql(Schema::importFile, exported);
-    int duringStart = 0;
     KillPlan kills({u"IMPORTED"_s, u"EXPORTED"_s, u"EMPTIEDVOLUNTEERS"_s, u"EMPTIEDACTIVITIES"_s}, 3);
     for (int run = 1; !kills.done(); ++run) {
         // Something for the emptying and the export to work on, enough for them to take a
@@ -376,13 +376,9 @@ void TestKills::bulk()
                 u"insert into ATTIVDETT (DATAINATT, DESCRATT, COGN, NOME, ORET6, NOTE1) "
                 u"select '01/01/2011', 'RUN %1', 'VOLONTARIO ' || i, 'NOME', 1.5, 'NOTE DEL VOLONTARIO ' || i "
                 u"from n where not exists (select 1 from ATTIVDETT)"_s.arg(run)});
-        const Kill kill = kills.next();
-        const Run done = runAndKill(u"bulk"_s, run, kill.target, kill.within);
-        kills.record(done);
+        const Run done = killNext(kills, u"bulk"_s, run);
         // The writer never ends by itself: ending early is a start that was refused.
         QCOMPARE(done.exitCode, -1);
-        if (!done.started)
-            ++duringStart;
         const QString last = done.events.isEmpty() ? QString() : done.events.last();
         QCOMPARE(integrity(), u"ok"_s);
         // An import cut short keeps the groups of rows it had committed, until the next
@@ -407,7 +403,7 @@ void TestKills::bulk()
         for (const QString &copy : QDir().entryList({u"attivita-*.mdb"_s, u"dbattivitaesp*.xls"_s}))
             QFile::remove(copy);
     }
-    report(u"bulk"_s, kills, duringStart);
+    report(u"bulk"_s, kills);
 }
 
 void TestKills::conversion()
@@ -420,9 +416,7 @@ void TestKills::conversion()
     QByteArray municipalities;
     {
         WorkingFolder folder;
-        Messages::ScriptedResponder quiet;
-        QVERIFY(startSentaro());
-        stopSentaro();
+        QVERIFY(makeWorkingFiles());
         municipalities = fileBytes(Schema::municipalitiesFile);
     }
     KillPlan kills({u"CONVERSION"_s}, 4);

@@ -119,11 +119,7 @@ void TestRefused::init()
 {
     QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
     m_folder = std::make_unique<WorkingFolder>();
-    {
-        Messages::ScriptedResponder quiet;
-        QVERIFY(startSentaro());
-        stopSentaro();
-    }
+    QVERIFY(makeWorkingFiles());
     runSql(Schema::registerFile,
            {u"insert into ASSO (DENOM) values ('GRUPPO')"_s,
             u"insert into VOLO (COGN, NOME) values ('ROSSI', 'MARIO'), ('BIANCHI', 'ANNA')"_s,

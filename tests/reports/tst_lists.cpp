@@ -68,11 +68,7 @@ void TestLists::init()
 {
     QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
     m_folder = std::make_unique<WorkingFolder>();
-    {
-        Messages::ScriptedResponder quiet;
-        QVERIFY(startSentaro());
-        stopSentaro();
-    }
+    QVERIFY(makeWorkingFiles());
     if (QString::fromLatin1(QTest::currentTestFunction()) != u"emptyArchive"_s)
         runSql(Schema::registerFile, fixture);
     m_answers = std::make_unique<Messages::ScriptedResponder>();

@@ -57,11 +57,7 @@ void TestRegister::init()
     QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
     m_folder = std::make_unique<WorkingFolder>();
     QVERIFY(QFile::copy(QStringLiteral(SENTARO_SOURCE_DIR "/data/intestazione.jpg"), Schema::headerPictureFile));
-    {
-        Messages::ScriptedResponder quiet;
-        QVERIFY(startSentaro());
-        stopSentaro();
-    }
+    QVERIFY(makeWorkingFiles());
     runSql(Schema::registerFile,
            {u"insert into ATTIVITA (DATAINATT, DATAFIATT, DESCRATT, LOCATT, PROVATT, ORET0, ORET6, ORET7, ORET8, "
             u"ORET9, ORET10, NOTE4) values "

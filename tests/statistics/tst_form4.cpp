@@ -42,11 +42,7 @@ void TestForm4::init()
 {
     QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
     m_folder = std::make_unique<WorkingFolder>();
-    {
-        Messages::ScriptedResponder quiet;
-        QVERIFY(startSentaro());
-        stopSentaro();
-    }
+    QVERIFY(makeWorkingFiles());
     runSql(Schema::registerFile,
            {u"insert into VOLO (COGN, NOME) values ('ROSSI', 'MARIO'), ('BIANCHI', 'ANNA'), ('VERDI', 'LUCA')"_s,
             u"insert into ATTIVDETT (DATAINATT, DESCRATT, COGN, NOME, ORET0, ORET6, ORET7, ORET8, ORET9, ORET10) "

@@ -206,11 +206,7 @@ void TestJet::damagedFilesNeverCrashOrHang()
 void TestJet::interruptedSwapIsCompleted()
 {
     WorkingFolder folder;
-    {
-        Messages::ScriptedResponder quiet;
-        QVERIFY(startSentaro());
-        stopSentaro();
-    }
+    QVERIFY(makeWorkingFiles());
     runSql(Schema::registerFile, {u"insert into VOLO (COGN, NOME) values ('CONVERTITO', 'GIA')"_s});
     QVERIFY(QFile::rename(Schema::registerFile, Schema::registerFile + u".convertito"_s));
     Messages::ScriptedResponder answers;

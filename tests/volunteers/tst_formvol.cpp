@@ -63,11 +63,7 @@ void TestFormvol::initTestCase()
 void TestFormvol::init()
 {
     m_folder = std::make_unique<WorkingFolder>();
-    {
-        Messages::ScriptedResponder quiet;
-        QVERIFY(startSentaro());
-        stopSentaro();
-    }
+    QVERIFY(makeWorkingFiles());
     runSql(Schema::registerFile,
            {u"insert into ASSO (DENOM) values ('PROTEZIONE CIVILE BETA'), ('GRUPPO ALFA')"_s,
             u"insert into VOLO (CODASS, CODVOL, COGN, NOME, INDIR, CITTA, PROV, DATANA, LUOGONA, PROVNA, SESSO, "

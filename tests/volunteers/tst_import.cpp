@@ -41,11 +41,7 @@ private:
 void TestImport::init()
 {
     m_folder = std::make_unique<WorkingFolder>();
-    {
-        Messages::ScriptedResponder quiet;
-        QVERIFY(startSentaro());
-        stopSentaro();
-    }
+    QVERIFY(makeWorkingFiles());
     runSql(Schema::registerFile, {u"insert into VOLO (COGN, NOME, CODFISC) values ('ROSSI', 'MARIO', 'NOSTRO'), "
                                   u"('FOÀ', 'NICCOLÒ', 'NOSTRO')"_s});
     m_answers = std::make_unique<Messages::ScriptedResponder>();
