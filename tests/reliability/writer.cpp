@@ -14,16 +14,14 @@
 #include "activities/form2.h"
 #include "app/form1.h"
 #include "app/maintenance.h"
-#include "app/startup.h"
 #include "app/windows.h"
-#include "common/activation.h"
 #include "common/controls.h"
 #include "common/globals.h"
 #include "common/messages.h"
 #include "organisations/formass.h"
 #include "participation/form3.h"
 #include "participation/participation.h"
-#include "reports/printer.h"
+#include "testsupport.h"
 #include "volunteers/formvol.h"
 #include "volunteers/import.h"
 
@@ -51,12 +49,6 @@ void say(const QString &line)
 void doing(const QString &line)
 {
     say(u"DOING "_s + line);
-}
-
-void activate(QWidget *window)
-{
-    QEvent event(QEvent::WindowActivate);
-    QCoreApplication::sendEvent(window, &event);
 }
 
 void fillActivity(Form2 *form, const QString &name)
@@ -180,14 +172,12 @@ int main(int argc, char *argv[])
     const int run = QString::fromLocal8Bit(argv[3]).toInt();
     Messages::ScriptedResponder answers;
     answers.answerYesToAll();
-    Activation::followWindowSystem(false);
-    Printer::setTarget(Printer::Target::RecordOnly);
     // The start of "conversion" converts an Access archive.
     const bool converting = group == u"conversion"_s;
     if (converting)
         doing(u"CONVERSION"_s);
-    startProgram();
-    if (converting && Windows::existingForm1())
+    const bool started = startSentaro() != nullptr;
+    if (converting && started)
         say(u"CONVERSION"_s);
     const auto tell = [&answers]() {
         for (const QString &message : answers.shown())
@@ -195,7 +185,7 @@ int main(int argc, char *argv[])
     };
     if (group == u"start"_s)
         tell();
-    if (!Windows::existingForm1())
+    if (!started)
         return 3;
     say(u"STARTED"_s);
     if (group == u"activities"_s)
