@@ -36,6 +36,29 @@ const QRegularExpression &singleTableSelect()
     return pattern;
 }
 
+int &readsBeforeRefusal()
+{
+    static int reads = -1;
+    return reads;
+}
+
+// True when the test hook refuses this read.
+bool readRefusedForTest()
+{
+    int &reads = readsBeforeRefusal();
+    if (reads < 0)
+        return false;
+    if (reads == 0)
+        return true;
+    --reads;
+    return false;
+}
+
+Store::Result refusedForTest()
+{
+    return Store::failure(u"lettura rifiutata dall'archivio (prova)"_s);
+}
+
 const QRegularExpression &bareTableName()
 {
     static const QRegularExpression pattern(u"^\\s*([A-Za-z_][A-Za-z0-9_]*)\\s*$"_s);
@@ -243,6 +266,13 @@ bool DataSource::refresh()
         emit refreshed();
         return false;
     }
+    if (readRefusedForTest()) {
+        m_query = QSqlQuery();
+        m_preparedSql.clear();
+        setFailure(refusedForTest());
+        emit refreshed();
+        return false;
+    }
     const Statement run = statement();
     m_hasRowid = run.hasRowid;
     // A list runs the same statement for each of thousands of activities: it is prepared
@@ -350,29 +380,49 @@ bool DataSource::stepDirectly()
 void DataSource::moveNext()
 {
     m_mode = Mode::Browsing;
+    if ((m_walking || !m_remaining.empty()) && readRefusedForTest()) {
+        stopWalk(refusedForTest());
+        return;
+    }
     if (m_walking) {
         // The first row is the one Qt fetched when running the statement.
         if (m_firstRowRead && stepDirectly())
             return;
-        if (!m_directEnd && m_query.next()) {
+        if (m_lastError.ok() && !m_directEnd && m_query.next()) {
             m_firstRowRead = true;
             readCurrent();
             return;
         }
-        if (m_query.lastError().isValid())
+        if (m_lastError.ok() && m_query.lastError().isValid())
             setFailure(Store::classify(m_query.lastError()));
         m_walking = false;
         m_query.finish();
     }
-    while (!m_remaining.empty()) {
+    while (m_lastError.ok() && !m_remaining.empty()) {
         const qint64 rowid = m_remaining.front();
         m_remaining.pop_front();
         if (loadRow(rowid))
             return;
     }
+    stopWalk(m_lastError);
+}
+
+// A walk that the store cut short ends there: its rows after the failure are not visited.
+void DataSource::stopWalk(const Store::Result &failure)
+{
+    if (!failure.ok())
+        setFailure(failure);
+    m_query.finish();
+    m_walking = false;
+    m_remaining.clear();
     m_eof = true;
     m_row.clear();
     m_rowid = -1;
+}
+
+void DataSource::refuseReadsAfter(int steps)
+{
+    readsBeforeRefusal() = steps;
 }
 
 // Reads one row of a detached walk again, as it stands now; false when it is gone. The
@@ -387,7 +437,15 @@ bool DataSource::loadRow(qint64 rowid)
         m_rowQueryTable = table;
     }
     m_rowQuery.bindValue(0, rowid);
-    const bool found = m_rowQuery.exec() && m_rowQuery.next();
+    if (!m_rowQuery.exec()) {
+        setFailure(Store::classify(m_rowQuery.lastError()));
+        m_rowQuery = QSqlQuery();
+        m_rowQueryTable.clear();
+        return false;
+    }
+    const bool found = m_rowQuery.next();
+    if (!found && m_rowQuery.lastError().isValid())
+        setFailure(Store::classify(m_rowQuery.lastError()));
     if (found) {
         m_row.clear();
         m_rowid = rowid;
@@ -413,8 +471,12 @@ void DataSource::detach()
         if (m_directEnd) {
             // The walk had already come to its end.
         } else if (sqlite3_stmt *handle = statementHandle(m_query)) {
-            while (sqlite3_step(handle) == SQLITE_ROW)
+            int status = SQLITE_ROW;
+            while ((status = sqlite3_step(handle)) == SQLITE_ROW)
                 m_remaining.push_back(sqlite3_column_int64(handle, 0));
+            // The rows the store would not give are not silently left out of the walk.
+            if (status != SQLITE_DONE)
+                setFailure(Store::failure(QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(handle)))));
         } else {
             while (m_query.next())
                 m_remaining.push_back(m_query.value(0).toLongLong());

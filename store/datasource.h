@@ -84,7 +84,15 @@ public:
     // Runs a statement that returns no rows on this source's database.
     Store::Result execute(const QString &sql, const QVariantList &values = {});
 
+    // The read failure since the last refresh: the refresh itself, or a row of the walk that
+    // the store refused. A refused walk ends there, so a walker that reaches the end checks it.
     const Store::Result &lastError() const { return m_lastError; }
+    bool failed() const { return !m_lastError.ok(); }
+
+    // For tests: every data source's reads are refused once `steps` more reads have been made
+    // (running the statement is one, reading each row another; 0 refuses the next refresh),
+    // and stay refused until a negative count. The refusal takes the road of the store's own.
+    static void refuseReadsAfter(int steps);
 
     // Every source that walks a database is told before any write to it.
     static void beforeWrite(const QString &fileName);
@@ -106,6 +114,7 @@ private:
     const QStringList &writeNames() const;
     Store::Result writeRow();
     void setFailure(const Store::Result &failure);
+    void stopWalk(const Store::Result &failure);
 
     QString m_name;
     QString m_fileName;

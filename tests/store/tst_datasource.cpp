@@ -45,6 +45,8 @@ private slots:
     void lookupsMatchDatesExactly();
     void activitiesSortMostRecentFirst();
     void walkVisitsEachRowOnceWhileWriting();
+    void refusedReadEndsTheWalkAndSaysWhy_data();
+    void refusedReadEndsTheWalkAndSaysWhy();
     void unusableFilesAreReportedAndLeftUnchanged_data();
     void unusableFilesAreReportedAndLeftUnchanged();
     void readOnlyRegisterIsRefused();
@@ -282,6 +284,50 @@ void TestDataSource::walkVisitsEachRowOnceWhileWriting()
     }
     QCOMPARE(visits, 300);
     QCOMPARE(countRows(Schema::volo), 200 + 6);
+}
+
+void TestDataSource::refusedReadEndsTheWalkAndSaysWhy_data()
+{
+    QTest::addColumn<int>("readsBefore");
+    QTest::addColumn<bool>("writeFirst"); // a write detaches the walk: the rest is read row by row
+    QTest::addColumn<int>("visits");
+    QTest::newRow("refresh") << 0 << false << 0;
+    QTest::newRow("while stepping") << 3 << false << 2;
+    QTest::newRow("detached walk") << 3 << true << 2;
+}
+
+void TestDataSource::refusedReadEndsTheWalkAndSaysWhy()
+{
+    QFETCH(int, readsBefore);
+    QFETCH(bool, writeFirst);
+    QFETCH(int, visits);
+    QVERIFY(!Store::openWorkingFiles());
+    QStringList statements;
+    for (int i = 0; i < 10; ++i)
+        statements << u"insert into VOLO (COGN, NOME) values ('C%1', 'N')"_s.arg(i);
+    runSql(Schema::registerFile, statements);
+
+    DataSource walker(u"Data6"_s, Schema::registerFile, u"VOLO"_s);
+    walker.setRecordSource(u"select * from VOLO order by COGN"_s);
+    DataSource::refuseReadsAfter(readsBefore);
+    const bool refreshed = walker.refresh();
+    int seen = 0;
+    for (; !walker.eof(); walker.moveNext()) {
+        ++seen;
+        if (writeFirst && seen == 1) {
+            QVERIFY(walker.edit());
+            walker.setValue(u"NOME"_s, u"M"_s);
+            QVERIFY(walker.update().ok());
+        }
+    }
+    DataSource::refuseReadsAfter(-1);
+    QCOMPARE(refreshed, readsBefore > 0);
+    QCOMPARE(seen, visits);
+    QVERIFY(walker.failed());
+    QVERIFY(walker.lastError().description.contains(u"rifiutata"_s));
+    // The next refresh starts afresh.
+    QVERIFY(walker.refresh());
+    QVERIFY(!walker.failed());
 }
 
 void TestDataSource::unusableFilesAreReportedAndLeftUnchanged_data()
