@@ -103,10 +103,13 @@ void esportadatabase()
             row << details->value(field);
         written = writer.addRow(row);
     }
-    written = written && writer.finish();
+    // A walk the store cut short would give a workbook short of rows: it is not written at all.
+    const bool read = !details->failed();
+    written = written && read && writer.finish();
     Hourglass::reset();
     if (written)
         Messages::report(u"Data Base Dettagli esportato sul file "_s + fileName);
     else
-        Messages::report(u"Esportazione non riuscita: "_s + writer.errorString());
+        Messages::report(u"Esportazione non riuscita: "_s +
+                         (read ? writer.errorString() : details->lastError().description));
 }

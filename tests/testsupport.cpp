@@ -49,6 +49,7 @@ void stopSentaro()
     resetGlobals();
     Clock::release();
     Activation::reset();
+    DataSource::refuseReadsAfter(-1);
 }
 
 bool makeWorkingFiles()

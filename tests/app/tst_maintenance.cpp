@@ -3,6 +3,7 @@
 #include "app/windows.h"
 #include "common/clock.h"
 #include "common/messages.h"
+#include "store/datasource.h"
 #include "store/schema.h"
 #include "testsupport.h"
 
@@ -178,6 +179,17 @@ void TestMaintenance::exportWritesAWorkbook()
     Clock::setFixed(QDateTime(QDate(2011, 3, 6), QTime(14, 5, 10)));
     trigger(u"mnespdb"_s, {u"Data Base Dettagli esportato sul file dbattivitaesp20110306140510.xls"_s});
     QVERIFY(readWorkbook(u"dbattivitaesp20110306140510.xls"_s).startsWith(u"SHEET Foglio1 1"_s));
+
+    // A read the store refuses, at the start or half-way: no workbook, and the reason said.
+    runSql(Schema::registerFile, {u"insert into ATTIVDETT (DESCRATT, DATAINATT, COGN) values ('A', '01/01/2011', 'X'), "
+                                  u"('B', '01/01/2011', 'Y'), ('C', '01/01/2011', 'Z')"_s});
+    for (const int reads : {0, 3}) {
+        Clock::setFixed(QDateTime(QDate(2011, 3, 6), QTime(14, 6, reads)));
+        DataSource::refuseReadsAfter(reads);
+        trigger(u"mnespdb"_s, {u"Esportazione non riuscita: lettura rifiutata dall'archivio (prova)"_s});
+        DataSource::refuseReadsAfter(-1);
+        QVERIFY(QDir().entryList({u"dbattivitaesp2011030614060*"_s}).isEmpty());
+    }
 }
 
 QTEST_MAIN(TestMaintenance)
