@@ -120,9 +120,10 @@ bool printBody(Printer &printer, const QImage &header, Store::Result *refusal)
     for (; !activities->eof(); activities->moveNext()) {
         if (activities->text(u"NOTE4"_s) < g.datainiziostampa)
             continue;
-        g.stampaattiva = 1;
-        if (g.intestazionepagina == 1)
+        // The first heading waits for the first activity: a register with none prints nothing.
+        if (g.stampaattiva == 0 || g.intestazionepagina == 1)
             pageHeading(printer, header);
+        g.stampaattiva = 1;
         g.posizioneriga += lineStep;
         printer.setFont(u"Times New Roman"_s, 8, true);
         ++g.righepagina;
@@ -180,9 +181,7 @@ bool stamparegistro()
     // One picture for every page: the PDF then holds it once, not once a page.
     const Form1 *existing = Windows::existingForm1();
     const QImage header = existing ? existing->Image1->pixmap().toImage() : QImage();
-    // The first heading waits for the first activity: a register with none prints nothing.
     g.stampaattiva = 0;
-    g.intestazionepagina = 1;
     Store::Result refusal;
     const bool complete = printBody(printer, header, &refusal);
     Hourglass::reset();
