@@ -155,24 +155,7 @@ void MainMenu::mnattstreg_Click()
         return;
     }
     g.datainiziostampa = TextFormat::yearFirst(answer);
-    g.stampaattiva = 0;
-    DataSource *activities = m_window->Data7;
-    activities->setRecordSource(u"select * from ATTIVITA order by NOTE4 DESC, DESCRATT"_s);
-    activities->refresh();
-    while (!activities->eof()) {
-        if (activities->text(u"NOTE4"_s) >= g.datainiziostampa) {
-            g.stampaattiva = 1;
-            g.intestazionepagina = 1;
-        }
-        activities->moveNext();
-    }
-    if (g.stampaattiva == 1) {
-        Hourglass::set();
-        const QString pdf = stamparegistro();
-        Hourglass::reset();
-        reportPdf(pdf);
-    }
-    Messages::report(u"Stampa registro terminata."_s);
+    stamparegistro();
 }
 
 void MainMenu::mnorgvel_Click()

@@ -4,6 +4,7 @@
 #include "common/activation.h"
 #include "common/controls.h"
 #include "common/globals.h"
+#include "common/messages.h"
 #include "common/twips.h"
 #include "reports/lists.h"
 #include "reports/printer.h"
@@ -44,8 +45,11 @@ void Formlist::Form_Activate()
     // The old lines go before the new ones are read: a long list is never held twice.
     List1->setUpdatesEnabled(false);
     List1->clear();
-    List1->addItems(buildList(g.tipolista, g.tabrischio));
+    Store::Result refusal;
+    List1->addItems(buildList(g.tipolista, g.tabrischio, &refusal));
     List1->setUpdatesEnabled(true);
+    if (!refusal.ok())
+        Messages::report(u"Elenco non disponibile, l'archivio non si è potuto leggere: "_s + refusal.description);
 }
 
 void Formlist::List1_Click()
@@ -67,7 +71,7 @@ void Formlist::cmdstampa_Click()
     QStringList lines;
     for (int i = 0; i < List1->count(); ++i)
         lines << List1->item(i)->text();
-    printListing(lines, u"elenco"_s);
+    printListing(lines, u"elenco"_s, listLayoutWidth(globals().tipolista));
 }
 
 void Formlist::cmdesci_Click()

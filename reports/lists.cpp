@@ -36,12 +36,22 @@ QString hourColumns(const DataSource *source, const QLocale &locale)
     columns.reserve(8 * int(std::size(hourFieldsForLists)));
     for (const QString &field : hourFieldsForLists) {
         columns += u"  "_s;
-        columns += TextFormat::formatNumber(source->value(field).toDouble(), Pattern::LeadingZeros, locale);
+        // A field with no value contributes nothing but its width.
+        const QVariant value = source->value(field);
+        columns += value.isNull() ? QString(6, u' ')
+                                  : TextFormat::formatNumber(value.toDouble(), Pattern::LeadingZeros, locale);
     }
     return columns;
 }
 
-QStringList organisations()
+// The store's refusal of a read of `source`, if any, kept for the caller.
+void noteRefusal(const DataSource *source, Store::Result *refusal)
+{
+    if (source->failed() && refusal->ok())
+        *refusal = source->lastError();
+}
+
+QStringList organisations(Store::Result *refusal)
 {
     DataSource *source = Windows::form1()->Data8;
     source->setRecordSource(u"select * from ASSO order by DENOM"_s);
@@ -49,10 +59,11 @@ QStringList organisations()
     QStringList lines;
     for (; !source->eof(); source->moveNext())
         lines << source->text(u"DENOM"_s) + u"  "_s + source->text(u"RESP"_s) + u"  "_s + source->text(u"TELRESP"_s);
+    noteRefusal(source, refusal);
     return lines;
 }
 
-QStringList activities()
+QStringList activities(Store::Result *refusal)
 {
     DataSource *source = Windows::form1()->Data7;
     source->setRecordSource(activitiesNewestFirst);
@@ -65,10 +76,11 @@ QStringList activities()
         parts << plain(source, u"OREUOMO"_s);
         lines << parts.join(u"  "_s);
     }
+    noteRefusal(source, refusal);
     return lines;
 }
 
-QStringList activitiesWithDetails()
+QStringList activitiesWithDetails(Store::Result *refusal)
 {
     QStringList lines{u"ELENCO DELLE ATTIVITA'  CON DETTAGLIO PER VOLONTARIO"_s, QString(), detailListHeader(),
                       QString()};
@@ -98,12 +110,16 @@ QStringList activitiesWithDetails()
         for (; !details->eof(); details->moveNext())
             lines << QString(24, u' ') % field51(details->text(u"COGN"_s) + u' ' + details->text(u"NOME"_s)) %
                          hourColumns(details, locale);
+        noteRefusal(details, refusal);
+        if (!refusal->ok())
+            return lines;
         lines << QString();
     }
+    noteRefusal(activities, refusal);
     return lines;
 }
 
-QStringList volunteersByRiskTable(const QString &riskTable)
+QStringList volunteersByRiskTable(const QString &riskTable, Store::Result *refusal)
 {
     const auto number = TextFormat::readNumber(riskTable);
     QString hoursField;
@@ -143,11 +159,12 @@ QStringList volunteersByRiskTable(const QString &riskTable)
                      u"  "_s % details->text(u"DATAFIATT"_s) % u"  "_s % details->text(u"DESCRATT"_s);
         total = total.value_or(0.0) + hours;
     }
+    noteRefusal(details, refusal);
     lines << subtotal + totalText() << QString();
     return lines;
 }
 
-QStringList volunteers()
+QStringList volunteers(Store::Result *refusal)
 {
     DataSource *source = Windows::form1()->Data6;
     source->setRecordSource(u"select COGN, NOME from VOLO order by COGN, NOME"_s);
@@ -155,6 +172,7 @@ QStringList volunteers()
     QStringList lines;
     for (; !source->eof(); source->moveNext())
         lines << source->text(u"COGN"_s) % QChar(u' ') % source->text(u"NOME"_s);
+    noteRefusal(source, refusal);
     const auto count = lines.size();
     lines << QString() << u"   Totale volontari:"_s + QString::number(count);
     return lines;
@@ -167,17 +185,34 @@ QString detailListHeader()
            u"ORE/U   ORET0   ORET6   ORET7   ORET8   ORET9   ORET10"_s;
 }
 
-QStringList buildList(const QString &mode, const QString &riskTable)
+int listLayoutWidth(const QString &mode)
 {
-    if (mode == u"EO"_s)
-        return organisations();
-    if (mode == u"EA"_s)
-        return activities();
     if (mode == u"ED"_s)
-        return activitiesWithDetails();
-    if (mode == u"EV"_s || mode == u"EM"_s || mode == u"EC"_s)
-        return volunteers();
+        return int(detailListHeader().size());
+    // Two blanks, the name, the hours, the two dates: the description after them is free text.
     if (mode == u"ER"_s)
-        return volunteersByRiskTable(riskTable);
-    return {};
+        return 2 + 51 + 2 + 6 + 2 + 10 + 2 + 10 + 2;
+    return 0;
+}
+
+QStringList buildList(const QString &mode, const QString &riskTable, Store::Result *refusal)
+{
+    Store::Result ignored;
+    if (!refusal)
+        refusal = &ignored;
+    QStringList lines;
+    if (mode == u"EO"_s)
+        lines = organisations(refusal);
+    else if (mode == u"EA"_s)
+        lines = activities(refusal);
+    else if (mode == u"ED"_s)
+        lines = activitiesWithDetails(refusal);
+    else if (mode == u"EV"_s || mode == u"EM"_s || mode == u"EC"_s)
+        lines = volunteers(refusal);
+    else if (mode == u"ER"_s)
+        lines = volunteersByRiskTable(riskTable, refusal);
+    // A list cut short by the store is not shown as if it were the whole.
+    if (!refusal->ok())
+        lines.clear();
+    return lines;
 }

@@ -6,8 +6,8 @@
 #include "common/twips.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFontMetricsF>
-#include <QPageLayout>
 #include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -23,21 +23,32 @@ Printer::Target &target()
     return chosen;
 }
 
+QPageLayout &pdfPage()
+{
+    static QPageLayout layout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(3, 3, 3, 3),
+                              QPageLayout::Millimeter);
+    return layout;
+}
+
 QList<DrawnItem> &recorded()
 {
     static QList<DrawnItem> items;
     return items;
 }
 
-// Twips of the printable A4 page: the register's ruled area (11450 x 16400) fits inside
-// margins of 3 mm.
-constexpr int a4Width = 11906;
-constexpr int a4Height = 16838;
-constexpr int marginTwips = 170;
+PageUsed &recordedPage()
+{
+    static PageUsed page;
+    return page;
+}
+
+// Rules are given in printer pixels of about a tenth of a millimetre.
+constexpr double twipsPerRulePixel = 1440.0 / 254.0;
 } // namespace
 
 Printer::Printer(const QString &documentName)
     : m_documentName(documentName)
+    , m_layout(pdfPage())
 {
     if (target() == Target::RecordOnly)
         return;
@@ -45,12 +56,15 @@ Printer::Printer(const QString &documentName)
     m_printer = std::make_unique<QPrinter>(toPdf ? QPrinterInfo() : QPrinterInfo::defaultPrinter(),
                                            QPrinter::HighResolution);
     m_printer->setDocName(documentName);
-    m_printer->setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
-                                         QMarginsF(3, 3, 3, 3), QPageLayout::Millimeter));
     if (toPdf) {
         m_pdfFile = Clock::freeStampedName(documentName, u"pdf"_s);
         m_printer->setOutputFormat(QPrinter::PdfFormat);
         m_printer->setOutputFileName(QDir::current().absoluteFilePath(m_pdfFile));
+        m_printer->setPageLayout(m_layout);
+    } else {
+        // The printer's own paper, within the margins it can print.
+        m_printer->setFullPage(false);
+        m_layout = m_printer->pageLayout();
     }
 }
 
@@ -60,19 +74,50 @@ Printer::~Printer()
         m_painter->end();
 }
 
+void Printer::setExtent(int width, int height)
+{
+    m_extentWidth = width;
+    m_extentHeight = height;
+}
+
+void Printer::setLandscape(bool landscape)
+{
+    const auto orientation = landscape ? QPageLayout::Landscape : QPageLayout::Portrait;
+    m_layout.setOrientation(orientation);
+    if (m_printer)
+        m_printer->setPageOrientation(orientation);
+}
+
+QRectF Printer::printableTwips() const
+{
+    const QRectF points = m_layout.paintRect(QPageLayout::Point);
+    return {points.x() * 20, points.y() * 20, points.width() * 20, points.height() * 20};
+}
+
+double Printer::scale() const
+{
+    const QRectF printable = printableTwips();
+    double chosen = 1;
+    if (m_extentWidth > 0)
+        chosen = std::min(chosen, printable.width() / m_extentWidth);
+    if (m_extentHeight > 0)
+        chosen = std::min(chosen, printable.height() / m_extentHeight);
+    return chosen;
+}
+
 double Printer::toDevice(int twips) const
 {
-    return m_printer ? twips * m_printer->resolution() / 1440.0 : twips;
+    return m_printer ? twips * scale() * m_printer->resolution() / 1440.0 : twips;
 }
 
 int Printer::pageWidth() const
 {
-    return a4Width - 2 * marginTwips;
+    return static_cast<int>(printableTwips().width() / scale());
 }
 
 int Printer::pageHeight() const
 {
-    return a4Height - 2 * marginTwips;
+    return static_cast<int>(printableTwips().height() / scale());
 }
 
 void Printer::setFont(const QString &name, double size, bool bold)
@@ -102,20 +147,32 @@ void Printer::setDrawWidth(int width)
     m_drawWidth = std::max(1, width);
 }
 
+void Printer::fail(const QString &why)
+{
+    if (m_failure.isEmpty())
+        m_failure = why;
+    if (m_painter) {
+        m_painter->end();
+        m_painter.reset();
+    }
+}
+
 void Printer::beginPageIfNeeded()
 {
     if (m_pageEnded) {
         m_pageEnded = false;
         ++m_page;
-        if (m_painter)
-            m_printer->newPage();
+        if (m_painter && !m_printer->newPage())
+            fail(u"Stampa non eseguita: la stampante %1 non accetta la stampa."_s.arg(m_printer->printerName()));
     }
-    if (m_printer && !m_painter) {
+    if (m_printer && !m_started) {
+        m_started = true;
         m_painter = std::make_unique<QPainter>();
         if (!m_painter->begin(m_printer.get())) {
-            // Nothing can be drawn; the recording still goes on.
             m_painter.reset();
-            m_printer.reset();
+            fail(m_pdfFile.isEmpty()
+                     ? u"Stampa non eseguita: la stampante %1 non accetta la stampa."_s.arg(m_printer->printerName())
+                     : u"Stampa non eseguita: il file %1 non si può scrivere."_s.arg(m_pdfFile));
         }
     }
 }
@@ -140,12 +197,24 @@ const Printer::Face &Printer::face()
     const QFontMetricsF metrics(font);
     const double points = metrics.lineSpacing() * 72.0 / metrics.fontDpi();
     made.lineHeight = static_cast<int>(std::lround(points * 20));
+    constexpr double measuringSize = 100;
+    made.measuring = Twips::font(m_fontName, measuringSize, m_bold);
+    made.twipsPerMeasuringUnit =
+        1440.0 / QFontMetricsF(made.measuring).fontDpi() * m_fontSize / measuringSize;
     if (m_printer) {
-        made.deviceFont = QFont(font, m_printer.get());
+        QFont scaled(font);
+        scaled.setPointSizeF(m_fontSize * scale());
+        made.deviceFont = QFont(scaled, m_printer.get());
         made.ascent = QFontMetricsF(made.deviceFont, m_printer.get()).ascent();
     }
     m_lastFace = *m_faces.insert(key, made);
     return m_lastFace;
+}
+
+double Printer::textWidth(const QString &text)
+{
+    const Face &current = face();
+    return QFontMetricsF(current.measuring).horizontalAdvance(text) * current.twipsPerMeasuringUnit;
 }
 
 void Printer::print(const QString &text)
@@ -166,13 +235,36 @@ void Printer::print(const QString &text)
     m_y += current.lineHeight;
 }
 
+void Printer::printWithin(const QString &text, int width)
+{
+    qsizetype ink = text.size();
+    while (ink > 0 && text.at(ink - 1) == u' ')
+        --ink;
+    if (textWidth(text.left(ink)) <= width) {
+        print(text);
+        return;
+    }
+    // The longest beginning that fits.
+    qsizetype fits = 0;
+    qsizetype over = ink;
+    while (over - fits > 1) {
+        const qsizetype middle = (fits + over) / 2;
+        if (textWidth(text.left(middle)) <= width)
+            fits = middle;
+        else
+            over = middle;
+    }
+    print(text.left(fits));
+}
+
 void Printer::rectangle(int left, int top, int width, int height)
 {
     beginPageIfNeeded();
-    m_recording.append({DrawnItem::Kind::Rectangle, {}, left, top, width, height, {}, 0, false, m_page});
+    m_recording.append({DrawnItem::Kind::Rectangle, {}, left, top, width, height, {}, 0, false, m_page,
+                        m_drawWidth * twipsPerRulePixel});
     if (m_painter) {
         QPen pen(Qt::black);
-        pen.setWidthF(m_drawWidth * m_printer->resolution() / 96.0);
+        pen.setWidthF(toDevice(1) * m_drawWidth * twipsPerRulePixel);
         m_painter->setPen(pen);
         m_painter->setBrush(Qt::NoBrush);
         m_painter->drawRect(QRectF(toDevice(left), toDevice(top), toDevice(width), toDevice(height)));
@@ -194,26 +286,39 @@ void Printer::endPage()
     m_pageEnded = true;
 }
 
-QString Printer::endDocument()
+bool Printer::finish()
 {
     recorded() = m_recording;
-    if (!m_painter)
-        return {};
-    m_painter->end();
-    m_painter.reset();
-    return m_pdfFile;
+    const QRectF printable = printableTwips();
+    recordedPage() = {int(printable.width()), int(printable.height()), scale(),
+                      m_layout.orientation() == QPageLayout::Landscape};
+    if (m_painter) {
+        if (!m_painter->end())
+            fail(u"Stampa non eseguita: la stampante non ha completato il documento."_s);
+        m_painter.reset();
+    }
+    if (!m_failure.isEmpty()) {
+        if (!m_pdfFile.isEmpty())
+            QFile::remove(m_pdfFile);
+        Messages::report(m_failure);
+        return false;
+    }
+    if (m_started && !m_pdfFile.isEmpty())
+        Messages::report(u"Nessuna stampante disponibile: la stampa è nel file "_s + m_pdfFile);
+    return true;
 }
 
-double Printer::sizeToFit(const QStringList &lines, double size) const
+void Printer::abandon()
 {
-    qsizetype longest = 0;
-    for (const QString &line : lines)
-        longest = std::max(longest, line.size());
-    if (longest == 0)
-        return size;
-    // A fixed-pitch character is six tenths of its size wide.
-    const double fitting = pageWidth() / 20.0 / (0.6 * double(longest));
-    return std::min(size, std::floor(fitting * 4) / 4);
+    recorded().clear();
+    if (m_painter) {
+        m_printer->abort();
+        m_painter->end();
+        m_painter.reset();
+    }
+    if (m_started && !m_pdfFile.isEmpty())
+        QFile::remove(m_pdfFile);
+    m_started = false;
 }
 
 void Printer::setTarget(Target chosen)
@@ -221,34 +326,59 @@ void Printer::setTarget(Target chosen)
     target() = chosen;
 }
 
+void Printer::setPdfPage(const QPageLayout &layout)
+{
+    pdfPage() = layout;
+}
+
 QList<DrawnItem> Printer::lastRecording()
 {
     return recorded();
 }
 
-void reportPdf(const QString &pdfFile)
+PageUsed Printer::lastPage()
 {
-    if (!pdfFile.isEmpty())
-        Messages::report(u"Nessuna stampante disponibile: la stampa è nel file "_s + pdfFile);
+    return recordedPage();
 }
 
-void printListing(const QStringList &lines, const QString &documentName)
+void printListing(const QStringList &lines, const QString &documentName, int layoutWidth)
 {
     Hourglass::set();
-    QString pdf;
-    {
-        Printer printer(documentName);
-        QStringList printed{u" "_s};
-        for (const QString &line : lines)
-            printed << u"   "_s + line;
-        // The widest lines are wider than the page at 12 points: the whole listing takes a
-        // smaller size, so that its columns stay aligned and no line is cut or wrapped.
-        printer.setFont(u"Courier New"_s, printer.sizeToFit(printed, 12), false);
-        printer.setDrawWidth(2);
-        for (const QString &line : printed)
-            printer.print(line);
-        pdf = printer.endDocument();
+    Printer printer(documentName);
+    const int columns = layoutWidth > 0 ? layoutWidth + 3 : 0;
+    // A fixed-pitch character is six tenths of its size wide.
+    const auto fitting = [&]() {
+        if (columns == 0)
+            return 12.0;
+        return std::min(12.0, std::floor(printer.pageWidth() / 20.0 / (0.6 * columns) * 4) / 4);
+    };
+    double size = fitting();
+    if (size < 8) {
+        printer.setLandscape(true);
+        const double turned = fitting();
+        if (turned >= 8)
+            size = turned;
+        else
+            printer.setLandscape(false);
+    }
+    size = std::max(7.0, size);
+    printer.setFont(u"Courier New"_s, size, false);
+    printer.setDrawWidth(2);
+    const auto perLine = std::max<qsizetype>(4, qsizetype(printer.pageWidth() / (0.6 * size * 20)));
+    const QString margin = u"   "_s;
+    printer.print(u" "_s);
+    for (const QString &line : lines) {
+        QString rest = line;
+        if (margin.size() + rest.size() > perLine) {
+            while (rest.endsWith(u' '))
+                rest.chop(1);
+        }
+        // A line wider than the page goes on over the next printed lines, under its own start.
+        do {
+            printer.print(margin + rest.left(perLine - margin.size()));
+            rest.remove(0, perLine - margin.size());
+        } while (!rest.isEmpty());
     }
     Hourglass::reset();
-    reportPdf(pdf);
+    printer.finish();
 }

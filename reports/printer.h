@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QImage>
 #include <QList>
+#include <QPageLayout>
 #include <QString>
 
 #include <memory>
@@ -11,7 +12,8 @@
 class QPainter;
 class QPrinter;
 
-// What was drawn, as tests read it back: positions in twips from the printable corner.
+// What was drawn, as tests read it back: positions in twips from the printable corner,
+// before any scaling to the page.
 struct DrawnItem {
     enum class Kind { Text, Rectangle, Picture };
     Kind kind = Kind::Text;
@@ -24,11 +26,21 @@ struct DrawnItem {
     double size = 0;
     bool bold = false;
     int page = 1;
+    double lineWidth = 0; // rectangles: the width of their rules, in twips
+};
+
+// The page a document was laid on, as tests read it back.
+struct PageUsed {
+    int printableWidth = 0;  // twips of paper that can be printed
+    int printableHeight = 0;
+    double scale = 1;        // the drawing's twips are this many paper twips
+    bool landscape = false;
 };
 
 // The program's printer: a font, a current position in twips (1440 per inch), lines,
-// rectangles, pictures and pages. It draws on the system's default printer or, where
-// the machine has none, into a PDF in the working folder, and records what it draws.
+// rectangles, pictures and pages. It draws on the system's default printer, on its paper
+// and within its printable area, or, where the machine has none, into a PDF in the working
+// folder, and records what it draws.
 class Printer {
 public:
     enum class Target { Automatic, Pdf, RecordOnly };
@@ -39,11 +51,17 @@ public:
     Printer(const Printer &) = delete;
     Printer &operator=(const Printer &) = delete;
 
+    // How far the drawing reaches, in twips: a smaller printable area scales the whole
+    // drawing down to fit instead of losing its edges. Set before drawing.
+    void setExtent(int width, int height);
+    // Turns the page; set before drawing.
+    void setLandscape(bool landscape);
+
     void setFont(const QString &name, double size, bool bold);
     void setFontName(const QString &name);
     void setFontSize(double size);
     void setBold(bool bold);
-    // The width of lines drawn from here on, in screen pixels as the layout gives it.
+    // The width of rules drawn from here on, in printer pixels of a tenth of a millimetre.
     void setDrawWidth(int width);
 
     int currentX() const { return m_x; }
@@ -54,24 +72,32 @@ public:
     // Prints one line at the current position and moves to the start of the next line;
     // a line that would fall below the page starts a new page first.
     void print(const QString &text);
+    // Prints like print(), cut where its ink would pass `width` twips from the current x.
+    void printWithin(const QString &text, int width);
+    // The width of `text` in the current font, in twips.
+    double textWidth(const QString &text);
     void rectangle(int left, int top, int width, int height);
     void picture(const QImage &image, int left, int top, int width, int height);
     // Ends the page; the next thing drawn starts a new one, so a document never ends on
     // an empty page.
     void endPage();
-    // Sends the document to the printer or finishes the PDF. Returns the PDF's file name,
-    // empty when it went to a printer or nothing was written.
-    QString endDocument();
+    // Sends the document to the printer or finishes the PDF, and tells the user where a
+    // PDF went or why nothing could be printed. True when the document was printed.
+    bool finish();
+    // Drops the document: nothing of it is printed or kept.
+    void abandon();
 
-    // The smallest font size, not above `size`, at which the longest of `lines` fits the width.
-    double sizeToFit(const QStringList &lines, double size) const;
-
+    // The printable page in twips of the drawing (after any scaling), in its orientation.
     int pageWidth() const;
     int pageHeight() const;
 
     // Where documents go; tests choose a PDF or no output at all.
     static void setTarget(Target target);
+    // The paper of documents that go to a PDF or to the recording alone: A4 with margins
+    // of 3 mm, unless a test lays another.
+    static void setPdfPage(const QPageLayout &layout);
     static QList<DrawnItem> lastRecording();
+    static PageUsed lastPage();
 
 private:
     // A font as the printer uses it: how far a line advances, and the font and ascent
@@ -81,15 +107,25 @@ private:
         int lineHeight = 0;
         QFont deviceFont;
         double ascent = 0;
+        QFont measuring; // the font at a large size, so that widths are free of screen rounding
+        double twipsPerMeasuringUnit = 0;
     };
     void beginPageIfNeeded();
     const Face &face();
     double toDevice(int twips) const;
+    double scale() const;
+    QRectF printableTwips() const;
+    void fail(const QString &why);
 
     QString m_documentName;
     QString m_pdfFile;
     std::unique_ptr<QPrinter> m_printer;
     std::unique_ptr<QPainter> m_painter;
+    QPageLayout m_layout;
+    QString m_failure;
+    bool m_started = false;
+    int m_extentWidth = 0;
+    int m_extentHeight = 0;
     QString m_fontName = QStringLiteral("Arial");
     double m_fontSize = 10;
     bool m_bold = false;
@@ -107,9 +143,9 @@ private:
     bool m_lastBold = false;
 };
 
-// Tells the user the file a document went to when there was no printer; nothing otherwise.
-void reportPdf(const QString &pdfFile);
-
 // Prints the lines of a list window as the lists do: Courier New, a blank first line,
-// each line after a margin of three blanks. Tells the user where a PDF went.
-void printListing(const QStringList &lines, const QString &documentName);
+// each line after a margin of three blanks. The size comes from `layoutWidth`, the
+// characters of the widest heading or column line of the list (0 when it has none): as
+// large as fits, up to 12 points and never below 7, on a landscape page when only that
+// keeps it at 8 points or more. A longer line goes on over the next printed lines.
+void printListing(const QStringList &lines, const QString &documentName, int layoutWidth);

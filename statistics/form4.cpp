@@ -94,9 +94,12 @@ void Form4::cmdelab_Click()
     if (periodDateRefused(f4datada->text(), u"Data inizio errata."_s) ||
         periodDateRefused(f4dataa->text(), u"Data fine errata."_s))
         return;
-    const QStringList lines =
-        buildStatistics({f4datada->text(), f4dataa->text(), cmbrisc->currentText(), cmbvol->currentText()});
+    Store::Result refusal;
+    const QStringList lines = buildStatistics(
+        {f4datada->text(), f4dataa->text(), cmbrisc->currentText(), cmbvol->currentText()}, &refusal);
     List1->addItems(lines);
+    if (!refusal.ok())
+        Messages::report(u"Statistica non calcolata, l'archivio non si è potuto leggere: "_s + refusal.description);
 }
 
 void Form4::cmdstampa_Click()
@@ -104,7 +107,8 @@ void Form4::cmdstampa_Click()
     QStringList lines;
     for (int i = 0; i < List1->count(); ++i)
         lines << List1->item(i)->text();
-    printListing(lines, u"statistiche"_s);
+    // The widest line of the listing is a volunteer's: name, total and six classes.
+    printListing(lines, u"statistiche"_s, int(statisticsLine({}, 0, {0, 0, 0, 0, 0, 0}).size()));
 }
 
 void Form4::cmdesci_Click()

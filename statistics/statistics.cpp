@@ -50,7 +50,7 @@ QString statisticsLine(const QString &name, double total, const double (&classes
     return line;
 }
 
-QStringList buildStatistics(const StatisticsChoice &choice)
+QStringList buildStatistics(const StatisticsChoice &choice, Store::Result *refusal)
 {
     QString header = QString(56, u' ') + u"TOTALE"_s + QString(7, u' ') + u"R0"_s;
     for (const QString &name : {u"R6"_s, u"R7"_s, u"R8"_s, u"R9"_s, u"R10"_s})
@@ -124,6 +124,12 @@ QStringList buildStatistics(const StatisticsChoice &choice)
                 current.classes[i] += hours;
             }
         }
+    }
+    // Sums of part of the archive would pass for the whole.
+    if (details->failed()) {
+        if (refusal)
+            *refusal = details->lastError();
+        return {};
     }
     closeVolunteer();
     lines << u"   "_s << statisticsLine(u"TOTALE GENERALE"_s, grand.total, grand.classes);

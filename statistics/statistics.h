@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/database.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -13,8 +15,8 @@ struct StatisticsChoice {
 
 // The listing of hours per volunteer over the period, read from the activity details:
 // heading, blank line, column header, one line per volunteer with hours, three blanks,
-// the grand total.
-QStringList buildStatistics(const StatisticsChoice &choice);
+// the grand total. When the store refuses a read, no lines and its reason in `refusal`.
+QStringList buildStatistics(const StatisticsChoice &choice, Store::Result *refusal = nullptr);
 
 // One line of the listing: name in 51 characters, the total and the six class sums.
 QString statisticsLine(const QString &name, double total, const double (&classes)[6]);

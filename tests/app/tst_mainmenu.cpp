@@ -281,7 +281,7 @@ void TestMainMenu::registerPrompt()
     action(m_main, u"mnattstreg"_s)->trigger();
     QCOMPARE(g.stampaattiva, 0);
     QCOMPARE(g.intestazionepagina, 0);
-    QCOMPARE(m_responder->shown(), (QStringList{question, done}));
+    QCOMPARE(m_responder->shown(), (QStringList{question, u"Nessuna attività dalla data indicata: non è stato stampato nulla."_s}));
 
     // A wrong date: the check's message, then the prompt's own, and nothing else.
     resetGlobals();

@@ -5,6 +5,7 @@
 #include "reports/formlist.h"
 #include "reports/lists.h"
 #include "reports/printer.h"
+#include "store/datasource.h"
 #include "store/schema.h"
 #include "testsupport.h"
 #include "volunteers/formvol.h"
@@ -55,6 +56,7 @@ private slots:
     void clickHandsTheVolunteerOver();
     void printingStartsWithABlankLine();
     void printedPdfHoldsTheLines();
+    void refusedReadSaysSo();
 
 private:
     void openFromMenu(const QString &command);
@@ -132,6 +134,8 @@ void TestLists::listsMatchTheirReferences()
         // A text over 51 characters is cut there; a thousand hours widen their column.
         QCOMPARE(shown[4].mid(24, 51), u"ESERCITAZIONE \"GRANDE\" DI PROTEZIONE CIVILE REGIONA"_s);
         QCOMPARE(shown[4].mid(77, 7), comma ? u"1200,00"_s : u"1200.00"_s);
+        // Hours with no value leave their columns blank.
+        QCOMPARE(shown.filter(u"NEVE"_s).constFirst().mid(75), QString(56, u' '));
     }
 }
 
@@ -190,11 +194,25 @@ void TestLists::printingStartsWithABlankLine()
     QCOMPARE(drawn[0].text, u" "_s);
     QCOMPARE(drawn[3].text, u"   "_s + window->List1->item(2)->text());
     QCOMPARE(drawn[3].font, u"Courier New"_s);
-    // 131 characters and the margin do not fit at 12 points: a smaller size for all.
-    QVERIFY(drawn[3].size < 12);
+    // 131 characters and the margin do not fit a portrait page at 8 points: landscape, all at one size.
+    QVERIFY(Printer::lastPage().landscape);
+    QVERIFY(drawn[3].size >= 8 && drawn[3].size < 12);
+    QVERIFY(134 * 0.6 * drawn[3].size * 20 <= Printer::lastPage().printableWidth);
     QCOMPARE(drawn[0].size, drawn[3].size);
     for (const DrawnItem &item : drawn)
         QCOMPARE(item.x, 0);
+
+    // A list of free text stays at 12 points: its one overlong line goes on over the next.
+    activate(m_main);
+    openFromMenu(u"mnattvea"_s);
+    window->cmdstampa->click();
+    const QList<DrawnItem> free = Printer::lastRecording();
+    QCOMPARE(free.size(), window->List1->count() + 2);
+    QVERIFY(!Printer::lastPage().landscape);
+    for (const DrawnItem &item : free)
+        QCOMPARE(item.size, 12.0);
+    const QString longest = window->List1->item(0)->text();
+    QCOMPARE(free[1].text.mid(3) + free[2].text.mid(3), longest);
 
     // An unknown list prints the blank line alone.
     globals().tipolista = u"XX"_s;
@@ -225,6 +243,30 @@ void TestLists::printedPdfHoldsTheLines()
     const QString text = QString::fromUtf8(process.readAllStandardOutput());
     QVERIFY2(text.contains(u"ROSSI MARIO"_s), qPrintable(text));
     QVERIFY(text.contains(u"Totale volontari:4"_s));
+}
+
+void TestLists::refusedReadSaysSo()
+{
+    // On the first query, or in the middle of the walk of activities and their volunteers.
+    const struct {
+        QString mode;
+        int steps;
+    } cases[] = {{u"EO"_s, 0}, {u"ED"_s, 0}, {u"ED"_s, 5}, {u"ER"_s, 2}, {u"EV"_s, 1}};
+    for (const auto &item : cases) {
+        globals().tipolista = item.mode;
+        globals().tabrischio = u"6"_s;
+        m_answers->clear();
+        m_answers->answerYes();
+        DataSource::refuseReadsAfter(item.steps);
+        Windows::formlist()->show();
+        activate(Windows::formlist());
+        DataSource::refuseReadsAfter(-1);
+        QCOMPARE(m_answers->shown().size(), 1);
+        QVERIFY2(m_answers->shown()[0].startsWith(u"Elenco non disponibile, l'archivio non si è potuto leggere: "_s),
+                 qPrintable(item.mode));
+        QCOMPARE(Windows::formlist()->List1->count(), 0);
+        activate(m_main);
+    }
 }
 
 QTEST_MAIN(TestLists)

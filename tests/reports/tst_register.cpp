@@ -1,12 +1,15 @@
 #include "app/form1.h"
 #include "app/windows.h"
+#include "common/clock.h"
 #include "common/globals.h"
 #include "common/messages.h"
 #include "reports/printer.h"
+#include "store/datasource.h"
 #include "store/schema.h"
 #include "testsupport.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
@@ -43,9 +46,10 @@ private slots:
     void headingAndLines();
     void fullPageStartsANewOne();
     void printedPdfHoldsTheRegister();
+    void nothingHalfPrinted();
 
 private:
-    void printFrom(const QString &date, const QStringList &moreMessages = {});
+    void printFrom(const QString &date, const QStringList &after = {u"Stampa registro terminata."_s});
 
     std::unique_ptr<WorkingFolder> m_folder;
     std::unique_ptr<Messages::ScriptedResponder> m_answers;
@@ -67,7 +71,8 @@ void TestRegister::init()
             u"('01/02/2010', '01/02/2010', 'PRIMA DEL REGISTRO', 'X', 'X', 0, 0, 0, 0, 0, 0, '2010/02/01')"_s,
             u"insert into ATTIVDETT (DATAINATT, DESCRATT, COGN, NOME, ORET0, ORET6) values "
             u"('15/03/2010', 'ALFA \"PRIMA\" CON UNA DESCRIZIONE DAVVERO MOLTO LUNGA', 'ROSSI MARIO', '', 0, 2), "
-            u"('15/03/2010', 'ALFA \"PRIMA\" CON UNA DESCRIZIONE DAVVERO MOLTO LUNGA', 'BIANCHI ANNA', '', 0.5, 0)"_s});
+            u"('15/03/2010', 'ALFA \"PRIMA\" CON UNA DESCRIZIONE DAVVERO MOLTO LUNGA', 'BIANCHI ANNA', '', 0.5, 0), "
+            u"('15/03/2010', 'ZETA', 'WWWWWWWWWWWWWWWWWWWWWWWWW', 'WWWWWWWWWWWWWWWWWWWWWWWWW', 1, 0)"_s});
     m_answers = std::make_unique<Messages::ScriptedResponder>();
     m_main = startSentaro();
     QVERIFY(m_main);
@@ -80,13 +85,16 @@ void TestRegister::cleanup()
     m_folder.reset();
 }
 
-void TestRegister::printFrom(const QString &date, const QStringList &moreMessages)
+void TestRegister::printFrom(const QString &date, const QStringList &after)
 {
     m_answers->clear();
     m_answers->answerPrompt(date);
-    m_answers->answerYes(int(moreMessages.size()) + 1);
+    m_answers->answerYes(int(after.size()));
     m_main->findChild<QAction *>(u"mnattstreg"_s)->trigger();
-    QCOMPARE(m_answers->shown(), QStringList{registerQuestion} + moreMessages + QStringList{u"Stampa registro terminata."_s});
+    QCOMPARE(m_answers->shown().size(), after.size() + 1);
+    // Messages given by their beginning: the store's and the file's words follow.
+    for (qsizetype i = 0; i < after.size(); ++i)
+        QVERIFY2(m_answers->shown().at(i + 1).startsWith(after[i]), qPrintable(m_answers->shown().at(i + 1)));
 }
 
 void TestRegister::headingAndLines()
@@ -100,10 +108,23 @@ void TestRegister::headingAndLines()
     });
     QCOMPARE(QList<int>({picture.x, picture.y, picture.width, picture.height}), QList<int>({1, 1, 12000, 2000}));
     QCOMPARE(count(drawn, DrawnItem::Kind::Rectangle, 1), 19);
+    // Thin rules: a few tenths of a millimetre, not screen pixels.
+    for (const DrawnItem &item : drawn)
+        QVERIFY(item.kind != DrawnItem::Kind::Rectangle || (item.lineWidth > 0 && item.lineWidth < 20));
+    // Headings and texts stay clear of the right rule of their cells.
+    Printer measure(u"misura"_s);
+    const std::pair<int, int> cells[] = {{550, 11450}, {480, 1510},  {1540, 2570},  {2900, 7250},  {7285, 7950},
+                                         {10780, 11450}, {2600, 7250}};
+    for (const auto &[x, right] : cells) {
+        for (const DrawnItem &item : textsAt(drawn, x)) {
+            measure.setFont(item.font, item.size, item.bold);
+            QVERIFY2(x + measure.textWidth(item.text.trimmed()) < right - 20, qPrintable(item.text));
+        }
+    }
     const QList<DrawnItem> title = textsAt(drawn, 550);
     QCOMPARE(title.size(), 1);
     QCOMPARE(title[0].y, 2750);
-    QCOMPARE(title[0].size, 15.0);
+    QVERIFY(title[0].size > 12);
     QVERIFY(title[0].bold);
     QCOMPARE(title[0].text, u"         ELENCO DELLE ATTIVITA' CON DETTAGLIO PER VOLONTARIO  "_s);
     QCOMPARE(textsAt(drawn, 10780).constFirst().text, u"ORE T10"_s);
@@ -112,18 +133,20 @@ void TestRegister::headingAndLines()
     // Activities in date order, then description; the one before the start date left out.
     const QList<DrawnItem> descriptions = textsAt(drawn, 2600);
     QCOMPARE(descriptions.size(), 2);
-    QCOMPARE(descriptions[0].text, u"ALFA \"PRIMA\" CON UNA DESCRIZIONE DAVVERO MOLTO LUNG"_s);
-    QCOMPARE(descriptions[0].y, 3380);
+    // Cut at the edge of its column; the first line below the rule under the headings.
+    QVERIFY(descriptions[0].text.startsWith(u"ALFA \"PRIMA\" CON UNA DESCRIZIONE"_s));
+    QVERIFY(descriptions[0].y >= 3400 + 20);
     QCOMPARE(descriptions[1].text, u"ZETA - ROMA  RM"_s.leftJustified(51));
-    QCOMPARE(descriptions[1].y, 3380 + 3 * 180);
+    QCOMPARE(descriptions[1].y, descriptions[0].y + 3 * 180);
     QCOMPARE(textsAt(drawn, 530).constFirst().text, u"15/03/2010"_s);
     // The volunteers of the activity with a double quote, under it.
     const QList<DrawnItem> names = textsAt(drawn, 2900);
-    QCOMPARE(names.size(), 3);
+    QCOMPARE(names.size(), 4);
     QCOMPARE(names[1].text, u"BIANCHI ANNA "_s.leftJustified(51));
-    QCOMPARE(names[1].y, 3560);
+    QCOMPARE(names[1].y, descriptions[0].y + 180);
     QCOMPARE(names[1].font, u"Courier New"_s);
-    QCOMPARE(names[2].y, 3740);
+    QCOMPARE(names[2].y, descriptions[0].y + 2 * 180);
+    QVERIFY(names[3].text.startsWith(u"WWWWWWWWWWWWWWWWWWWWWWWWW WWWW"_s));
 
     // Hours cells: blank for none, no leading zero, six characters.
     QCOMPARE(textsAt(drawn, 7335)[0].text, QString(6, u' '));
@@ -153,12 +176,13 @@ void TestRegister::fullPageStartsANewOne()
     // The column heading stands at the names' place on each page.
     names.removeIf([](const DrawnItem &item) { return item.y == 3200; });
     QCOMPARE(names.size(), 71);
-    QCOMPARE(names.last().y, 3200 + 72 * 180);
+    QCOMPARE(names.last().y, names.first().y + 70 * 180);
+    QVERIFY(names.last().y + 180 < 16400);
     QCOMPARE(names.last().page, 1);
     const QList<DrawnItem> after = textsAt(drawn, 2600);
     QCOMPARE(after.size(), 2);
     QCOMPARE(after[1].page, 2);
-    QCOMPARE(after[1].y, 3380);
+    QCOMPARE(after[1].y, after[0].y);
     QCOMPARE(count(drawn, DrawnItem::Kind::Rectangle, 2), 19);
     QCOMPARE(textsAt(drawn, 550).size(), 2);
 
@@ -171,10 +195,11 @@ void TestRegister::fullPageStartsANewOne()
              })->page,
              1);
 
-    // Nothing from a date after every activity: no printout, the closing message all the same.
+    // Nothing from a date after every activity: no printout, and no word of one.
     Printer::setTarget(Printer::Target::Pdf);
-    printFrom(u"01/01/2030"_s);
+    printFrom(u"01/01/2030"_s, {u"Nessuna attività dalla data indicata: non è stato stampato nulla."_s});
     Printer::setTarget(Printer::Target::RecordOnly);
+    QVERIFY(QDir().entryList({u"*.pdf"_s}).isEmpty());
 }
 
 void TestRegister::printedPdfHoldsTheRegister()
@@ -199,6 +224,35 @@ void TestRegister::printedPdfHoldsTheRegister()
     QVERIFY(text.contains(u"PRIMA DEL REGISTRO"_s));
     QVERIFY(text.contains(u"BIANCHI ANNA"_s));
     QVERIFY(text.contains(u"1234,5"_s));
+}
+
+void TestRegister::nothingHalfPrinted()
+{
+    // A read the store refuses, on the first query or in the middle of the walk.
+    for (const int steps : {0, 4}) {
+        DataSource::refuseReadsAfter(steps);
+        printFrom(u"01/01/2000"_s, {u"Stampa registro non eseguita, l'archivio non si è potuto leggere: "_s});
+        DataSource::refuseReadsAfter(-1);
+        QVERIFY(Printer::lastRecording().isEmpty());
+    }
+
+    // A PDF that cannot be written: said, and no closing message.
+    Clock::setFixed(QDateTime(QDate(2011, 3, 15), QTime(10, 0)));
+    QVERIFY(QFile::link(u"/nessuna/cartella/x.pdf"_s, u"registro-attivita-20110315-100000.pdf"_s));
+    Printer::setTarget(Printer::Target::Pdf);
+    printFrom(u"01/01/2000"_s, {u"Stampa non eseguita: il file registro-attivita-20110315-100000.pdf"_s});
+    Printer::setTarget(Printer::Target::RecordOnly);
+
+    // Letter paper with wide margins: the whole drawing scaled down to the printable area.
+    Printer::setPdfPage(QPageLayout(QPageSize(QPageSize::Letter), QPageLayout::Portrait, QMarginsF(15, 15, 15, 15),
+                                    QPageLayout::Millimeter));
+    printFrom(u"01/01/2000"_s);
+    Printer::setPdfPage(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(3, 3, 3, 3),
+                                    QPageLayout::Millimeter));
+    const PageUsed page = Printer::lastPage();
+    QVERIFY(page.scale < 0.95);
+    QVERIFY(12001 * page.scale <= page.printableWidth);
+    QVERIFY(16400 * page.scale <= page.printableHeight);
 }
 
 QTEST_MAIN(TestRegister)

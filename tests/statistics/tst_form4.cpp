@@ -5,6 +5,7 @@
 #include "reports/printer.h"
 #include "statistics/form4.h"
 #include "statistics/statistics.h"
+#include "store/datasource.h"
 #include "store/schema.h"
 #include "testsupport.h"
 
@@ -169,6 +170,21 @@ void TestForm4::periodChecks()
     m_form->f4dataa->setText(u"31/02/2011"_s);
     elabora({wrong, u"Data fine errata."_s});
     QCOMPARE(m_form->List1->count(), 0);
+
+    // A read the store refuses on the query or along the walk: said, and no short sums.
+    m_form->f4dataa->setText(u"31/12/2011"_s);
+    choose(m_form->cmbrisc, u"TUTTI"_s);
+    choose(m_form->cmbvol, u"TUTTI"_s);
+    for (const int steps : {0, 3}) {
+        m_answers->clear();
+        m_answers->answerYes();
+        DataSource::refuseReadsAfter(steps);
+        m_form->cmdelab->click();
+        DataSource::refuseReadsAfter(-1);
+        QCOMPARE(m_answers->shown().size(), 1);
+        QVERIFY(m_answers->shown()[0].startsWith(u"Statistica non calcolata, l'archivio non si è potuto leggere: "_s));
+        QCOMPARE(m_form->List1->count(), 0);
+    }
 }
 
 void TestForm4::printsTheListing()
@@ -180,6 +196,9 @@ void TestForm4::printsTheListing()
     const QList<DrawnItem> drawn = Printer::lastRecording();
     QCOMPARE(drawn.size(), m_form->List1->count() + 1);
     QCOMPARE(drawn.last().text, u"   "_s + m_form->List1->item(m_form->List1->count() - 1)->text());
+    // 134 characters: too wide for 8 points on a portrait page, so landscape at 8 or more.
+    QVERIFY(Printer::lastPage().landscape);
+    QVERIFY(drawn.last().size >= 8);
     m_form->cmdesci->click();
     QVERIFY(!m_form->isVisible());
     // Shown again, it keeps its choices and listing.
