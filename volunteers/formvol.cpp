@@ -16,6 +16,7 @@
 #include "volunteers/taxcode.h"
 
 #include <QComboBox>
+#include <QCompleter>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -73,6 +74,11 @@ Formvol::Formvol()
     fvluogona->setFont(Twips::font(u"Courier New"_s, 8.25));
     // About 8,000 entries of equal width: the box is sized by its layout, not by measuring each one.
     fvluogona->setMinimumContentsLength(39);
+    // Typing offers the matching places in a pop-up; a place is taken only when the user picks it.
+    auto *places = new QCompleter(fvluogona->model(), fvluogona);
+    places->setCompletionMode(QCompleter::PopupCompletion);
+    places->setCaseSensitivity(Qt::CaseInsensitive);
+    fvluogona->setCompleter(places);
     Label7 = label(this, u"Label7"_s, u"Provincia di nascita"_s, 240, 2895, 2040);
     fvprovna = textBox(this, u"fvprovna"_s, 2400, 2880, 855, 285,
                        u"Sigla della provincia di nascita del volontario."_s);

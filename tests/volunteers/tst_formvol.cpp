@@ -15,6 +15,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QCompleter>
+#include <QAbstractItemView>
 
 using namespace Qt::StringLiterals;
 
@@ -152,6 +154,18 @@ void TestFormvol::insertionFromTheMenu()
     // Filled lists choose nothing for the user.
     QVERIFY(m_form->cmbspec->currentText().isEmpty());
     QVERIFY(m_form->fvluogona->currentText().isEmpty());
+
+    // Typing a place offers the matching ones and takes none by itself; the one picked brings its province.
+    m_form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_form));
+    m_form->fvluogona->setFocus();
+    QTest::keyClicks(m_form->fvluogona, u"roma"_s);
+    QCOMPARE(m_form->fvluogona->currentText(), u"roma"_s);
+    QAbstractItemView *offered = m_form->fvluogona->completer()->popup();
+    QVERIFY(offered->isVisible());
+    QTest::keyClick(offered, Qt::Key_Down);
+    QTest::keyClick(offered, Qt::Key_Return);
+    QCOMPARE(m_form->fvprovna->text(), u"RM"_s);
 
     fillValid();
     QCOMPARE(m_form->fvprovna->text(), u"RM"_s);
