@@ -31,8 +31,7 @@ QString matching(const QString &field, bool blank)
 
 QString lookup(bool blankSurname, bool blankName)
 {
-    return u" from volo where "_s + matching(u"COGN"_s, blankSurname) + u" AND "_s +
-           matching(u"NOME"_s, blankName);
+    return u" from volo where "_s + matching(u"COGN"_s, blankSurname) + u" AND "_s + matching(u"NOME"_s, blankName);
 }
 } // namespace
 
