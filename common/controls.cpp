@@ -150,11 +150,8 @@ private:
 
 void onLostFocus(QWidget *control, std::function<void()> handler)
 {
-    // An editable drop-down list has the focus in its line edit.
-    QWidget *target = control;
-    if (auto *combo = qobject_cast<QComboBox *>(control); combo && combo->lineEdit())
-        target = combo->lineEdit();
-    target->installEventFilter(new LostFocusFilter(control, std::move(handler)));
+    // An editable drop-down list keeps the focus itself: its line edit only forwards to it.
+    control->installEventFilter(new LostFocusFilter(control, std::move(handler)));
 }
 
 void showWindow(QWidget *window)

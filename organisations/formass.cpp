@@ -28,6 +28,16 @@ QLabel *fieldLabel(QWidget *parent, const QString &name, const QString &caption,
     label->setFont(Twips::font(u"MS Sans Serif"_s, 9.75, true));
     return label;
 }
+
+// True, once the pointer is back and the reason said, when the store refused the read.
+bool readRefused(const DataSource *source)
+{
+    if (!source->failed())
+        return false;
+    Hourglass::reset();
+    Messages::report(u"Lettura dell'archivio non riuscita: "_s + source->lastError().description);
+    return true;
+}
 } // namespace
 
 Formass::Formass()
@@ -93,6 +103,7 @@ void caricaorganizzazioni()
     QStringList found;
     for (; !organisations->eof(); organisations->moveNext())
         found << organisations->text(u"DENOM"_s);
+    readRefused(organisations);
     Controls::fillCombo(names, found);
     // Refilling the list leaves what is typed in the box alone.
     names->setEditText(typed);
@@ -123,6 +134,8 @@ void Formass::cmbassdenom_Click()
     DataSource *organisations = Windows::form1()->Data8;
     organisations->setRecordSource(findOrganisation, {cmbassdenom->currentText()});
     organisations->refresh();
+    if (readRefused(organisations))
+        return;
     if (organisations->eof()) {
         Hourglass::reset();
         Messages::report(u"Organizzazione non trovata."_s);
@@ -193,6 +206,8 @@ void Formass::insert()
     Hourglass::set();
     Form1 *main = Windows::form1();
     DataSource *organisations = main->Data8;
+    // Another window may have left the source on another table.
+    organisations->setRecordSource(organisationsInOrder);
     organisations->addNew();
     writeFields(organisations);
     const Store::Result result = organisations->update();
@@ -216,6 +231,8 @@ bool Formass::findTyped(DataSource *organisations)
     Hourglass::set();
     organisations->setRecordSource(findOrganisation, {cmbassdenom->currentText().toUpper()});
     organisations->refresh();
+    if (readRefused(organisations))
+        return false;
     if (organisations->eof()) {
         Hourglass::reset();
         Messages::report(u"Organizzazione non trovata."_s);

@@ -16,6 +16,7 @@
 #include "volunteers/taxcode.h"
 
 #include <QComboBox>
+#include <QCompleter>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -32,6 +33,16 @@ QString withoutTrailingBlanks(const QString &text)
     while (end > 0 && text[end - 1] == u' ')
         --end;
     return text.left(end);
+}
+
+// True, once the pointer is back and the reason said, when the store refused the read.
+bool readRefused(const DataSource *source)
+{
+    if (!source->failed())
+        return false;
+    Hourglass::reset();
+    Messages::report(u"Lettura dell'archivio non riuscita: "_s + source->lastError().description);
+    return true;
 }
 } // namespace
 
@@ -63,6 +74,11 @@ Formvol::Formvol()
     fvluogona->setFont(Twips::font(u"Courier New"_s, 8.25));
     // About 8,000 entries of equal width: the box is sized by its layout, not by measuring each one.
     fvluogona->setMinimumContentsLength(39);
+    // Typing offers the matching places in a pop-up; a place is taken only when the user picks it.
+    auto *places = new QCompleter(fvluogona->model(), fvluogona);
+    places->setCompletionMode(QCompleter::PopupCompletion);
+    places->setCaseSensitivity(Qt::CaseInsensitive);
+    fvluogona->setCompleter(places);
     Label7 = label(this, u"Label7"_s, u"Provincia di nascita"_s, 240, 2895, 2040);
     fvprovna = textBox(this, u"fvprovna"_s, 2400, 2880, 855, 285,
                        u"Sigla della provincia di nascita del volontario."_s);
@@ -103,6 +119,7 @@ void caricaassformvol()
     QStringList names;
     for (; !organisations->eof(); organisations->moveNext())
         names << organisations->text(u"DENOM"_s);
+    readRefused(organisations);
     Controls::fillCombo(window->cmbassdenom, names);
 }
 
@@ -117,6 +134,9 @@ void caricaspecializzazioni()
 
 void Formvol::showVolunteer(const DataSource *volunteers)
 {
+    m_shown = true;
+    m_shownSurname = volunteers->text(u"COGN"_s);
+    m_shownName = volunteers->text(u"NOME"_s);
     fvcogn->setText(volunteers->text(u"COGN"_s));
     fvnome->setText(volunteers->text(u"NOME"_s));
     fvindir->setText(volunteers->text(u"INDIR"_s));
@@ -145,6 +165,10 @@ void Formvol::Form_Activate()
     DataSource *organisations = main->Data8;
     organisations->setRecordSource(organisationsInOrder);
     organisations->refresh();
+    m_shown = false;
+    // A store that refuses one read would refuse the next: it is said once.
+    if (readRefused(organisations))
+        return;
     if (!organisations->eof())
         cmbassdenom->setEditText(organisations->text(u"DENOM"_s));
 
@@ -161,7 +185,8 @@ void Formvol::Form_Activate()
             return;
         }
     }
-    Messages::report(u"Volontario non trovato."_s);
+    if (!readRefused(volunteers))
+        Messages::report(u"Volontario non trovato."_s);
 }
 
 void Formvol::cmbassdenom_Click()
@@ -170,7 +195,7 @@ void Formvol::cmbassdenom_Click()
     organisations->setRecordSource(u"select * from ASSO where DENOM = ? order by DENOM"_s,
                                    {cmbassdenom->currentText().toUpper()});
     organisations->refresh();
-    if (organisations->eof())
+    if (!readRefused(organisations) && organisations->eof())
         Messages::report(u"Organizzazione non trovata."_s);
 }
 
@@ -245,6 +270,11 @@ void Formvol::cmdregistra_Click()
         Hourglass::reset();
         Messages::report(message);
     };
+    // Every volunteer is known by its surname: a blank one is never stored.
+    if (g.tipoopvol != u"C"_s && fvcogn->text().trimmed().isEmpty()) {
+        finish(u"Manca Cognome."_s);
+        return;
+    }
     if (fvcogn->text().size() > 25) {
         finish(u"Cognome volontario troppo lungo. Massimo 25 caratteri."_s);
         return;
@@ -264,6 +294,8 @@ void Formvol::cmdregistra_Click()
     volunteers->setRecordSource(u"select * from VOLO where COGN = ? and nome = ? order by COGN, NOME"_s,
                                 {fvcogn->text().toUpper(), fvnome->text().toUpper()});
     volunteers->refresh();
+    if (readRefused(volunteers))
+        return;
     const QString operation = g.tipoopvol;
     const auto stored = [&](const Store::Result &result, const QString &done) {
         volunteers->refresh();
@@ -275,7 +307,12 @@ void Formvol::cmdregistra_Click()
         }
     };
     if (!volunteers->eof()) {
-        if (operation == u"M"_s) {
+        // A name changed onto another volunteer's would overwrite that volunteer. The key
+        // ignores letter case, so no two volunteers differ only in it.
+        const bool another =
+            m_shown && (volunteers->text(u"COGN"_s).compare(m_shownSurname, Qt::CaseInsensitive) != 0 ||
+                        volunteers->text(u"NOME"_s).compare(m_shownName, Qt::CaseInsensitive) != 0);
+        if (operation == u"M"_s && !another) {
             volunteers->edit();
             writeFields(volunteers);
             stored(volunteers->update(), u"Volontario modificato"_s);
@@ -319,6 +356,8 @@ void calcolacodicefiscale()
         municipalities->setRecordSource(u"select * from comuni where comune = ? and prov = ?"_s,
                                         {municipality, province});
     municipalities->refresh();
+    if (readRefused(municipalities))
+        return;
     if (municipalities->eof()) {
         Hourglass::reset();
         Messages::report(u"Comune non trovato"_s);

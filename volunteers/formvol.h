@@ -57,6 +57,12 @@ private:
     void writeFields(class DataSource *volunteers);
     void clearWindow();
     void showVolunteer(const class DataSource *volunteers);
+
+    // The surname and first name of the volunteer the activation showed: a modification
+    // may rewrite that record, never another one.
+    bool m_shown = false;
+    QString m_shownSurname;
+    QString m_shownName;
 };
 
 // Fills the organisation list of Formvol.

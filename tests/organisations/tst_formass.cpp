@@ -4,6 +4,7 @@
 #include "common/globals.h"
 #include "common/messages.h"
 #include "organisations/formass.h"
+#include "store/datasource.h"
 #include "store/schema.h"
 #include "testsupport.h"
 
@@ -40,6 +41,7 @@ private slots:
     void modifyResetsHiddenFields();
     void deleteAsksEveryTime();
     void choosingANameFillsTheBoxes();
+    void refusedReadsAreSaid();
 
 private:
     void open(const QString &command);
@@ -67,6 +69,7 @@ void TestFormass::init()
 
 void TestFormass::cleanup()
 {
+    DataSource::refuseReadsAfter(-1);
     QVERIFY2(m_answers->unexpected().isEmpty(), qPrintable(m_answers->unexpected().join(u" | "_s)));
     m_answers.reset();
     m_folder.reset();
@@ -123,6 +126,8 @@ void TestFormass::insertsInCapitals()
     m_form->assprov->setText(u"mi"_s);
     m_form->assemail->setText(u"Beta@Gruppo.it"_s);
     m_form->assresp->setText(u"bianchi"_s);
+    // Whatever another window left the source on, the row goes into the organisations.
+    m_main->Data8->setRecordSource(u"select * from VOLO"_s);
     confirm({u"Organizzazione inserita regolarmente."_s});
     QCOMPARE(value(u"select DENOM || '|' || INDIR || '|' || CAP || '|' || CITTA || '|' || PROV || '|' || MAIL || "
                    u"'|' || RESP || '|' || NUMVOL || '|' || CFISC || '|' || CODASS from ASSO where DENOM like "
@@ -154,8 +159,12 @@ void TestFormass::nameLengthAndQuotes()
     confirm({u"Organizzazione inserita regolarmente."_s});
     QCOMPARE(organisations(), 2);
 
+    // Leaving the box for the next one shows the name as it is stored.
+    m_form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_form));
+    m_form->cmbassdenom->setFocus(Qt::TabFocusReason);
     m_form->cmbassdenom->setEditText(u"gruppo \"gamma\""_s);
-    m_form->cmbassdenom_LostFocus();
+    m_form->assindir->setFocus(Qt::TabFocusReason);
     QCOMPARE(m_form->cmbassdenom->currentText(), u"GRUPPO 'GAMMA'"_s);
     confirm({u"Organizzazione inserita regolarmente."_s});
     QCOMPARE(value(u"select count(*) from ASSO where DENOM = 'GRUPPO ''GAMMA'''"_s).toInt(), 1);
@@ -231,6 +240,24 @@ void TestFormass::choosingANameFillsTheBoxes()
     m_answers->answerYes();
     emit m_form->cmbassdenom->activated(alfa);
     QCOMPARE(m_answers->shown(), QStringList{u"Organizzazione non trovata."_s});
+}
+
+void TestFormass::refusedReadsAreSaid()
+{
+    const QString refused = u"Lettura dell'archivio non riuscita: lettura rifiutata dall'archivio (prova)"_s;
+    open(u"mnorgaggmod"_s);
+    activate(m_main);
+    m_answers->answerYes();
+    DataSource::refuseReadsAfter(0);
+    activate(m_form);
+    QCOMPARE(m_answers->shown(), QStringList{refused});
+
+    // A modification whose look-up was refused is not taken for a missing organisation.
+    m_form->cmbassdenom->setEditText(u"GRUPPO ALFA"_s);
+    m_form->asstel->setText(u"06 999"_s);
+    confirm({refused});
+    DataSource::refuseReadsAfter(-1);
+    QCOMPARE(value(u"select TEL from ASSO"_s).toString(), u"06 1"_s);
 }
 
 QTEST_MAIN(TestFormass)

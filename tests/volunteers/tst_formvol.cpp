@@ -3,6 +3,7 @@
 #include "common/globals.h"
 #include "common/messages.h"
 #include "common/textformat.h"
+#include "store/datasource.h"
 #include "store/schema.h"
 #include "testsupport.h"
 #include "volunteers/formvol.h"
@@ -14,6 +15,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QCompleter>
+#include <QAbstractItemView>
 
 using namespace Qt::StringLiterals;
 
@@ -44,6 +47,7 @@ private slots:
     void deleteRemovesOnlyWhatItFinds();
     void viewOfAMissingOrIncompleteVolunteer();
     void missingSpecialisationFileLeavesTheListEmpty();
+    void refusedReadsAreSaid();
 
 private:
     void fillValid();
@@ -78,6 +82,7 @@ void TestFormvol::init()
 
 void TestFormvol::cleanup()
 {
+    DataSource::refuseReadsAfter(-1);
     QVERIFY2(m_answers->unexpected().isEmpty(), qPrintable(m_answers->unexpected().join(u" | "_s)));
     m_answers.reset();
     m_folder.reset();
@@ -150,6 +155,18 @@ void TestFormvol::insertionFromTheMenu()
     QVERIFY(m_form->cmbspec->currentText().isEmpty());
     QVERIFY(m_form->fvluogona->currentText().isEmpty());
 
+    // Typing a place offers the matching ones and takes none by itself; the one picked brings its province.
+    m_form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_form));
+    m_form->fvluogona->setFocus();
+    QTest::keyClicks(m_form->fvluogona, u"roma"_s);
+    QCOMPARE(m_form->fvluogona->currentText(), u"roma"_s);
+    QAbstractItemView *offered = m_form->fvluogona->completer()->popup();
+    QVERIFY(offered->isVisible());
+    QTest::keyClick(offered, Qt::Key_Down);
+    QTest::keyClick(offered, Qt::Key_Return);
+    QCOMPARE(m_form->fvprovna->text(), u"RM"_s);
+
     fillValid();
     QCOMPARE(m_form->fvprovna->text(), u"RM"_s);
     registerExpecting({u"Volontario inserito"_s});
@@ -182,6 +199,8 @@ void TestFormvol::checksRunInOrder()
     m_form->cmbassdenom->setEditText(u"GRUPPO ALFA"_s);
     registerExpecting({u"Data errata. Deve essere nel formato GG/MM/AAAA."_s, u"Data di nascita errata."_s});
     m_form->fvdatana->clear();
+    m_form->fvcogn->setText(u"  "_s);
+    registerExpecting({u"Manca Cognome."_s});
     m_form->fvcogn->setText(QString(26, u'A'));
     registerExpecting({u"Cognome volontario troppo lungo. Massimo 25 caratteri."_s});
     m_form->fvcogn->setText(QString(25, u'A'));
@@ -257,6 +276,15 @@ void TestFormvol::modifyShowsAndRewritesTheVolunteer()
     registerExpecting({u"Volontario inserito"_s});
     QCOMPARE(volunteers(), 2);
     QCOMPARE(value(u"select INDIR from VOLO where NOME = 'MARIO'"_s).toString(), u"PIAZZA DUOMO 3"_s);
+
+    // A name changed onto another volunteer's leaves that volunteer as it was.
+    activate(m_main);
+    activate(m_form);
+    m_form->fvnome->setText(u"Mariano"_s);
+    m_form->fvindir->setText(u"via nuova"_s);
+    registerExpecting({u"Volontario già presente."_s});
+    QCOMPARE(value(u"select INDIR from VOLO where NOME = 'MARIANO'"_s).toString(), u"PIAZZA DUOMO 3"_s);
+    QCOMPARE(m_form->fvnome->text(), u"Mariano"_s);
 }
 
 void TestFormvol::deleteRemovesOnlyWhatItFinds()
@@ -313,6 +341,25 @@ void TestFormvol::missingSpecialisationFileLeavesTheListEmpty()
     activate(m_form);
     QCOMPARE(m_form->cmbspec->count(), 0);
     QCOMPARE(m_form->cmbassdenom->currentText(), u"GRUPPO ALFA"_s);
+}
+
+void TestFormvol::refusedReadsAreSaid()
+{
+    const QString refused = u"Lettura dell'archivio non riuscita: lettura rifiutata dall'archivio (prova)"_s;
+    globals().tipoopvol = u"V"_s;
+    globals().volontarioscelto = u"ROSSI MARIO"_s;
+    m_answers->answerYes();
+    DataSource::refuseReadsAfter(0);
+    activate(m_form);
+    QCOMPARE(m_answers->shown(), QStringList{refused});
+
+    // A refused look-up is not taken for a volunteer that is not there.
+    globals().tipoopvol = u"I"_s;
+    fillValid();
+    m_form->cmbassdenom->setEditText(u"GRUPPO ALFA"_s);
+    registerExpecting({refused});
+    DataSource::refuseReadsAfter(-1);
+    QCOMPARE(volunteers(), 1);
 }
 
 QTEST_MAIN(TestFormvol)

@@ -1,6 +1,7 @@
 #include "app/form1.h"
 #include "app/windows.h"
 #include "common/messages.h"
+#include "store/datasource.h"
 #include "store/schema.h"
 #include "testsupport.h"
 
@@ -29,6 +30,7 @@ private slots:
     void cleanup();
     void addsOnlyNewVolunteers();
     void missingOrForeignExport();
+    void refusedReadCommitsNothingOfItsGroup();
 
 private:
     void import(const QStringList &messages);
@@ -51,6 +53,7 @@ void TestImport::init()
 
 void TestImport::cleanup()
 {
+    DataSource::refuseReadsAfter(-1);
     QVERIFY2(m_answers->unexpected().isEmpty(), qPrintable(m_answers->unexpected().join(u" | "_s)));
     m_answers.reset();
     m_folder.reset();
@@ -75,11 +78,15 @@ void TestImport::addsOnlyNewVolunteers()
             u"('A2', 'V4', 'VERDI', 'LUCA', NULL, NULL, NULL), "
             u"('A2', 'V5', 'verdi', 'luca', NULL, NULL, NULL), "
             u"('A2', 'V6', 'SOLO', NULL, NULL, NULL, NULL), "
-            u"('A2', 'V7', 'SOLO', '', NULL, NULL, NULL)"_s});
+            u"('A2', 'V7', 'SOLO', '', NULL, NULL, NULL), "
+            // Without surname, or without either name: compared as empty text.
+            u"('A3', 'V8', NULL, 'NESSUNO', NULL, NULL, NULL), "
+            u"('A3', 'V9', NULL, NULL, NULL, NULL, NULL), "
+            u"('A3', 'V10', '', 'nessuno', NULL, NULL, NULL)"_s});
     const QByteArray exportBefore = fileBytes(Schema::importFile);
     import({u"Importazione terminata"_s});
-    QCOMPARE(m_main->windowTitle(), u"Sentaro - Letti:7 record aggiunti: 3"_s);
-    QCOMPARE(volunteers(), 5);
+    QCOMPARE(m_main->windowTitle(), u"Sentaro - Letti:10 record aggiunti: 5"_s);
+    QCOMPARE(volunteers(), 7);
     // Values as they came: letter case, codes, fax and mail.
     QCOMPARE(queryValue(Schema::registerFile, u"select CODASS || CODVOL || '|' || COGN || ' ' || NOME || '|' || FAX "
                                               u"|| '|' || MAIL || '|' || NOTE3 from VOLO where CODVOL = 'V1'"_s)
@@ -91,8 +98,8 @@ void TestImport::addsOnlyNewVolunteers()
     QCOMPARE(fileBytes(Schema::importFile), exportBefore);
 
     import({u"Importazione terminata"_s});
-    QCOMPARE(m_main->windowTitle(), u"Sentaro - Letti:7 record aggiunti: 0"_s);
-    QCOMPARE(volunteers(), 5);
+    QCOMPARE(m_main->windowTitle(), u"Sentaro - Letti:10 record aggiunti: 0"_s);
+    QCOMPARE(volunteers(), 7);
 }
 
 void TestImport::missingOrForeignExport()
@@ -120,6 +127,19 @@ void TestImport::missingOrForeignExport()
     m_answers->answerYes();
     m_main->findChild<QAction *>(u"mnvolimp"_s)->trigger();
     QVERIFY(m_answers->shown().constFirst().contains(u"voloesp.mdb"_s));
+    QCOMPARE(volunteers(), 2);
+}
+
+void TestImport::refusedReadCommitsNothingOfItsGroup()
+{
+    runSql(Schema::importFile, {exportTable, u"insert into VOLO (COGN, NOME) values ('BIANCHI', 'ANNA'), "
+                                             u"('VERDI', 'LUCA')"_s});
+    // The statement and the first volunteer are read, the second volunteer is refused.
+    DataSource::refuseReadsAfter(2);
+    import({u"Importazione interrotta: lettura rifiutata dall'archivio (prova). Gli ultimi volontari letti non "
+            u"sono stati registrati."_s});
+    DataSource::refuseReadsAfter(-1);
+    QCOMPARE(m_main->windowTitle(), u"Sentaro - Letti:1 record aggiunti: 0"_s);
     QCOMPARE(volunteers(), 2);
 }
 
