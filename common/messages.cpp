@@ -1,5 +1,7 @@
 #include "common/messages.h"
 
+#include "common/activation.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QGridLayout>
@@ -43,6 +45,9 @@ QWidget *ownerWindow()
         return active;
     if (QWidget *focus = QApplication::focusWidget(); focus && focus->window()->isVisible())
         return focus->window();
+    // Right after another box closes, the window system may not have given the activation back yet.
+    if (QWidget *last = Activation::lastActiveWindow(); last && last->isVisible())
+        return last;
     return nullptr;
 }
 
