@@ -73,7 +73,9 @@ bool Form11::load()
     Form1 *main = Windows::form1();
     if (!main)
         return false;
-    Controls::showWindow(main);
+    // Shown without asking for the focus: the splash takes it, and losing it would dismiss it.
+    Controls::placeOnScreen(main);
+    main->show();
     Controls::showWindow(this);
     return true;
 }
