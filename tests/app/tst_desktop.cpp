@@ -8,6 +8,8 @@
 #include "common/globals.h"
 #include "common/messages.h"
 #include "testsupport.h"
+#include "participation/form3.h"
+#include "statistics/form4.h"
 #include "volunteers/formvol.h"
 
 #include <QAbstractButton>
@@ -168,8 +170,9 @@ void TestDesktop::closingABoxIsNoActivation()
 void TestDesktop::windowsOpenOnTheScreen()
 {
     const QRect screen = m_main->screen()->availableGeometry();
+    // The tallest and the widest windows, with the main window and the splash.
     for (QWidget *window : {static_cast<QWidget *>(m_main), static_cast<QWidget *>(Windows::form11()),
-                            static_cast<QWidget *>(Windows::formvol())}) {
+                            static_cast<QWidget *>(Windows::form3()), static_cast<QWidget *>(Windows::form4())}) {
         Controls::showWindow(window);
         QVERIFY(QTest::qWaitForWindowExposed(window, 10000));
         QTest::qWait(300);
