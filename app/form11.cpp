@@ -2,6 +2,7 @@
 
 #include "app/form1.h"
 #include "app/windows.h"
+#include "common/controls.h"
 #include "common/twips.h"
 
 #include <QEvent>
@@ -72,21 +73,18 @@ bool Form11::load()
     Form1 *main = Windows::form1();
     if (!main)
         return false;
+    // Shown without asking for the focus: the splash takes it, and losing it would dismiss it.
+    Controls::placeOnScreen(main);
     main->show();
-    show();
-    raise();
-    activateWindow();
+    Controls::showWindow(this);
     return true;
 }
 
 void Form11::dismiss()
 {
     hide();
-    if (Form1 *main = Windows::existingForm1()) {
-        main->show();
-        main->raise();
-        main->activateWindow();
-    }
+    if (Form1 *main = Windows::existingForm1())
+        Controls::showWindow(main);
 }
 
 bool Form11::eventFilter(QObject *watched, QEvent *event)

@@ -46,7 +46,7 @@ void azzeraattivita()
 {
     Form1 *main = Windows::form1();
     std::optional<Store::Result> emptied;
-    if (Messages::askYesNo(u"Azzero l'archivio attività?"_s) && keepBackup()) {
+    if (Messages::askYesNo(u"Azzero l'archivio attività?"_s, Messages::Default::No) && keepBackup()) {
         emptied = Store::inTransaction(main->Data4->database(), [main]() {
             const Store::Result details = main->Data4->execute(u"delete from attivdett"_s);
             return details.ok() ? main->Data3->execute(u"delete from attivita"_s) : details;
@@ -67,7 +67,7 @@ void azzeravolontari()
 {
     Form1 *main = Windows::form1();
     std::optional<Store::Result> emptied;
-    if (Messages::askYesNo(u"Azzero l'archivio Volontari?"_s) && keepBackup())
+    if (Messages::askYesNo(u"Azzero l'archivio Volontari?"_s, Messages::Default::No) && keepBackup())
         emptied = main->Data6->execute(u"delete from volo"_s);
     main->Data6->refresh();
     if (!emptied)

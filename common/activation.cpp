@@ -65,6 +65,11 @@ void followWindowSystem(bool follow)
     tracker().followWindowSystem = follow;
 }
 
+QWidget *lastActiveWindow()
+{
+    return instance() ? instance()->lastActive.data() : nullptr;
+}
+
 void reset()
 {
     if (instance())

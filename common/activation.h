@@ -13,6 +13,8 @@ void watch(QWidget *window, std::function<void()> onActivated);
 // Tests drive activation themselves: with false, only activations sent by the program
 // count, not those the window system reports on its own schedule.
 void followWindowSystem(bool follow);
+// The window of the program the user moved to last, or null.
+QWidget *lastActiveWindow();
 // Forgets which window was active last (between tests).
 void reset();
 } // namespace Activation

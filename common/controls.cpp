@@ -2,12 +2,16 @@
 
 #include "common/twips.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QCompleter>
 #include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMainWindow>
 #include <QPushButton>
+#include <QScreen>
 
 #include <algorithm>
 
@@ -72,8 +76,20 @@ QComboBox *comboBox(QWidget *parent, const QString &name, int left, int top, int
     // With duplicates allowed, Return in the box never counts as choosing an entry.
     result->setDuplicatesEnabled(true);
     result->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    // Qt's default completer writes the rest of the first matching entry into the text:
+    // typing NEVE would store NEVE BORMIO.
+    result->setCompleter(nullptr);
     Twips::place(result, left, top, width, height);
     return result;
+}
+
+void offerPopupCompletion(QComboBox *combo)
+{
+    auto *completer = new QCompleter(combo->model(), combo);
+    completer->setCompletionMode(QCompleter::PopupCompletion);
+    completer->setCaseSensitivity(Qt::CaseInsensitive);
+    completer->setFilterMode(Qt::MatchContains);
+    combo->setCompleter(completer);
 }
 
 QPushButton *button(QWidget *parent, const QString &name, const QString &caption, int left, int top, int width,
@@ -154,8 +170,67 @@ void onLostFocus(QWidget *control, std::function<void()> handler)
     control->installEventFilter(new LostFocusFilter(control, std::move(handler)));
 }
 
+namespace {
+QWidget *mainWindow()
+{
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (qobject_cast<QMainWindow *>(window) && window->isVisible())
+            return window;
+    }
+    return nullptr;
+}
+
+// The frame the window manager puts around a window is known only once it is shown:
+// take it from a window already on the screen.
+QMargins frameMargins(const QWidget *window)
+{
+    const auto margins = [](const QWidget *shown) {
+        const QRect frame = shown->frameGeometry();
+        const QRect client = shown->geometry();
+        return QMargins(client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
+                        frame.bottom() - client.bottom());
+    };
+    if (window->isVisible() || window->frameGeometry() != window->geometry())
+        return margins(window);
+    for (const QWidget *other : QApplication::topLevelWidgets()) {
+        if (other->isVisible() && !other->isModal() && other->frameGeometry() != other->geometry())
+            return margins(other);
+    }
+    return {8, 32, 8, 8};
+}
+} // namespace
+
+void placeOnScreen(QWidget *window)
+{
+    const QWidget *reference = mainWindow();
+    if (reference == window)
+        reference = nullptr;
+    QScreen *screen = reference ? reference->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect available = screen->availableGeometry();
+    const QMargins margins = frameMargins(window);
+    const QRect room = available.marginsRemoved(margins);
+
+    // A window larger than the screen shrinks to it, as far as it can.
+    const QSize size = window->size().boundedTo(room.size()).expandedTo(window->minimumSize());
+    if (size != window->size())
+        window->resize(size);
+
+    // Opened again, a window stays where the user left it, as long as that is on the screen.
+    QRect client(window->geometry().topLeft(), size);
+    if (!window->testAttribute(Qt::WA_Moved))
+        client.moveCenter(reference ? reference->geometry().center() : available.center());
+    client.moveLeft(std::clamp(client.left(), room.left(), std::max(room.left(), room.right() - size.width() + 1)));
+    client.moveTop(std::clamp(client.top(), room.top(), std::max(room.top(), room.bottom() - size.height() + 1)));
+    // A top-level window's position is that of its frame.
+    window->move(client.topLeft() - QPoint(margins.left(), margins.top()));
+}
+
 void showWindow(QWidget *window)
 {
+    if (!window->isVisible())
+        placeOnScreen(window);
     window->show();
     window->raise();
     window->activateWindow();

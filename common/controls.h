@@ -32,7 +32,11 @@ QLineEdit *textBox(QWidget *parent, const QString &name, int left, int top, int 
                    const QString &toolTip = QString());
 MemoBox *memoBox(QWidget *parent, const QString &name, int maxLength, int left, int top, int width, int height);
 // A drop-down list that accepts typing; only choosing an entry from its list is a click.
+// Typing never completes the text with an entry the user did not choose.
 QComboBox *comboBox(QWidget *parent, const QString &name, int left, int top, int width, int height = 315);
+// Offers, while the user types, a pop-up of the entries that contain the text; the text
+// changes only when the user picks one of them (for long lists such as the municipalities).
+void offerPopupCompletion(QComboBox *combo);
 QPushButton *button(QWidget *parent, const QString &name, const QString &caption, int left, int top, int width,
                     int height, const QString &toolTip = QString());
 // A list box in a fixed-pitch font where a click selects or deselects a line.
@@ -47,8 +51,10 @@ void fillCombo(QComboBox *combo, const QStringList &entries);
 void fillSorted(QListWidget *list, QStringList lines);
 void sortLikeList(QStringList &lines);
 
-// Shows a window non-modally, bringing it forward when already open.
+// Shows a window non-modally, bringing it forward when already open. A window not yet
+// open is placed centred over the main window and wholly on its screen.
 void showWindow(QWidget *window);
+void placeOnScreen(QWidget *window);
 
 // Runs `handler` when the focus leaves `control` for another control of the program;
 // the focus taken by a message box, a menu or another window does not count.

@@ -1,8 +1,17 @@
 #include "common/messages.h"
 
+#include "common/activation.h"
+
+#include <QAbstractButton>
 #include <QApplication>
+#include <QGridLayout>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QSpacerItem>
+
+#include <algorithm>
+
+using namespace Qt::StringLiterals;
 
 namespace Messages {
 namespace {
@@ -20,20 +29,59 @@ ScriptedResponder *&current()
 }
 
 // Reports go through the same queue as questions: a report answered "No" is still just closed.
-std::optional<ScriptedResponder::Answer> scripted(const QString &text, bool *isScripted)
+std::optional<ScriptedResponder::Answer> scripted(const QString &text, bool *isScripted,
+                                                  Default defaultAnswer = Default::Yes)
 {
     *isScripted = current() != nullptr;
     if (!current())
         return std::nullopt;
-    return current()->next(text);
+    return current()->next(text, defaultAnswer);
+}
+
+// The window the user is working in, so that the box opens over it and not over the main window.
+QWidget *ownerWindow()
+{
+    if (QWidget *active = QApplication::activeWindow(); active && active->isVisible())
+        return active;
+    if (QWidget *focus = QApplication::focusWidget(); focus && focus->window()->isVisible())
+        return focus->window();
+    // Right after another box closes, the window system may not have given the activation back yet.
+    if (QWidget *last = Activation::lastActiveWindow(); last && last->isVisible())
+        return last;
+    return nullptr;
+}
+
+// A box sized to a short question would cut the program's name in its title bar; the
+// window manager's title font and buttons are unknown, so leave room to spare.
+void keepTitleVisible(QMessageBox &box)
+{
+    auto *layout = qobject_cast<QGridLayout *>(box.layout());
+    if (!layout)
+        return;
+    const int width = std::max(260, 2 * box.fontMetrics().horizontalAdvance(box.windowTitle()) + 170);
+    layout->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Minimum), layout->rowCount(), 0,
+                    1, layout->columnCount());
+}
+
+// The buttons speak Italian even where Qt's own translations are not installed.
+void nameButtons(QMessageBox &box)
+{
+    const std::pair<QMessageBox::StandardButton, QString> names[] = {
+        {QMessageBox::Yes, u"Sì"_s}, {QMessageBox::No, u"No"_s}, {QMessageBox::Ok, u"OK"_s},
+        {QMessageBox::Cancel, u"Annulla"_s}};
+    for (const auto &[which, name] : names) {
+        if (QAbstractButton *button = box.button(which))
+            button->setText(name);
+    }
 }
 
 QMessageBox::StandardButton showBox(const QString &text, QMessageBox::StandardButtons buttons,
                                     QMessageBox::StandardButton defaultButton)
 {
-    QMessageBox box(QMessageBox::NoIcon, programTitle(), text, buttons,
-                    QApplication::activeWindow());
+    QMessageBox box(QMessageBox::NoIcon, programTitle(), text, buttons, ownerWindow());
     box.setDefaultButton(defaultButton);
+    nameButtons(box);
+    keepTitleVisible(box);
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
@@ -47,22 +95,24 @@ void report(const QString &text)
         showBox(text, QMessageBox::Ok, QMessageBox::Ok);
 }
 
-bool askYesNo(const QString &text)
+bool askYesNo(const QString &text, Default defaultAnswer)
 {
     bool isScripted = false;
-    const auto answer = scripted(text, &isScripted);
+    const auto answer = scripted(text, &isScripted, defaultAnswer);
     if (isScripted)
         return answer && answer->accept;
-    return showBox(text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == QMessageBox::Yes;
+    return showBox(text, QMessageBox::Yes | QMessageBox::No,
+                   defaultAnswer == Default::Yes ? QMessageBox::Yes : QMessageBox::No) == QMessageBox::Yes;
 }
 
-bool askOkCancel(const QString &text)
+bool askOkCancel(const QString &text, Default defaultAnswer)
 {
     bool isScripted = false;
-    const auto answer = scripted(text, &isScripted);
+    const auto answer = scripted(text, &isScripted, defaultAnswer);
     if (isScripted)
         return answer && answer->accept;
-    return showBox(text, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok) == QMessageBox::Ok;
+    return showBox(text, QMessageBox::Ok | QMessageBox::Cancel,
+                   defaultAnswer == Default::Yes ? QMessageBox::Ok : QMessageBox::Cancel) == QMessageBox::Ok;
 }
 
 std::optional<QString> prompt(const QString &text, const QString &defaultAnswer)
@@ -74,8 +124,10 @@ std::optional<QString> prompt(const QString &text, const QString &defaultAnswer)
             return std::nullopt;
         return answer->text;
     }
-    QInputDialog dialog(QApplication::activeWindow());
+    QInputDialog dialog(ownerWindow());
     dialog.setWindowTitle(programTitle());
+    dialog.setOkButtonText(u"OK"_s);
+    dialog.setCancelButtonText(u"Annulla"_s);
     dialog.setLabelText(text);
     dialog.setTextValue(defaultAnswer);
     dialog.setInputMode(QInputDialog::TextInput);
@@ -126,12 +178,14 @@ void ScriptedResponder::clear()
 {
     m_answers.clear();
     m_shown.clear();
+    m_defaults.clear();
     m_unexpected.clear();
 }
 
-std::optional<ScriptedResponder::Answer> ScriptedResponder::next(const QString &text)
+std::optional<ScriptedResponder::Answer> ScriptedResponder::next(const QString &text, Default defaultAnswer)
 {
     m_shown << text;
+    m_defaults << defaultAnswer;
     if (m_answers.empty() && m_yesToAll)
         return Answer{};
     if (m_answers.empty()) {

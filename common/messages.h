@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -10,9 +11,12 @@
 // the application's title.
 namespace Messages {
 
+// Which answer Return gives; a question that destroys data defaults to No/Annulla.
+enum class Default { Yes, No };
+
 void report(const QString &text);
-bool askYesNo(const QString &text);        // true for Yes
-bool askOkCancel(const QString &text);     // true for OK
+bool askYesNo(const QString &text, Default defaultAnswer = Default::Yes);    // true for Yes
+bool askOkCancel(const QString &text, Default defaultAnswer = Default::Yes); // true for OK
 // A one-line prompt; an empty optional when cancelled.
 std::optional<QString> prompt(const QString &text, const QString &defaultAnswer = QString());
 
@@ -34,6 +38,8 @@ public:
     void answerYesToAll();
 
     const QStringList &shown() const { return m_shown; }
+    // The default answer of each box in shown(), in the same order.
+    const QList<Default> &defaults() const { return m_defaults; }
     const QStringList &unexpected() const { return m_unexpected; }
     int pendingAnswers() const { return static_cast<int>(m_answers.size()); }
     void clear();
@@ -42,12 +48,13 @@ public:
         bool accept = true;
         QString text;
     };
-    std::optional<Answer> next(const QString &text);
+    std::optional<Answer> next(const QString &text, Default defaultAnswer = Default::Yes);
 
 private:
     std::deque<Answer> m_answers;
     bool m_yesToAll = false;
     QStringList m_shown;
+    QList<Default> m_defaults;
     QStringList m_unexpected;
 };
 

@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev libsqlite3-dev
+  qt6-translations-l10n
   fonts-liberation2 poppler-utils sqlite3
   xvfb xauth openbox imagemagick
   python3-xlrd libfreexl-dev

@@ -17,30 +17,6 @@ static void initDataResource()
 namespace Store {
 namespace {
 
-// Civil-protection specialisations, in the delimited form the volunteer window reads:
-// items end at a comma or a line end, and a quoted item may hold commas.
-const char defaultSpecialisations[] =
-    "ANTINCENDIO BOSCHIVO\r\n"
-    "SOCCORSO SANITARIO\r\n"
-    "LOGISTICA\r\n"
-    "\"RADIO, TELECOMUNICAZIONI\"\r\n"
-    "CUCINA DA CAMPO\r\n"
-    "SEGRETERIA, AMMINISTRAZIONE\r\n"
-    "RICERCA DISPERSI\r\n"
-    "UNITA' CINOFILE\r\n"
-    "SOCCORSO IN ACQUA\r\n"
-    "SOCCORSO ALPINO E SPELEOLOGICO\r\n"
-    "RISCHIO IDROGEOLOGICO\r\n"
-    "MOTOPOMPE E IDROVORE\r\n"
-    "MONTAGGIO TENDE E CAMPI\r\n"
-    "AUTISTA MEZZI PESANTI\r\n"
-    "OPERATORE MOTOSEGA\r\n"
-    "ASSISTENZA ALLA POPOLAZIONE\r\n"
-    "PSICOLOGIA DELL'EMERGENZA\r\n"
-    "ELETTRICISTA\r\n"
-    "INFORMATICA\r\n"
-    "VIGILANZA E PRESIDIO DEL TERRITORIO\r\n";
-
 Result insertCsv(QSqlQuery &insert, const QString &resource)
 {
     QFile file(resource);
@@ -85,8 +61,12 @@ std::optional<QString> writeDefaultSpecialisations(const QString &fileName)
 {
     if (QFile::exists(fileName))
         return std::nullopt;
+    initResources();
+    // The shipped list quotes every entry that holds a comma, so that it stays one entry.
+    QFile shipped(u":/data/specializzazioni.dat"_s);
     QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly) || file.write(defaultSpecialisations) < 0 || !file.commit())
+    if (!shipped.open(QIODevice::ReadOnly) || !file.open(QIODevice::WriteOnly) || file.write(shipped.readAll()) < 0 ||
+        !file.commit())
         return u"Impossibile creare il file %1: %2"_s.arg(fileName, file.errorString());
     return std::nullopt;
 }

@@ -104,7 +104,10 @@ void TestMaintenance::trigger(const QString &command, const QStringList &message
 void TestMaintenance::noDeletesNothing()
 {
     trigger(u"mnazzatt"_s, {u"Azzero l'archivio attività?"_s}, false);
+    // Return alone must not empty an archive.
+    QCOMPARE(m_answers->defaults(), QList<Messages::Default>{Messages::Default::No});
     trigger(u"mnazzvol"_s, {u"Azzero l'archivio Volontari?"_s}, false);
+    QCOMPARE(m_answers->defaults(), QList<Messages::Default>{Messages::Default::No});
     QCOMPARE(rows(Schema::registerFile, u"ATTIVDETT"_s), 1);
     QCOMPARE(rows(Schema::registerFile, u"VOLO"_s), 2);
     QCOMPARE(QDir().entryList({u"attivita-*.mdb"_s}), QStringList());

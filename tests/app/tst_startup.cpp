@@ -2,17 +2,27 @@
 #include "app/form11.h"
 #include "app/gridmodel.h"
 #include "app/windows.h"
+#include "common/controls.h"
 #include "common/globals.h"
 #include "common/messages.h"
 #include "store/schema.h"
 #include "testsupport.h"
 #include "volunteers/formvol.h"
+#include "volunteers/specialisations.h"
 
 #include <QComboBox>
+#include <QCompleter>
 #include <QFile>
+#include <QInputDialog>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 
 #include <sqlite3.h>
 #include <sys/wait.h>
@@ -43,6 +53,9 @@ class TestStartup : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
+    // Before any test that ends the program: once the program has asked to exit, Qt closes
+    // every modal box as soon as it opens.
+    void boxesSpeakItalianOverTheWindowInUse();
     void firstStartMakesFilesAndWindows();
     void headerPictureIsShownWhenPresent();
     void extraVolunteersAreCopiedOnce();
@@ -52,6 +65,8 @@ private slots:
     void unusableRegisterStopsInOrder();
     void writeCutShortByACrashIsRolledBack();
     void closingTheMainWindowEndsTheProgram();
+    void typingInADropDownListCompletesNothing();
+    void windowsOpenOnTheScreen();
 };
 
 void TestStartup::initTestCase()
@@ -68,6 +83,10 @@ void TestStartup::firstStartMakesFilesAndWindows()
     QVERIFY(responder.shown().isEmpty());
     for (const QString &name : {Schema::registerFile, Schema::municipalitiesFile, Schema::specialisationsFile})
         QVERIFY2(QFile::exists(name), qPrintable(name));
+    // A specialisation with a comma in its name is one entry of the list.
+    const QStringList specialisations = readDelimitedItems(fileBytes(Schema::specialisationsFile));
+    QVERIFY(specialisations.contains(u"SEGRETERIA, AMMINISTRAZIONE"_s));
+    QVERIFY(specialisations.contains(u"RADIO, TELECOMUNICAZIONI"_s));
 
     QVERIFY(main->isVisible());
     QVERIFY(Windows::form11()->isVisible());
@@ -283,6 +302,107 @@ void TestStartup::closingTheMainWindowEndsTheProgram()
     QVERIFY(Windows::endRequested());
     QVERIFY(!Windows::formvol()->isVisible());
     QVERIFY(!Windows::form11()->isVisible());
+}
+
+void TestStartup::boxesSpeakItalianOverTheWindowInUse()
+{
+    WorkingFolder folder;
+    {
+        Messages::ScriptedResponder responder;
+        QVERIFY(startSentaro());
+        // Scripted questions keep their default answer for tests to check.
+        responder.answerNo(2);
+        Messages::askYesNo(u"Azzero l'archivio attività?"_s, Messages::Default::No);
+        Messages::askOkCancel(u"Vuoi modificare?"_s);
+        QCOMPARE(responder.defaults(), (QList<Messages::Default>{Messages::Default::No, Messages::Default::Yes}));
+    }
+    Formvol *working = Windows::formvol();
+    Controls::showWindow(working);
+
+    QStringList buttons;
+    QString defaultButton;
+    QWidget *owner = nullptr;
+    int width = 0;
+    const auto answer = [&](const QString &press) {
+        // Offscreen, a closed box gives the activation to the first window, not back to its owner.
+        QApplication::setActiveWindow(working);
+        QTimer::singleShot(0, working, [&, press]() {
+            auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            owner = dialog->parentWidget();
+            width = dialog->width();
+            buttons.clear();
+            QAbstractButton *toPress = nullptr;
+            for (QAbstractButton *button : dialog->findChildren<QAbstractButton *>()) {
+                buttons << button->text();
+                if (auto *push = qobject_cast<QPushButton *>(button); push && push->isDefault())
+                    defaultButton = push->text();
+                if (button->text() == press)
+                    toPress = button;
+            }
+            QVERIFY(toPress);
+            toPress->click();
+        });
+    };
+    answer(u"No"_s);
+    QVERIFY(!Messages::askYesNo(u"Azzero?"_s, Messages::Default::No));
+    QCOMPARE(buttons, (QStringList{u"Sì"_s, u"No"_s}));
+    QCOMPARE(defaultButton, u"No"_s);
+    QCOMPARE(owner, working);
+    QVERIFY2(width >= 260, qPrintable(QString::number(width)));
+
+    answer(u"OK"_s);
+    QVERIFY(Messages::askOkCancel(u"Confermi?"_s, Messages::Default::No));
+    QCOMPARE(buttons, (QStringList{u"OK"_s, u"Annulla"_s}));
+    QCOMPARE(defaultButton, u"Annulla"_s);
+
+    answer(u"Annulla"_s);
+    QVERIFY(!Messages::prompt(u"Data?"_s));
+    QCOMPARE(buttons, (QStringList{u"OK"_s, u"Annulla"_s}));
+    QCOMPARE(owner, working);
+
+    // Qt's own texts come from its Italian translations.
+    std::unique_ptr<QMenu> menu(working->fvcogn->createStandardContextMenu());
+    QStringList entries;
+    for (const QAction *action : menu->actions())
+        entries << action->text();
+    QVERIFY2(entries.join(u'|').contains(u"&Copia"_s), qPrintable(entries.join(u", "_s)));
+}
+
+void TestStartup::typingInADropDownListCompletesNothing()
+{
+    QWidget window;
+    QComboBox *plain = Controls::comboBox(&window, u"plain"_s, 0, 0, 3000);
+    QComboBox *places = Controls::comboBox(&window, u"places"_s, 0, 400, 3000);
+    Controls::offerPopupCompletion(places);
+    for (QComboBox *combo : {plain, places})
+        Controls::fillCombo(combo, {u"NEVE BORMIO"_s, u"SISMA"_s, u"BORMIO ALTA"_s});
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    for (QComboBox *combo : {plain, places}) {
+        combo->setFocus();
+        QTest::keyClicks(combo->lineEdit(), u"NEVE"_s);
+        QCOMPARE(combo->currentText(), u"NEVE"_s);
+    }
+    // The pop-up offers every entry holding the text; the user picks one to take it.
+    QTest::keyClicks(places->lineEdit(), u" "_s);
+    QCOMPARE(places->completer()->completionCount(), 1);
+    QCOMPARE(places->currentText(), u"NEVE "_s);
+}
+
+void TestStartup::windowsOpenOnTheScreen()
+{
+    WorkingFolder folder;
+    Messages::ScriptedResponder responder;
+    Form1 *main = startSentaro();
+    QVERIFY(main);
+    const QRect screen = main->screen()->availableGeometry();
+    for (QWidget *window : {static_cast<QWidget *>(main), static_cast<QWidget *>(Windows::formvol()),
+                            static_cast<QWidget *>(Windows::form11())}) {
+        Controls::showWindow(window);
+        QVERIFY2(screen.contains(window->frameGeometry()),
+                 qPrintable(window->objectName() + u" "_s + QString::number(window->frameGeometry().bottom())));
+    }
 }
 
 QTEST_MAIN(TestStartup)
