@@ -269,7 +269,7 @@ void Form2::cmdmodifica_Click()
 
 void Form2::cmdelimina_Click()
 {
-    if (!Messages::askYesNo(u"Confermi l'eliminazione dall'attività?"_s))
+    if (!Messages::askYesNo(u"Confermi l'eliminazione dall'attività?"_s, Messages::Default::No))
         return;
     if (f2datain->currentText().isEmpty()) {
         Messages::report(u"Manca la data di inizio attività"_s);

@@ -260,7 +260,8 @@ void Formass::remove()
     DataSource *organisations = Windows::form1()->Data8;
     if (!findTyped(organisations))
         return;
-    if (!Messages::askOkCancel(u"Confermi l'eliminazione dell'organizzazione premi OK o cancel."_s)) {
+    if (!Messages::askOkCancel(u"Confermi l'eliminazione dell'organizzazione premi OK o cancel."_s,
+                               Messages::Default::No)) {
         Hourglass::reset();
         return;
     }

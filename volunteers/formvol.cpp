@@ -16,7 +16,6 @@
 #include "volunteers/taxcode.h"
 
 #include <QComboBox>
-#include <QCompleter>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -75,10 +74,7 @@ Formvol::Formvol()
     // About 8,000 entries of equal width: the box is sized by its layout, not by measuring each one.
     fvluogona->setMinimumContentsLength(39);
     // Typing offers the matching places in a pop-up; a place is taken only when the user picks it.
-    auto *places = new QCompleter(fvluogona->model(), fvluogona);
-    places->setCompletionMode(QCompleter::PopupCompletion);
-    places->setCaseSensitivity(Qt::CaseInsensitive);
-    fvluogona->setCompleter(places);
+    Controls::offerPopupCompletion(fvluogona);
     Label7 = label(this, u"Label7"_s, u"Provincia di nascita"_s, 240, 2895, 2040);
     fvprovna = textBox(this, u"fvprovna"_s, 2400, 2880, 855, 285,
                        u"Sigla della provincia di nascita del volontario."_s);

@@ -281,6 +281,7 @@ void TestForm2::deleteTakesTheDetailsOrNothing()
     m_answers->answerNo();
     m_form->cmdelimina->click();
     QCOMPARE(m_answers->shown(), QStringList{u"Confermi l'eliminazione dall'attività?"_s});
+    QCOMPARE(m_answers->defaults(), QList<Messages::Default>{Messages::Default::No});
 
     choose(m_form->f2datain, u"05/01/2011"_s);
     runSql(Schema::registerFile, {u"CREATE TRIGGER stop BEFORE DELETE ON ATTIVITA "

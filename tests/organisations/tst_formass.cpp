@@ -209,6 +209,7 @@ void TestFormass::deleteAsksEveryTime()
     m_answers->answerNo();
     m_form->cmdassregistra->click();
     QCOMPARE(m_answers->shown(), QStringList{u"Confermi l'eliminazione dell'organizzazione premi OK o cancel."_s});
+    QCOMPARE(m_answers->defaults(), QList<Messages::Default>{Messages::Default::No});
     QCOMPARE(organisations(), 1);
     QCOMPARE(m_form->cmbassdenom->currentText(), u"GRUPPO ALFA"_s);
 
