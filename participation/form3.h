@@ -36,6 +36,8 @@ public:
     QLabel *Label9;
     MemoBox *f3note2;
     QLabel *Labelpresenti;
+    // R0, R6 ... TOT. over the columns of List1.
+    QList<QLabel *> columnLabels;
     QListWidget *List1;
     QLabel *Labelstandard;
     QLineEdit *orestandard;
@@ -64,4 +66,7 @@ public:
     // Empties List2 and fills it with one empty entry and the archive of volunteers;
     // returns the volunteer texts read, in the archive's order.
     QStringList fillArchive();
+
+private:
+    void placeColumnLabels();
 };
