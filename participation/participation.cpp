@@ -125,14 +125,16 @@ public:
     bool stopped() const { return !m_readFailure.ok(); }
 
     // Commits and reports the count after `countText` and the rows refused after
-    // `failuresText`. False when nothing of the press may stand, having said why.
+    // `failuresText`. False when the press was taken back, having said why: then there is
+    // nothing to recompute or reload.
     bool finish(const QString &countText, const QString &failuresText)
     {
         if (stopped()) {
             if (m_grouped)
                 m_db.rollback();
             Hourglass::reset();
-            Messages::report(readFailureMessage(m_readFailure.description));
+            Messages::report(readFailureMessage(m_readFailure.description) +
+                             (m_grouped ? u"\nNulla è stato cambiato."_s : QString()));
             // Without a transaction the rows stored so far stand, and the totals must follow.
             return !m_grouped;
         }
