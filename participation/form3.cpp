@@ -108,11 +108,11 @@ void Form3::placeColumnLabels()
                          List1->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, List1) + 1;
     const QString line = detailLine(QString(), QString(), {});
     for (const auto &[caption, start] : presentColumns()) {
-        QLabel *column = new QLabel(caption, this);
+        // LabelR0 ... LabelR10, LabelTOT.
+        auto *column = new QLabel(caption, this);
         column->setObjectName(u"Label"_s + QString(caption).remove(u'.'));
         column->setGeometry(textLeft + metrics.horizontalAdvance(line.left(start)), Labelpresenti->y(),
                             metrics.horizontalAdvance(line.mid(start, 8)), Labelpresenti->height());
-        columnLabels << column;
     }
 }
 

@@ -36,8 +36,6 @@ public:
     QLabel *Label9;
     MemoBox *f3note2;
     QLabel *Labelpresenti;
-    // R0, R6 ... TOT. over the columns of List1.
-    QList<QLabel *> columnLabels;
     QListWidget *List1;
     QLabel *Labelstandard;
     QLineEdit *orestandard;
