@@ -30,8 +30,9 @@ void fillActivityLists(QComboBox *dates, QComboBox *descriptions)
         dateEntries << activities->text(u"datainatt"_s);
         descriptionEntries << activities->text(u"descratt"_s);
     }
+    readRefused(activities);
     Controls::fillCombo(dates, dateEntries);
-    Controls::fillCombo(descriptions, descriptionEntries);
+    fillDescriptions(descriptions, descriptionEntries, dateEntries);
 }
 } // namespace
 
@@ -72,44 +73,72 @@ bool rinominaattivita()
     const QString oldName = globals().descrattivita;
     const QString date = window->f2datain->currentText();
     const QString newName = window->f2descr->currentText();
+    const QString findByName = u"select * from attivita where descratt = ? and datainatt = ?"_s;
 
-    // Renaming onto another activity of that day would merge the two.
     DataSource *activities = main->Data3;
-    activities->setRecordSource(u"select * from attivita where descratt = ? and datainatt = ?"_s, {newName, date});
+    activities->setRecordSource(findByName, {oldName, date});
     activities->refresh();
-    // A change of letter case only finds the activity itself.
-    if (!activities->eof() && QString::compare(newName, oldName, Qt::CaseInsensitive) != 0) {
-        Messages::report(u"Attività già esistente."_s);
+    if (readRefused(activities))
         return false;
+    // A name typed by hand, or one already renamed, leaves nothing to rename.
+    if (activities->eof())
+        return true;
+    // Renaming onto another activity of that day would merge the two; a change of letter
+    // case only would find the activity itself.
+    if (QString::compare(newName, oldName, Qt::CaseInsensitive) != 0) {
+        activities->setRecordSource(findByName, {newName, date});
+        activities->refresh();
+        if (readRefused(activities))
+            return false;
+        if (!activities->eof()) {
+            Messages::report(u"Attività già esistente."_s);
+            return false;
+        }
     }
 
     DataSource *details = main->Data4;
-    const Store::Result result = Store::inTransaction(main->Data4->database(), [&]() {
-        details->setRecordSource(u"select * from attivdett where descratt = ? and datainatt = ?"_s,
-                                 {oldName, date});
-        details->refresh();
-        for (; !details->eof(); details->moveNext()) {
-            details->edit();
-            details->setValue(u"DESCRATT"_s, newName);
-            if (Store::Result stored = details->update(); !stored.ok())
+    // A walk the store cuts short would rename only part of the rows: then nothing is renamed.
+    const auto renameAll = [&](DataSource *source, const QString &sql) {
+        source->setRecordSource(sql, {oldName, date});
+        source->refresh();
+        for (; !source->eof(); source->moveNext()) {
+            source->edit();
+            source->setValue(u"DESCRATT"_s, newName);
+            if (Store::Result stored = source->update(); !stored.ok())
                 return stored;
         }
-        activities->setRecordSource(u"select * from attivita where descratt = ? and datainatt = ?"_s,
-                                    {oldName, date});
-        activities->refresh();
-        for (; !activities->eof(); activities->moveNext()) {
-            activities->edit();
-            activities->setValue(u"DESCRATT"_s, newName);
-            if (Store::Result stored = activities->update(); !stored.ok())
-                return stored;
-        }
-        return Store::Result{};
+        return source->lastError();
+    };
+    const Store::Result result = Store::inTransaction(details->database(), [&]() {
+        const Store::Result renamed =
+            renameAll(details, u"select * from attivdett where descratt = ? and datainatt = ?"_s);
+        return renamed.ok() ? renameAll(activities, findByName) : renamed;
     });
     if (!result.ok()) {
         Messages::report(u"Ridenominazione non eseguita, nulla è stato cambiato: "_s + result.description);
         return false;
     }
     return true;
+}
+
+void fillDescriptions(QComboBox *combo, const QStringList &descriptions, const QStringList &starts)
+{
+    Controls::fillCombo(combo, descriptions);
+    for (int i = 0; i < starts.size(); ++i)
+        combo->setItemData(i, starts.at(i));
+}
+
+bool readRefused(const DataSource *source)
+{
+    if (!source->failed())
+        return false;
+    Messages::report(readFailureMessage(source->lastError().description));
+    return true;
+}
+
+QString readFailureMessage(const QString &reason)
+{
+    return u"Lettura dell'archivio non riuscita: "_s + reason;
 }
 
 std::optional<double> typedHours(const QString &text, bool emptyIsZero)

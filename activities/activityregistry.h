@@ -1,8 +1,12 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <optional>
+
+class DataSource;
+class QComboBox;
 
 // Procedures shared by the activity windows.
 
@@ -11,9 +15,19 @@ void caricaattivitaform2();
 // The same for the activity details window Form3.
 void caricaattivitaform3();
 // Renames the activity descrattivita of Form2's start date to Form2's description, its
-// detail rows first, all in one transaction. Refuses with a message, changing nothing,
-// when another activity already has that description on that date; false then.
+// detail rows first, all in one transaction. When descrattivita names no activity that day
+// there is nothing to rename. Refuses with a message, changing nothing, when another
+// activity already has that description on that date or the store fails; false then.
 bool rinominaattivita();
+
+// Fills a drop-down list of activity descriptions, each entry carrying its start date, so
+// that choosing one names one activity even where several days share a description.
+void fillDescriptions(QComboBox *combo, const QStringList &descriptions, const QStringList &starts);
+
+// Says so, with the store's reason, when the store refused a read of `source` since its
+// last refresh; true then, and what was read must not be acted on.
+bool readRefused(const DataSource *source);
+QString readFailureMessage(const QString &reason);
 
 // Hours typed in a box: empty reads as 0 when `emptyIsZero`; letters or a negative
 // number read as nothing.

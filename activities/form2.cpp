@@ -114,6 +114,7 @@ void Form2::f2datain_Click()
         g.descrattivita = description;
         showActivityFields(activities);
     }
+    readRefused(activities);
 }
 
 void Form2::f2descr_Click()
@@ -128,6 +129,7 @@ void Form2::f2descr_Click()
     activities->refresh();
     for (; !activities->eof(); activities->moveNext())
         showActivityFields(activities);
+    readRefused(activities);
 }
 
 void Form2::Command1_Click()
@@ -221,6 +223,8 @@ void Form2::cmdreg_Click()
     DataSource *activities = Windows::form1()->Data3;
     activities->setRecordSource(findActivity, {f2datain->currentText(), f2descr->currentText()});
     activities->refresh();
+    if (readRefused(activities))
+        return;
     if (!activities->eof()) {
         Messages::report(u"Attività già esistente."_s);
         return;
@@ -251,6 +255,8 @@ void Form2::cmdmodifica_Click()
     DataSource *activities = Windows::form1()->Data3;
     activities->setRecordSource(findActivity, {f2datain->currentText(), f2descr->currentText()});
     activities->refresh();
+    if (readRefused(activities))
+        return;
     if (activities->eof()) {
         Messages::report(u"Attività non trovata."_s);
         return;
@@ -288,6 +294,8 @@ void Form2::cmdelimina_Click()
     const QVariantList activity{f2datain->currentText(), f2descr->currentText()};
     activities->setRecordSource(findActivity, activity);
     activities->refresh();
+    if (readRefused(activities))
+        return;
     if (activities->eof()) {
         Messages::report(u"Attività non trovata."_s);
         return;
@@ -301,6 +309,9 @@ void Form2::cmdelimina_Click()
             if (Store::Result removed = details->remove(); !removed.ok())
                 return removed;
         }
+        // Rows the store would not give are still there: the activity stays with them.
+        if (details->failed())
+            return details->lastError();
         return activities->remove();
     });
     if (!result.ok()) {

@@ -1,5 +1,6 @@
 #include "participation/form3.h"
 
+#include "activities/activityregistry.h"
 #include "app/form1.h"
 #include "app/windows.h"
 #include "common/activation.h"
@@ -12,10 +13,12 @@
 #include "store/datasource.h"
 
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QStyle>
 
 using namespace Qt::StringLiterals;
 
@@ -48,8 +51,9 @@ Form3::Form3()
     f3note2 = memoBox(this, u"f3note2"_s, 100, 9360, 1440, 5655, 1245);
     for (QLabel *centred : {Label1, Label2, Label3, Label4, Label5, Label6, Label7, Label8, Label9})
         centred->setAlignment(Qt::AlignCenter);
-    Labelpresenti = label(this, u"Labelpresenti"_s, presentHeading(), 600, 3120, 10215, 255);
+    Labelpresenti = label(this, u"Labelpresenti"_s, u"Volontari presenti"_s, 600, 3120, 10215, 255);
     List1 = multiList(this, u"List1"_s, 600, 3360, 9495, 6540);
+    placeColumnLabels();
     Labelstandard = label(this, u"Labelstandard"_s, u"Ore lavorate"_s, 10440, 3360, 975, 255);
     orestandard = textBox(this, u"orestandard"_s, 10440, 3600, 855, 285);
     cmdr0 = button(this, u"cmdr0"_s, u"< Rischio 0"_s, 10320, 4080, 1095, 375);
@@ -94,6 +98,24 @@ Form3::Form3()
     Activation::watch(this, [this]() { activated(); });
 }
 
+// Blanks in a caption would place the names by the label's font, not the list's.
+void Form3::placeColumnLabels()
+{
+    List1->ensurePolished();
+    const QFontMetrics metrics(List1->font());
+    // Where an item view draws the text of a line: inside the frame, after the focus margin.
+    const int textLeft = List1->x() + List1->frameWidth() +
+                         List1->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, List1) + 1;
+    const QString line = detailLine(QString(), QString(), {});
+    for (const auto &[caption, start] : presentColumns()) {
+        // LabelR0 ... LabelR10, LabelTOT.
+        auto *column = new QLabel(caption, this);
+        column->setObjectName(u"Label"_s + QString(caption).remove(u'.'));
+        column->setGeometry(textLeft + metrics.horizontalAdvance(line.left(start)), Labelpresenti->y(),
+                            metrics.horizontalAdvance(line.mid(start, 8)), Labelpresenti->height());
+    }
+}
+
 QStringList Form3::fillArchive()
 {
     DataSource *volunteers = Windows::form1()->Data6;
@@ -102,6 +124,7 @@ QStringList Form3::fillArchive()
     QStringList texts;
     for (; !volunteers->eof(); volunteers->moveNext())
         texts << volunteers->text(u"COGN"_s) + u' ' + volunteers->text(u"NOME"_s);
+    readRefused(volunteers);
     Controls::fillSorted(List2, QStringList{QString()} + texts);
     Labelarc->setText(u"Archivio volontari: "_s + QString::number(texts.size()));
     return texts;
@@ -144,15 +167,21 @@ void Form3::f3datain_Click()
                                 {g.dataattivita});
     activities->refresh();
     for (; !activities->eof(); activities->moveNext()) {
-        f3descr->addItem(activities->text(u"DESCRATT"_s));
+        f3descr->addItem(activities->text(u"DESCRATT"_s), g.dataattivita);
         showActivityFields(activities);
     }
+    if (readRefused(activities))
+        return;
     caricadettagli();
 }
 
 void Form3::f3descr_Click()
 {
-    globals().descrattivita = f3descr->currentText();
+    Globals &g = globals();
+    // An entry found by "Cerca" may start on another day than the one shown: it brings its own.
+    if (const QVariant start = f3descr->currentData(); start.isValid())
+        g.dataattivita = start.toString();
+    g.descrattivita = f3descr->currentText();
     caricadettagli();
 }
 
@@ -167,9 +196,13 @@ void Form3::cmdcerca_Click()
         u"select * from Attivita where descratt Like ? ESCAPE '\\' order by datainatt, descratt"_s, {pattern});
     activities->refresh();
     QStringList found;
-    for (; !activities->eof(); activities->moveNext())
+    QStringList starts;
+    for (; !activities->eof(); activities->moveNext()) {
         found << activities->text(u"DESCRATT"_s);
-    Controls::fillCombo(f3descr, found);
+        starts << activities->text(u"DATAINATT"_s);
+    }
+    readRefused(activities);
+    fillDescriptions(f3descr, found, starts);
 }
 
 void Form3::cmbvolo_Click()

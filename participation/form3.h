@@ -64,4 +64,7 @@ public:
     // Empties List2 and fills it with one empty entry and the archive of volunteers;
     // returns the volunteer texts read, in the archive's order.
     QStringList fillArchive();
+
+private:
+    void placeColumnLabels();
 };

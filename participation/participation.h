@@ -15,8 +15,12 @@ void toglivolontari();
 // Recomputes the current activity's hour totals from its detail rows.
 void ricalcolaore();
 
-// The column heading over the present volunteers.
-QString presentHeading();
+// A column of the present volunteers: its name and the character where it starts in a line.
+struct PresentColumn {
+    QString caption;
+    int start = 0;
+};
+std::array<PresentColumn, 7> presentColumns();
 
 // One line of the present volunteers: the name in 30 characters, then R0, R6-R10 and
 // their sum, each "000.00" after two blanks.
