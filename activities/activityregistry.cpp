@@ -5,6 +5,7 @@
 #include "app/windows.h"
 #include "common/controls.h"
 #include "common/globals.h"
+#include "common/hourglass.h"
 #include "common/messages.h"
 #include "common/textformat.h"
 #include "participation/form3.h"
@@ -132,6 +133,7 @@ bool readRefused(const DataSource *source)
 {
     if (!source->failed())
         return false;
+    Hourglass::reset();
     Messages::report(readFailureMessage(source->lastError().description));
     return true;
 }

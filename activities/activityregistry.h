@@ -24,8 +24,8 @@ bool rinominaattivita();
 // that choosing one names one activity even where several days share a description.
 void fillDescriptions(QComboBox *combo, const QStringList &descriptions, const QStringList &starts);
 
-// Says so, with the store's reason, when the store refused a read of `source` since its
-// last refresh; true then, and what was read must not be acted on.
+// Says so, once the pointer is back, with the store's reason, when the store refused a read
+// of `source` since its last refresh; true then, and what was read must not be acted on.
 bool readRefused(const DataSource *source);
 QString readFailureMessage(const QString &reason);
 

@@ -1,5 +1,6 @@
 #include "organisations/formass.h"
 
+#include "activities/activityregistry.h"
 #include "app/form1.h"
 #include "app/windows.h"
 #include "common/activation.h"
@@ -29,15 +30,6 @@ QLabel *fieldLabel(QWidget *parent, const QString &name, const QString &caption,
     return label;
 }
 
-// True, once the pointer is back and the reason said, when the store refused the read.
-bool readRefused(const DataSource *source)
-{
-    if (!source->failed())
-        return false;
-    Hourglass::reset();
-    Messages::report(u"Lettura dell'archivio non riuscita: "_s + source->lastError().description);
-    return true;
-}
 } // namespace
 
 Formass::Formass()

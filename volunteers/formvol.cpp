@@ -1,5 +1,6 @@
 #include "volunteers/formvol.h"
 
+#include "activities/activityregistry.h"
 #include "activities/controlladata.h"
 #include "app/form1.h"
 #include "app/windows.h"
@@ -34,15 +35,6 @@ QString withoutTrailingBlanks(const QString &text)
     return text.left(end);
 }
 
-// True, once the pointer is back and the reason said, when the store refused the read.
-bool readRefused(const DataSource *source)
-{
-    if (!source->failed())
-        return false;
-    Hourglass::reset();
-    Messages::report(u"Lettura dell'archivio non riuscita: "_s + source->lastError().description);
-    return true;
-}
 } // namespace
 
 Formvol::Formvol()
