@@ -176,6 +176,16 @@ void Form1::showInGrid(const QString &recordSource, const QString &gridKind)
     globals().tipogriglia = gridKind;
 }
 
+void Form1::setCaption(const QString &caption)
+{
+    setWindowTitle(caption);
+}
+
+QImage Form1::headerPicture() const
+{
+    return Image1->pixmap().toImage();
+}
+
 void Form1::showActivities()
 {
     showInGrid(activitiesSource, u"A"_s);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/mainwindowinterface.h"
+
 #include <QMainWindow>
 
 class DataSource;
@@ -9,7 +11,7 @@ class QLabel;
 class QTableView;
 
 // The main window: header picture, main menu and the grid over Data7.
-class Form1 : public QMainWindow {
+class Form1 : public QMainWindow, public MainWindowInterface {
     Q_OBJECT
 public:
     Form1();
@@ -20,8 +22,10 @@ public:
     bool load();
 
     // Re-points the grid to a table, as the top-level menus and activation do.
-    void showInGrid(const QString &recordSource, const QString &gridKind);
-    void showActivities();
+    void showInGrid(const QString &recordSource, const QString &gridKind) override;
+    void showActivities() override;
+    void setCaption(const QString &caption) override;
+    QImage headerPicture() const override;
 
     // A change of the selected rows of the grid: an activity chosen opens its details.
     void DBGrid1_SelChange();
@@ -30,15 +34,6 @@ public:
     QTableView *DBGrid1;
     GridModel *gridModel;
     MainMenu *menu;
-
-    DataSource *Data20;
-    DataSource *Data8;
-    DataSource *Data7;
-    DataSource *Data5;
-    DataSource *Data6;
-    DataSource *Data4;
-    DataSource *Data3;
-    DataSource *Data2;
 
 protected:
     void closeEvent(QCloseEvent *event) override;

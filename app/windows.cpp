@@ -64,6 +64,16 @@ Form1 *existingForm1()
     return registry().form1;
 }
 
+MainWindowInterface *mainWindow()
+{
+    return form1();
+}
+
+MainWindowInterface *existingMainWindow()
+{
+    return existingForm1();
+}
+
 Formvol *formvol()
 {
     if (!registry().formvol)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/windowaccess.h"
+
 class Form1;
 class Form11;
 class Form2;
@@ -14,10 +16,6 @@ namespace Windows {
 Form11 *form11();
 // Making the main window runs its load; null when the load had to stop the program.
 Form1 *form1();
-Formvol *formvol();
-Form2 *form2();
-Form3 *form3();
-Formass *formass();
 Formlist *formlist();
 Form4 *form4();
 

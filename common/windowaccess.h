@@ -1,0 +1,20 @@
+#pragma once
+
+class Form2;
+class Form3;
+class Formass;
+class Formvol;
+class MainWindowInterface;
+
+// The windows one folder reaches in another. Each is made once, on first use, and lives
+// hidden until the program ends; app/ makes them.
+namespace Windows {
+// The main window, made and loaded on first use; null when its load had to stop the program.
+MainWindowInterface *mainWindow();
+// The main window if it exists, without making it.
+MainWindowInterface *existingMainWindow();
+Form2 *form2();
+Form3 *form3();
+Formass *formass();
+Formvol *formvol();
+} // namespace Windows
