@@ -1,0 +1,116 @@
+#pragma once
+
+#include "common/riskclasses.h"
+
+#include <QString>
+#include <QVariant>
+
+#include <array>
+#include <optional>
+
+class DataSource;
+
+// The rows of the register as plain values, read from and written through the data sources.
+// A text field with no value reads as empty text; an hour field with no value as no value.
+
+// Hours in each risk class, in the order of riskClasses.
+struct RiskHours {
+    std::array<std::optional<double>, riskClasses.size()> hours{};
+
+    double at(size_t index) const { return hours[index].value_or(0); }
+    // No value counts as no hours.
+    double total() const;
+};
+
+struct Activity {
+    QString start; // DATAINATT, GG/MM/AAAA as typed
+    QString end;   // DATAFIATT
+    QString description;
+    QString place;
+    QString province;
+    std::optional<double> totalHours; // ORETOT
+    std::optional<double> manHours;   // OREUOMO: the sum of the risk hours of its detail rows
+    RiskHours risk;
+    QString note1;
+    QString note2;
+    QString note3;
+    QString sortKey; // NOTE4: the start date year first, AAAA/MM/GG, so that text order is date order
+};
+
+// One volunteer's part in one activity.
+struct DetailRow {
+    QString start;
+    QString end;
+    QString description;
+    QString place;
+    QString province;
+    QString surname; // the volunteer's text, surname, blank, first name (VolunteerText::of)
+    QString name;    // empty in rows the program writes
+    QString taxCode;
+    RiskHours risk;
+    std::optional<double> manHours; // OREUOMO
+    QString note1;
+    QString note2;
+    QString note3;
+    QString note4;
+    QString note5;
+};
+
+struct Volunteer {
+    QString organisationCode; // CODASS
+    QString code;             // CODVOL
+    QString surname;
+    QString name;
+    QString address;
+    QString postCode;
+    QString city;
+    QString province;
+    QString birthDate;
+    QString birthPlace;
+    QString birthProvince;
+    QString sex;
+    QString taxCode;
+    QString phone;
+    QString fax;
+    QString mail;
+    QString specialisation;
+    QString note;
+    QString note2;
+    QString note3;
+};
+
+struct Organisation {
+    QString code; // CODASS
+    QString name; // DENOM, the key
+    QString address;
+    QString postCode;
+    QString city;
+    QString province;
+    QString phone;
+    QString fax;
+    QString mail;
+    QString taxCode;
+    QString specialisation;
+    QString date1;
+    QString dateU;
+    std::optional<qint64> volunteers; // NUMVOL
+    QString head;                     // RESP
+    QString headPhone;                // TELRESP
+    QString note3;
+};
+
+// The current row of a data source as a record; fields the source does not read stay empty.
+namespace Records {
+Activity activity(const DataSource &source);
+DetailRow detail(const DataSource &source);
+Volunteer volunteer(const DataSource &source);
+Organisation organisation(const DataSource &source);
+// The risk hours of the current row of a source over the activities or the detail rows.
+RiskHours riskHours(const DataSource &source);
+
+// Sets the fields of the row being added or edited from a record (every field of its table).
+void write(DataSource &source, const Activity &activity);
+void write(DataSource &source, const DetailRow &detail);
+void write(DataSource &source, const Volunteer &volunteer);
+void write(DataSource &source, const Organisation &organisation);
+} // namespace Records
