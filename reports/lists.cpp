@@ -92,8 +92,11 @@ QStringList volunteers(DataSource &source, Store::Result *refusal, QStringList *
 
 QString detailListHeader()
 {
-    return u"DATA INIZ.  DATA FINE   ATTIVITA'/VOLONTARIO"_s + QString(33, u' ') +
-           u"ORE/U   ORET0   ORET6   ORET7   ORET8   ORET9   ORET10"_s;
+    // The hours columns are headed by their fields' names.
+    QString header = u"DATA INIZ.  DATA FINE   ATTIVITA'/VOLONTARIO"_s + QString(33, u' ') + u"ORE/U"_s;
+    for (const RiskClass &riskClass : riskClasses)
+        header += u"   "_s + riskClass.hourField.toString();
+    return header;
 }
 
 int listLayoutWidth(const QString &mode)

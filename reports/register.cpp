@@ -84,12 +84,13 @@ void RegisterLayout::heading(QList<PrintStep> &steps)
               << rectangle(columnLefts[i], 3400, columnWidths[i], 13000);
     steps << headingText(550, 2750, 450 + 11000, 15,
                          u"         ELENCO DELLE ATTIVITA' CON DETTAGLIO PER VOLONTARIO  "_s);
-    const QString headings[] = {u"DATA INIZIO"_s, u" DATA FINE "_s, u"DESCRIZIONE ATTIVITA'-LOCALITA'/VOLONTARIO "_s,
-                                u"ORE T0 "_s,     u"ORE T6 "_s,     u"ORE T7 "_s,
-                                u"ORE T8 "_s,     u"ORE T9 "_s,     u"ORE T10"_s};
+    QStringList headings{u"DATA INIZIO"_s, u" DATA FINE "_s, u"DESCRIZIONE ATTIVITA'-LOCALITA'/VOLONTARIO "_s};
+    for (const RiskClass &riskClass : riskClasses)
+        headings << (u"ORE T"_s + riskClass.code.toString()).leftJustified(7);
     const int headingXs[] = {480, 1540, 2900, 7285, 7985, 8685, 9385, 10085, 10780};
-    for (size_t i = 0; i < std::size(headings); ++i)
-        steps << headingText(headingXs[i], firstLine, columnLefts[i] + columnWidths[i], 8, headings[i]);
+    static_assert(std::size(headingXs) == 3 + riskClasses.size());
+    for (size_t i = 0; i < std::size(headingXs); ++i)
+        steps << headingText(headingXs[i], firstLine, columnLefts[i] + columnWidths[i], 8, headings[qsizetype(i)]);
     m_linesOnPage = 0;
     m_linePosition = firstLine;
 }
