@@ -78,7 +78,7 @@ void StatisticsListing::add(const DetailRow &row)
         m_currentName = m_name;
     // The store lists names with letter case folded, so a volunteer written in two
     // cases stays one volunteer.
-    if (!VolunteerText::same(m_name, m_currentName)) {
+    if (m_name != m_currentName && !VolunteerText::same(m_name, m_currentName)) {
         closeVolunteer();
         m_currentName = m_name;
     }
