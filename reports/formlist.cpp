@@ -1,11 +1,11 @@
 #include "reports/formlist.h"
 
-#include "app/windows.h"
 #include "common/activation.h"
 #include "common/controls.h"
 #include "common/globals.h"
 #include "common/messages.h"
 #include "common/twips.h"
+#include "common/windowaccess.h"
 #include "reports/lists.h"
 #include "reports/printer.h"
 #include "volunteers/formvol.h"
@@ -40,13 +40,16 @@ Formlist::Formlist()
 void Formlist::Form_Activate()
 {
     const Globals &g = globals();
-    if (g.tipolista == u"ED"_s)
+    if (g.tipolista == ListKind::details)
         setWindowTitle(u"SENTARO - ELENCO ATTIVITA' CON DETTAGLIO PER VOLONTARIO"_s);
     // The old lines go before the new ones are read: a long list is never held twice.
     List1->setUpdatesEnabled(false);
     List1->clear();
     Store::Result refusal;
-    List1->addItems(buildList(g.tipolista, g.tabrischio, &refusal));
+    QStringList keys;
+    List1->addItems(buildList(g.tipolista, g.tabrischio, &refusal, &keys));
+    for (qsizetype i = 0; i < keys.size(); ++i)
+        List1->item(int(i))->setData(Qt::UserRole, keys[i]);
     List1->setUpdatesEnabled(true);
     if (!refusal.ok())
         Messages::report(u"Elenco non disponibile, l'archivio non si è potuto leggere: "_s + refusal.description);
@@ -55,10 +58,16 @@ void Formlist::Form_Activate()
 void Formlist::List1_Click()
 {
     Globals &g = globals();
-    static const QHash<QString, QString> operations = {{u"EV"_s, u"V"_s}, {u"EM"_s, u"M"_s}, {u"EC"_s, u"C"_s}};
-    if (!operations.contains(g.tipolista) || !List1->currentItem())
+    static const QHash<QString, QString> operations = {{ListKind::volunteers, Operation::view},
+                                                       {ListKind::toModify, Operation::modify},
+                                                       {ListKind::toDelete, Operation::remove}};
+    const QListWidgetItem *item = List1->currentItem();
+    if (!operations.contains(g.tipolista) || !item)
         return;
-    QString chosen = List1->currentItem()->text().left(50);
+    // The volunteer's text as the line was built from it; the blank and total lines hand their
+    // text. The volunteer window is handed at most 50 characters of it.
+    const QVariant key = item->data(Qt::UserRole);
+    QString chosen = (key.isValid() ? key.toString() : item->text()).left(50);
     while (chosen.endsWith(u' '))
         chosen.chop(1);
     g.volontarioscelto = chosen;

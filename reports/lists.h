@@ -1,17 +1,61 @@
 #pragma once
 
 #include "store/database.h"
+#include "store/records.h"
 
+#include <QList>
+#include <QLocale>
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 // The lines of the list window for a list mode ("EO", "EA", "ED", "EV", "EM", "EC",
 // "ER"), read from the archive; any other mode gives no lines. `riskTable` is the table
 // number typed for "ER". When the store refuses a read, no lines and its reason in `refusal`.
-QStringList buildList(const QString &mode, const QString &riskTable, Store::Result *refusal = nullptr);
+// `keys`, when given, receives for the lines that stand for a volunteer the volunteer's text,
+// in the order of the lines; it stays empty for the other lists.
+QStringList buildList(const QString &mode, const QString &riskTable, Store::Result *refusal = nullptr,
+                      QStringList *keys = nullptr);
 
 // The characters of the widest heading or column line of a list mode; 0 for a list of free text.
 int listLayoutWidth(const QString &mode);
 
 // The heading of the list of activities with their volunteers.
 QString detailListHeader();
+
+// The lines of each list, built from the rows alone.
+namespace ListLines {
+QString organisation(const Organisation &organisation);
+QString activity(const Activity &activity);
+// The four heading lines of the list of activities with their volunteers.
+QStringList detailHeading();
+// An activity's line, one line per detail row, and the empty line after them.
+void appendActivityWithDetails(QStringList &lines, const Activity &activity, const QList<DetailRow> &details,
+                               const QLocale &locale = QLocale());
+QString volunteer(const Volunteer &volunteer);
+// The lines after the volunteers: an empty line and their count.
+QStringList volunteerTotal(qsizetype count);
+
+// The list of the hours of one risk class by volunteer, built row by row from the detail rows
+// in the order of the volunteers' texts: a row line for each row with hours, and a subtotal
+// before each next volunteer and at the end.
+class RiskTable {
+public:
+    // `classIndex` in riskClasses; none lists no rows.
+    explicit RiskTable(std::optional<size_t> classIndex);
+    void add(const DetailRow &row);
+    // The last subtotal and the empty line; the list is then complete.
+    QStringList finish();
+
+private:
+    QString subtotal() const;
+
+    std::optional<size_t> m_classIndex;
+    QStringList m_lines;
+    QString m_previous;
+    bool m_first = true;
+    // The running total starts with no value, so an empty list shows an empty total.
+    std::optional<double> m_total;
+};
+} // namespace ListLines

@@ -281,6 +281,41 @@ void Printer::picture(const QImage &image, int left, int top, int width, int hei
         m_painter->drawImage(QRectF(toDevice(left), toDevice(top), toDevice(width), toDevice(height)), image);
 }
 
+void Printer::draw(const PrintStep &step)
+{
+    switch (step.kind) {
+    case PrintStep::Kind::Text: {
+        setFont(step.font, step.size, step.bold);
+        if (step.shrinkToFit) {
+            QString shown = step.text;
+            while (shown.endsWith(u' '))
+                shown.chop(1);
+            for (double size = step.size; size > 4 && textWidth(shown) > step.width;) {
+                size -= 0.5;
+                setFontSize(size);
+            }
+        }
+        m_x = step.x;
+        m_y = step.y;
+        if (step.width > 0 && !step.shrinkToFit)
+            printWithin(step.text, step.width);
+        else
+            print(step.text);
+        break;
+    }
+    case PrintStep::Kind::Rectangle:
+        setDrawWidth(step.drawWidth);
+        rectangle(step.x, step.y, step.width, step.height);
+        break;
+    case PrintStep::Kind::Picture:
+        picture(step.image, step.x, step.y, step.width, step.height);
+        break;
+    case PrintStep::Kind::EndPage:
+        endPage();
+        break;
+    }
+}
+
 void Printer::endPage()
 {
     m_pageEnded = true;

@@ -37,6 +37,26 @@ struct PageUsed {
     bool landscape = false;
 };
 
+// One thing to draw, laid out apart from the printer (as the register is) and drawn by
+// Printer::draw. Positions and sizes in twips.
+struct PrintStep {
+    enum class Kind { Text, Rectangle, Picture, EndPage };
+    Kind kind = Kind::Text;
+    QString text;
+    int x = 0;
+    int y = 0;
+    // Text: the room its ink may take from x, cut where it would pass it; 0 for no limit.
+    int width = 0;
+    int height = 0;
+    QString font;
+    double size = 0;
+    bool bold = false;
+    // Text: kept whole at a smaller size, by half points down to 4, rather than cut.
+    bool shrinkToFit = false;
+    int drawWidth = 1; // rectangles: see Printer::setDrawWidth
+    QImage image;      // pictures
+};
+
 // The program's printer: a font, a current position in twips (1440 per inch), lines,
 // rectangles, pictures and pages. It draws on the system's default printer, on its paper
 // and within its printable area, or, where the machine has none, into a PDF in the working
@@ -78,6 +98,8 @@ public:
     double textWidth(const QString &text);
     void rectangle(int left, int top, int width, int height);
     void picture(const QImage &image, int left, int top, int width, int height);
+    // Draws one step laid out beforehand.
+    void draw(const PrintStep &step);
     // Ends the page; the next thing drawn starts a new one, so a document never ends on
     // an empty page.
     void endPage();

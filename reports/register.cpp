@@ -1,15 +1,13 @@
 #include "reports/register.h"
 
-#include "app/form1.h"
-#include "app/windows.h"
 #include "common/globals.h"
 #include "common/hourglass.h"
+#include "common/mainwindowinterface.h"
 #include "common/messages.h"
 #include "common/textformat.h"
-#include "reports/printer.h"
-#include "store/datasource.h"
-
-#include <QLabel>
+#include "common/volunteertext.h"
+#include "common/windowaccess.h"
+#include "store/reports.h"
 
 using namespace Qt::StringLiterals;
 
@@ -29,148 +27,141 @@ constexpr int drawingHeight = 16400;
 const int columnLefts[] = {450, 1510, 2570, 7250, 7950, 8650, 9350, 10050, 10750};
 const int columnWidths[] = {1060, 1060, 4680, 700, 700, 700, 700, 700, 700};
 constexpr int descriptionRight = 2570 + 4680 - cellPadding;
+// The hours cells, in the order of the risk classes.
+const int hoursXs[] = {7335, 8035, 8735, 9435, 10135, 10835};
+static_assert(std::size(hoursXs) == riskClasses.size());
 
-void printAt(Printer &printer, int x, int y, const QString &text)
+const QString times = u"Times New Roman"_s;
+const QString courier = u"Courier New"_s;
+
+PrintStep rectangle(int left, int top, int width, int height)
 {
-    printer.setCurrentX(x);
-    printer.setCurrentY(y);
-    printer.print(text);
+    PrintStep step;
+    step.kind = PrintStep::Kind::Rectangle;
+    step.x = left;
+    step.y = top;
+    step.width = width;
+    step.height = height;
+    step.drawWidth = 3;
+    return step;
 }
 
 // A heading in bold Times New Roman, at `size` points or smaller where that is too wide to
 // keep clear of the right rule of its cell.
-void headingAt(Printer &printer, int x, int y, int right, double size, const QString &text)
+PrintStep headingText(int x, int y, int right, double size, const QString &text)
 {
-    printer.setFont(u"Times New Roman"_s, size, true);
-    QString shown = text;
-    while (shown.endsWith(u' '))
-        shown.chop(1);
-    while (size > 4 && x + printer.textWidth(shown) > right - cellPadding) {
-        size -= 0.5;
-        printer.setFontSize(size);
-    }
-    printAt(printer, x, y, text);
+    PrintStep step;
+    step.text = text;
+    step.x = x;
+    step.y = y;
+    step.width = right - cellPadding - x;
+    step.font = times;
+    step.size = size;
+    step.bold = true;
+    step.shrinkToFit = true;
+    return step;
+}
+} // namespace
+
+RegisterLayout::RegisterLayout(const QImage &header)
+    : m_header(header)
+{
 }
 
-void pageHeading(Printer &printer, const QImage &header)
+void RegisterLayout::heading(QList<PrintStep> &steps)
 {
-    Globals &g = globals();
-    g.intestazionepagina = 0;
-    printer.setFont(u"Times New Roman"_s, 10, true);
-    printer.setDrawWidth(3);
-    printer.picture(header, 1, 1, 12000, 2000);
-    printer.rectangle(450, 2650, 11000, 500);
-    for (size_t i = 0; i < std::size(columnLefts); ++i) {
-        printer.rectangle(columnLefts[i], 3150, columnWidths[i], 250);
-        printer.rectangle(columnLefts[i], 3400, columnWidths[i], 13000);
-    }
-    headingAt(printer, 550, 2750, 450 + 11000, 15,
-              u"         ELENCO DELLE ATTIVITA' CON DETTAGLIO PER VOLONTARIO  "_s);
-    const QString headings[] = {u"DATA INIZIO"_s, u" DATA FINE "_s, u"DESCRIZIONE ATTIVITA'-LOCALITA'/VOLONTARIO "_s,
-                                u"ORE T0 "_s,     u"ORE T6 "_s,     u"ORE T7 "_s,
-                                u"ORE T8 "_s,     u"ORE T9 "_s,     u"ORE T10"_s};
+    m_headingDue = false;
+    PrintStep picture;
+    picture.kind = PrintStep::Kind::Picture;
+    picture.image = m_header;
+    picture.x = 1;
+    picture.y = 1;
+    picture.width = 12000;
+    picture.height = 2000;
+    steps << picture << rectangle(450, 2650, 11000, 500);
+    for (size_t i = 0; i < std::size(columnLefts); ++i)
+        steps << rectangle(columnLefts[i], 3150, columnWidths[i], 250)
+              << rectangle(columnLefts[i], 3400, columnWidths[i], 13000);
+    steps << headingText(550, 2750, 450 + 11000, 15,
+                         u"         ELENCO DELLE ATTIVITA' CON DETTAGLIO PER VOLONTARIO  "_s);
+    QStringList headings{u"DATA INIZIO"_s, u" DATA FINE "_s, u"DESCRIZIONE ATTIVITA'-LOCALITA'/VOLONTARIO "_s};
+    for (const RiskClass &riskClass : riskClasses)
+        headings << (u"ORE T"_s + riskClass.code.toString()).leftJustified(7);
     const int headingXs[] = {480, 1540, 2900, 7285, 7985, 8685, 9385, 10085, 10780};
-    for (size_t i = 0; i < std::size(headings); ++i)
-        headingAt(printer, headingXs[i], firstLine, columnLefts[i] + columnWidths[i], 8, headings[i]);
-    g.righepagina = 0;
-    g.posizioneriga = firstLine;
+    static_assert(std::size(headingXs) == 3 + riskClasses.size());
+    for (size_t i = 0; i < std::size(headingXs); ++i)
+        steps << headingText(headingXs[i], firstLine, columnLefts[i] + columnWidths[i], 8, headings[qsizetype(i)]);
+    m_linesOnPage = 0;
+    m_linePosition = firstLine;
 }
 
-int lineY()
+// A text of the current line, in bold at 8 points; `room` is how far its ink may reach.
+void RegisterLayout::text(QList<PrintStep> &steps, int x, const QString &text, const QString &font, int room) const
 {
-    return globals().posizioneriga + bodyDrop;
+    PrintStep step;
+    step.text = text;
+    step.x = x;
+    step.y = m_linePosition + bodyDrop;
+    step.width = room;
+    step.font = font;
+    step.size = 8;
+    step.bold = true;
+    steps << step;
 }
 
 // The six hours cells of a line, blank where there are no hours.
-void hoursCells(Printer &printer, const DataSource *source)
+void RegisterLayout::hoursCells(QList<PrintStep> &steps, const RiskHours &risk) const
 {
-    const std::pair<QString, int> cells[] = {{u"ORET0"_s, 7335}, {u"ORET6"_s, 8035},  {u"ORET7"_s, 8735},
-                                             {u"ORET8"_s, 9435}, {u"ORET9"_s, 10135}, {u"ORET10"_s, 10835}};
-    printer.setFont(u"Courier New"_s, 8, true);
-    for (const auto &[field, x] : cells) {
-        const double hours = source->value(field).toDouble();
-        const QString cell =
-            hours > 0 ? TextFormat::numberField(TextFormat::formatNumber(hours, TextFormat::Pattern::NoZeroInteger), 6)
-                      : QString(6, u' ');
-        printAt(printer, x, lineY(), cell);
+    for (size_t i = 0; i < riskClasses.size(); ++i) {
+        const double hours = risk.at(i);
+        text(steps, hoursXs[i],
+             hours > 0
+                 ? TextFormat::numberField(TextFormat::formatNumber(hours, TextFormat::Pattern::NoZeroInteger), 6)
+                 : QString(6, u' '),
+             courier);
     }
 }
 
 // A full page goes out; the next line opens a new page under a new heading.
-void endPageWhenFull(Printer &printer)
+void RegisterLayout::endPageWhenFull(QList<PrintStep> &steps)
 {
-    Globals &g = globals();
-    if (g.righepagina > linesPerPage - 1) {
-        printer.endPage();
-        g.righepagina = 0;
-        g.intestazionepagina = 1;
+    if (m_linesOnPage > linesPerPage - 1) {
+        PrintStep end;
+        end.kind = PrintStep::Kind::EndPage;
+        steps << end;
+        m_linesOnPage = 0;
+        m_headingDue = true;
     }
 }
 
-// The activities from the start date, each with its volunteers. False when the store
-// refused a read: the printout is then incomplete.
-bool printBody(Printer &printer, const QImage &header, Store::Result *refusal)
+QList<PrintStep> RegisterLayout::activity(const Activity &activity, const QList<DetailRow> &details)
 {
-    Globals &g = globals();
-    Form1 *main = Windows::form1();
-    DataSource *activities = main->Data7;
-    DataSource *details = main->Data4;
-    activities->setRecordSource(u"select * from ATTIVITA order by NOTE4, DESCRATT"_s);
-    activities->refresh();
-    for (; !activities->eof(); activities->moveNext()) {
-        if (activities->text(u"NOTE4"_s) < g.datainiziostampa)
-            continue;
-        // The first heading waits for the first activity: a register with none prints nothing.
-        if (g.stampaattiva == 0 || g.intestazionepagina == 1)
-            pageHeading(printer, header);
-        g.stampaattiva = 1;
-        g.posizioneriga += lineStep;
-        printer.setFont(u"Times New Roman"_s, 8, true);
-        ++g.righepagina;
-        const QString description = activities->text(u"DESCRATT"_s);
-        const QString start = activities->text(u"DATAINATT"_s);
-        printAt(printer, 530, lineY(), start);
-        printAt(printer, 1580, lineY(), activities->text(u"DATAFIATT"_s));
-        printer.setCurrentX(2600);
-        printer.setCurrentY(lineY());
-        printer.printWithin(TextFormat::fixedWidth(description + u" - "_s + activities->text(u"LOCATT"_s) + u"  "_s +
-                                                       activities->text(u"PROVATT"_s),
-                                                   51),
-                            descriptionRight - 2600);
-        hoursCells(printer, activities);
-        endPageWhenFull(printer);
-        details->setRecordSource(
-            u"select * from ATTIVDETT where DESCRATT = ? and DATAINATT = ? order by COGN, NOME"_s,
-            {description, start});
-        details->refresh();
-        for (; !details->eof(); details->moveNext()) {
-            if (g.intestazionepagina == 1)
-                pageHeading(printer, header);
-            g.posizioneriga += lineStep;
-            printer.setFont(u"Courier New"_s, 8, true);
-            // Placed on its line explicitly: the printer's own next line may differ by a few twips.
-            printer.setCurrentX(2900);
-            printer.setCurrentY(lineY());
-            printer.printWithin(
-                TextFormat::fixedWidth(details->text(u"COGN"_s) + u' ' + details->text(u"NOME"_s), 51),
-                descriptionRight - 2900);
-            ++g.righepagina;
-            hoursCells(printer, details);
-            endPageWhenFull(printer);
-            printer.setFontName(u"Times New Roman"_s);
-        }
-        if (details->failed()) {
-            *refusal = details->lastError();
-            return false;
-        }
+    QList<PrintStep> steps;
+    if (!m_started || m_headingDue)
+        heading(steps);
+    m_started = true;
+    m_linePosition += lineStep;
+    ++m_linesOnPage;
+    text(steps, 530, activity.start, times);
+    text(steps, 1580, activity.end, times);
+    text(steps, 2600,
+         TextFormat::fixedWidth(activity.description + u" - "_s + activity.place + u"  "_s + activity.province, 51),
+         times, descriptionRight - 2600);
+    hoursCells(steps, activity.risk);
+    endPageWhenFull(steps);
+    for (const DetailRow &row : details) {
+        if (m_headingDue)
+            heading(steps);
+        m_linePosition += lineStep;
+        // Placed on its line explicitly: the printer's own next line may differ by a few twips.
+        text(steps, 2900, TextFormat::fixedWidth(VolunteerText::of(row.surname, row.name), 51), courier,
+             descriptionRight - 2900);
+        ++m_linesOnPage;
+        hoursCells(steps, row.risk);
+        endPageWhenFull(steps);
     }
-    if (activities->failed()) {
-        *refusal = activities->lastError();
-        return false;
-    }
-    return true;
+    return steps;
 }
-} // namespace
 
 bool stamparegistro()
 {
@@ -179,13 +170,24 @@ bool stamparegistro()
     Printer printer(u"registro-attivita"_s);
     printer.setExtent(drawingWidth, drawingHeight);
     // One picture for every page: the PDF then holds it once, not once a page.
-    const Form1 *existing = Windows::existingForm1();
-    const QImage header = existing ? existing->Image1->pixmap().toImage() : QImage();
+    const MainWindowInterface *existing = Windows::existingMainWindow();
+    RegisterLayout layout(existing ? existing->headerPicture() : QImage());
     g.stampaattiva = 0;
-    Store::Result refusal;
-    const bool complete = printBody(printer, header, &refusal);
+    MainWindowInterface *main = Windows::mainWindow();
+    const Store::Result refusal = Reports::registerActivities(
+        *main->Data7, *main->Data4, g.datainiziostampa,
+        [&](const Activity &activity, const QList<DetailRow> &details) {
+            for (const PrintStep &step : layout.activity(activity, details))
+                printer.draw(step);
+        });
+    if (layout.started()) {
+        g.stampaattiva = 1;
+        g.intestazionepagina = layout.headingDue() ? 1 : 0;
+        g.righepagina = layout.linesOnPage();
+        g.posizioneriga = layout.linePosition();
+    }
     Hourglass::reset();
-    if (!complete) {
+    if (!refusal.ok()) {
         // Half a register is no register: nothing of it goes out.
         printer.abandon();
         Messages::report(u"Stampa registro non eseguita, l'archivio non si è potuto leggere: "_s +

@@ -1,17 +1,19 @@
 #include "statistics/form4.h"
 
 #include "activities/controlladata.h"
-#include "app/form1.h"
-#include "app/windows.h"
 #include "common/clock.h"
 #include "common/controls.h"
 #include "common/globals.h"
 #include "common/hourglass.h"
+#include "common/mainwindowinterface.h"
 #include "common/messages.h"
+#include "common/riskclasses.h"
 #include "common/twips.h"
+#include "common/volunteertext.h"
+#include "common/windowaccess.h"
 #include "reports/printer.h"
 #include "statistics/statistics.h"
-#include "store/datasource.h"
+#include "store/reports.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -77,13 +79,13 @@ void Form4::Form_Load()
     const QDate today = Clock::today();
     f4datada->setText(u"01/01/"_s + QString::number(today.year()).rightJustified(4, u'0'));
     f4dataa->setText(today.toString(u"dd/MM/yyyy"_s));
-    Controls::fillCombo(cmbrisc, {u"TUTTI"_s, u"R0"_s, u"R6"_s, u"R7"_s, u"R8"_s, u"R9"_s, u"R10"_s});
-    DataSource *volunteers = Windows::form1()->Data6;
-    volunteers->setRecordSource(u"select * from VOLO order by COGN, NOME"_s);
-    volunteers->refresh();
+    QStringList classes{u"TUTTI"_s};
+    for (const RiskClass &riskClass : riskClasses)
+        classes << riskClass.label.toString();
+    Controls::fillCombo(cmbrisc, classes);
     QStringList names{u"TUTTI"_s};
-    for (; !volunteers->eof(); volunteers->moveNext())
-        names << volunteers->text(u"COGN"_s) + u' ' + volunteers->text(u"NOME"_s);
+    Reports::volunteers(*Windows::mainWindow()->Data6,
+                        [&](const Volunteer &row) { names << VolunteerText::of(row.surname, row.name); });
     Controls::fillCombo(cmbvol, names);
     Hourglass::reset();
 }

@@ -1,37 +1,21 @@
 #include "statistics/statistics.h"
 
 #include "activities/controlladata.h"
-#include "app/form1.h"
-#include "app/windows.h"
+#include "common/mainwindowinterface.h"
+#include "common/riskclasses.h"
 #include "common/textformat.h"
-#include "store/datasource.h"
-
-#include <QDate>
-#include <QHash>
+#include "common/volunteertext.h"
+#include "common/windowaccess.h"
+#include "store/reports.h"
 
 using namespace Qt::StringLiterals;
 using TextFormat::Pattern;
 
 namespace {
-const QString classNames[] = {u"R0"_s, u"R6"_s, u"R7"_s, u"R8"_s, u"R9"_s, u"R10"_s};
-const QString classFields[] = {u"ORET0"_s, u"ORET6"_s, u"ORET7"_s, u"ORET8"_s, u"ORET9"_s, u"ORET10"_s};
-
 QDate dateOf(const QString &text)
 {
     return isCalendarDate(text) ? QDate::fromString(text, u"dd/MM/yyyy"_s) : QDate();
 }
-
-struct Sums {
-    double total = 0;
-    double classes[6] = {};
-
-    void add(const Sums &other)
-    {
-        total += other.total;
-        for (int i = 0; i < 6; ++i)
-            classes[i] += other.classes[i];
-    }
-};
 
 QString withoutTrailingBlanks(QString text)
 {
@@ -50,88 +34,99 @@ QString statisticsLine(const QString &name, double total, const double (&classes
     return line;
 }
 
+void StatisticsListing::Sums::add(const Sums &other)
+{
+    total += other.total;
+    for (int i = 0; i < 6; ++i)
+        classes[i] += other.classes[i];
+}
+
+StatisticsListing::StatisticsListing(const StatisticsChoice &choice)
+    : m_from(dateOf(choice.from))
+    , m_to(dateOf(choice.to))
+    , m_volunteer(choice.volunteer)
+    , m_everyone(choice.volunteer == u"TUTTI"_s)
+    , m_allClasses(choice.riskClass == u"TUTTI"_s)
+{
+    static_assert(riskClasses.size() == std::size(Sums{}.classes));
+    QString header = QString(56, u' ') + u"TOTALE"_s + QString(7, u' ') + riskClasses[0].label.toString();
+    for (size_t i = 1; i < riskClasses.size(); ++i)
+        header += QString(10, u' ') + riskClasses[i].label.toString();
+    m_lines = {u"    STATISTICA DAL "_s + choice.from + u" AL "_s + choice.to + u" PER RISCHIO "_s + choice.riskClass,
+               u" "_s, header};
+    if (const RiskClass *chosen = riskClassOfLabel(choice.riskClass))
+        m_chosenClass = int(chosen - riskClasses.data());
+}
+
+void StatisticsListing::closeVolunteer()
+{
+    if (m_current.total > 0) {
+        m_lines << statisticsLine(m_currentName, m_current.total, m_current.classes);
+        m_grand.add(m_current);
+    }
+    m_current = Sums{};
+}
+
+void StatisticsListing::add(const DetailRow &row)
+{
+    if (m_name.isNull() || row.surname != m_surname || row.name != m_firstName) {
+        m_surname = row.surname;
+        m_firstName = row.name;
+        m_name = withoutTrailingBlanks(VolunteerText::of(m_surname, m_firstName));
+    }
+    if (m_currentName.isEmpty())
+        m_currentName = m_name;
+    // The store lists names with letter case folded, so a volunteer written in two
+    // cases stays one volunteer.
+    if (m_name != m_currentName && !VolunteerText::same(m_name, m_currentName)) {
+        closeVolunteer();
+        m_currentName = m_name;
+    }
+    // A start date that is no date counts in no period.
+    auto known = m_dates.constFind(row.start);
+    if (known == m_dates.cend())
+        known = m_dates.insert(row.start, dateOf(row.start));
+    const QDate start = *known;
+    if (!start.isValid() || !m_from.isValid() || !m_to.isValid() || start < m_from || start > m_to)
+        return;
+    if (!m_everyone && m_name != m_volunteer)
+        return;
+    for (int i = 0; i < 6; ++i) {
+        if (!m_allClasses && i != m_chosenClass)
+            continue;
+        const double hours = row.risk.at(size_t(i));
+        if (hours > 0) {
+            m_current.total += hours;
+            m_current.classes[i] += hours;
+        }
+    }
+}
+
+QStringList StatisticsListing::finish()
+{
+    closeVolunteer();
+    m_lines << u"   "_s << statisticsLine(u"TOTALE GENERALE"_s, m_grand.total, m_grand.classes);
+    return std::move(m_lines);
+}
+
+QStringList statisticsListing(const StatisticsChoice &choice, const QList<DetailRow> &rows)
+{
+    StatisticsListing listing(choice);
+    for (const DetailRow &row : rows)
+        listing.add(row);
+    return listing.finish();
+}
+
 QStringList buildStatistics(const StatisticsChoice &choice, Store::Result *refusal)
 {
-    QString header = QString(56, u' ') + u"TOTALE"_s + QString(7, u' ') + u"R0"_s;
-    for (const QString &name : {u"R6"_s, u"R7"_s, u"R8"_s, u"R9"_s, u"R10"_s})
-        header += QString(10, u' ') + name;
-    QStringList lines{u"    STATISTICA DAL "_s + choice.from + u" AL "_s + choice.to + u" PER RISCHIO "_s +
-                          choice.riskClass,
-                      u" "_s, header};
-
-    const QDate from = dateOf(choice.from);
-    const bool everyone = choice.volunteer == u"TUTTI"_s;
-    const QDate to = dateOf(choice.to);
-    int chosenClass = -1;
-    for (int i = 0; i < 6; ++i) {
-        if (choice.riskClass == classNames[i])
-            chosenClass = i;
-    }
-    const bool allClasses = choice.riskClass == u"TUTTI"_s;
-
-    Sums grand;
-    Sums current;
-    QString currentName;
-    const auto closeVolunteer = [&]() {
-        if (current.total > 0) {
-            lines << statisticsLine(currentName, current.total, current.classes);
-            grand.add(current);
-        }
-        current = Sums{};
-    };
-    // Only the fields counted are read: the walk goes over every detail row of the archive.
-    DataSource *details = Windows::form1()->Data4;
-    details->setRecordSource(u"select COGN, NOME, DATAINATT, ORET0, ORET6, ORET7, ORET8, ORET9, ORET10 "
-                             u"from ATTIVDETT ORDER BY COGN, NOME"_s);
-    details->refresh();
-    // A few thousand activities share their start dates among hundreds of thousands of rows.
-    QHash<QString, QDate> dates;
-    QString surname;
-    QString firstName;
-    QString name;
-    for (; !details->eof(); details->moveNext()) {
-        const QString rowSurname = details->text(u"COGN"_s);
-        const QString rowFirstName = details->text(u"NOME"_s);
-        if (name.isNull() || rowSurname != surname || rowFirstName != firstName) {
-            surname = rowSurname;
-            firstName = rowFirstName;
-            name = withoutTrailingBlanks(surname + u' ' + firstName);
-        }
-        if (currentName.isEmpty())
-            currentName = name;
-        // The store lists names with letter case folded, so a volunteer written in two
-        // cases stays one volunteer.
-        if (QString::compare(name, currentName, Qt::CaseInsensitive) != 0) {
-            closeVolunteer();
-            currentName = name;
-        }
-        // A start date that is no date counts in no period.
-        const QString startText = details->text(u"DATAINATT"_s);
-        auto known = dates.constFind(startText);
-        if (known == dates.cend())
-            known = dates.insert(startText, dateOf(startText));
-        const QDate start = *known;
-        if (!start.isValid() || !from.isValid() || !to.isValid() || start < from || start > to)
-            continue;
-        if (!everyone && name != choice.volunteer)
-            continue;
-        for (int i = 0; i < 6; ++i) {
-            if (!allClasses && i != chosenClass)
-                continue;
-            const double hours = details->value(classFields[i]).toDouble();
-            if (hours > 0) {
-                current.total += hours;
-                current.classes[i] += hours;
-            }
-        }
-    }
+    StatisticsListing listing(choice);
+    const Store::Result read =
+        Reports::detailHours(*Windows::mainWindow()->Data4, [&](const DetailRow &row) { listing.add(row); });
     // Sums of part of the archive would pass for the whole.
-    if (details->failed()) {
+    if (!read.ok()) {
         if (refusal)
-            *refusal = details->lastError();
+            *refusal = read;
         return {};
     }
-    closeVolunteer();
-    lines << u"   "_s << statisticsLine(u"TOTALE GENERALE"_s, grand.total, grand.classes);
-    return lines;
+    return listing.finish();
 }

@@ -29,6 +29,7 @@ private slots:
     void oneClassOrOneVolunteer();
     void periodChecks();
     void printsTheListing();
+    void listingFromRowsAlone();
 
 private:
     void elabora(const QStringList &messages = {});
@@ -205,6 +206,26 @@ void TestForm4::printsTheListing()
     m_main->findChild<QAction *>(u"mnstatcombi"_s)->trigger();
     QCOMPARE(m_form->cmbrisc->currentText(), u"TUTTI"_s);
     QCOMPARE(m_form->List1->count(), drawn.size() - 1);
+}
+
+void TestForm4::listingFromRowsAlone()
+{
+    const auto row = [](const QString &surname, const QString &start, double r0, double r10) {
+        DetailRow detail;
+        detail.surname = surname;
+        detail.start = start;
+        detail.risk.hours[0] = r0;
+        detail.risk.hours[5] = r10;
+        return detail;
+    };
+    // A volunteer written in two letter cases is one; a start date that is no date counts nowhere.
+    const QStringList shown = statisticsListing(
+        {u"01/01/2011"_s, u"31/12/2011"_s, u"TUTTI"_s, u"TUTTI"_s},
+        {row(u"ROSSI MARIO "_s, u"05/01/2011"_s, 1, 0), row(u"Rossi Mario"_s, u"06/01/2011"_s, 0, 2),
+         row(u"ROSSI MARIO"_s, u"2011-06-01"_s, 50, 0), row(u"VERDI LUCA"_s, u"01/01/2012"_s, 9, 0)});
+    QCOMPARE(shown.size(), 6);
+    QCOMPARE(shown[3], statisticsLine(u"ROSSI MARIO"_s, 3, {1, 0, 0, 0, 0, 2}));
+    QCOMPARE(shown[5], statisticsLine(u"TOTALE GENERALE"_s, 3, {1, 0, 0, 0, 0, 2}));
 }
 
 QTEST_MAIN(TestForm4)

@@ -1,0 +1,164 @@
+#include "store/reports.h"
+
+#include "store/datasource.h"
+
+#include <QSqlQuery>
+
+using namespace Qt::StringLiterals;
+
+namespace Reports {
+namespace {
+const QString activitiesNewestFirst = u"select * from ATTIVITA order by NOTE4 DESC, DESCRATT"_s;
+
+std::optional<double> hours(const DataSource &source, const QString &field)
+{
+    const QVariant value = source.value(field);
+    if (value.isNull() || !value.isValid())
+        return std::nullopt;
+    bool ok = false;
+    const double result = value.toDouble(&ok);
+    return ok ? std::optional<double>(result) : std::nullopt;
+}
+
+// The walks over every detail row read only the fields they select: a look-up of a field
+// the source does not hold costs more than the row.
+DetailRow detailHoursRow(const DataSource &source)
+{
+    DetailRow row;
+    row.surname = source.text(u"COGN"_s);
+    row.name = source.text(u"NOME"_s);
+    row.manHours = hours(source, u"OREUOMO"_s);
+    row.risk = Records::riskHours(source);
+    return row;
+}
+
+// Walks `source` from its first row, handing each row to `visit`; the read refused, if any.
+Store::Result walk(DataSource &source, const QString &sql, const std::function<void(const DataSource &)> &visit)
+{
+    source.setRecordSource(sql);
+    source.refresh();
+    for (; !source.eof(); source.moveNext())
+        visit(source);
+    return source.lastError();
+}
+
+// Activities with their detail rows, each activity's rows read before the next activity.
+Store::Result activitiesAndDetails(DataSource &activities, DataSource &details, const QString &activitiesSql,
+                                   const QString &detailsSql, const std::function<bool(const Activity &)> &wanted,
+                                   const std::function<DetailRow(const DataSource &)> &readDetail,
+                                   const ActivityVisitor &visit)
+{
+    activities.setRecordSource(activitiesSql);
+    activities.refresh();
+    QList<DetailRow> rows;
+    for (; !activities.eof(); activities.moveNext()) {
+        const Activity activity = Records::activity(activities);
+        if (!wanted(activity))
+            continue;
+        details.setRecordSource(detailsSql, {activity.description, activity.start});
+        details.refresh();
+        rows.clear();
+        for (; !details.eof(); details.moveNext())
+            rows << readDetail(details);
+        if (details.failed())
+            return details.lastError();
+        visit(activity, rows);
+    }
+    return activities.lastError();
+}
+} // namespace
+
+Store::Result organisations(DataSource &source, const std::function<void(const Organisation &)> &visit)
+{
+    return walk(source, u"select * from ASSO order by DENOM"_s,
+                [&](const DataSource &row) { visit(Records::organisation(row)); });
+}
+
+Store::Result activities(DataSource &source, const std::function<void(const Activity &)> &visit)
+{
+    return walk(source, activitiesNewestFirst, [&](const DataSource &row) { visit(Records::activity(row)); });
+}
+
+Store::Result activitiesWithDetails(DataSource &activities, DataSource &details, const ActivityVisitor &visit)
+{
+    // Only the fields listed are read: the list goes over every detail row.
+    return activitiesAndDetails(
+        activities, details, activitiesNewestFirst,
+        u"select COGN, NOME, OREUOMO, ORET0, ORET6, ORET7, ORET8, ORET9, ORET10 from "
+        u"ATTIVDETT where DESCRATT = ? and DATAINATT = ? order by COGN, NOME"_s,
+        [](const Activity &) { return true; }, detailHoursRow, visit);
+}
+
+std::pair<qint64, qint64> activityAndDetailCounts(const DataSource &source)
+{
+    QSqlQuery counts(source.database());
+    if (counts.exec(u"select (select count(*) from ATTIVITA), (select count(*) from ATTIVDETT)"_s) && counts.next())
+        return {counts.value(0).toLongLong(), counts.value(1).toLongLong()};
+    return {0, 0};
+}
+
+Store::Result detailsOfClass(DataSource &details, const RiskClass *riskClass,
+                             const std::function<void(const DetailRow &)> &visit)
+{
+    const QString field = (riskClass ? riskClass->hourField : riskClasses[0].hourField).toString();
+    const size_t index = riskClass ? size_t(riskClass - riskClasses.data()) : 0;
+    // Only the fields listed are read: the list goes over every detail row.
+    details.setRecordSource(u"select COGN, NOME, DATAINATT, DATAFIATT, DESCRATT, "_s + field +
+                            u" from ATTIVDETT order by COGN, NOME"_s);
+    details.refresh();
+    // Without a class nothing is listed, but the source is left as the list always left it.
+    for (; !details.eof() && riskClass; details.moveNext()) {
+        DetailRow row;
+        row.surname = details.text(u"COGN"_s);
+        row.name = details.text(u"NOME"_s);
+        row.start = details.text(u"DATAINATT"_s);
+        row.end = details.text(u"DATAFIATT"_s);
+        row.description = details.text(u"DESCRATT"_s);
+        row.risk.hours[index] = hours(details, field);
+        visit(row);
+    }
+    return details.lastError();
+}
+
+Store::Result volunteerNames(DataSource &source, const std::function<void(const Volunteer &)> &visit)
+{
+    return walk(source, u"select COGN, NOME from VOLO order by COGN, NOME"_s, [&](const DataSource &row) {
+        Volunteer volunteer;
+        volunteer.surname = row.text(u"COGN"_s);
+        volunteer.name = row.text(u"NOME"_s);
+        visit(volunteer);
+    });
+}
+
+Store::Result volunteers(DataSource &source, const std::function<void(const Volunteer &)> &visit)
+{
+    return walk(source, u"select * from VOLO order by COGN, NOME"_s,
+                [&](const DataSource &row) { visit(Records::volunteer(row)); });
+}
+
+Store::Result registerActivities(DataSource &activities, DataSource &details, const QString &fromSortKey,
+                                 const ActivityVisitor &visit)
+{
+    return activitiesAndDetails(
+        activities, details, u"select * from ATTIVITA order by NOTE4, DESCRATT"_s,
+        u"select * from ATTIVDETT where DESCRATT = ? and DATAINATT = ? order by COGN, NOME"_s,
+        [&](const Activity &activity) { return !(activity.sortKey < fromSortKey); }, Records::detail, visit);
+}
+
+Store::Result detailHours(DataSource &details, const std::function<void(const DetailRow &)> &visit)
+{
+    // Only the fields counted are read: the walk goes over every detail row of the archive.
+    return walk(details,
+                u"select COGN, NOME, DATAINATT, ORET0, ORET6, ORET7, ORET8, ORET9, ORET10 "
+                u"from ATTIVDETT ORDER BY COGN, NOME"_s,
+                [&](const DataSource &row) {
+                    DetailRow detail;
+                    detail.surname = row.text(u"COGN"_s);
+                    detail.name = row.text(u"NOME"_s);
+                    detail.start = row.text(u"DATAINATT"_s);
+                    detail.risk = Records::riskHours(row);
+                    visit(detail);
+                });
+}
+
+} // namespace Reports
