@@ -1,16 +1,18 @@
 #include "participation/form3.h"
 
 #include "activities/activityregistry.h"
-#include "app/form1.h"
-#include "app/windows.h"
 #include "common/activation.h"
 #include "common/controls.h"
 #include "common/globals.h"
 #include "common/hourglass.h"
-#include "common/textformat.h"
+#include "common/mainwindowinterface.h"
+#include "common/riskclasses.h"
 #include "common/twips.h"
+#include "common/windowaccess.h"
 #include "participation/participation.h"
+#include "store/activities.h"
 #include "store/datasource.h"
+#include "store/details.h"
 
 #include <QComboBox>
 #include <QFontMetrics>
@@ -86,11 +88,10 @@ Form3::Form3()
     connect(cmbvolo, &QComboBox::activated, this, &Form3::cmbvolo_Click);
     connect(cmdcerca, &QPushButton::clicked, this, &Form3::cmdcerca_Click);
     connect(cmdesci, &QPushButton::clicked, this, &Form3::cmdesci_Click);
-    const std::pair<QPushButton *, QString> classes[] = {{cmdr0, u"0"_s}, {cmdr6, u"6"_s}, {cmdr7, u"7"_s},
-                                                         {cmdr8, u"8"_s}, {cmdr9, u"9"_s}, {cmdr10, u"10"_s}};
-    for (const auto &[button, riskClass] : classes) {
-        connect(button, &QPushButton::clicked, this, [riskClass]() {
-            globals().classerischio = riskClass;
+    for (const RiskClass &riskClass : riskClasses) {
+        const QString code = riskClass.code.toString();
+        connect(findChild<QPushButton *>(riskClass.button.toString()), &QPushButton::clicked, this, [code]() {
+            globals().classerischio = code;
             aggiungivolontari();
         });
     }
@@ -118,12 +119,8 @@ void Form3::placeColumnLabels()
 
 QStringList Form3::fillArchive()
 {
-    DataSource *volunteers = Windows::form1()->Data6;
-    volunteers->setRecordSource(u"select * from VOLO order by NOME"_s);
-    volunteers->refresh();
-    QStringList texts;
-    for (; !volunteers->eof(); volunteers->moveNext())
-        texts << volunteers->text(u"COGN"_s) + u' ' + volunteers->text(u"NOME"_s);
+    DataSource *volunteers = Windows::mainWindow()->Data6;
+    const QStringList texts = Details::archive(*volunteers);
     readRefused(volunteers);
     Controls::fillSorted(List2, QStringList{QString()} + texts);
     Labelarc->setText(u"Archivio volontari: "_s + QString::number(texts.size()));
@@ -144,16 +141,16 @@ void Form3::activated()
     Hourglass::reset();
 }
 
-void Form3::showActivityFields(const DataSource *activities)
+void Form3::showActivityFields(const Activity &activity)
 {
-    f3datafi->setText(activities->text(u"DATAFIATT"_s));
-    f3descr->setEditText(activities->text(u"DESCRATT"_s));
-    f3loc->setText(activities->text(u"LOCATT"_s));
-    f3prov->setText(activities->text(u"PROVATT"_s));
-    f3oretot->setText(TextFormat::numberText(activities->value(u"ORETOT"_s)));
-    f3oreuomo->setText(TextFormat::numberText(activities->value(u"OREUOMO"_s)));
-    f3note1->setText(activities->text(u"NOTE1"_s));
-    f3note2->setText(activities->text(u"NOTE2"_s));
+    f3datafi->setText(activity.end);
+    f3descr->setEditText(activity.description);
+    f3loc->setText(activity.place);
+    f3prov->setText(activity.province);
+    f3oretot->setText(hoursText(activity.totalHours));
+    f3oreuomo->setText(hoursText(activity.manHours));
+    f3note1->setText(activity.note1);
+    f3note2->setText(activity.note2);
 }
 
 void Form3::f3datain_Click()
@@ -162,13 +159,10 @@ void Form3::f3datain_Click()
     g.dataattivita = f3datain->currentText();
     f3descr->clear();
     List1->clear();
-    DataSource *activities = Windows::form1()->Data3;
-    activities->setRecordSource(u"select * from Attivita where datainatt = ? order by datainatt, descratt"_s,
-                                {g.dataattivita});
-    activities->refresh();
-    for (; !activities->eof(); activities->moveNext()) {
-        f3descr->addItem(activities->text(u"DESCRATT"_s), g.dataattivita);
-        showActivityFields(activities);
+    DataSource *activities = Windows::mainWindow()->Data3;
+    for (const Activity &activity : Activities::ofDate(*activities, g.dataattivita)) {
+        f3descr->addItem(activity.description, g.dataattivita);
+        showActivityFields(activity);
     }
     if (readRefused(activities))
         return;
@@ -188,18 +182,12 @@ void Form3::f3descr_Click()
 void Form3::cmdcerca_Click()
 {
     // What the user typed is looked for as it stands: %, _ and * are characters, not wildcards.
-    QString typed = f3descr->currentText().toUpper();
-    typed.replace(u'\\', u"\\\\"_s).replace(u'%', u"\\%"_s).replace(u'_', u"\\_"_s);
-    const QString pattern = u'%' + typed + u'%';
-    DataSource *activities = Windows::form1()->Data3;
-    activities->setRecordSource(
-        u"select * from Attivita where descratt Like ? ESCAPE '\\' order by datainatt, descratt"_s, {pattern});
-    activities->refresh();
+    DataSource *activities = Windows::mainWindow()->Data3;
     QStringList found;
     QStringList starts;
-    for (; !activities->eof(); activities->moveNext()) {
-        found << activities->text(u"DESCRATT"_s);
-        starts << activities->text(u"DATAINATT"_s);
+    for (const Activity &activity : Activities::search(*activities, f3descr->currentText().toUpper())) {
+        found << activity.description;
+        starts << activity.start;
     }
     readRefused(activities);
     fillDescriptions(f3descr, found, starts);

@@ -103,11 +103,11 @@ QList<Store::Result> removeVolunteer(DataSource &details, const QString &descrip
     return results;
 }
 
-Store::Result recomputeTotals(DataSource &activities, DataSource &details, const QString &description,
-                              const QString &start)
+std::optional<Store::Result> recomputeTotals(DataSource &activities, DataSource &details,
+                                             const QString &description, const QString &start)
 {
     if (!activities.edit())
-        return {};
+        return std::nullopt;
     RiskHours totals;
     double manHours = 0;
     details.setRecordSource(activityDetails, {description, start});

@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 class DataSource;
 
 // The detail rows, one per volunteer and activity, read and written through the main
@@ -36,9 +38,9 @@ QList<Store::Result> removeVolunteer(DataSource &details, const QString &descrip
                                      const QString &surname, const QString &name);
 
 // Sets the hour totals of the activity `activities` stands on (see Activities::findNamed)
-// from its detail rows. No activity there leaves nothing to total. When the store refuses a
+// from its detail rows; nothing when it stands on no activity. When the store refuses a
 // detail row, the old totals stay and `details` says why.
-Store::Result recomputeTotals(DataSource &activities, DataSource &details, const QString &description,
+std::optional<Store::Result> recomputeTotals(DataSource &activities, DataSource &details, const QString &description,
                               const QString &start);
 
 // The tax code of each volunteer by the text lists show (VolunteerText::of), for new rows.
