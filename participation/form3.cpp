@@ -58,19 +58,31 @@ Form3::Form3()
     placeColumnLabels();
     Labelstandard = label(this, u"Labelstandard"_s, u"Ore lavorate"_s, 10440, 3360, 975, 255);
     orestandard = textBox(this, u"orestandard"_s, 10440, 3600, 855, 285);
-    cmdr0 = button(this, u"cmdr0"_s, u"< Rischio 0"_s, 10320, 4080, 1095, 375);
-    cmdr6 = button(this, u"cmdr6"_s, u"< Rischio 6"_s, 10320, 4560, 1095, 375,
-                   u"Movimentazione manuale dei carichi."_s);
-    cmdr7 = button(this, u"cmdr7"_s, u"< Rischio 7"_s, 10320, 5040, 1095, 375,
-                   u"Attrezzature munite di videoterminali."_s);
-    cmdr8 = button(this, u"cmdr8"_s, u"< Rischio 8"_s, 10320, 5520, 1095, 375,
-                   u"Agenti fisici (Disposizioni generali, protezione dei volontari contro i rischi di esposizione "
-                   u"al rumore durante il lavoro, vibrazioni,  a campi elettromagnetici, alle radiazioni ottiche) "_s);
-    cmdr9 = button(this, u"cmdr9"_s, u"< Rischio 9"_s, 10320, 6000, 1095, 375,
-                   u"Sostanze pericolose (protezione da agenti chimici, da agenti cancerogeni e mutageni, dai "
-                   u"rischi connessi all\u2019esposizione all\u2019amianto) "_s);
-    cmdr10 = button(this, u"cmdr10"_s, u"< Rischio 10"_s, 10320, 6480, 1095, 375,
-                    u"Esposizione ad egenti biologici."_s);
+    // One button per risk class, in the table's order, its tooltip saying what the class covers.
+    const QString riskTips[] = {
+        QString(),
+        u"Movimentazione manuale dei carichi."_s,
+        u"Attrezzature munite di videoterminali."_s,
+        u"Agenti fisici (Disposizioni generali, protezione dei volontari contro i rischi di esposizione "
+        u"al rumore durante il lavoro, vibrazioni,  a campi elettromagnetici, alle radiazioni ottiche) "_s,
+        u"Sostanze pericolose (protezione da agenti chimici, da agenti cancerogeni e mutageni, dai "
+        u"rischi connessi all\u2019esposizione all\u2019amianto) "_s,
+        u"Esposizione ad egenti biologici."_s,
+    };
+    static_assert(std::size(riskTips) == riskClasses.size());
+    QPushButton *Form3::*const riskButtons[] = {&Form3::cmdr0, &Form3::cmdr6, &Form3::cmdr7,
+                                                &Form3::cmdr8, &Form3::cmdr9, &Form3::cmdr10};
+    for (size_t i = 0; i < riskClasses.size(); ++i) {
+        const RiskClass &riskClass = riskClasses[i];
+        QPushButton *riskButton = button(this, riskClass.button.toString(), u"< Rischio "_s + riskClass.code.toString(),
+                                         10320, 4080 + 480 * int(i), 1095, 375, riskTips[i]);
+        this->*riskButtons[i] = riskButton;
+        const QString code = riskClass.code.toString();
+        connect(riskButton, &QPushButton::clicked, this, [code]() {
+            globals().classerischio = code;
+            aggiungivolontari();
+        });
+    }
     cmdtogli = button(this, u"cmdtogli"_s, u"Togli >"_s, 10320, 7440, 1095, 375);
     Labelarc = label(this, u"Labelarc"_s, u"Archivio volontari"_s, 12720, 2880, 1695, 255);
     cmbvolo = comboBox(this, u"cmbvolo"_s, 11640, 3120, 3255, 315);
@@ -88,13 +100,6 @@ Form3::Form3()
     connect(cmbvolo, &QComboBox::activated, this, &Form3::cmbvolo_Click);
     connect(cmdcerca, &QPushButton::clicked, this, &Form3::cmdcerca_Click);
     connect(cmdesci, &QPushButton::clicked, this, &Form3::cmdesci_Click);
-    for (const RiskClass &riskClass : riskClasses) {
-        const QString code = riskClass.code.toString();
-        connect(findChild<QPushButton *>(riskClass.button.toString()), &QPushButton::clicked, this, [code]() {
-            globals().classerischio = code;
-            aggiungivolontari();
-        });
-    }
     connect(cmdtogli, &QPushButton::clicked, this, &toglivolontari);
     Activation::watch(this, [this]() { activated(); });
 }

@@ -64,9 +64,10 @@ QList<Activity> ofDate(DataSource &activities, const QString &start)
 
 QList<Activity> named(DataSource &activities, const QString &description, const QString &start, Order order)
 {
-    const QString sql = order == Order::Register
-                            ? u"select * from Attivita where descratt = ? and datainatt = ? order by note4, descratt"_s
-                            : u"select * from Attivita where descratt = ? and datainatt = ? order by datainatt, descratt"_s;
+    const QString sql =
+        order == Order::Register
+            ? u"select * from Attivita where descratt = ? and datainatt = ? order by note4, descratt"_s
+            : u"select * from Attivita where descratt = ? and datainatt = ? order by datainatt, descratt"_s;
     return read(activities, sql, {description, start});
 }
 
@@ -134,7 +135,8 @@ Store::Result rename(DataSource &activities, DataSource &details, const QString 
         return source.lastError();
     };
     return Store::inTransaction(details.database(), [&]() {
-        const Store::Result renamed = renameAll(details, u"select * from attivdett where descratt = ? and datainatt = ?"_s);
+        const Store::Result renamed =
+            renameAll(details, u"select * from attivdett where descratt = ? and datainatt = ?"_s);
         return renamed.ok() ? renameAll(activities, findByName) : renamed;
     });
 }

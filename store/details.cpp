@@ -103,8 +103,8 @@ QList<Store::Result> removeVolunteer(DataSource &details, const QString &descrip
     return results;
 }
 
-std::optional<Store::Result> recomputeTotals(DataSource &activities, DataSource &details,
-                                             const QString &description, const QString &start)
+std::optional<Store::Result> recomputeTotals(DataSource &activities, DataSource &details, const QString &description,
+                                             const QString &start)
 {
     if (!activities.edit())
         return std::nullopt;

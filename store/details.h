@@ -41,7 +41,7 @@ QList<Store::Result> removeVolunteer(DataSource &details, const QString &descrip
 // from its detail rows; nothing when it stands on no activity. When the store refuses a
 // detail row, the old totals stay and `details` says why.
 std::optional<Store::Result> recomputeTotals(DataSource &activities, DataSource &details, const QString &description,
-                              const QString &start);
+                                             const QString &start);
 
 // The tax code of each volunteer by the text lists show (VolunteerText::of), for new rows.
 QHash<QString, QString> volunteerTaxCodes(const DataSource &details);
