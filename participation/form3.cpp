@@ -74,10 +74,10 @@ Form3::Form3()
                                                 &Form3::cmdr8, &Form3::cmdr9, &Form3::cmdr10};
     for (size_t i = 0; i < riskClasses.size(); ++i) {
         const RiskClass &riskClass = riskClasses[i];
-        QPushButton *riskButton = button(this, riskClass.button.toString(), u"< Rischio "_s + riskClass.code.toString(),
-                                         10320, 4080 + 480 * int(i), 1095, 375, riskTips[i]);
-        this->*riskButtons[i] = riskButton;
         const QString code = riskClass.code.toString();
+        QPushButton *riskButton = button(this, riskClass.button.toString(), u"< Rischio "_s + code, 10320,
+                                         4080 + 480 * int(i), 1095, 375, riskTips[i]);
+        this->*riskButtons[i] = riskButton;
         connect(riskButton, &QPushButton::clicked, this, [code]() {
             globals().classerischio = code;
             aggiungivolontari();
