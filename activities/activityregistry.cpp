@@ -1,15 +1,15 @@
 #include "activities/activityregistry.h"
 
 #include "activities/form2.h"
-#include "app/form1.h"
-#include "app/windows.h"
 #include "common/controls.h"
 #include "common/globals.h"
 #include "common/hourglass.h"
+#include "common/mainwindowinterface.h"
 #include "common/messages.h"
 #include "common/textformat.h"
+#include "common/windowaccess.h"
 #include "participation/form3.h"
-#include "store/database.h"
+#include "store/activities.h"
 #include "store/datasource.h"
 
 #include <QComboBox>
@@ -22,14 +22,12 @@ namespace {
 // Both windows list every activity, oldest start first, one entry per activity.
 void fillActivityLists(QComboBox *dates, QComboBox *descriptions)
 {
-    DataSource *activities = Windows::form1()->Data3;
-    activities->setRecordSource(u"select * from Attivita order by note4, descratt"_s);
-    activities->refresh();
+    DataSource *activities = Windows::mainWindow()->Data3;
     QStringList dateEntries;
     QStringList descriptionEntries;
-    for (; !activities->eof(); activities->moveNext()) {
-        dateEntries << activities->text(u"datainatt"_s);
-        descriptionEntries << activities->text(u"descratt"_s);
+    for (const Activity &activity : Activities::all(*activities)) {
+        dateEntries << activity.start;
+        descriptionEntries << activity.description;
     }
     readRefused(activities);
     Controls::fillCombo(dates, dateEntries);
@@ -70,51 +68,30 @@ void caricaattivitaform3()
 bool rinominaattivita()
 {
     Form2 *window = Windows::form2();
-    Form1 *main = Windows::form1();
+    MainWindowInterface *main = Windows::mainWindow();
     const QString oldName = globals().descrattivita;
     const QString date = window->f2datain->currentText();
     const QString newName = window->f2descr->currentText();
-    const QString findByName = u"select * from attivita where descratt = ? and datainatt = ?"_s;
 
     DataSource *activities = main->Data3;
-    activities->setRecordSource(findByName, {oldName, date});
-    activities->refresh();
+    const bool found = Activities::findNamed(*activities, oldName, date);
     if (readRefused(activities))
         return false;
     // A name typed by hand, or one already renamed, leaves nothing to rename.
-    if (activities->eof())
+    if (!found)
         return true;
     // Renaming onto another activity of that day would merge the two; a change of letter
     // case only would find the activity itself.
     if (QString::compare(newName, oldName, Qt::CaseInsensitive) != 0) {
-        activities->setRecordSource(findByName, {newName, date});
-        activities->refresh();
+        const bool taken = Activities::findNamed(*activities, newName, date);
         if (readRefused(activities))
             return false;
-        if (!activities->eof()) {
+        if (taken) {
             Messages::report(u"Attività già esistente."_s);
             return false;
         }
     }
-
-    DataSource *details = main->Data4;
-    // A walk the store cuts short would rename only part of the rows: then nothing is renamed.
-    const auto renameAll = [&](DataSource *source, const QString &sql) {
-        source->setRecordSource(sql, {oldName, date});
-        source->refresh();
-        for (; !source->eof(); source->moveNext()) {
-            source->edit();
-            source->setValue(u"DESCRATT"_s, newName);
-            if (Store::Result stored = source->update(); !stored.ok())
-                return stored;
-        }
-        return source->lastError();
-    };
-    const Store::Result result = Store::inTransaction(details->database(), [&]() {
-        const Store::Result renamed =
-            renameAll(details, u"select * from attivdett where descratt = ? and datainatt = ?"_s);
-        return renamed.ok() ? renameAll(activities, findByName) : renamed;
-    });
+    const Store::Result result = Activities::rename(*activities, *main->Data4, oldName, date, newName);
     if (!result.ok()) {
         Messages::report(u"Ridenominazione non eseguita, nulla è stato cambiato: "_s + result.description);
         return false;
@@ -136,6 +113,11 @@ bool readRefused(const DataSource *source)
     Hourglass::reset();
     Messages::report(readFailureMessage(source->lastError().description));
     return true;
+}
+
+QString hoursText(const std::optional<double> &hours)
+{
+    return TextFormat::numberText(hours ? QVariant(*hours) : QVariant());
 }
 
 QString readFailureMessage(const QString &reason)

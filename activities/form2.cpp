@@ -2,15 +2,15 @@
 
 #include "activities/activityregistry.h"
 #include "activities/controlladata.h"
-#include "app/form1.h"
-#include "app/windows.h"
 #include "common/clock.h"
 #include "common/controls.h"
 #include "common/globals.h"
+#include "common/mainwindowinterface.h"
 #include "common/messages.h"
 #include "common/textformat.h"
 #include "common/twips.h"
-#include "store/database.h"
+#include "common/windowaccess.h"
+#include "store/activities.h"
 #include "store/datasource.h"
 
 #include <QComboBox>
@@ -21,8 +21,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-const QString findActivity = u"select * from Attivita where datainatt = ? AND descratt = ?"_s;
-
 bool dateRefused(const QString &date, const QString &message)
 {
     globals().datacontrollo = date;
@@ -86,15 +84,15 @@ Form2::Form2()
     connect(cmdesci, &QPushButton::clicked, this, &Form2::cmdesci_Click);
 }
 
-void Form2::showActivityFields(const DataSource *activities)
+void Form2::showActivityFields(const Activity &activity)
 {
-    f2datafi->setText(activities->text(u"datafiatt"_s));
-    f2loc->setText(activities->text(u"locatt"_s));
-    f2prov->setText(activities->text(u"provatt"_s));
-    f2oretot->setText(TextFormat::numberText(activities->value(u"oretot"_s)));
-    f2oreuomo->setText(TextFormat::numberText(activities->value(u"oreuomo"_s)));
-    f2note1->setText(activities->text(u"note1"_s));
-    f2note2->setText(activities->text(u"note2"_s));
+    f2datafi->setText(activity.end);
+    f2loc->setText(activity.place);
+    f2prov->setText(activity.province);
+    f2oretot->setText(hoursText(activity.totalHours));
+    f2oreuomo->setText(hoursText(activity.manHours));
+    f2note1->setText(activity.note1);
+    f2note2->setText(activity.note2);
 }
 
 void Form2::f2datain_Click()
@@ -102,17 +100,13 @@ void Form2::f2datain_Click()
     Globals &g = globals();
     g.dataattivita = f2datain->currentText();
     f2descr->clear();
-    DataSource *activities = Windows::form1()->Data3;
-    activities->setRecordSource(u"select * from Attivita where datainatt = ? order by datainatt, descratt"_s,
-                                {g.dataattivita});
-    activities->refresh();
-    for (; !activities->eof(); activities->moveNext()) {
-        const QString description = activities->text(u"descratt"_s);
-        f2descr->addItem(description);
-        f2datafi->setText(activities->text(u"datafiatt"_s));
-        f2descr->setEditText(description);
-        g.descrattivita = description;
-        showActivityFields(activities);
+    DataSource *activities = Windows::mainWindow()->Data3;
+    for (const Activity &activity : Activities::ofDate(*activities, g.dataattivita)) {
+        f2descr->addItem(activity.description);
+        f2datafi->setText(activity.end);
+        f2descr->setEditText(activity.description);
+        g.descrattivita = activity.description;
+        showActivityFields(activity);
     }
     readRefused(activities);
 }
@@ -122,13 +116,10 @@ void Form2::f2descr_Click()
     Globals &g = globals();
     g.dataattivita = f2datain->currentText();
     g.descrattivita = f2descr->currentText();
-    DataSource *activities = Windows::form1()->Data3;
-    activities->setRecordSource(
-        u"select * from Attivita where descratt = ? and datainatt = ? order by note4, descratt"_s,
-        {g.descrattivita, g.dataattivita});
-    activities->refresh();
-    for (; !activities->eof(); activities->moveNext())
-        showActivityFields(activities);
+    DataSource *activities = Windows::mainWindow()->Data3;
+    for (const Activity &activity :
+         Activities::named(*activities, g.descrattivita, g.dataattivita, Activities::Order::Register))
+        showActivityFields(activity);
     readRefused(activities);
 }
 
@@ -192,24 +183,26 @@ bool Form2::readHours(double *total, double *manHours)
     return true;
 }
 
-void Form2::writeFields(DataSource *activities, double total, double manHours)
+Activity Form2::typedActivity(double total, double manHours) const
 {
-    activities->setValue(u"DATAINATT"_s, f2datain->currentText());
-    activities->setValue(u"DATAFIATT"_s, f2datafi->text());
-    activities->setValue(u"DESCRATT"_s, f2descr->currentText());
-    activities->setValue(u"LOCATT"_s, f2loc->text());
-    activities->setValue(u"PROVATT"_s, f2prov->text());
-    activities->setValue(u"ORETOT"_s, total);
-    activities->setValue(u"OREUOMO"_s, manHours);
-    activities->setValue(u"NOTE1"_s, f2note1->text());
-    activities->setValue(u"NOTE2"_s, f2note2->text());
-    activities->setValue(u"NOTE3"_s, QString(u""_s));
-    activities->setValue(u"NOTE4"_s, globals().datacontrollo);
+    Activity activity;
+    activity.start = f2datain->currentText();
+    activity.end = f2datafi->text();
+    activity.description = f2descr->currentText();
+    activity.place = f2loc->text();
+    activity.province = f2prov->text();
+    activity.totalHours = total;
+    activity.manHours = manHours;
+    activity.note1 = f2note1->text();
+    activity.note2 = f2note2->text();
+    activity.note3 = u""_s;
+    activity.sortKey = globals().datacontrollo;
+    return activity;
 }
 
 void Form2::refreshMainWindow()
 {
-    Form1 *main = Windows::form1();
+    MainWindowInterface *main = Windows::mainWindow();
     main->Data3->refresh();
     main->showActivities();
 }
@@ -220,19 +213,15 @@ void Form2::cmdreg_Click()
     double manHours = 0;
     if (!commonChecks() || !readHours(&total, &manHours))
         return;
-    DataSource *activities = Windows::form1()->Data3;
-    activities->setRecordSource(findActivity, {f2datain->currentText(), f2descr->currentText()});
-    activities->refresh();
+    DataSource *activities = Windows::mainWindow()->Data3;
+    const bool exists = Activities::find(*activities, f2datain->currentText(), f2descr->currentText());
     if (readRefused(activities))
         return;
-    if (!activities->eof()) {
+    if (exists) {
         Messages::report(u"Attività già esistente."_s);
         return;
     }
-    activities->addNew();
-    writeFields(activities, total, manHours);
-    const Store::Result result = activities->update();
-    activities->refresh();
+    const Store::Result result = Activities::insert(*activities, typedActivity(total, manHours));
     if (!result.ok()) {
         Messages::report(result.number == Store::duplicateKey ? u"Attività già esistente."_s
                                                                : u"Attività non registrata: "_s + result.description);
@@ -252,19 +241,15 @@ void Form2::cmdmodifica_Click()
         if (Messages::askYesNo(u"Vuoi modificare la denominazione? "_s) && !rinominaattivita())
             return;
     }
-    DataSource *activities = Windows::form1()->Data3;
-    activities->setRecordSource(findActivity, {f2datain->currentText(), f2descr->currentText()});
-    activities->refresh();
+    DataSource *activities = Windows::mainWindow()->Data3;
+    const bool exists = Activities::find(*activities, f2datain->currentText(), f2descr->currentText());
     if (readRefused(activities))
         return;
-    if (activities->eof()) {
+    if (!exists) {
         Messages::report(u"Attività non trovata."_s);
         return;
     }
-    activities->edit();
-    writeFields(activities, total, manHours);
-    const Store::Result result = activities->update();
-    activities->refresh();
+    const Store::Result result = Activities::rewrite(*activities, typedActivity(total, manHours));
     if (!result.ok()) {
         Messages::report(u"Attività non modificata: "_s + result.description);
         return;
@@ -289,31 +274,19 @@ void Form2::cmdelimina_Click()
     if (dateRefused(f2datain->currentText(), u"Data inizio errata."_s) ||
         dateRefused(f2datafi->text(), u"Data fine errata."_s))
         return;
-    Form1 *main = Windows::form1();
+    MainWindowInterface *main = Windows::mainWindow();
     DataSource *activities = main->Data3;
-    const QVariantList activity{f2datain->currentText(), f2descr->currentText()};
-    activities->setRecordSource(findActivity, activity);
-    activities->refresh();
+    const QString start = f2datain->currentText();
+    const QString description = f2descr->currentText();
+    const bool exists = Activities::find(*activities, start, description);
     if (readRefused(activities))
         return;
-    if (activities->eof()) {
+    if (!exists) {
         Messages::report(u"Attività non trovata."_s);
         return;
     }
     // The activity goes with all its detail rows, or nothing goes.
-    DataSource *details = main->Data4;
-    const Store::Result result = Store::inTransaction(details->database(), [&]() {
-        details->setRecordSource(u"select * from Attivdett where datainatt = ? AND descratt = ?"_s, activity);
-        details->refresh();
-        for (; !details->eof(); details->moveNext()) {
-            if (Store::Result removed = details->remove(); !removed.ok())
-                return removed;
-        }
-        // Rows the store would not give are still there: the activity stays with them.
-        if (details->failed())
-            return details->lastError();
-        return activities->remove();
-    });
+    const Store::Result result = Activities::removeWithDetails(*activities, *main->Data4, start, description);
     if (!result.ok()) {
         Messages::report(u"Attività non eliminata, nulla è stato cambiato: "_s + result.description);
         return;

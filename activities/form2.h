@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+struct Activity;
 class MemoBox;
 class QComboBox;
 class QLabel;
@@ -49,7 +50,8 @@ public:
 private:
     bool commonChecks();
     bool readHours(double *total, double *manHours);
-    void showActivityFields(const class DataSource *activities);
-    void writeFields(class DataSource *activities, double total, double manHours);
+    void showActivityFields(const Activity &activity);
+    // The activity as the boxes and the date check now hold it, with the hours read.
+    Activity typedActivity(double total, double manHours) const;
     void refreshMainWindow();
 };

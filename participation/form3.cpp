@@ -1,16 +1,18 @@
 #include "participation/form3.h"
 
 #include "activities/activityregistry.h"
-#include "app/form1.h"
-#include "app/windows.h"
 #include "common/activation.h"
 #include "common/controls.h"
 #include "common/globals.h"
 #include "common/hourglass.h"
-#include "common/textformat.h"
+#include "common/mainwindowinterface.h"
+#include "common/riskclasses.h"
 #include "common/twips.h"
+#include "common/windowaccess.h"
 #include "participation/participation.h"
+#include "store/activities.h"
 #include "store/datasource.h"
+#include "store/details.h"
 
 #include <QComboBox>
 #include <QFontMetrics>
@@ -56,19 +58,31 @@ Form3::Form3()
     placeColumnLabels();
     Labelstandard = label(this, u"Labelstandard"_s, u"Ore lavorate"_s, 10440, 3360, 975, 255);
     orestandard = textBox(this, u"orestandard"_s, 10440, 3600, 855, 285);
-    cmdr0 = button(this, u"cmdr0"_s, u"< Rischio 0"_s, 10320, 4080, 1095, 375);
-    cmdr6 = button(this, u"cmdr6"_s, u"< Rischio 6"_s, 10320, 4560, 1095, 375,
-                   u"Movimentazione manuale dei carichi."_s);
-    cmdr7 = button(this, u"cmdr7"_s, u"< Rischio 7"_s, 10320, 5040, 1095, 375,
-                   u"Attrezzature munite di videoterminali."_s);
-    cmdr8 = button(this, u"cmdr8"_s, u"< Rischio 8"_s, 10320, 5520, 1095, 375,
-                   u"Agenti fisici (Disposizioni generali, protezione dei volontari contro i rischi di esposizione "
-                   u"al rumore durante il lavoro, vibrazioni,  a campi elettromagnetici, alle radiazioni ottiche) "_s);
-    cmdr9 = button(this, u"cmdr9"_s, u"< Rischio 9"_s, 10320, 6000, 1095, 375,
-                   u"Sostanze pericolose (protezione da agenti chimici, da agenti cancerogeni e mutageni, dai "
-                   u"rischi connessi all\u2019esposizione all\u2019amianto) "_s);
-    cmdr10 = button(this, u"cmdr10"_s, u"< Rischio 10"_s, 10320, 6480, 1095, 375,
-                    u"Esposizione ad egenti biologici."_s);
+    // One button per risk class, in the table's order, its tooltip saying what the class covers.
+    const QString riskTips[] = {
+        QString(),
+        u"Movimentazione manuale dei carichi."_s,
+        u"Attrezzature munite di videoterminali."_s,
+        u"Agenti fisici (Disposizioni generali, protezione dei volontari contro i rischi di esposizione "
+        u"al rumore durante il lavoro, vibrazioni,  a campi elettromagnetici, alle radiazioni ottiche) "_s,
+        u"Sostanze pericolose (protezione da agenti chimici, da agenti cancerogeni e mutageni, dai "
+        u"rischi connessi all\u2019esposizione all\u2019amianto) "_s,
+        u"Esposizione ad egenti biologici."_s,
+    };
+    static_assert(std::size(riskTips) == riskClasses.size());
+    QPushButton *Form3::*const riskButtons[] = {&Form3::cmdr0, &Form3::cmdr6, &Form3::cmdr7,
+                                                &Form3::cmdr8, &Form3::cmdr9, &Form3::cmdr10};
+    for (size_t i = 0; i < riskClasses.size(); ++i) {
+        const RiskClass &riskClass = riskClasses[i];
+        const QString code = riskClass.code.toString();
+        QPushButton *riskButton = button(this, riskClass.button.toString(), u"< Rischio "_s + code, 10320,
+                                         4080 + 480 * int(i), 1095, 375, riskTips[i]);
+        this->*riskButtons[i] = riskButton;
+        connect(riskButton, &QPushButton::clicked, this, [code]() {
+            globals().classerischio = code;
+            aggiungivolontari();
+        });
+    }
     cmdtogli = button(this, u"cmdtogli"_s, u"Togli >"_s, 10320, 7440, 1095, 375);
     Labelarc = label(this, u"Labelarc"_s, u"Archivio volontari"_s, 12720, 2880, 1695, 255);
     cmbvolo = comboBox(this, u"cmbvolo"_s, 11640, 3120, 3255, 315);
@@ -86,14 +100,6 @@ Form3::Form3()
     connect(cmbvolo, &QComboBox::activated, this, &Form3::cmbvolo_Click);
     connect(cmdcerca, &QPushButton::clicked, this, &Form3::cmdcerca_Click);
     connect(cmdesci, &QPushButton::clicked, this, &Form3::cmdesci_Click);
-    const std::pair<QPushButton *, QString> classes[] = {{cmdr0, u"0"_s}, {cmdr6, u"6"_s}, {cmdr7, u"7"_s},
-                                                         {cmdr8, u"8"_s}, {cmdr9, u"9"_s}, {cmdr10, u"10"_s}};
-    for (const auto &[button, riskClass] : classes) {
-        connect(button, &QPushButton::clicked, this, [riskClass]() {
-            globals().classerischio = riskClass;
-            aggiungivolontari();
-        });
-    }
     connect(cmdtogli, &QPushButton::clicked, this, &toglivolontari);
     Activation::watch(this, [this]() { activated(); });
 }
@@ -118,12 +124,8 @@ void Form3::placeColumnLabels()
 
 QStringList Form3::fillArchive()
 {
-    DataSource *volunteers = Windows::form1()->Data6;
-    volunteers->setRecordSource(u"select * from VOLO order by NOME"_s);
-    volunteers->refresh();
-    QStringList texts;
-    for (; !volunteers->eof(); volunteers->moveNext())
-        texts << volunteers->text(u"COGN"_s) + u' ' + volunteers->text(u"NOME"_s);
+    DataSource *volunteers = Windows::mainWindow()->Data6;
+    const QStringList texts = Details::archive(*volunteers);
     readRefused(volunteers);
     Controls::fillSorted(List2, QStringList{QString()} + texts);
     Labelarc->setText(u"Archivio volontari: "_s + QString::number(texts.size()));
@@ -144,16 +146,16 @@ void Form3::activated()
     Hourglass::reset();
 }
 
-void Form3::showActivityFields(const DataSource *activities)
+void Form3::showActivityFields(const Activity &activity)
 {
-    f3datafi->setText(activities->text(u"DATAFIATT"_s));
-    f3descr->setEditText(activities->text(u"DESCRATT"_s));
-    f3loc->setText(activities->text(u"LOCATT"_s));
-    f3prov->setText(activities->text(u"PROVATT"_s));
-    f3oretot->setText(TextFormat::numberText(activities->value(u"ORETOT"_s)));
-    f3oreuomo->setText(TextFormat::numberText(activities->value(u"OREUOMO"_s)));
-    f3note1->setText(activities->text(u"NOTE1"_s));
-    f3note2->setText(activities->text(u"NOTE2"_s));
+    f3datafi->setText(activity.end);
+    f3descr->setEditText(activity.description);
+    f3loc->setText(activity.place);
+    f3prov->setText(activity.province);
+    f3oretot->setText(hoursText(activity.totalHours));
+    f3oreuomo->setText(hoursText(activity.manHours));
+    f3note1->setText(activity.note1);
+    f3note2->setText(activity.note2);
 }
 
 void Form3::f3datain_Click()
@@ -162,13 +164,10 @@ void Form3::f3datain_Click()
     g.dataattivita = f3datain->currentText();
     f3descr->clear();
     List1->clear();
-    DataSource *activities = Windows::form1()->Data3;
-    activities->setRecordSource(u"select * from Attivita where datainatt = ? order by datainatt, descratt"_s,
-                                {g.dataattivita});
-    activities->refresh();
-    for (; !activities->eof(); activities->moveNext()) {
-        f3descr->addItem(activities->text(u"DESCRATT"_s), g.dataattivita);
-        showActivityFields(activities);
+    DataSource *activities = Windows::mainWindow()->Data3;
+    for (const Activity &activity : Activities::ofDate(*activities, g.dataattivita)) {
+        f3descr->addItem(activity.description, g.dataattivita);
+        showActivityFields(activity);
     }
     if (readRefused(activities))
         return;
@@ -188,18 +187,12 @@ void Form3::f3descr_Click()
 void Form3::cmdcerca_Click()
 {
     // What the user typed is looked for as it stands: %, _ and * are characters, not wildcards.
-    QString typed = f3descr->currentText().toUpper();
-    typed.replace(u'\\', u"\\\\"_s).replace(u'%', u"\\%"_s).replace(u'_', u"\\_"_s);
-    const QString pattern = u'%' + typed + u'%';
-    DataSource *activities = Windows::form1()->Data3;
-    activities->setRecordSource(
-        u"select * from Attivita where descratt Like ? ESCAPE '\\' order by datainatt, descratt"_s, {pattern});
-    activities->refresh();
+    DataSource *activities = Windows::mainWindow()->Data3;
     QStringList found;
     QStringList starts;
-    for (; !activities->eof(); activities->moveNext()) {
-        found << activities->text(u"DESCRATT"_s);
-        starts << activities->text(u"DATAINATT"_s);
+    for (const Activity &activity : Activities::search(*activities, f3descr->currentText().toUpper())) {
+        found << activity.description;
+        starts << activity.start;
     }
     readRefused(activities);
     fillDescriptions(f3descr, found, starts);

@@ -8,6 +8,7 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
+struct Activity;
 
 // The activity details window: one activity, the volunteers present with their hours
 // by risk class, and the archive of volunteers.
@@ -59,7 +60,7 @@ public:
     void cmdesci_Click();
 
     // Puts an activity's fields, but its start date, into the boxes.
-    void showActivityFields(const class DataSource *activities);
+    void showActivityFields(const Activity &activity);
 
     // Empties List2 and fills it with one empty entry and the archive of volunteers;
     // returns the volunteer texts read, in the archive's order.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/riskclasses.h"
+
 #include <QLocale>
 #include <QString>
 
@@ -20,9 +22,9 @@ struct PresentColumn {
     QString caption;
     int start = 0;
 };
-std::array<PresentColumn, 7> presentColumns();
+std::array<PresentColumn, riskClasses.size() + 1> presentColumns();
 
 // One line of the present volunteers: the name in 30 characters, then R0, R6-R10 and
 // their sum, each "000.00" after two blanks.
-QString detailLine(const QString &surname, const QString &name, const std::array<double, 6> &hours,
+QString detailLine(const QString &surname, const QString &name, const std::array<double, riskClasses.size()> &hours,
                    const QLocale &locale = QLocale());

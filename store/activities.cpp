@@ -1,0 +1,144 @@
+#include "store/activities.h"
+
+#include "store/datasource.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+const QString findActivity = u"select * from Attivita where datainatt = ? AND descratt = ?"_s;
+const QString findByName = u"select * from attivita where descratt = ? and datainatt = ?"_s;
+
+QList<Activity> read(DataSource &activities, const QString &sql, const QVariantList &values = {})
+{
+    activities.setRecordSource(sql, values);
+    activities.refresh();
+    QList<Activity> rows;
+    for (; !activities.eof(); activities.moveNext())
+        rows << Records::activity(activities);
+    return rows;
+}
+
+bool stand(DataSource &activities, const QString &sql, const QVariantList &values)
+{
+    activities.setRecordSource(sql, values);
+    activities.refresh();
+    return !activities.eof();
+}
+
+// The registry keeps the risk hours as the detail rows last totalled them.
+void writeRegistryFields(DataSource &activities, const Activity &a)
+{
+    activities.setValue(u"DATAINATT"_s, a.start);
+    activities.setValue(u"DATAFIATT"_s, a.end);
+    activities.setValue(u"DESCRATT"_s, a.description);
+    activities.setValue(u"LOCATT"_s, a.place);
+    activities.setValue(u"PROVATT"_s, a.province);
+    activities.setValue(u"ORETOT"_s, a.totalHours.value_or(0));
+    activities.setValue(u"OREUOMO"_s, a.manHours.value_or(0));
+    activities.setValue(u"NOTE1"_s, a.note1);
+    activities.setValue(u"NOTE2"_s, a.note2);
+    activities.setValue(u"NOTE3"_s, a.note3);
+    activities.setValue(u"NOTE4"_s, a.sortKey);
+}
+
+Store::Result written(DataSource &activities, const Activity &activity)
+{
+    writeRegistryFields(activities, activity);
+    const Store::Result result = activities.update();
+    activities.refresh();
+    return result;
+}
+} // namespace
+
+namespace Activities {
+
+QList<Activity> all(DataSource &activities)
+{
+    return read(activities, u"select * from Attivita order by note4, descratt"_s);
+}
+
+QList<Activity> ofDate(DataSource &activities, const QString &start)
+{
+    return read(activities, u"select * from Attivita where datainatt = ? order by datainatt, descratt"_s, {start});
+}
+
+QList<Activity> named(DataSource &activities, const QString &description, const QString &start, Order order)
+{
+    const QString sql =
+        order == Order::Register
+            ? u"select * from Attivita where descratt = ? and datainatt = ? order by note4, descratt"_s
+            : u"select * from Attivita where descratt = ? and datainatt = ? order by datainatt, descratt"_s;
+    return read(activities, sql, {description, start});
+}
+
+QList<Activity> search(DataSource &activities, const QString &typed)
+{
+    QString escaped = typed;
+    escaped.replace(u'\\', u"\\\\"_s).replace(u'%', u"\\%"_s).replace(u'_', u"\\_"_s);
+    return read(activities, u"select * from Attivita where descratt Like ? ESCAPE '\\' order by datainatt, descratt"_s,
+                {u'%' + escaped + u'%'});
+}
+
+bool find(DataSource &activities, const QString &start, const QString &description)
+{
+    return stand(activities, findActivity, {start, description});
+}
+
+bool findNamed(DataSource &activities, const QString &description, const QString &start)
+{
+    return stand(activities, findByName, {description, start});
+}
+
+Store::Result insert(DataSource &activities, const Activity &activity)
+{
+    activities.addNew();
+    return written(activities, activity);
+}
+
+Store::Result rewrite(DataSource &activities, const Activity &activity)
+{
+    activities.edit();
+    return written(activities, activity);
+}
+
+Store::Result removeWithDetails(DataSource &activities, DataSource &details, const QString &start,
+                                const QString &description)
+{
+    return Store::inTransaction(details.database(), [&]() {
+        details.setRecordSource(u"select * from Attivdett where datainatt = ? AND descratt = ?"_s,
+                                {start, description});
+        details.refresh();
+        for (; !details.eof(); details.moveNext()) {
+            if (Store::Result removed = details.remove(); !removed.ok())
+                return removed;
+        }
+        // Rows the store would not give are still there: the activity stays with them.
+        if (details.failed())
+            return details.lastError();
+        return activities.remove();
+    });
+}
+
+Store::Result rename(DataSource &activities, DataSource &details, const QString &oldName, const QString &start,
+                     const QString &newName)
+{
+    // A walk the store cuts short would rename only part of the rows: then nothing is renamed.
+    const auto renameAll = [&](DataSource &source, const QString &sql) {
+        source.setRecordSource(sql, {oldName, start});
+        source.refresh();
+        for (; !source.eof(); source.moveNext()) {
+            source.edit();
+            source.setValue(u"DESCRATT"_s, newName);
+            if (Store::Result stored = source.update(); !stored.ok())
+                return stored;
+        }
+        return source.lastError();
+    };
+    return Store::inTransaction(details.database(), [&]() {
+        const Store::Result renamed =
+            renameAll(details, u"select * from attivdett where descratt = ? and datainatt = ?"_s);
+        return renamed.ok() ? renameAll(activities, findByName) : renamed;
+    });
+}
+
+} // namespace Activities

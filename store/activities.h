@@ -1,0 +1,47 @@
+#pragma once
+
+#include "store/database.h"
+#include "store/records.h"
+
+#include <QList>
+#include <QString>
+
+class DataSource;
+
+// The activities, read and written through the main window's source of them, which each
+// operation leaves on the record source it ran. A read returns the rows it could read; a
+// read the store refused shows in the source's lastError(), for the window to say.
+namespace Activities {
+
+// How a listing of one activity is ordered: as the registry lists activities (start year
+// first) or as the details window does (start as typed).
+enum class Order { Register, Start };
+
+// Every activity, oldest start first.
+QList<Activity> all(DataSource &activities);
+// The activities starting on `start`.
+QList<Activity> ofDate(DataSource &activities, const QString &start);
+// The activity `description` of `start`, found by its identity.
+QList<Activity> named(DataSource &activities, const QString &description, const QString &start, Order order);
+// The activities whose description contains `typed` as it stands: %, _ and \ are characters.
+QList<Activity> search(DataSource &activities, const QString &typed);
+
+// Stands `activities` on the activity `description` of `start`; false when there is none
+// (or the store refused the read). The registry's look-up, and the one its renaming and the
+// details window run, which reads the identity the other way round.
+bool find(DataSource &activities, const QString &start, const QString &description);
+bool findNamed(DataSource &activities, const QString &description, const QString &start);
+
+// Adds an activity as the registry enters it: its fields but the risk hours, which its
+// detail rows make.
+Store::Result insert(DataSource &activities, const Activity &activity);
+// Rewrites the same fields of the activity `activities` stands on (see find).
+Store::Result rewrite(DataSource &activities, const Activity &activity);
+// Deletes the activity `activities` stands on with all its detail rows, or nothing.
+Store::Result removeWithDetails(DataSource &activities, DataSource &details, const QString &start,
+                                const QString &description);
+// Renames the activity `oldName` of `start`, its detail rows first, all or nothing.
+Store::Result rename(DataSource &activities, DataSource &details, const QString &oldName, const QString &start,
+                     const QString &newName);
+
+} // namespace Activities

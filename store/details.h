@@ -1,0 +1,66 @@
+#pragma once
+
+#include "store/database.h"
+#include "store/records.h"
+
+#include <QHash>
+#include <QList>
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+class DataSource;
+
+// The detail rows, one per volunteer and activity, read and written through the main
+// window's source of them, which each operation leaves on the record source it ran. A read
+// the store refused shows in the source's lastError(), for the window to say.
+namespace Details {
+
+// The rows of the activity `description` of `start` as the details window lists them, by volunteer.
+QList<DetailRow> listed(DataSource &details, const QString &start, const QString &description);
+// The same rows in the store's order.
+QList<DetailRow> rows(DataSource &details, const QString &description, const QString &start);
+
+// Sets the hours of the risk class at `riskIndex` (of riskClasses) in the rows of the
+// volunteer `surname`, recomputing their man-hours, with the notes now shown; the outcome
+// of each row written. A walk the store cut short shows in lastError().
+QList<Store::Result> setHours(DataSource &details, const QString &description, const QString &start,
+                              const QString &surname, size_t riskIndex, double hours, const QString &note1,
+                              const QString &note2);
+// Adds a row as the details window makes it: no first name, an hour with no value as 0,
+// notes but the first two empty.
+Store::Result add(DataSource &details, const DetailRow &row);
+// Deletes the rows of the volunteer `surname` `name` (compared as volunteer texts compare);
+// the outcome of each row deleted.
+QList<Store::Result> removeVolunteer(DataSource &details, const QString &description, const QString &start,
+                                     const QString &surname, const QString &name);
+
+// Sets the hour totals of the activity `activities` stands on (see Activities::findNamed)
+// from its detail rows; nothing when it stands on no activity. When the store refuses a
+// detail row, the old totals stay and `details` says why.
+std::optional<Store::Result> recomputeTotals(DataSource &activities, DataSource &details, const QString &description,
+                                             const QString &start);
+
+// The tax code of each volunteer by the text lists show (VolunteerText::of), for new rows.
+QHash<QString, QString> volunteerTaxCodes(const DataSource &details);
+// The volunteer texts of the archive, by first name.
+QStringList archive(DataSource &volunteers);
+
+// Writes committed together, where the connection can group them: a commit each would wait
+// on the disk once per row.
+class WriteGroup {
+public:
+    explicit WriteGroup(const DataSource &source);
+    bool grouped() const { return m_grouped; }
+    // On failure nothing of the group is kept.
+    Store::Result commit();
+    void rollback();
+
+private:
+    QSqlDatabase m_db;
+    bool m_grouped;
+};
+
+} // namespace Details
