@@ -66,8 +66,7 @@ std::optional<Shown> findByText(DataSource &volunteers, const QString &text)
     volunteers.setRecordSource(u"select * from VOLO order by NOME"_s);
     volunteers.refresh();
     for (; !volunteers.eof(); volunteers.moveNext()) {
-        const QString candidate =
-            VolunteerText::of(volunteers.text(u"COGN"_s), volunteers.text(u"NOME"_s));
+        const QString candidate = VolunteerText::of(volunteers.text(u"COGN"_s), volunteers.text(u"NOME"_s));
         if (!VolunteerText::same(withoutTrailingBlanks(candidate), wanted))
             continue;
         const auto valued = [&](const QString &field) { return !volunteers.value(field).isNull(); };
@@ -122,16 +121,16 @@ void addExtraVolunteers(DataSource &extra, DataSource &volunteers)
 } // namespace Volunteers
 
 VolunteerImport::VolunteerImport(DataSource &volunteers)
-    : m_volunteers(volunteers),
-      m_db(volunteers.database())
+    : m_volunteers(volunteers)
+    , m_db(volunteers.database())
 {
     for (const Schema::Field &field : Schema::findTable(Schema::volo)->fields)
         m_fields << field.name;
     for (int blanks = 0; blanks < 4; ++blanks)
         m_finds[blanks] = std::make_unique<PreparedStatement>(m_db, u"select 1"_s + lookup(blanks & 1, blanks & 2));
-    m_insert = std::make_unique<PreparedStatement>(
-        m_db, u"INSERT INTO "_s + Schema::volo + u" ("_s + m_fields.join(u", "_s) + u") VALUES ("_s +
-                  QStringList(m_fields.size(), u"?"_s).join(u", "_s) + u')');
+    m_insert = std::make_unique<PreparedStatement>(m_db, u"INSERT INTO "_s + Schema::volo + u" ("_s +
+                                                             m_fields.join(u", "_s) + u") VALUES ("_s +
+                                                             QStringList(m_fields.size(), u"?"_s).join(u", "_s) + u')');
     DataSource::beforeWrite(volunteers.fileName());
 }
 
