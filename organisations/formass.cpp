@@ -1,16 +1,15 @@
 #include "organisations/formass.h"
 
 #include "activities/activityregistry.h"
-#include "app/form1.h"
-#include "app/windows.h"
 #include "common/activation.h"
 #include "common/controls.h"
 #include "common/globals.h"
 #include "common/hourglass.h"
+#include "common/mainwindowinterface.h"
 #include "common/messages.h"
 #include "common/twips.h"
-#include "store/database.h"
-#include "store/datasource.h"
+#include "common/windowaccess.h"
+#include "store/organisations.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -20,9 +19,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-const QString organisationsInOrder = u"select * from ASSO order by DENOM"_s;
-const QString findOrganisation = u"select * from ASSO where DENOM = ? order by DENOM"_s;
-
 QLabel *fieldLabel(QWidget *parent, const QString &name, const QString &caption, int top)
 {
     QLabel *label = Controls::label(parent, name, caption, 960, top, 1815, 255);
@@ -89,12 +85,8 @@ void caricaorganizzazioni()
 {
     QComboBox *names = Windows::formass()->cmbassdenom;
     const QString typed = names->currentText();
-    DataSource *organisations = Windows::form1()->Data8;
-    organisations->setRecordSource(organisationsInOrder);
-    organisations->refresh();
-    QStringList found;
-    for (; !organisations->eof(); organisations->moveNext())
-        found << organisations->text(u"DENOM"_s);
+    DataSource *organisations = Windows::mainWindow()->Data8;
+    const QStringList found = Organisations::names(*organisations);
     readRefused(organisations);
     Controls::fillCombo(names, found);
     // Refilling the list leaves what is typed in the box alone.
@@ -123,24 +115,23 @@ void Formass::cmbassdenom_Click()
     if (cmbassdenom->currentText().isEmpty())
         return;
     Hourglass::set();
-    DataSource *organisations = Windows::form1()->Data8;
-    organisations->setRecordSource(findOrganisation, {cmbassdenom->currentText()});
-    organisations->refresh();
+    DataSource *organisations = Windows::mainWindow()->Data8;
+    const auto found = Organisations::find(*organisations, cmbassdenom->currentText());
     if (readRefused(organisations))
         return;
-    if (organisations->eof()) {
+    if (!found) {
         Hourglass::reset();
         Messages::report(u"Organizzazione non trovata."_s);
         return;
     }
-    cmbassdenom->setEditText(organisations->text(u"DENOM"_s));
-    fasscodass->setText(organisations->text(u"CODASS"_s));
+    cmbassdenom->setEditText(found->name);
+    fasscodass->setText(found->code);
     const std::pair<QString, QLineEdit *> boxes[] = {
-        {u"INDIR"_s, assindir}, {u"CAP"_s, asscap}, {u"CITTA"_s, asscomune}, {u"PROV"_s, assprov},
-        {u"TEL"_s, asstel},     {u"FAX"_s, assfax}, {u"MAIL"_s, assemail},   {u"RESP"_s, assresp},
-        {u"TELRESP"_s, asstelresp}};
-    for (const auto &[field, box] : boxes)
-        box->setText(organisations->text(field));
+        {found->address, assindir}, {found->postCode, asscap}, {found->city, asscomune},
+        {found->province, assprov}, {found->phone, asstel},    {found->fax, assfax},
+        {found->mail, assemail},    {found->head, assresp},    {found->headPhone, asstelresp}};
+    for (const auto &[text, box] : boxes)
+        box->setText(text);
     Hourglass::reset();
 }
 
@@ -152,23 +143,25 @@ void Formass::cmbassdenom_LostFocus()
         cmbassdenom->setEditText(name);
 }
 
-void Formass::writeFields(DataSource *organisations)
+Organisation Formass::entered() const
 {
-    organisations->setValue(u"CODASS"_s, fasscodass->text());
-    organisations->setValue(u"DENOM"_s, cmbassdenom->currentText().toUpper());
-    organisations->setValue(u"INDIR"_s, assindir->text().toUpper());
-    organisations->setValue(u"CAP"_s, asscap->text());
-    organisations->setValue(u"CITTA"_s, asscomune->text().toUpper());
-    organisations->setValue(u"PROV"_s, assprov->text().toUpper());
-    organisations->setValue(u"TEL"_s, asstel->text().toUpper());
-    organisations->setValue(u"FAX"_s, assfax->text().toUpper());
-    organisations->setValue(u"MAIL"_s, assemail->text());
-    for (const QString &field : {u"CFISC"_s, u"SPEC"_s, u"DATA1"_s, u"DATAU"_s})
-        organisations->setValue(field, QString(u""_s));
-    organisations->setValue(u"NUMVOL"_s, u"0"_s);
-    organisations->setValue(u"RESP"_s, assresp->text().toUpper());
-    organisations->setValue(u"TELRESP"_s, asstelresp->text().toUpper());
-    organisations->setValue(u"NOTE3"_s, QString(u""_s));
+    Organisation o;
+    o.code = fasscodass->text();
+    o.name = cmbassdenom->currentText().toUpper();
+    o.address = assindir->text().toUpper();
+    o.postCode = asscap->text();
+    o.city = asscomune->text().toUpper();
+    o.province = assprov->text().toUpper();
+    o.phone = asstel->text().toUpper();
+    o.fax = assfax->text().toUpper();
+    o.mail = assemail->text();
+    // What the window does not show is written afresh: a modification resets it.
+    for (QString *unshown : {&o.taxCode, &o.specialisation, &o.date1, &o.dateU, &o.note3})
+        *unshown = u""_s;
+    o.volunteers = 0;
+    o.head = assresp->text().toUpper();
+    o.headPhone = asstelresp->text().toUpper();
+    return o;
 }
 
 void Formass::cmdassregistra_Click()
@@ -185,25 +178,19 @@ void Formass::cmdassregistra_Click()
         return;
     }
     const QString operation = globals().tipoopass;
-    if (operation == u"I"_s)
+    if (operation == Operation::insert)
         insert();
-    else if (operation == u"M"_s)
+    else if (operation == Operation::modify)
         modify();
-    else if (operation == u"A"_s)
+    else if (operation == Operation::removeOrganisation)
         remove();
 }
 
 void Formass::insert()
 {
     Hourglass::set();
-    Form1 *main = Windows::form1();
-    DataSource *organisations = main->Data8;
-    // Another window may have left the source on another table.
-    organisations->setRecordSource(organisationsInOrder);
-    organisations->addNew();
-    writeFields(organisations);
-    const Store::Result result = organisations->update();
-    organisations->refresh();
+    MainWindowInterface *main = Windows::mainWindow();
+    const Store::Result result = Organisations::insert(*main->Data8, entered());
     if (!result.ok()) {
         Hourglass::reset();
         Messages::report(result.number == Store::duplicateKey ? u"Organizzazione già presente"_s
@@ -213,7 +200,7 @@ void Formass::insert()
     clearBoxes();
     cmbassdenom->setFocus(Qt::OtherFocusReason);
     caricaorganizzazioni();
-    main->showInGrid(organisationsInOrder, u"O"_s);
+    main->showInGrid(Organisations::inOrder(), GridKind::organisations);
     Hourglass::reset();
     Messages::report(u"Organizzazione inserita regolarmente."_s);
 }
@@ -221,11 +208,10 @@ void Formass::insert()
 bool Formass::findTyped(DataSource *organisations)
 {
     Hourglass::set();
-    organisations->setRecordSource(findOrganisation, {cmbassdenom->currentText().toUpper()});
-    organisations->refresh();
+    const bool found = Organisations::find(*organisations, cmbassdenom->currentText().toUpper()).has_value();
     if (readRefused(organisations))
         return false;
-    if (organisations->eof()) {
+    if (!found) {
         Hourglass::reset();
         Messages::report(u"Organizzazione non trovata."_s);
         return false;
@@ -235,13 +221,10 @@ bool Formass::findTyped(DataSource *organisations)
 
 void Formass::modify()
 {
-    DataSource *organisations = Windows::form1()->Data8;
+    DataSource *organisations = Windows::mainWindow()->Data8;
     if (!findTyped(organisations))
         return;
-    organisations->edit();
-    writeFields(organisations);
-    const Store::Result result = organisations->update();
-    organisations->refresh();
+    const Store::Result result = Organisations::rewrite(*organisations, entered());
     Hourglass::reset();
     Messages::report(result.ok() ? u"Organizzazione modificata."_s
                                  : u"Organizzazione non modificata: "_s + result.description);
@@ -249,7 +232,7 @@ void Formass::modify()
 
 void Formass::remove()
 {
-    DataSource *organisations = Windows::form1()->Data8;
+    DataSource *organisations = Windows::mainWindow()->Data8;
     if (!findTyped(organisations))
         return;
     if (!Messages::askOkCancel(u"Confermi l'eliminazione dell'organizzazione premi OK o cancel."_s,
@@ -257,8 +240,7 @@ void Formass::remove()
         Hourglass::reset();
         return;
     }
-    const Store::Result result = organisations->remove();
-    organisations->refresh();
+    const Store::Result result = Organisations::remove(*organisations);
     if (!result.ok()) {
         Hourglass::reset();
         Messages::report(u"Organizzazione non eliminata: "_s + result.description);

@@ -6,6 +6,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+struct Organisation;
 
 // The organisation window: inserts, modifies or deletes one member organisation, as tipoopass says.
 class Formass : public QWidget {
@@ -47,7 +48,8 @@ public:
 
 private:
     void clearBoxes();
-    void writeFields(class DataSource *organisations);
+    // The organisation as the boxes hold it, ready to be stored.
+    Organisation entered() const;
     bool findTyped(class DataSource *organisations);
     void insert();
     void modify();

@@ -2,17 +2,19 @@
 
 #include "activities/activityregistry.h"
 #include "activities/controlladata.h"
-#include "app/form1.h"
-#include "app/windows.h"
 #include "common/activation.h"
 #include "common/controls.h"
 #include "common/globals.h"
 #include "common/hourglass.h"
+#include "common/mainwindowinterface.h"
 #include "common/messages.h"
 #include "common/twips.h"
+#include "common/windowaccess.h"
 #include "store/database.h"
-#include "store/datasource.h"
+#include "store/municipalities.h"
+#include "store/organisations.h"
 #include "store/schema.h"
+#include "store/volunteers.h"
 #include "volunteers/specialisations.h"
 #include "volunteers/taxcode.h"
 
@@ -22,11 +24,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <tuple>
+
 using namespace Qt::StringLiterals;
 
 namespace {
-const QString organisationsInOrder = u"select * from ASSO order by DENOM"_s;
-
 QString withoutTrailingBlanks(const QString &text)
 {
     qsizetype end = text.size();
@@ -101,12 +103,8 @@ Formvol::Formvol()
 void caricaassformvol()
 {
     Formvol *window = Windows::formvol();
-    DataSource *organisations = Windows::form1()->Data8;
-    organisations->setRecordSource(organisationsInOrder);
-    organisations->refresh();
-    QStringList names;
-    for (; !organisations->eof(); organisations->moveNext())
-        names << organisations->text(u"DENOM"_s);
+    DataSource *organisations = Windows::mainWindow()->Data8;
+    const QStringList names = Organisations::names(*organisations);
     readRefused(organisations);
     Controls::fillCombo(window->cmbassdenom, names);
 }
@@ -120,58 +118,53 @@ void caricaspecializzazioni()
                         file.open(QIODevice::ReadOnly) ? readDelimitedItems(file.readAll()) : QStringList());
 }
 
-void Formvol::showVolunteer(const DataSource *volunteers)
+void Formvol::showVolunteer(const Volunteers::Shown &shown)
 {
+    const Volunteer &v = shown.volunteer;
     m_shown = true;
-    m_shownSurname = volunteers->text(u"COGN"_s);
-    m_shownName = volunteers->text(u"NOME"_s);
-    fvcogn->setText(volunteers->text(u"COGN"_s));
-    fvnome->setText(volunteers->text(u"NOME"_s));
-    fvindir->setText(volunteers->text(u"INDIR"_s));
-    fvcap->setText(volunteers->text(u"CAP"_s));
-    fvcitta->setText(volunteers->text(u"CITTA"_s));
-    fvprov->setText(volunteers->text(u"PROV"_s));
-    if (!volunteers->value(u"SPEC"_s).isNull())
-        cmbspec->setEditText(volunteers->text(u"SPEC"_s));
-    fvdatana->setText(volunteers->text(u"DATANA"_s));
-    fvluogona->setEditText(volunteers->text(u"LUOGONA"_s));
-    fvprovna->setText(volunteers->text(u"PROVNA"_s));
-    fvsesso->setText(volunteers->text(u"SESSO"_s));
-    fvcfisc->setText(volunteers->text(u"CODFISC"_s));
-    const std::pair<QString, QLineEdit *> notes[] = {
-        {u"NOTE"_s, fvnote}, {u"NOTE2"_s, fvnote2}, {u"NOTE3"_s, fvnote3}};
-    for (const auto &[field, box] : notes) {
-        if (!volunteers->value(field).isNull())
-            box->setText(volunteers->text(field));
+    m_shownSurname = v.surname;
+    m_shownName = v.name;
+    fvcogn->setText(v.surname);
+    fvnome->setText(v.name);
+    fvindir->setText(v.address);
+    fvcap->setText(v.postCode);
+    fvcitta->setText(v.city);
+    fvprov->setText(v.province);
+    if (shown.hasSpecialisation)
+        cmbspec->setEditText(v.specialisation);
+    fvdatana->setText(v.birthDate);
+    fvluogona->setEditText(v.birthPlace);
+    fvprovna->setText(v.birthProvince);
+    fvsesso->setText(v.sex);
+    fvcfisc->setText(v.taxCode);
+    const std::tuple<bool, QString, QLineEdit *> notes[] = {
+        {shown.hasNote, v.note, fvnote}, {shown.hasNote2, v.note2, fvnote2}, {shown.hasNote3, v.note3, fvnote3}};
+    for (const auto &[valued, note, box] : notes) {
+        if (valued)
+            box->setText(note);
     }
 }
 
 void Formvol::Form_Activate()
 {
     caricaspecializzazioni();
-    Form1 *main = Windows::form1();
+    MainWindowInterface *main = Windows::mainWindow();
     DataSource *organisations = main->Data8;
-    organisations->setRecordSource(organisationsInOrder);
-    organisations->refresh();
+    const auto first = Organisations::first(*organisations);
     m_shown = false;
     // A store that refuses one read would refuse the next: it is said once.
     if (readRefused(organisations))
         return;
-    if (!organisations->eof())
-        cmbassdenom->setEditText(organisations->text(u"DENOM"_s));
+    if (first)
+        cmbassdenom->setEditText(first->name);
 
     const QString operation = globals().tipoopvol;
-    if (operation != u"M"_s && operation != u"C"_s && operation != u"V"_s)
+    if (operation != Operation::modify && operation != Operation::remove && operation != Operation::view)
         return;
     DataSource *volunteers = main->Data6;
-    volunteers->setRecordSource(u"select * from VOLO order by NOME"_s);
-    volunteers->refresh();
-    for (; !volunteers->eof(); volunteers->moveNext()) {
-        const QString name = withoutTrailingBlanks(volunteers->text(u"COGN"_s) + u' ' + volunteers->text(u"NOME"_s));
-        if (name == globals().volontarioscelto) {
-            showVolunteer(volunteers);
-            return;
-        }
+    if (const auto shown = Volunteers::findByText(*volunteers, globals().volontarioscelto)) {
+        showVolunteer(*shown);
+        return;
     }
     if (!readRefused(volunteers))
         Messages::report(u"Volontario non trovato."_s);
@@ -179,11 +172,9 @@ void Formvol::Form_Activate()
 
 void Formvol::cmbassdenom_Click()
 {
-    DataSource *organisations = Windows::form1()->Data8;
-    organisations->setRecordSource(u"select * from ASSO where DENOM = ? order by DENOM"_s,
-                                   {cmbassdenom->currentText().toUpper()});
-    organisations->refresh();
-    if (!readRefused(organisations) && organisations->eof())
+    DataSource *organisations = Windows::mainWindow()->Data8;
+    const auto found = Organisations::find(*organisations, cmbassdenom->currentText().toUpper());
+    if (!readRefused(organisations) && !found)
         Messages::report(u"Organizzazione non trovata."_s);
 }
 
@@ -207,27 +198,29 @@ void Formvol::cmdcfisc_Click()
     calcolacodicefiscale();
 }
 
-void Formvol::writeFields(DataSource *volunteers)
+Volunteer Formvol::entered() const
 {
-    volunteers->setValue(u"CODASS"_s, QString(u""_s));
-    volunteers->setValue(u"CODVOL"_s, QString(u""_s));
-    volunteers->setValue(u"COGN"_s, fvcogn->text().toUpper());
-    volunteers->setValue(u"NOME"_s, fvnome->text().toUpper());
-    volunteers->setValue(u"INDIR"_s, fvindir->text().toUpper());
-    volunteers->setValue(u"CAP"_s, fvcap->text().toUpper());
-    volunteers->setValue(u"CITTA"_s, fvcitta->text().toUpper());
-    volunteers->setValue(u"PROV"_s, fvprov->text().toUpper());
-    volunteers->setValue(u"TEL"_s, QString(u""_s));
-    volunteers->setValue(u"MAIL"_s, QVariant());
-    volunteers->setValue(u"SPEC"_s, cmbspec->currentText().toUpper());
-    volunteers->setValue(u"DATANA"_s, fvdatana->text());
-    volunteers->setValue(u"LUOGONA"_s, withoutTrailingBlanks(fvluogona->currentText().toUpper().left(37)));
-    volunteers->setValue(u"PROVNA"_s, fvprovna->text().toUpper());
-    volunteers->setValue(u"CODFISC"_s, fvcfisc->text().toUpper());
-    volunteers->setValue(u"SESSO"_s, fvsesso->text().toUpper());
-    volunteers->setValue(u"NOTE"_s, fvnote->text().toUpper());
-    volunteers->setValue(u"NOTE2"_s, fvnote2->text().toUpper());
-    volunteers->setValue(u"NOTE3"_s, fvnote3->text().toUpper());
+    Volunteer v;
+    // The codes an import brought are not kept, nor a telephone the window does not show.
+    v.organisationCode = u""_s;
+    v.code = u""_s;
+    v.surname = fvcogn->text().toUpper();
+    v.name = fvnome->text().toUpper();
+    v.address = fvindir->text().toUpper();
+    v.postCode = fvcap->text().toUpper();
+    v.city = fvcitta->text().toUpper();
+    v.province = fvprov->text().toUpper();
+    v.phone = u""_s;
+    v.specialisation = cmbspec->currentText().toUpper();
+    v.birthDate = fvdatana->text();
+    v.birthPlace = withoutTrailingBlanks(fvluogona->currentText().toUpper().left(37));
+    v.birthProvince = fvprovna->text().toUpper();
+    v.taxCode = fvcfisc->text().toUpper();
+    v.sex = fvsesso->text().toUpper();
+    v.note = fvnote->text().toUpper();
+    v.note2 = fvnote2->text().toUpper();
+    v.note3 = fvnote3->text().toUpper();
+    return v;
 }
 
 void Formvol::clearWindow()
@@ -259,7 +252,7 @@ void Formvol::cmdregistra_Click()
         Messages::report(message);
     };
     // Every volunteer is known by its surname: a blank one is never stored.
-    if (g.tipoopvol != u"C"_s && fvcogn->text().trimmed().isEmpty()) {
+    if (g.tipoopvol != Operation::remove && fvcogn->text().trimmed().isEmpty()) {
         finish(u"Manca Cognome."_s);
         return;
     }
@@ -278,15 +271,12 @@ void Formvol::cmdregistra_Click()
         finish(u"Sesso errato."_s);
         return;
     }
-    DataSource *volunteers = Windows::form1()->Data6;
-    volunteers->setRecordSource(u"select * from VOLO where COGN = ? and nome = ? order by COGN, NOME"_s,
-                                {fvcogn->text().toUpper(), fvnome->text().toUpper()});
-    volunteers->refresh();
+    DataSource *volunteers = Windows::mainWindow()->Data6;
+    const auto found = Volunteers::find(*volunteers, fvcogn->text().toUpper(), fvnome->text().toUpper());
     if (readRefused(volunteers))
         return;
     const QString operation = g.tipoopvol;
     const auto stored = [&](const Store::Result &result, const QString &done) {
-        volunteers->refresh();
         if (result.ok()) {
             finish(done);
             clearWindow();
@@ -294,31 +284,26 @@ void Formvol::cmdregistra_Click()
             finish(result.number == Store::duplicateKey ? u"Volontario già presente"_s : result.description);
         }
     };
-    if (!volunteers->eof()) {
+    if (found) {
         // A name changed onto another volunteer's would overwrite that volunteer. The key
         // ignores letter case, so no two volunteers differ only in it.
-        const bool another =
-            m_shown && (volunteers->text(u"COGN"_s).compare(m_shownSurname, Qt::CaseInsensitive) != 0 ||
-                        volunteers->text(u"NOME"_s).compare(m_shownName, Qt::CaseInsensitive) != 0);
-        if (operation == u"M"_s && !another) {
-            volunteers->edit();
-            writeFields(volunteers);
-            stored(volunteers->update(), u"Volontario modificato"_s);
-        } else if (operation == u"C"_s) {
-            stored(volunteers->remove(), u"Volontario eliminato"_s);
+        const bool another = m_shown && (found->surname.compare(m_shownSurname, Qt::CaseInsensitive) != 0 ||
+                                         found->name.compare(m_shownName, Qt::CaseInsensitive) != 0);
+        if (operation == Operation::modify && !another) {
+            stored(Volunteers::rewrite(*volunteers, entered()), u"Volontario modificato"_s);
+        } else if (operation == Operation::remove) {
+            stored(Volunteers::remove(*volunteers), u"Volontario eliminato"_s);
         } else {
             finish(u"Volontario già presente."_s);
         }
         return;
     }
     // Nothing to delete: no record is added in its place.
-    if (operation == u"C"_s) {
+    if (operation == Operation::remove) {
         finish(u"Volontario non trovato."_s);
         return;
     }
-    volunteers->addNew();
-    writeFields(volunteers);
-    stored(volunteers->update(), u"Volontario inserito"_s);
+    stored(Volunteers::insert(*volunteers, entered()), u"Volontario inserito"_s);
 }
 
 void calcolacodicefiscale()
@@ -337,22 +322,16 @@ void calcolacodicefiscale()
     Hourglass::set();
     // Five names stand in two provinces: an entry of the list carries its province.
     const QString province = place.size() >= 39 && place.mid(35, 2) == u"  "_s ? place.mid(37, 2).trimmed() : QString();
-    DataSource *municipalities = Windows::form1()->Data20;
-    if (province.isEmpty())
-        municipalities->setRecordSource(u"select * from comuni where comune = ?"_s, {municipality});
-    else
-        municipalities->setRecordSource(u"select * from comuni where comune = ? and prov = ?"_s,
-                                        {municipality, province});
-    municipalities->refresh();
+    DataSource *municipalities = Windows::mainWindow()->Data20;
+    const auto cadastralCode = Municipalities::cadastralCode(*municipalities, municipality, province);
     if (readRefused(municipalities))
         return;
-    if (municipalities->eof()) {
+    if (!cadastralCode) {
         Hourglass::reset();
         Messages::report(u"Comune non trovato"_s);
         return;
     }
-    const QString code =
-        TaxCode::compute(surname, firstName, sex, birthDate, municipalities->text(u"codice"_s).toUpper());
+    const QString code = TaxCode::compute(surname, firstName, sex, birthDate, cadastralCode->toUpper());
     Hourglass::reset();
     if (Messages::askYesNo(u"Vuoi utilizzare il codice calcolato? "_s + code))
         window->fvcfisc->setText(code);

@@ -6,6 +6,10 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+struct Volunteer;
+namespace Volunteers {
+struct Shown;
+}
 
 // The volunteer window: enters, shows, changes and deletes one volunteer, as tipoopvol says.
 class Formvol : public QWidget {
@@ -54,9 +58,10 @@ public:
     void fvsesso_LostFocus();
 
 private:
-    void writeFields(class DataSource *volunteers);
+    // The volunteer as the boxes hold it, ready to be stored.
+    Volunteer entered() const;
     void clearWindow();
-    void showVolunteer(const class DataSource *volunteers);
+    void showVolunteer(const Volunteers::Shown &shown);
 
     // The surname and first name of the volunteer the activation showed: a modification
     // may rewrite that record, never another one.

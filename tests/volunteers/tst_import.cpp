@@ -1,5 +1,4 @@
 #include "app/form1.h"
-#include "app/windows.h"
 #include "common/messages.h"
 #include "store/datasource.h"
 #include "store/schema.h"

@@ -1,6 +1,6 @@
-#include "app/windows.h"
 #include "common/messages.h"
 #include "common/textformat.h"
+#include "common/windowaccess.h"
 #include "testsupport.h"
 #include "volunteers/formvol.h"
 #include "volunteers/taxcode.h"

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "store/database.h"
+#include "store/records.h"
+
+#include <QStringList>
+
+#include <optional>
+
+class DataSource;
+
+// The member organisations, read and written through the organisation source the caller
+// passes (the main window's), which each operation leaves on the rows it read.
+namespace Organisations {
+// Every organisation, by name: what the main grid shows of them.
+const QString &inOrder();
+
+// The names of every organisation in order; the caller checks the source for a refused read.
+QStringList names(DataSource &organisations);
+// The first organisation in order; none when there is none or the read was refused.
+std::optional<Organisation> first(DataSource &organisations);
+// The organisation of that name, standing on it; none when missing or the read was refused.
+std::optional<Organisation> find(DataSource &organisations, const QString &name);
+
+// Adds an organisation, with the source back on every organisation in order.
+Store::Result insert(DataSource &organisations, const Organisation &organisation);
+// Rewrites every field of the organisation the source stands on.
+Store::Result rewrite(DataSource &organisations, const Organisation &organisation);
+// Deletes the organisation the source stands on.
+Store::Result remove(DataSource &organisations);
+} // namespace Organisations
