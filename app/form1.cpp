@@ -13,6 +13,9 @@
 #include "store/backup.h"
 #include "store/database.h"
 #include "store/datasource.h"
+#include "store/grid.h"
+#include "store/mainsources.h"
+#include "store/maintenance.h"
 #include "store/schema.h"
 #include "participation/form3.h"
 #include "participation/participation.h"
@@ -29,7 +32,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-const QString activitiesSource = u"select * from ATTIVITA order by NOTE4 DESC, DESCRATT"_s;
 constexpr int clientWidth = 15240;
 constexpr int clientHeight = 9390;
 constexpr int gridLeft = 600;
@@ -50,14 +52,14 @@ Form1::Form1()
     Image1->setScaledContents(true);
     Twips::place(Image1, 1440, 120, 12135, 2055);
 
-    Data20 = new DataSource(u"Data20"_s, Schema::municipalitiesFile, u"comuni"_s, this);
-    Data8 = new DataSource(u"Data8"_s, Schema::registerFile, u"ASSO"_s, this);
-    Data7 = new DataSource(u"Data7"_s, Schema::registerFile, u"Attivita"_s, this);
-    Data5 = new DataSource(u"Data5"_s, Schema::registerFile, u"Voloextra"_s, this);
-    Data6 = new DataSource(u"Data6"_s, Schema::registerFile, u"VOLO"_s, this);
-    Data4 = new DataSource(u"Data4"_s, Schema::registerFile, u"ATTIVDETT"_s, this);
-    Data3 = new DataSource(u"Data3"_s, Schema::registerFile, u"Attivita"_s, this);
-    Data2 = new DataSource(u"Data2"_s, Schema::importFile, u"VOLO"_s, this);
+    Data20 = MainSources::make(u"Data20"_s, this);
+    Data8 = MainSources::make(u"Data8"_s, this);
+    Data7 = MainSources::make(u"Data7"_s, this);
+    Data5 = MainSources::make(u"Data5"_s, this);
+    Data6 = MainSources::make(u"Data6"_s, this);
+    Data4 = MainSources::make(u"Data4"_s, this);
+    Data3 = MainSources::make(u"Data3"_s, this);
+    Data2 = MainSources::make(u"Data2"_s, this);
 
     DBGrid1 = new QTableView(client);
     DBGrid1->setObjectName(u"DBGrid1"_s);
@@ -129,39 +131,19 @@ bool Form1::load()
     }
     // A missing picture leaves the header empty.
     Image1->setPixmap(QPixmap(Schema::headerPictureFile));
-    copyExtraVolunteers();
+    Maintenance::copyExtraVolunteers(*Data5, *Data6);
     fillMunicipalities();
     Hourglass::reset();
     return true;
 }
 
-// VOLOEXTRA is offered to VOLO at every start; a volunteer already there (same surname
-// and name, any letter case) is refused by the key and skipped, as is any other row
-// the store refuses, so the start is never stopped by it.
-void Form1::copyExtraVolunteers()
-{
-    Data5->setRecordSource(u"select * from VOLOEXTRA order by COGN, NOME"_s);
-    Data5->refresh();
-    while (!Data5->eof()) {
-        Data6->addNew();
-        for (int position = 0; position <= 18; ++position)
-            Data6->setValue(position, Data5->value(position));
-        Data6->update();
-        Data6->refresh();
-        Data5->moveNext();
-    }
-}
-
 void Form1::fillMunicipalities()
 {
-    Data20->setRecordSource(u"select * from comuni ORDER BY comune "_s);
-    Data20->refresh();
     QStringList entries;
     Globals &g = globals();
-    while (!Data20->eof()) {
-        g.vocecomune = TextFormat::fixedWidth(Data20->text(u"comune"_s), 35) + u"  "_s + Data20->text(u"prov"_s);
+    for (const Maintenance::Municipality &municipality : Maintenance::municipalities(*Data20)) {
+        g.vocecomune = TextFormat::fixedWidth(municipality.name, 35) + u"  "_s + municipality.province;
         entries << g.vocecomune;
-        Data20->moveNext();
     }
     // One insertion for all of them: a repaint per entry would make the start slow.
     Controls::fillCombo(Windows::formvol()->fvluogona, entries);
@@ -188,13 +170,13 @@ QImage Form1::headerPicture() const
 
 void Form1::showActivities()
 {
-    showInGrid(activitiesSource, u"A"_s);
+    showInGrid(GridSource::activities(), GridKind::activities);
 }
 
 void Form1::DBGrid1_SelChange()
 {
     Globals &g = globals();
-    if (g.tipogriglia == u"O"_s || g.tipogriglia == u"V"_s)
+    if (g.tipogriglia == GridKind::organisations || g.tipogriglia == GridKind::volunteers)
         return;
     int row = DBGrid1->currentIndex().row();
     if (!m_selectedRows.contains(row))

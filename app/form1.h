@@ -42,7 +42,6 @@ protected:
 
 private:
     void activated();
-    void copyExtraVolunteers();
     void fillMunicipalities();
 
     bool m_shownOnce = false;

@@ -18,8 +18,9 @@
 #include "volunteers/formvol.h"
 #include "volunteers/import.h"
 #include "common/messages.h"
+#include "common/riskclasses.h"
 #include "common/textformat.h"
-#include "store/datasource.h"
+#include "store/grid.h"
 
 #include <QLabel>
 #include <QMenuBar>
@@ -104,12 +105,12 @@ void MainMenu::mnattiv_Click()
 
 void MainMenu::mnorg_Click()
 {
-    m_window->showInGrid(u"select * from ASSO order by DENOM"_s, u"O"_s);
+    m_window->showInGrid(GridSource::organisations(), GridKind::organisations);
 }
 
 void MainMenu::mnvol_Click()
 {
-    m_window->showInGrid(u"select * from VOLO order by COGN, NOME"_s, u"V"_s);
+    m_window->showInGrid(GridSource::volunteers(), GridKind::volunteers);
 }
 
 void MainMenu::showList(const QString &mode)
@@ -120,12 +121,12 @@ void MainMenu::showList(const QString &mode)
 
 void MainMenu::mnattved_Click()
 {
-    showList(u"ED"_s);
+    showList(ListKind::details);
 }
 
 void MainMenu::mnattvea_Click()
 {
-    showList(u"EA"_s);
+    showList(ListKind::activities);
 }
 
 void MainMenu::mnattinsdett_Click()
@@ -160,7 +161,7 @@ void MainMenu::mnattstreg_Click()
 
 void MainMenu::mnorgvel_Click()
 {
-    showList(u"EO"_s);
+    showList(ListKind::organisations);
 }
 
 void MainMenu::showOrganisations(const QString &operation, const QString &caption, const QString &title,
@@ -177,24 +178,24 @@ void MainMenu::showOrganisations(const QString &operation, const QString &captio
 
 void MainMenu::mnorgaggman_Click()
 {
-    showOrganisations(u"I"_s, u"Organizzazioni - Inserimento"_s, u" Inserimento nuova organizzazione"_s,
+    showOrganisations(Operation::insert, u"Organizzazioni - Inserimento"_s, u" Inserimento nuova organizzazione"_s,
                       u"Registra"_s);
 }
 
 void MainMenu::mnorgaggmod_Click()
 {
-    showOrganisations(u"M"_s, u"Organizzazioni - Modifica"_s, u"Modifica Organizzazione"_s, u"Modifica"_s);
+    showOrganisations(Operation::modify, u"Organizzazioni - Modifica"_s, u"Modifica Organizzazione"_s, u"Modifica"_s);
 }
 
 void MainMenu::mnorgaggann_Click()
 {
-    showOrganisations(u"A"_s, u"Organizzazioni - Cancellazione"_s, u"Cancellazione di una Organizzazione"_s,
-                      u"Elimina"_s);
+    showOrganisations(Operation::removeOrganisation, u"Organizzazioni - Cancellazione"_s,
+                      u"Cancellazione di una Organizzazione"_s, u"Elimina"_s);
 }
 
 void MainMenu::mnvvev_Click()
 {
-    showList(u"EV"_s);
+    showList(ListKind::volunteers);
 }
 
 void MainMenu::mnvvrt_Click()
@@ -202,19 +203,16 @@ void MainMenu::mnvvrt_Click()
     Globals &g = globals();
     g.tabrischio = Messages::prompt(u"Batti il numero della tabella tipo rischio."_s).value_or(QString());
     // A cancelled or non-numeric answer is no table, like a number that is not one.
-    const auto number = TextFormat::readNumber(g.tabrischio);
-    const bool isTable = number && (*number == 0 || *number == 6 || *number == 7 || *number == 8 ||
-                                    *number == 9 || *number == 10);
-    if (!isTable) {
+    if (!riskClassOfCode(g.tabrischio)) {
         Messages::report(u"Numero tabella rischio inesistente."_s);
         return;
     }
-    showList(u"ER"_s);
+    showList(ListKind::riskTable);
 }
 
 void MainMenu::mnvolinsman_Click()
 {
-    globals().tipoopvol = u"I"_s;
+    globals().tipoopvol = Operation::insert;
     caricaassformvol();
     Windows::formvol()->cmdregistra->setText(u"Registra"_s);
     Controls::showWindow(Windows::formvol());
@@ -222,17 +220,17 @@ void MainMenu::mnvolinsman_Click()
 
 void MainMenu::mnvam_Click()
 {
-    globals().tipoopvol = u"M"_s;
+    globals().tipoopvol = Operation::modify;
     Windows::formvol()->cmdregistra->setText(u"Modifica"_s);
-    showList(u"EM"_s);
+    showList(ListKind::toModify);
 }
 
 void MainMenu::mnvac_Click()
 {
-    globals().tipoopvol = u"C"_s;
+    globals().tipoopvol = Operation::remove;
     caricaassformvol();
     Windows::formvol()->cmdregistra->setText(u"Elimina"_s);
-    showList(u"EC"_s);
+    showList(ListKind::toDelete);
 }
 
 void MainMenu::mnstatcombi_Click()

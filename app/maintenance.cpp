@@ -7,8 +7,7 @@
 #include "common/messages.h"
 #include "store/database.h"
 #include "store/datasource.h"
-#include "store/schema.h"
-#include "store/xlswriter.h"
+#include "store/maintenance.h"
 
 #include <QFile>
 
@@ -47,10 +46,7 @@ void azzeraattivita()
     Form1 *main = Windows::form1();
     std::optional<Store::Result> emptied;
     if (Messages::askYesNo(u"Azzero l'archivio attività?"_s, Messages::Default::No) && keepBackup()) {
-        emptied = Store::inTransaction(main->Data4->database(), [main]() {
-            const Store::Result details = main->Data4->execute(u"delete from attivdett"_s);
-            return details.ok() ? main->Data3->execute(u"delete from attivita"_s) : details;
-        });
+        emptied = Maintenance::emptyActivities(*main->Data4, *main->Data3);
     }
     main->Data4->refresh();
     main->Data3->refresh();
@@ -68,7 +64,7 @@ void azzeravolontari()
     Form1 *main = Windows::form1();
     std::optional<Store::Result> emptied;
     if (Messages::askYesNo(u"Azzero l'archivio Volontari?"_s, Messages::Default::No) && keepBackup())
-        emptied = main->Data6->execute(u"delete from volo"_s);
+        emptied = Maintenance::emptyVolunteers(*main->Data6);
     main->Data6->refresh();
     if (!emptied)
         return;
@@ -87,29 +83,10 @@ void esportadatabase()
         return;
     }
     Hourglass::set();
-    Xls::WorkbookWriter writer(fileName);
-    QStringList heading;
-    for (const Schema::Field &field : Schema::findTable(Schema::attivdett)->fields)
-        heading << field.name;
-    writer.setHeading(heading);
-    DataSource *details = Windows::form1()->Data4;
-    details->setRecordSource(u"select * from ATTIVDETT"_s);
-    details->refresh();
-    bool written = true;
-    for (; written && !details->eof(); details->moveNext()) {
-        QVariantList row;
-        row.reserve(heading.size());
-        for (const QString &field : heading)
-            row << details->value(field);
-        written = writer.addRow(row);
-    }
-    // A walk the store cut short would give a workbook short of rows: it is not written at all.
-    const bool read = !details->failed();
-    written = written && read && writer.finish();
+    const Store::Result exported = Maintenance::exportDetails(*Windows::form1()->Data4, fileName);
     Hourglass::reset();
-    if (written)
+    if (exported.ok())
         Messages::report(u"Data Base Dettagli esportato sul file "_s + fileName);
     else
-        Messages::report(u"Esportazione non riuscita: "_s +
-                         (read ? writer.errorString() : details->lastError().description));
+        Messages::report(u"Esportazione non riuscita: "_s + exported.description);
 }

@@ -212,6 +212,29 @@ void settleInterruptedWrite(const QString &fileName)
     dropConnection(name);
 }
 
+// What is wrong with the tables of an open file.
+std::optional<QString> tableProblem(QSqlDatabase db, const QString &fileName, const std::vector<Schema::Table> &tables)
+{
+    for (const Schema::Table &table : tables) {
+        QSqlQuery query(db);
+        if (!query.exec(u"PRAGMA table_info("_s + table.name + u')'))
+            return u"Il file %1 è danneggiato o non è un archivio di Sentaro (%2)."_s.arg(fileName,
+                                                                                          query.lastError().text());
+        QStringList present;
+        while (query.next())
+            present << query.value(1).toString().toUpper();
+        if (query.lastError().isValid())
+            return u"Il file %1 è danneggiato (%2)."_s.arg(fileName, query.lastError().text());
+        if (present.isEmpty())
+            return u"Nel file %1 manca la tabella %2: non è un archivio di Sentaro."_s.arg(fileName, table.name);
+        for (const Schema::Field &field : table.fields) {
+            if (!present.contains(field.name.toUpper()))
+                return u"Nel file %1 la tabella %2 non ha il campo %3."_s.arg(fileName, table.name, field.name);
+        }
+    }
+    return std::nullopt;
+}
+
 // What is wrong with the tables of an existing file, read without changing it.
 std::optional<QString> checkTables(const QString &fileName, const std::vector<Schema::Table> &tables,
                                    const QString &path = QString())
@@ -220,38 +243,52 @@ std::optional<QString> checkTables(const QString &fileName, const std::vector<Sc
     std::optional<QString> problem;
     {
         QSqlDatabase db = openConnection(name, path.isEmpty() ? fileName : path, true);
-        if (!db.isOpen()) {
+        if (!db.isOpen())
             problem = u"Il file %1 non si può aprire: %2"_s.arg(fileName, db.lastError().text());
-        } else {
-            for (const Schema::Table &table : tables) {
-                QSqlQuery query(db);
-                if (!query.exec(u"PRAGMA table_info("_s + table.name + u')')) {
-                    problem = u"Il file %1 è danneggiato o non è un archivio di Sentaro (%2)."_s.arg(
-                        fileName, query.lastError().text());
-                    break;
-                }
-                QStringList present;
-                while (query.next())
-                    present << query.value(1).toString().toUpper();
-                if (query.lastError().isValid()) {
-                    problem = u"Il file %1 è danneggiato (%2)."_s.arg(fileName, query.lastError().text());
-                    break;
-                }
-                if (present.isEmpty()) {
-                    problem = u"Nel file %1 manca la tabella %2: non è un archivio di Sentaro."_s.arg(fileName,
-                                                                                                     table.name);
-                    break;
-                }
-                for (const Schema::Field &field : table.fields) {
-                    if (!present.contains(field.name.toUpper())) {
-                        problem = u"Nel file %1 la tabella %2 non ha il campo %3."_s.arg(fileName, table.name,
-                                                                                          field.name);
-                        break;
+        else
+            problem = tableProblem(db, fileName, tables);
+    }
+    dropConnection(name);
+    return problem;
+}
+
+// A register of an earlier version is brought to this program's in one transaction, which
+// also checks the result and writes the new version: it is migrated and usable, or left as
+// it was. One of a later version is left alone, since this program would misread it.
+std::optional<QString> migrateRegister(const QString &fileName)
+{
+    const QString name = connectionPrefix + u"migrate:"_s + fileName;
+    std::optional<QString> problem;
+    {
+        QSqlDatabase db = openConnection(name, fileName, false);
+        QSqlQuery query(db);
+        if (!db.isOpen() || !query.exec(u"PRAGMA user_version"_s) || !query.next()) {
+            // Whatever keeps the version from being read also keeps the file from being checked,
+            // and the check says it better.
+        } else if (const int found = query.value(0).toInt(); found > Schema::version) {
+            problem = u"Il file %1 è di una versione di Sentaro più recente: aggiornare il programma."_s.arg(fileName);
+        } else if (found < Schema::version) {
+            query.finish();
+            const Result migrated = inTransaction(db, [&]() -> Result {
+                for (const Schema::Migration &migration : Schema::registerMigrations()) {
+                    // Files made before the version was written are of the first one.
+                    if (migration.to <= std::max(found, 1))
+                        continue;
+                    for (const QString &statement : migration.statements) {
+                        if (Result done = execute(db, statement); !done.ok()) {
+                            // A file that is no register of ours fails here: the check says why.
+                            problem = tableProblem(db, fileName, Schema::registerTables());
+                            return problem ? failure(*problem) : done;
+                        }
                     }
                 }
-                if (problem)
-                    break;
-            }
+                if ((problem = tableProblem(db, fileName, Schema::registerTables())))
+                    return failure(*problem);
+                return execute(db, Schema::versionStatement());
+            });
+            if (!migrated.ok() && !problem)
+                problem = u"Non è stato possibile aggiornare il file %1 alla versione di questo Sentaro: %2. Il "
+                          u"file non è stato modificato."_s.arg(fileName, migrated.description);
         }
     }
     dropConnection(name);
@@ -298,7 +335,7 @@ std::optional<QString> createDatabase(const QString &fileName, const std::vector
                 return fill ? fill(db) : Result{};
             });
             if (result.ok())
-                result = execute(db, u"PRAGMA user_version = 1"_s);
+                result = execute(db, Schema::versionStatement());
         }
     }
     dropConnection(name);
@@ -389,6 +426,8 @@ std::optional<QString> openRegister(QStringList *notices)
     if (auto problem = describeUnusable(fileName, format))
         return problem;
     settleInterruptedWrite(fileName);
+    if (auto problem = migrateRegister(fileName))
+        return problem;
     if (auto problem = checkTables(fileName, Schema::registerTables()))
         return problem;
 

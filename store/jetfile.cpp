@@ -267,7 +267,7 @@ std::optional<QString> convert(const QString &jetPath, const QString &sqlitePath
                     if (auto failure = copyTable(jetPath, *found, table, db, done))
                         return Store::failure(*failure);
                 }
-                return Store::execute(db, u"PRAGMA user_version = 1"_s);
+                return Store::execute(db, Schema::versionStatement());
             });
             if (!result.ok())
                 problem = result.description;

@@ -62,7 +62,8 @@ Table makeExtraVolunteers()
 {
     std::vector<Field> fields = volunteerFields();
     fields.resize(19);
-    return {voloextra, fields, {}, {}};
+    // Read at every start in surname and name order.
+    return {voloextra, fields, {}, {{u"COGN"_s, u"NOME"_s}}};
 }
 
 Table makeOrganisations()
@@ -119,6 +120,19 @@ QStringList createStatements(const Table &table)
                           u" ("_s + index.join(u", "_s) + u')';
     }
     return statements;
+}
+
+QString versionStatement()
+{
+    return u"PRAGMA user_version = "_s + QString::number(version);
+}
+
+const std::vector<Migration> &registerMigrations()
+{
+    static const std::vector<Migration> migrations{
+        {2, {u"CREATE INDEX IF NOT EXISTS VOLOEXTRA_IDX1 ON VOLOEXTRA (COGN, NOME)"_s}},
+    };
+    return migrations;
 }
 
 } // namespace Schema

@@ -45,6 +45,20 @@ const Table &municipalitiesTable();
 // CREATE TABLE and CREATE INDEX statements for a table.
 QStringList createStatements(const Table &table);
 
+// The version of the layout this program writes, kept in each file's user_version.
+inline constexpr int version = 2;
+// Writes `version` into a file, inside the transaction that made or migrated it.
+QString versionStatement();
+
+// What brings a register to version `to` from the one before. The statements are fixed
+// text, never derived from the tables above, which describe the latest version only.
+struct Migration {
+    int to;
+    QStringList statements;
+};
+// Oldest first; a register is migrated through every one above its version.
+const std::vector<Migration> &registerMigrations();
+
 } // namespace Schema
 
 namespace Schema {

@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QListWidget>
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -117,6 +118,22 @@ QVariantList queryColumn(const QString &fileName, const QString &sql)
 QString sharedDataFolder()
 {
     return qEnvironmentVariable("SENTARO_SHARED_DATA");
+}
+
+QString missingSharedData(const QString &relative)
+{
+    if (sharedDataFolder().isEmpty())
+        return u"SENTARO_SHARED_DATA is not set: run the test through ctest, which names the shared data folder"_s;
+    const QString path = QDir(sharedDataFolder()).filePath(relative);
+    if (!QFileInfo(path).isReadable())
+        return u"the shared reference data %1 is missing: it belongs in ../shared/data beside the project"_s.arg(path);
+    return QString();
+}
+
+bool runningInCi()
+{
+    const QString ci = qEnvironmentVariable("CI").trimmed().toLower();
+    return !ci.isEmpty() && ci != u"false"_s && ci != u"0"_s;
 }
 
 QByteArray fileBytes(const QString &path)

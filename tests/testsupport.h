@@ -42,6 +42,23 @@ QVariantList queryColumn(const QString &fileName, const QString &sql);
 
 // Folder of the shared reference data, for tests that read it.
 QString sharedDataFolder();
+// Why the file or folder `relative` of the shared reference data cannot be read; empty when it can.
+QString missingSharedData(const QString &relative);
+// The tests run in CI (CI=true in the environment).
+bool runningInCi();
+
+// Ends the test when the shared reference data it reads is missing: in CI, where it is always
+// there, as a failure that says what is missing; elsewhere, where the project is built away
+// from the folder beside it that holds the data, as a skip.
+#define REQUIRE_SHARED_DATA(relative)                                                                                  \
+    do {                                                                                                               \
+        const QString missing_ = missingSharedData(relative);                                                          \
+        if (!missing_.isEmpty()) {                                                                                     \
+            if (runningInCi())                                                                                         \
+                QFAIL(qPrintable(missing_));                                                                           \
+            QSKIP(qPrintable(missing_));                                                                               \
+        }                                                                                                              \
+    } while (false)
 
 QByteArray fileBytes(const QString &path);
 

@@ -63,6 +63,8 @@ private slots:
     void gridEditsAreStored();
     void splashIsDismissedByClickOrKey();
     void unusableRegisterStopsInOrder();
+    void registerOfAnotherVersion_data();
+    void registerOfAnotherVersion();
     void writeCutShortByACrashIsRolledBack();
     void closingTheMainWindowEndsTheProgram();
     void typingInADropDownListCompletesNothing();
@@ -255,6 +257,46 @@ void TestStartup::unusableRegisterStopsInOrder()
     QVERIFY(Windows::endRequested());
     QVERIFY(!Windows::form11()->isVisible());
     QCOMPARE(fileBytes(Schema::registerFile), damaged);
+}
+
+void TestStartup::registerOfAnotherVersion_data()
+{
+    QTest::addColumn<int>("version");
+    QTest::addColumn<bool>("starts");
+    QTest::newRow("made before versions were written") << 0 << true;
+    QTest::newRow("the first version") << 1 << true;
+    QTest::newRow("a later version") << Schema::version + 1 << false;
+}
+
+// An earlier register is brought up to date with its rows; a later one is left alone.
+void TestStartup::registerOfAnotherVersion()
+{
+    QFETCH(int, version);
+    QFETCH(bool, starts);
+    WorkingFolder folder;
+    QVERIFY(makeWorkingFiles());
+    runSql(Schema::registerFile,
+           {u"DROP INDEX IF EXISTS VOLOEXTRA_IDX1"_s, u"insert into VOLO (COGN, NOME) values ('ROSSI', 'MARIO')"_s,
+            u"PRAGMA user_version = %1"_s.arg(version)});
+    const QByteArray before = fileBytes(Schema::registerFile);
+
+    Messages::ScriptedResponder responder;
+    responder.answerYes();
+    const bool started = startSentaro() != nullptr;
+    QCOMPARE(started, starts);
+    if (!starts) {
+        QCOMPARE(responder.shown(),
+                 QStringList{u"Il file attivita.mdb è di una versione di Sentaro più recente: aggiornare il programma."
+                             u"\nSentaro si chiude senza modificare nulla."_s});
+        QCOMPARE(fileBytes(Schema::registerFile), before);
+        return;
+    }
+    QVERIFY(responder.shown().isEmpty());
+    QCOMPARE(queryValue(Schema::registerFile, u"PRAGMA user_version"_s).toInt(), Schema::version);
+    QCOMPARE(
+        queryValue(Schema::registerFile, u"select count(*) from sqlite_master where name = 'VOLOEXTRA_IDX1'"_s).toInt(),
+        1);
+    QCOMPARE(queryValue(Schema::registerFile, u"select count(*) from VOLO"_s).toInt(), 1);
 }
 
 // A program that dies in the middle of a write with a rollback journal (an archive opened

@@ -408,9 +408,8 @@ void TestKills::bulk()
 
 void TestKills::conversion()
 {
+    REQUIRE_SHARED_DATA(u"jet/made/attivita.mdb"_s);
     const QString jet = sharedDataFolder() + u"/jet/made/attivita.mdb"_s;
-    if (!QFile::exists(jet))
-        QSKIP("the shared Access files are not beside the project");
     // The start also builds the municipalities' archive when it is missing: given one, the
     // start is mostly the conversion, and the kills fall inside it.
     QByteArray municipalities;

@@ -56,8 +56,7 @@ private slots:
 
 void TestJet::init()
 {
-    if (!QFileInfo::exists(jetFolder()))
-        QSKIP("the shared Access files are not beside the project");
+    REQUIRE_SHARED_DATA(u"jet"_s);
     Jet::setReaderProgram(QString());
     Jet::setReaderTimeLimit(20000);
 }

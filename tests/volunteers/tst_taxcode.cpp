@@ -124,9 +124,9 @@ void TestTaxCode::problemsInOrder()
 
 void TestTaxCode::publishedVectorsThroughTheWindow()
 {
+    REQUIRE_SHARED_DATA(u"cf_vectors.csv"_s);
     QFile vectors(sharedDataFolder() + u"/cf_vectors.csv"_s);
-    if (!vectors.open(QIODevice::ReadOnly))
-        QSKIP("the shared tax-code vectors are not beside the project");
+    QVERIFY(vectors.open(QIODevice::ReadOnly));
     WorkingFolder folder;
     Messages::ScriptedResponder answers;
     QVERIFY(startSentaro());
