@@ -8,15 +8,15 @@
 #include "common/globals.h"
 #include "common/hourglass.h"
 #include "common/messages.h"
-#include "common/textformat.h"
 #include "common/twips.h"
 #include "store/backup.h"
 #include "store/database.h"
 #include "store/datasource.h"
 #include "store/grid.h"
 #include "store/mainsources.h"
-#include "store/maintenance.h"
+#include "store/municipalities.h"
 #include "store/schema.h"
+#include "store/volunteers.h"
 #include "participation/form3.h"
 #include "participation/participation.h"
 #include "volunteers/formvol.h"
@@ -131,7 +131,7 @@ bool Form1::load()
     }
     // A missing picture leaves the header empty.
     Image1->setPixmap(QPixmap(Schema::headerPictureFile));
-    Maintenance::copyExtraVolunteers(*Data5, *Data6);
+    Volunteers::addExtraVolunteers(*Data5, *Data6);
     fillMunicipalities();
     Hourglass::reset();
     return true;
@@ -139,12 +139,9 @@ bool Form1::load()
 
 void Form1::fillMunicipalities()
 {
-    QStringList entries;
-    Globals &g = globals();
-    for (const Maintenance::Municipality &municipality : Maintenance::municipalities(*Data20)) {
-        g.vocecomune = TextFormat::fixedWidth(municipality.name, 35) + u"  "_s + municipality.province;
-        entries << g.vocecomune;
-    }
+    const QStringList entries = Municipalities::entries(*Data20);
+    if (!entries.isEmpty())
+        globals().vocecomune = entries.constLast();
     // One insertion for all of them: a repaint per entry would make the start slow.
     Controls::fillCombo(Windows::formvol()->fvluogona, entries);
 }

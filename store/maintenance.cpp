@@ -8,32 +8,6 @@ using namespace Qt::StringLiterals;
 
 namespace Maintenance {
 
-void copyExtraVolunteers(DataSource &extra, DataSource &volunteers)
-{
-    // The nineteen fields VOLOEXTRA shares with VOLO, in the same order.
-    constexpr int sharedFields = 19;
-    extra.setRecordSource(u"select * from VOLOEXTRA order by COGN, NOME"_s);
-    extra.refresh();
-    while (!extra.eof()) {
-        volunteers.addNew();
-        for (int position = 0; position < sharedFields; ++position)
-            volunteers.setValue(position, extra.value(position));
-        volunteers.update();
-        volunteers.refresh();
-        extra.moveNext();
-    }
-}
-
-std::vector<Municipality> municipalities(DataSource &source)
-{
-    source.setRecordSource(u"select * from comuni ORDER BY comune "_s);
-    source.refresh();
-    std::vector<Municipality> result;
-    for (; !source.eof(); source.moveNext())
-        result.push_back({source.text(u"comune"_s), source.text(u"prov"_s)});
-    return result;
-}
-
 Store::Result emptyActivities(DataSource &details, DataSource &activities)
 {
     return Store::inTransaction(details.database(), [&]() {

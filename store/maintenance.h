@@ -4,25 +4,10 @@
 
 #include <QString>
 
-#include <vector>
-
 class DataSource;
 
-// The work on whole tables of the main window's start and of the archive commands.
+// The work on whole tables of the archive commands.
 namespace Maintenance {
-
-// Offers every extra volunteer, in surname and name order, to the volunteers: `extra` walks
-// them, `volunteers` gets each as a new row, copied field by field by position. A volunteer
-// already there (same surname and name, any letter case) is refused by the key and skipped,
-// as is any other row the store refuses, so the start is never stopped by it.
-void copyExtraVolunteers(DataSource &extra, DataSource &volunteers);
-
-struct Municipality {
-    QString name;
-    QString province;
-};
-// Every municipality in name order, walked through `source`.
-std::vector<Municipality> municipalities(DataSource &source);
 
 // Empties the detail rows (through `details`) and then the activities (through
 // `activities`): both or neither.
