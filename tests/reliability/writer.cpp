@@ -207,8 +207,7 @@ void bulk(int run)
 // files in it (the export, the copy kept before emptying) must fail with a message.
 void readOnlyFolder()
 {
-    QFile::setPermissions(QDir::currentPath(), QFile::ReadOwner | QFile::ExeOwner | QFile::ReadUser |
-                                                   QFile::ExeUser);
+    QFile::setPermissions(QDir::currentPath(), QFile::ReadOwner | QFile::ExeOwner | QFile::ReadUser | QFile::ExeUser);
     esportadatabase();
     azzeravolontari();
     azzeraattivita();
