@@ -10,6 +10,10 @@
 //   VOLUNTEER surname | NOVOLUNTEER surname | ORGANISATION name | NOORGANISATION name
 //   IMPORTED | EMPTIEDVOLUNTEERS | EMPTIEDACTIVITIES | EXPORTED | CONVERSION
 // and, for "start" (the start alone) and "readonly", one line per message shown: MESSAGE text
+//
+// "activities" and "people" call the store's operations on the main window's data sources,
+// as the windows do; "bulk" and "readonly" run the archive commands, whose copies kept
+// before emptying and whose messages are part of what is checked.
 
 #include "app/maintenance.h"
 #include "common/mainwindowinterface.h"
