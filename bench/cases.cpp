@@ -10,29 +10,29 @@
 #include "common/clock.h"
 #include "common/controls.h"
 #include "common/globals.h"
+#include "common/mainwindowinterface.h"
 #include "common/messages.h"
+#include "common/riskclasses.h"
 #include "common/twips.h"
-#include "participation/form3.h"
-#include "reports/formlist.h"
+#include "common/volunteertext.h"
+#include "participation/participation.h"
+#include "reports/lists.h"
 #include "reports/printer.h"
 #include "reports/register.h"
-#include "statistics/form4.h"
+#include "statistics/statistics.h"
+#include "store/activities.h"
 #include "store/backup.h"
 #include "store/database.h"
 #include "store/datasource.h"
+#include "store/details.h"
 #include "store/schema.h"
 #include "volunteers/import.h"
 
 #include <QAbstractEventDispatcher>
-#include <QAction>
 #include <QApplication>
-#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QPushButton>
 #include <QSet>
 #include <QSqlQuery>
 #include <QTimer>
@@ -74,20 +74,9 @@ void idle()
     settle();
 }
 
-// The user moving to `window` from another window of the program.
-void activate(QWidget *window)
+MainWindowInterface &mainWindow()
 {
-    settle();
-    QEvent event(QEvent::WindowActivate);
-    QCoreApplication::sendEvent(window, &event);
-    settle();
-}
-
-void choose(QComboBox *combo, const QString &text)
-{
-    const int index = combo->findText(text);
-    combo->setCurrentIndex(index);
-    emit combo->activated(index);
+    return *Windows::mainWindow();
 }
 
 QSqlDatabase registerDb()
@@ -154,45 +143,48 @@ struct Case {
     QStringList notes;
 };
 
+// Lines built by a timed repetition, with the read the store refused, for the checks after it.
+struct Built {
+    QStringList lines;
+    Store::Result refusal;
+
+    // Counts the lines and lets them go: the next repetition builds its own.
+    QString take(Case *c, qsizetype fewest, const QString &tooFew)
+    {
+        c->rows = lines.size();
+        lines.clear();
+        if (!refusal.ok())
+            return u"the store refused a read: "_s + refusal.description;
+        return c->rows >= fewest ? QString() : tooFew;
+    }
+};
+
+// The statistics' reads and lines, as "Elabora" builds them.
 std::unique_ptr<Case> statistics()
 {
     auto c = std::make_unique<Case>();
     Case *self = c.get();
-    c->prepare = [] {
-        Form4 *window = Windows::form4();
-        Controls::showWindow(window);
-        settle();
-        window->f4datada->setText(statisticsFrom);
-        window->f4dataa->setText(statisticsTo);
-        window->cmbrisc->setCurrentIndex(window->cmbrisc->findText(u"TUTTI"_s));
-        window->cmbvol->setCurrentIndex(window->cmbvol->findText(u"TUTTI"_s));
-        return QString();
+    auto built = std::make_shared<Built>();
+    c->timed = [built] {
+        built->lines = buildStatistics({statisticsFrom, statisticsTo, u"TUTTI"_s, u"TUTTI"_s}, &built->refusal);
     };
-    c->timed = [] { Windows::form4()->cmdelab->click(); };
-    c->after = [self] {
-        self->rows = Windows::form4()->List1->count();
-        return self->rows > 3 ? QString() : u"Elabora listed no volunteer"_s;
-    };
+    c->after = [self, built] { return built->take(self, 4, u"the statistics list no volunteer"_s); };
     return c;
 }
 
+// A list's reads and lines, as the list window builds them when it comes up.
 std::unique_ptr<Case> list(const QString &mode)
 {
     auto c = std::make_unique<Case>();
     Case *self = c.get();
-    c->before = [mode] {
-        // Coming from the main window, as the menu does.
-        activate(Windows::form1());
-        globals().tipolista = mode;
-        globals().tabrischio = riskTable;
-        Controls::showWindow(Windows::formlist());
-        settle();
+    auto built = std::make_shared<Built>();
+    // Coming from the main window, whose grid reads the activities again.
+    c->before = [] { mainWindow().showActivities(); };
+    c->timed = [mode, built] {
+        QStringList keys;
+        built->lines = buildList(mode, riskTable, &built->refusal, &keys);
     };
-    c->timed = [] { activate(Windows::formlist()); };
-    c->after = [self] {
-        self->rows = Windows::formlist()->List1->count();
-        return self->rows > 0 ? QString() : u"the list is empty"_s;
-    };
+    c->after = [self, built] { return built->take(self, 1, u"the list is empty"_s); };
     return c;
 }
 
@@ -234,7 +226,7 @@ std::unique_ptr<Case> exportDetails(Program &program)
 }
 
 // Prints from the start date at which the register reaches the wanted number of lines.
-std::unique_ptr<Case> registerPrintout(const QString &drawingFile)
+std::unique_ptr<Case> registerPrintout(Program &program, const QString &drawingFile)
 {
     auto c = std::make_unique<Case>();
     Case *self = c.get();
@@ -256,6 +248,8 @@ std::unique_ptr<Case> registerPrintout(const QString &drawingFile)
         self->notes << u"from "_s + start;
         return lines > 0 ? QString() : u"no activity to print"_s;
     };
+    // Where the PDF went, and that the register was printed.
+    c->before = [&program] { program.answers().answerYes(2); };
     c->timed = [] { stamparegistro(); };
     c->after = [] {
         for (const QString &pdf : QDir().entryList({u"registro-attivita-*.pdf"_s}, QDir::Files))
@@ -293,19 +287,92 @@ std::unique_ptr<Case> registerPrintout(const QString &drawingFile)
     return c;
 }
 
-std::unique_ptr<Case> details(Program &program)
+// Volunteers added to a busy activity through the details window, and what they are added with.
+struct Addition {
+    QString description;
+    QString start;
+    QStringList newcomers; // their texts, as the window's archive lists them
+    qint64 lastRow = 0;
+    QVariant hours6;
+    QVariant manHours;
+    Activity activity;   // as the window shows it once chosen
+    QStringList present; // the lines of the volunteers present after the addition
+    QString problem;
+};
+
+// The activity and the lines of its volunteers present, as the details window reads and
+// lists them on choosing it; false when the store refused a read.
+bool choose(Addition &addition)
 {
-    struct State {
-        QString description;
-        QString start;
-        QSet<QString> newcomers;
-        qint64 lastRow = 0;
-        QVariant hours6;
-        QVariant manHours;
-    };
+    MainWindowInterface &main = mainWindow();
+    addition.present.clear();
+    for (const Activity &activity :
+         Activities::named(*main.Data3, addition.description, addition.start, Activities::Order::Start)) {
+        addition.activity = activity;
+        for (const DetailRow &row : Details::listed(*main.Data4, activity.start, activity.description)) {
+            std::array<double, riskClasses.size()> hours{};
+            for (size_t i = 0; i < hours.size(); ++i)
+                hours[i] = row.risk.at(i);
+            addition.present << detailLine(row.surname, row.name, hours);
+        }
+    }
+    Controls::sortLikeList(addition.present);
+    return !main.Data3->failed() && !main.Data4->failed();
+}
+
+// The button of class R6 for the newcomers: their rows in one commit, then the activity's totals.
+QString addNewcomers(const Addition &addition)
+{
+    MainWindowInterface &main = mainWindow();
+    DataSource &activities = *main.Data3;
+    DataSource &details = *main.Data4;
+    if (!Activities::findNamed(activities, addition.description, addition.start))
+        return u"the activity is missing"_s;
+    QSet<QString> present;
+    for (const DetailRow &row : Details::rows(details, addition.description, addition.start))
+        present.insert(VolunteerText::key(row.surname));
+    const QHash<QString, QString> taxCodes = Details::volunteerTaxCodes(details);
+    if (details.failed())
+        return details.lastError().description;
+    const auto riskIndex = size_t(riskClassOfLabel(u"R6") - riskClasses.data());
+    Details::WriteGroup group(details);
+    for (const QString &text : addition.newcomers) {
+        if (present.contains(VolunteerText::key(text))) {
+            group.rollback();
+            return text + u" is present already"_s;
+        }
+        DetailRow row;
+        row.start = addition.start;
+        row.end = addition.activity.end;
+        row.description = addition.description;
+        row.place = addition.activity.place;
+        row.province = addition.activity.province;
+        row.surname = text;
+        row.taxCode = taxCodes.value(text, u""_s);
+        row.risk.hours[riskIndex] = 2.5;
+        row.manHours = 2.5;
+        row.note1 = addition.activity.note1;
+        row.note2 = addition.activity.note2;
+        if (const Store::Result added = Details::add(details, row); !added.ok()) {
+            group.rollback();
+            return added.description;
+        }
+    }
+    if (const Store::Result committed = group.commit(); !committed.ok())
+        return committed.description;
+    if (!Activities::findNamed(activities, addition.description, addition.start))
+        return u"the activity is missing"_s;
+    const auto totals = Details::recomputeTotals(activities, details, addition.description, addition.start);
+    return totals && totals->ok() ? QString() : u"the totals were not set"_s;
+}
+
+// What a user's addition of volunteers reads and writes: the details window opened from the
+// menu, the activity chosen, the button pressed, the window's lists read again.
+std::unique_ptr<Case> details()
+{
     auto c = std::make_unique<Case>();
     Case *self = c.get();
-    auto state = std::make_shared<State>();
+    auto state = std::make_shared<Addition>();
     c->prepare = [state, self] {
         QSqlQuery query(registerDb());
         query.prepare(u"select DESCRATT, DATAINATT from ATTIVDETT group by DESCRATT, DATAINATT having count(*) = ? "
@@ -322,7 +389,7 @@ std::unique_ptr<Case> details(Program &program)
         query.addBindValue(volunteersAdded);
         query.exec();
         while (query.next())
-            state->newcomers.insert(query.value(0).toString());
+            state->newcomers << query.value(0).toString();
         state->lastRow = scalar(u"select max(rowid) from ATTIVDETT"_s).toLongLong();
         query.prepare(u"select ORET6, OREUOMO from ATTIVITA where DESCRATT = ? and DATAINATT = ?"_s);
         query.addBindValue(state->description);
@@ -334,27 +401,26 @@ std::unique_ptr<Case> details(Program &program)
         self->notes << state->description + u" of "_s + state->start;
         return state->newcomers.size() == volunteersAdded ? QString() : u"not enough volunteers to add"_s;
     };
-    c->before = [&program] {
-        activate(Windows::form1());
-        program.answers().answerYes();
-    };
+    // Coming from the main window, whose grid reads the activities again.
+    c->before = [] { mainWindow().showActivities(); };
     c->timed = [state] {
-        Windows::form1()->findChild<QAction *>(u"mnattinsdett"_s)->trigger();
-        Form3 *window = Windows::form3();
-        activate(window);
-        choose(window->f3datain, state->start);
-        if (window->f3descr->currentText() != state->description)
-            choose(window->f3descr, state->description);
-        for (int i = 1; i < window->List2->count(); ++i) {
-            if (state->newcomers.contains(window->List2->item(i)->text()))
-                window->List2->item(i)->setSelected(true);
-        }
-        window->orestandard->setText(u"2,5"_s);
-        window->cmdr6->click();
-        settle();
+        MainWindowInterface &main = mainWindow();
+        // Opening: every activity for the window's lists, the archive of volunteers for its own.
+        Activities::all(*main.Data3);
+        Details::archive(*main.Data6);
+        // Choosing the day, then the activity.
+        Activities::ofDate(*main.Data3, state->start);
+        state->problem = choose(*state) ? addNewcomers(*state) : u"the activity could not be read"_s;
+        if (!state->problem.isEmpty())
+            return;
+        Details::archive(*main.Data6);
+        if (!choose(*state) || main.Data6->failed())
+            state->problem = u"the lists could not be read again"_s;
     };
     c->after = [state, self] {
-        self->rows = Windows::form3()->List1->count();
+        if (!state->problem.isEmpty())
+            return state->problem;
+        self->rows = state->present.size();
         if (self->rows != Generator::busyActivityVolunteers + volunteersAdded)
             return u"%1 volunteers present after adding"_s.arg(self->rows);
         QString problem = write(u"delete from ATTIVDETT where rowid > ?"_s, {state->lastRow});
@@ -401,9 +467,9 @@ std::unique_ptr<Case> makeCase(const QString &name, Program &program, const QStr
     if (name == u"export"_s)
         return exportDetails(program);
     if (name == u"register"_s)
-        return registerPrintout(extra);
+        return registerPrintout(program, extra);
     if (name == u"details"_s)
-        return details(program);
+        return details();
     if (name == u"backup"_s)
         return dailyBackup();
     return nullptr;
@@ -455,8 +521,8 @@ bool runIn(Program &program, const QString &name, int repetitions, const QString
 
 QStringList names()
 {
-    return {u"statistics"_s, u"list-ed"_s, u"list-er"_s,  u"list-ev"_s,
-            u"import"_s,     u"export"_s,  u"register"_s, u"details"_s, u"backup"_s};
+    return {u"statistics"_s, u"list-ed"_s,  u"list-er"_s, u"list-ev"_s, u"import"_s,
+            u"export"_s,     u"register"_s, u"details"_s, u"backup"_s};
 }
 
 long peakResidentKilobytes()

@@ -1,4 +1,4 @@
-// sentaro-bench: the benchmarks of the program, driving its own windows and procedures.
+// sentaro-bench: the benchmarks of the program, calling its own operations and procedures.
 //   run [options]                          everything, results into bench/RESULTS.md
 //   generate FOLDER [--scale S] [--seed N] one working folder
 //   case NAME FOLDER REPETITIONS [FILE]    our side of one case (see cases.h)

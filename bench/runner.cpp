@@ -415,24 +415,30 @@ std::vector<Row> Bench::runAll()
     step(u"start-up"_s, [this] { return startup(); });
     step(u"statistics"_s, [this] {
         return sqliteCase(u"statistics"_s,
-                          u"Form4 \"Elabora\", TUTTI/TUTTI, "_s + Cases::statisticsFrom + u"–"_s + Cases::statisticsTo,
+                          u"buildStatistics() as \"Elabora\" runs it, TUTTI/TUTTI, "_s + Cases::statisticsFrom +
+                              u"–"_s + Cases::statisticsTo,
                           u"sqlite3 CLI: one GROUP BY query"_s, 2);
     });
     step(u"list-ed"_s, [this] {
-        return sqliteCase(u"list-ed"_s, u"Formlist mode ED, built on activation"_s, u"sqlite3 CLI: one join query"_s,
-                          3);
+        return sqliteCase(u"list-ed"_s, u"buildList() mode ED, as the list window builds it"_s,
+                          u"sqlite3 CLI: one join query"_s, 3);
     });
     step(u"list-er"_s, [this] {
-        return sqliteCase(u"list-er"_s, u"Formlist mode ER, risk table "_s + Cases::riskTable,
+        return sqliteCase(u"list-er"_s, u"buildList() mode ER, risk table "_s + Cases::riskTable,
                           u"sqlite3 CLI: the equivalent query"_s, 3);
     });
-    step(u"list-ev"_s,
-         [this] { return sqliteCase(u"list-ev"_s, u"Formlist mode EV"_s, u"sqlite3 CLI: the equivalent query"_s, 3); });
+    step(u"list-ev"_s, [this] {
+        return sqliteCase(u"list-ev"_s, u"buildList() mode EV"_s, u"sqlite3 CLI: the equivalent query"_s, 3);
+    });
     step(u"import"_s, [this] { return import(); });
     step(u"export"_s, [this] { return exportDetails(); });
     step(u"register"_s, [this] { return registerPrintout(); });
     step(u"details"_s, [this] {
-        return timedAlone(u"details"_s, u"Form3: activate, add 50 volunteers to an activity with 200, reload"_s, 0.15);
+        return timedAlone(
+            u"details"_s,
+            u"details window's reads on opening and choosing, add 50 volunteers to an activity with 200 in one commit, "
+            u"totals, lists read again"_s,
+            0.15);
     });
     step(u"backup"_s, [this] {
         return timedAlone(u"backup"_s, u"daily copy of attivita.mdb into backup/ (the store's VACUUM INTO)"_s, 1.0);
@@ -511,8 +517,9 @@ void Bench::writeResults(const std::vector<Row> &rows) const
                .arg(scale.importRows)
                .arg(std::min(exportRows, scale.details))
         << u"- Each case runs once as a warm-up, then %1 times; times are the median and, in brackets, the fastest "
-           u"and slowest run. Our side is timed inside `sentaro-bench`, which drives the program's own windows and "
-           u"procedures; each case runs in a process of its own, whose peak resident set is reported. The sqlite3 "
+           u"and slowest run. Our side is timed inside `sentaro-bench`, which calls the program's own operations, "
+           u"procedures and line builders (no window is drawn); each case runs in a process of its own, whose peak "
+           u"resident set is reported. The sqlite3 "
            u"and python3 floors are timed as whole processes, start to exit; start-up on both sides too."_s.arg(
                m_options.repetitions)
         << QString() << u"## Results"_s << QString()
@@ -559,7 +566,7 @@ void Bench::writeResults(const std::vector<Row> &rows) const
             megabytes(row.our.rssKilobytes), ourRows + u" / "_s + peerRows);
     }
     out << QString()
-        << u"Rows: what each side produced — our lines (with headings, blank lines and totals where the window "
+        << u"Rows: what each side produced — our lines (with headings, blank lines and totals where the list "
            u"shows them) against the floor's result rows; for the import, the volunteers added; for the export, "
            u"the data rows written."_s
         << QString();

@@ -10,30 +10,30 @@
 //   VOLUNTEER surname | NOVOLUNTEER surname | ORGANISATION name | NOORGANISATION name
 //   IMPORTED | EMPTIEDVOLUNTEERS | EMPTIEDACTIVITIES | EXPORTED | CONVERSION
 // and, for "start" (the start alone) and "readonly", one line per message shown: MESSAGE text
+//
+// "activities" and "people" call the store's operations on the main window's data sources,
+// as the windows do; "bulk" and "readonly" run the archive commands, whose copies kept
+// before emptying and whose messages are part of what is checked.
 
-#include "activities/form2.h"
-#include "app/form1.h"
 #include "app/maintenance.h"
-#include "app/windows.h"
-#include "common/controls.h"
-#include "common/globals.h"
+#include "common/mainwindowinterface.h"
 #include "common/messages.h"
-#include "organisations/formass.h"
-#include "participation/form3.h"
-#include "participation/participation.h"
+#include "common/riskclasses.h"
+#include "common/textformat.h"
+#include "common/windowaccess.h"
+#include "store/activities.h"
+#include "store/datasource.h"
+#include "store/details.h"
+#include "store/organisations.h"
+#include "store/volunteers.h"
 #include "testsupport.h"
-#include "volunteers/formvol.h"
 #include "volunteers/import.h"
 
 #include <QApplication>
-#include <QComboBox>
 #include <QDir>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QPushButton>
-#include <QRandomGenerator>
 
 #include <cstdio>
+#include <cstdlib>
 
 using namespace Qt::StringLiterals;
 
@@ -51,49 +51,106 @@ void doing(const QString &line)
     say(u"DOING "_s + line);
 }
 
-void fillActivity(Form2 *form, const QString &name)
+// An operation the store refused ends the writer, which otherwise never ends by itself: the
+// test sees that, rather than a completion that did not happen.
+void require(bool done, const QString &what)
 {
-    form->f2datain->setEditText(u"01/02/2011"_s);
-    form->f2datafi->setText(u"01/02/2011"_s);
-    form->f2descr->setEditText(name);
-    form->f2loc->setText(u"ROMA"_s);
-    form->f2prov->setText(u"RM"_s);
+    if (done)
+        return;
+    std::fprintf(stderr, "%s\n", what.toUtf8().constData());
+    std::fflush(stderr);
+    std::_Exit(4);
+}
+
+void require(const Store::Result &result, const QString &what)
+{
+    require(result.ok(), what + u": "_s + result.description);
+}
+
+const QString start = u"01/02/2011"_s;
+
+// An activity as the registry enters it with only its day, description and place typed.
+Activity activityNamed(const QString &name)
+{
+    Activity activity;
+    activity.start = start;
+    activity.end = start;
+    activity.description = name;
+    activity.place = u"ROMA"_s;
+    activity.province = u"RM"_s;
+    activity.totalHours = 0;
+    activity.manHours = 0;
+    activity.sortKey = TextFormat::yearFirst(start);
+    return activity;
+}
+
+// Three volunteers of the archive take 2,5 hours of class R6 each, in one group, and the
+// activity's totals follow, as the details window's button does for new volunteers.
+void addDetails(MainWindowInterface &main, const QString &name)
+{
+    DataSource &activities = *main.Data3;
+    DataSource &details = *main.Data4;
+    require(Activities::findNamed(activities, name, start), u"no activity "_s + name);
+    const QStringList volunteers = Details::archive(*main.Data6).mid(0, 3);
+    require(volunteers.size() == 3 && !main.Data6->failed(), u"no three volunteers"_s);
+    const QHash<QString, QString> taxCodes = Details::volunteerTaxCodes(details);
+    const size_t riskIndex = size_t(riskClassOfCode(u"6"_s) - riskClasses.data());
+    Details::WriteGroup group(details);
+    for (const QString &volunteer : volunteers) {
+        DetailRow row;
+        row.start = start;
+        row.end = start;
+        row.description = name;
+        row.place = u"ROMA"_s;
+        row.province = u"RM"_s;
+        row.surname = volunteer;
+        row.taxCode = taxCodes.value(volunteer, u""_s);
+        row.risk.hours[riskIndex] = 2.5;
+        row.manHours = 2.5;
+        require(Details::add(details, row), u"detail row of "_s + volunteer);
+    }
+    require(group.commit(), u"details of "_s + name);
+    require(Activities::findNamed(activities, name, start), u"no activity "_s + name);
+    const auto totals = Details::recomputeTotals(activities, details, name, start);
+    require(totals.has_value(), u"no totals of "_s + name);
+    require(*totals, u"totals of "_s + name);
+}
+
+// Renamed as the registry's Modifica does: the name with the detail rows, then the fields.
+void rename(MainWindowInterface &main, const QString &name, const QString &renamed)
+{
+    DataSource &activities = *main.Data3;
+    require(Activities::findNamed(activities, name, start), u"no activity "_s + name);
+    require(!Activities::findNamed(activities, renamed, start) && !activities.failed(), u"taken "_s + renamed);
+    require(Activities::rename(activities, *main.Data4, name, start, renamed), u"renaming "_s + name);
+    require(Activities::find(activities, start, renamed), u"no activity "_s + renamed);
+    require(Activities::rewrite(activities, activityNamed(renamed)), u"rewriting "_s + renamed);
 }
 
 void activities(int run)
 {
-    Form2 *form = Windows::form2();
-    Form3 *details = Windows::form3();
+    MainWindowInterface &main = *Windows::mainWindow();
+    DataSource &activities = *main.Data3;
     for (int i = 0;; ++i) {
         const QString name = u"ATT %1 %2"_s.arg(run).arg(i);
         doing(u"ACTIVITY "_s + name);
-        fillActivity(form, name);
-        form->cmdreg->click();
+        require(!Activities::find(activities, start, name) && !activities.failed(), u"exists "_s + name);
+        require(Activities::insert(activities, activityNamed(name)), u"adding "_s + name);
         say(u"ACTIVITY "_s + name);
 
         doing(u"DETAILS "_s + name);
-        activate(Windows::form1());
-        activate(details);
-        globals().dataattivita = u"01/02/2011"_s;
-        details->f3descr->setEditText(name);
-        caricadettagli();
-        for (int v = 1; v <= 3 && v < details->List2->count(); ++v)
-            details->List2->item(v)->setSelected(true);
-        details->orestandard->setText(u"2,5"_s);
-        details->cmdr6->click();
+        addDetails(main, name);
         say(u"DETAILS "_s + name);
 
         const QString renamed = u"REN %1 %2"_s.arg(run).arg(i);
         doing(u"RENAMED "_s + name + u'|' + renamed);
-        globals().descrattivita = name;
-        fillActivity(form, renamed);
-        form->cmdmodifica->click();
+        rename(main, name, renamed);
         say(u"RENAMED "_s + name + u'|' + renamed);
 
         if (i % 2 == 1) {
             doing(u"DELETED "_s + renamed);
-            fillActivity(form, renamed);
-            form->cmdelimina->click();
+            require(Activities::find(activities, start, renamed), u"no activity "_s + renamed);
+            require(Activities::removeWithDetails(activities, *main.Data4, start, renamed), u"deleting "_s + renamed);
             say(u"DELETED "_s + renamed);
         }
     }
@@ -101,37 +158,37 @@ void activities(int run)
 
 void people(int run)
 {
-    Formvol *volunteer = Windows::formvol();
-    Formass *organisation = Windows::formass();
+    MainWindowInterface &main = *Windows::mainWindow();
+    DataSource &volunteers = *main.Data6;
+    DataSource &organisations = *main.Data8;
     for (int i = 0;; ++i) {
-        globals().tipoopvol = u"I"_s;
-        const QString surname = u"VOL%1X%2"_s.arg(run).arg(i);
-        doing(u"VOLUNTEER "_s + surname);
-        volunteer->cmbassdenom->setEditText(u"GRUPPO"_s);
-        volunteer->fvcogn->setText(surname);
-        volunteer->fvnome->setText(u"NOME"_s);
-        volunteer->cmdregistra->click();
-        say(u"VOLUNTEER "_s + surname);
+        Volunteer volunteer;
+        volunteer.surname = u"VOL%1X%2"_s.arg(run).arg(i);
+        volunteer.name = u"NOME"_s;
+        doing(u"VOLUNTEER "_s + volunteer.surname);
+        require(!Volunteers::find(volunteers, volunteer.surname, volunteer.name) && !volunteers.failed(),
+                u"exists "_s + volunteer.surname);
+        require(Volunteers::insert(volunteers, volunteer), u"adding "_s + volunteer.surname);
+        say(u"VOLUNTEER "_s + volunteer.surname);
         if (i % 3 == 2) {
-            doing(u"NOVOLUNTEER "_s + surname);
-            globals().tipoopvol = u"C"_s;
-            volunteer->fvcogn->setText(surname);
-            volunteer->fvnome->setText(u"NOME"_s);
-            volunteer->cmdregistra->click();
-            say(u"NOVOLUNTEER "_s + surname);
+            doing(u"NOVOLUNTEER "_s + volunteer.surname);
+            require(Volunteers::find(volunteers, volunteer.surname, volunteer.name).has_value(),
+                    u"no volunteer "_s + volunteer.surname);
+            require(Volunteers::remove(volunteers), u"deleting "_s + volunteer.surname);
+            say(u"NOVOLUNTEER "_s + volunteer.surname);
         }
-        globals().tipoopass = u"I"_s;
-        const QString name = u"ORG %1 %2"_s.arg(run).arg(i);
-        doing(u"ORGANISATION "_s + name);
-        organisation->cmbassdenom->setEditText(name);
-        organisation->cmdassregistra->click();
-        say(u"ORGANISATION "_s + name);
+        Organisation organisation;
+        organisation.name = u"ORG %1 %2"_s.arg(run).arg(i);
+        organisation.volunteers = 0;
+        doing(u"ORGANISATION "_s + organisation.name);
+        require(Organisations::insert(organisations, organisation), u"adding "_s + organisation.name);
+        say(u"ORGANISATION "_s + organisation.name);
         if (i % 3 == 2) {
-            doing(u"NOORGANISATION "_s + name);
-            globals().tipoopass = u"A"_s;
-            organisation->cmbassdenom->setEditText(name);
-            organisation->cmdassregistra->click();
-            say(u"NOORGANISATION "_s + name);
+            doing(u"NOORGANISATION "_s + organisation.name);
+            require(Organisations::find(organisations, organisation.name).has_value(),
+                    u"no organisation "_s + organisation.name);
+            require(Organisations::remove(organisations), u"deleting "_s + organisation.name);
+            say(u"NOORGANISATION "_s + organisation.name);
         }
     }
 }
@@ -154,8 +211,7 @@ void bulk(int run)
 // files in it (the export, the copy kept before emptying) must fail with a message.
 void readOnlyFolder()
 {
-    QFile::setPermissions(QDir::currentPath(), QFile::ReadOwner | QFile::ExeOwner | QFile::ReadUser |
-                                                   QFile::ExeUser);
+    QFile::setPermissions(QDir::currentPath(), QFile::ReadOwner | QFile::ExeOwner | QFile::ReadUser | QFile::ExeUser);
     esportadatabase();
     azzeravolontari();
     azzeraattivita();
