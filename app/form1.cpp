@@ -132,18 +132,21 @@ bool Form1::load()
     // A missing picture leaves the header empty.
     Image1->setPixmap(QPixmap(Schema::headerPictureFile));
     Volunteers::addExtraVolunteers(*Data5, *Data6);
-    fillMunicipalities();
+    m_loaded = true;
     Hourglass::reset();
     return true;
 }
 
-void Form1::fillMunicipalities()
+void Form1::fillMunicipalities(Formvol *window)
 {
+    if (!m_loaded || m_municipalitiesFilled)
+        return;
     const QStringList entries = Municipalities::entries(*Data20);
+    // A refused read leaves the list to be read again the next time the window is asked for.
+    m_municipalitiesFilled = !Data20->failed();
     if (!entries.isEmpty())
         globals().vocecomune = entries.constLast();
-    // One insertion for all of them: a repaint per entry would make the start slow.
-    Controls::fillCombo(Windows::formvol()->fvluogona, entries);
+    Controls::fillCombo(window->fvluogona, entries);
 }
 
 void Form1::showInGrid(const QString &recordSource, const QString &gridKind)

@@ -12,6 +12,7 @@
 #include <QMainWindow>
 #include <QPushButton>
 #include <QScreen>
+#include <QStringListModel>
 
 #include <algorithm>
 
@@ -85,6 +86,8 @@ QComboBox *comboBox(QWidget *parent, const QString &name, int left, int top, int
 
 void offerPopupCompletion(QComboBox *combo)
 {
+    // Thousands of entries as items of their own take longer to add than to read.
+    combo->setModel(new QStringListModel(combo));
     auto *completer = new QCompleter(combo->model(), combo);
     completer->setCompletionMode(QCompleter::PopupCompletion);
     completer->setCaseSensitivity(Qt::CaseInsensitive);
@@ -116,8 +119,12 @@ QListWidget *multiList(QWidget *parent, const QString &name, int left, int top, 
 
 void fillCombo(QComboBox *combo, const QStringList &entries)
 {
-    combo->clear();
-    combo->addItems(entries);
+    if (auto *texts = qobject_cast<QStringListModel *>(combo->model())) {
+        texts->setStringList(entries);
+    } else {
+        combo->clear();
+        combo->addItems(entries);
+    }
     combo->setCurrentIndex(-1);
     combo->setEditText(QString());
 }
