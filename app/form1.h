@@ -2,6 +2,7 @@
 
 #include "common/mainwindowinterface.h"
 
+#include <QByteArray>
 #include <QMainWindow>
 
 class DataSource;
@@ -48,6 +49,8 @@ protected:
 private:
     void activated();
 
+    // The header picture's file as read at load: the register prints it whole.
+    QByteArray m_headerPicture;
     bool m_loaded = false;
     bool m_municipalitiesFilled = false;
     bool m_shownOnce = false;

@@ -3,13 +3,16 @@
 #include "common/twips.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QComboBox>
 #include <QCompleter>
 #include <QFocusEvent>
+#include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMainWindow>
+#include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
 #include <QStringListModel>
@@ -104,6 +107,23 @@ QPushButton *button(QWidget *parent, const QString &name, const QString &caption
     result->setAutoDefault(false);
     Twips::place(result, left, top, width, height);
     return result;
+}
+
+void showPicture(QLabel *label, const QByteArray &encoded)
+{
+    label->setScaledContents(true);
+    QBuffer buffer;
+    buffer.setData(encoded);
+    QImageReader reader;
+    if (!encoded.isEmpty() && buffer.open(QIODevice::ReadOnly))
+        reader.setDevice(&buffer);
+    // The pictures are drawn at twice the size shown, for sharp screens: a JPEG decoded at
+    // the size shown costs a quarter of one decoded whole and then shrunk.
+    const QSize shown = label->size() * label->devicePixelRatio();
+    const QSize whole = reader.size();
+    if (shown.width() < whole.width() && shown.height() < whole.height())
+        reader.setScaledSize(shown);
+    label->setPixmap(reader.device() ? QPixmap::fromImage(reader.read()) : QPixmap());
 }
 
 QListWidget *multiList(QWidget *parent, const QString &name, int left, int top, int width, int height)

@@ -5,6 +5,7 @@
 
 #include <functional>
 
+class QByteArray;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -40,6 +41,9 @@ QComboBox *comboBox(QWidget *parent, const QString &name, int left, int top, int
 void offerPopupCompletion(QComboBox *combo);
 QPushButton *button(QWidget *parent, const QString &name, const QString &caption, int left, int top, int width,
                     int height, const QString &toolTip = QString());
+// Shows a picture (the bytes of an image file; none leaves the label empty) stretched over a
+// label already placed, decoded at the size the label shows it.
+void showPicture(QLabel *label, const QByteArray &encoded);
 // A list box in a fixed-pitch font where a click selects or deselects a line.
 QListWidget *multiList(QWidget *parent, const QString &name, int left, int top, int width, int height);
 
