@@ -96,8 +96,7 @@ std::optional<int> GridModel::countRows() const
     // The order is left out of the count: ordering is what costs.
     static const QString name = u"(?:[A-Za-z_][A-Za-z0-9_.]*|\\[[^\\]]*\\])"_s;
     static const QString key = name + u"(?:\\s+(?:asc|desc))?"_s;
-    static const QRegularExpression orderBy(u"\\s+order\\s+by\\s+"_s + key + u"(?:\\s*,\\s*"_s + key +
-                                                u")*\\s*$"_s,
+    static const QRegularExpression orderBy(u"\\s+order\\s+by\\s+"_s + key + u"(?:\\s*,\\s*"_s + key + u")*\\s*$"_s,
                                             QRegularExpression::CaseInsensitiveOption);
     const QRegularExpressionMatch match = orderBy.match(m_rowidSql);
     // An order this does not recognise may hide a limit: its rows are counted by reading them.
@@ -261,8 +260,7 @@ bool GridModel::setData(const QModelIndex &index, const QVariant &value, int rol
     }
     DataSource::beforeWrite(m_source->fileName());
     const Store::Result result = Store::execute(
-        m_source->database(), u"UPDATE "_s + m_table + u" SET "_s + field + u" = ? WHERE rowid = ?"_s,
-        {stored, id});
+        m_source->database(), u"UPDATE "_s + m_table + u" SET "_s + field + u" = ? WHERE rowid = ?"_s, {stored, id});
     if (result.number == Store::duplicateKey) {
         Messages::report(u"Esiste già un'altra riga con questo valore: modifica non registrata."_s);
         return false;
