@@ -22,11 +22,12 @@
 #include "volunteers/formvol.h"
 
 #include <QCloseEvent>
+#include <QFile>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QImage>
 #include <QLabel>
 #include <QMenuBar>
-#include <QPixmap>
 #include <QTableView>
 
 using namespace Qt::StringLiterals;
@@ -49,7 +50,6 @@ Form1::Form1()
 
     Image1 = new QLabel(client);
     Image1->setObjectName(u"Image1"_s);
-    Image1->setScaledContents(true);
     Twips::place(Image1, 1440, 120, 12135, 2055);
 
     Data20 = MainSources::make(u"Data20"_s, this);
@@ -130,20 +130,25 @@ bool Form1::load()
         Hourglass::set();
     }
     // A missing picture leaves the header empty.
-    Image1->setPixmap(QPixmap(Schema::headerPictureFile));
+    QFile picture(Schema::headerPictureFile);
+    m_headerPicture = picture.open(QIODevice::ReadOnly) ? picture.readAll() : QByteArray();
+    Controls::showPicture(Image1, m_headerPicture);
     Volunteers::addExtraVolunteers(*Data5, *Data6);
-    fillMunicipalities();
+    m_loaded = true;
     Hourglass::reset();
     return true;
 }
 
-void Form1::fillMunicipalities()
+void Form1::fillMunicipalities(Formvol *window)
 {
+    if (!m_loaded || m_municipalitiesFilled)
+        return;
     const QStringList entries = Municipalities::entries(*Data20);
+    // A refused read leaves the list to be read again the next time the window is asked for.
+    m_municipalitiesFilled = !Data20->failed();
     if (!entries.isEmpty())
         globals().vocecomune = entries.constLast();
-    // One insertion for all of them: a repaint per entry would make the start slow.
-    Controls::fillCombo(Windows::formvol()->fvluogona, entries);
+    Controls::fillCombo(window->fvluogona, entries);
 }
 
 void Form1::showInGrid(const QString &recordSource, const QString &gridKind)
@@ -162,7 +167,7 @@ void Form1::setCaption(const QString &caption)
 
 QImage Form1::headerPicture() const
 {
-    return Image1->pixmap().toImage();
+    return QImage::fromData(m_headerPicture);
 }
 
 void Form1::showActivities()

@@ -6,9 +6,9 @@
 #include "common/twips.h"
 
 #include <QEvent>
+#include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QPixmap>
 
 using namespace Qt::StringLiterals;
 
@@ -24,14 +24,21 @@ QLabel *makeLabel(QWidget *parent, const QString &name, const QString &caption, 
     return label;
 }
 
-QLabel *makePicture(QWidget *parent, const QString &name, const QString &resource)
+QLabel *makePicture(QWidget *parent, const QString &name, int left, int top, int width, int height)
 {
     auto *picture = new QLabel(parent);
     picture->setObjectName(name);
-    picture->setPixmap(QPixmap(resource));
-    picture->setScaledContents(true);
+    Twips::place(picture, left, top, width, height);
     return picture;
 }
+
+void showResource(QLabel *picture, const QString &resource)
+{
+    QFile file(resource);
+    Controls::showPicture(picture, file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray());
+}
+
+const QString secondPicture = u":/data/splash2.jpg"_s;
 } // namespace
 
 Form11::Form11()
@@ -43,10 +50,10 @@ Form11::Form11()
     setFixedSize(size());
     setAutoFillBackground(true);
 
-    Picture2 = makePicture(this, u"Picture2"_s, u":/data/splash.jpg"_s);
-    Twips::place(Picture2, 240, 240, 9330, 1920);
-    Picture1 = makePicture(this, u"Picture1"_s, u":/data/splash2.jpg"_s);
-    Twips::place(Picture1, 240, 4200, 2655, 2175);
+    Picture2 = makePicture(this, u"Picture2"_s, 240, 240, 9330, 1920);
+    showResource(Picture2, u":/data/splash.jpg"_s);
+    // Hidden at load: its picture is decoded only if it is ever shown.
+    Picture1 = makePicture(this, u"Picture1"_s, 240, 4200, 2655, 2175);
 
     Label1 = makeLabel(this, u"Label1"_s, u"SENTARO"_s, 24);
     Twips::place(Label1, 3240, 2280, 2655, 495);
@@ -89,6 +96,8 @@ void Form11::dismiss()
 
 bool Form11::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == Picture1 && event->type() == QEvent::Show && Picture1->pixmap().isNull())
+        showResource(Picture1, secondPicture);
     if (event->type() == QEvent::MouseButtonPress) {
         // The splash picture alone does not dismiss.
         if (watched != Picture2)

@@ -6,10 +6,14 @@
 #include "store/datasource.h"
 #include "store/schema.h"
 
-#include <QLocale>
-#include <QSqlQuery>
 #include <QHash>
+#include <QLocale>
+#include <QRegularExpression>
+#include <QSqlQuery>
 #include <QSqlRecord>
+
+#include <limits>
+#include <unordered_set>
 
 using namespace Qt::StringLiterals;
 
@@ -30,44 +34,115 @@ void GridModel::reload()
 {
     beginResetModel();
     m_rowids.clear();
+    m_allRowidsKnown = true;
+    m_rowCount = 0;
     m_values.clear();
     m_loaded.clear();
     m_loadedCount = 0;
     m_fields.clear();
     m_table = m_source->tableName();
     const DataSource::Statement statement = m_source->statement();
-    const QString rowids = m_source->rowidStatement();
-    QSqlQuery query(m_source->database());
-    query.setForwardOnly(true);
-    bool ok = query.prepare(statement.hasRowid && !rowids.isEmpty() ? rowids : statement.sql);
-    for (const QVariant &value : m_source->recordValues())
-        query.addBindValue(value);
-    ok = ok && query.exec();
-    if (ok && statement.hasRowid && !rowids.isEmpty()) {
-        while (query.next())
-            m_rowids.push_back(query.value(0).toLongLong());
-        query.finish();
-        m_values.resize(m_rowids.size());
-        m_loaded.resize(m_rowids.size(), false);
-        // The first block also gives the field names, even of a table without rows.
-        loadBlock(0);
-    } else if (ok) {
-        const QSqlRecord record = query.record();
-        const int first = statement.hasRowid ? 1 : 0;
-        for (int i = first; i < record.count(); ++i)
-            m_fields << record.fieldName(i);
-        while (query.next()) {
-            QVariantList values;
-            values.reserve(m_fields.size());
-            for (int i = first; i < record.count(); ++i)
-                values << query.value(i);
-            m_rowids.push_back(statement.hasRowid ? query.value(0).toLongLong() : -1);
-            m_values.push_back(std::move(values));
+    m_rowidSql = statement.hasRowid ? m_source->rowidStatement() : QString();
+    m_rowidValues = m_source->recordValues();
+    if (!m_rowidSql.isEmpty()) {
+        bool ok = false;
+        if (const auto counted = countRows()) {
+            m_rowCount = *counted;
+            ok = readRowids(static_cast<size_t>(std::min(m_rowCount, blockRows)));
+            m_allRowidsKnown = m_rowids.size() >= static_cast<size_t>(m_rowCount);
+        } else {
+            ok = readRowids(std::numeric_limits<size_t>::max());
+            m_rowCount = static_cast<int>(m_rowids.size());
         }
+        if (!ok) {
+            m_rowids.clear();
+            m_rowCount = 0;
+            m_allRowidsKnown = true;
+        }
+        m_values.resize(static_cast<size_t>(m_rowCount));
+        m_loaded.resize(static_cast<size_t>(m_rowCount), false);
+        // The first block also gives the field names, even of a table without rows.
+        if (ok)
+            loadBlock(0);
+    } else {
+        QSqlQuery query(m_source->database());
+        query.setForwardOnly(true);
+        const bool ok = query.prepare(statement.sql);
+        for (const QVariant &value : m_rowidValues)
+            query.addBindValue(value);
+        if (ok && query.exec()) {
+            const QSqlRecord record = query.record();
+            const int first = statement.hasRowid ? 1 : 0;
+            for (int i = first; i < record.count(); ++i)
+                m_fields << record.fieldName(i);
+            while (query.next()) {
+                QVariantList values;
+                values.reserve(m_fields.size());
+                for (int i = first; i < record.count(); ++i)
+                    values << query.value(i);
+                m_rowids.push_back(statement.hasRowid ? query.value(0).toLongLong() : -1);
+                m_values.push_back(std::move(values));
+            }
+        }
+        m_rowCount = static_cast<int>(m_values.size());
         m_loaded.resize(m_values.size(), true);
-        m_loadedCount = static_cast<int>(m_values.size());
+        m_loadedCount = m_rowCount;
     }
     endResetModel();
+}
+
+std::optional<int> GridModel::countRows() const
+{
+    // The order is left out of the count: ordering is what costs.
+    static const QString name = u"(?:[A-Za-z_][A-Za-z0-9_.]*|\\[[^\\]]*\\])"_s;
+    static const QString key = name + u"(?:\\s+(?:asc|desc))?"_s;
+    static const QRegularExpression orderBy(u"\\s+order\\s+by\\s+"_s + key + u"(?:\\s*,\\s*"_s + key + u")*\\s*$"_s,
+                                            QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = orderBy.match(m_rowidSql);
+    // An order this does not recognise may hide a limit: its rows are counted by reading them.
+    if (!match.hasMatch() && m_rowidSql.contains(u"order"_s, Qt::CaseInsensitive))
+        return std::nullopt;
+    QSqlQuery query(m_source->database());
+    query.setForwardOnly(true);
+    const bool ok = query.prepare(u"SELECT count(*) FROM ("_s +
+                                  (match.hasMatch() ? m_rowidSql.left(match.capturedStart()) : m_rowidSql) + u')');
+    for (const QVariant &value : m_rowidValues)
+        query.addBindValue(value);
+    if (!ok || !query.exec() || !query.next())
+        return std::nullopt;
+    return query.value(0).toInt();
+}
+
+bool GridModel::readRowids(size_t count) const
+{
+    QSqlQuery query(m_source->database());
+    query.setForwardOnly(true);
+    bool ok = query.prepare(m_rowidSql);
+    for (const QVariant &value : m_rowidValues)
+        query.addBindValue(value);
+    ok = ok && query.exec();
+    // The rows known already keep their places, wherever an edit in the grid has moved
+    // them since, so that no row shows twice and none is left out.
+    const std::unordered_set<qint64> known(m_rowids.begin(), m_rowids.end());
+    while (ok && m_rowids.size() < count && query.next()) {
+        const qint64 id = query.value(0).toLongLong();
+        if (!known.contains(id))
+            m_rowids.push_back(id);
+    }
+    // No read stays open while the program waits for the user.
+    query.finish();
+    return ok;
+}
+
+qint64 GridModel::rowid(int row) const
+{
+    if (static_cast<size_t>(row) >= m_rowids.size() && !m_allRowidsKnown) {
+        readRowids(static_cast<size_t>(m_rowCount));
+        // Rows deleted by another window since the count show empty until the grid is read again.
+        m_rowids.resize(static_cast<size_t>(m_rowCount), -1);
+        m_allRowidsKnown = true;
+    }
+    return static_cast<size_t>(row) < m_rowids.size() ? m_rowids[static_cast<size_t>(row)] : -1;
 }
 
 void GridModel::loadBlock(int first) const
@@ -77,15 +152,16 @@ void GridModel::loadBlock(int first) const
         std::fill(m_loaded.begin(), m_loaded.end(), false);
         m_loadedCount = 0;
     }
-    const int count = std::min(blockRows, static_cast<int>(m_rowids.size()) - first);
+    const int count = std::min(blockRows, m_rowCount - first);
     QSqlQuery query(m_source->database());
     query.setForwardOnly(true);
     query.prepare(u"SELECT rowid, * FROM "_s + m_table + u" WHERE rowid IN ("_s +
                   QStringList(std::max(count, 1), u"?"_s).join(u", "_s) + u')');
     QHash<qint64, int> rows;
     for (int i = 0; i < count; ++i) {
-        query.bindValue(i, m_rowids[static_cast<size_t>(first + i)]);
-        rows.insert(m_rowids[static_cast<size_t>(first + i)], first + i);
+        const qint64 id = rowid(first + i);
+        query.bindValue(i, id);
+        rows.insert(id, first + i);
     }
     if (count == 0)
         query.bindValue(0, -1);
@@ -122,7 +198,7 @@ const QVariantList &GridModel::rowValues(int row) const
 
 int GridModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : static_cast<int>(m_rowids.size());
+    return parent.isValid() ? 0 : m_rowCount;
 }
 
 int GridModel::columnCount(const QModelIndex &parent) const
@@ -165,7 +241,7 @@ bool GridModel::setData(const QModelIndex &index, const QVariant &value, int rol
 {
     if (role != Qt::EditRole || !index.isValid() || index.row() >= rowCount() || m_table.isEmpty())
         return false;
-    const qint64 rowid = m_rowids[static_cast<size_t>(index.row())];
+    const qint64 id = rowid(index.row());
     const QString field = m_fields.value(index.column());
     const QString typed = value.toString();
     if (typed == shown(rowValues(index.row()).value(index.column())))
@@ -184,8 +260,7 @@ bool GridModel::setData(const QModelIndex &index, const QVariant &value, int rol
     }
     DataSource::beforeWrite(m_source->fileName());
     const Store::Result result = Store::execute(
-        m_source->database(), u"UPDATE "_s + m_table + u" SET "_s + field + u" = ? WHERE rowid = ?"_s,
-        {stored, rowid});
+        m_source->database(), u"UPDATE "_s + m_table + u" SET "_s + field + u" = ? WHERE rowid = ?"_s, {stored, id});
     if (result.number == Store::duplicateKey) {
         Messages::report(u"Esiste già un'altra riga con questo valore: modifica non registrata."_s);
         return false;
@@ -197,7 +272,7 @@ bool GridModel::setData(const QModelIndex &index, const QVariant &value, int rol
     // Read back what the store keeps, so the cell shows the stored value.
     QSqlQuery readBack(m_source->database());
     readBack.prepare(u"SELECT "_s + field + u" FROM "_s + m_table + u" WHERE rowid = ?"_s);
-    readBack.addBindValue(rowid);
+    readBack.addBindValue(id);
     QVariantList &values = m_values[static_cast<size_t>(index.row())];
     if (values.size() < m_fields.size())
         values.resize(m_fields.size());

@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <optional>
 #include <vector>
 
 class DataSource;
@@ -31,14 +32,25 @@ private:
     // The fields of a row, read when first shown; empty for a row that is gone.
     const QVariantList &rowValues(int row) const;
     void loadBlock(int first) const;
+    // The identity of a row; -1 for a row deleted since the grid was read.
+    qint64 rowid(int row) const;
+    // Reads the identities not yet known, in the record source's order, until `count` are
+    // known; false when the store refused the statement.
+    bool readRowids(size_t count) const;
+    std::optional<int> countRows() const;
 
     DataSource *m_source;
     QString m_table;
     mutable QStringList m_fields; // known from the first block read
     // The rows of a single table are known by their identities and read a block at a time
-    // when shown: a grid over ten thousand activities shows some thirty of them. Any other
-    // statement is read whole.
-    std::vector<qint64> m_rowids;
+    // when shown: a grid over ten thousand activities shows some thirty of them. Ordering
+    // every identity costs more than the rest of the start, so the first block's are read at
+    // once and the others when a row past it is shown. Any other statement is read whole.
+    int m_rowCount = 0;
+    QString m_rowidSql;
+    QVariantList m_rowidValues;
+    mutable std::vector<qint64> m_rowids;
+    mutable bool m_allRowidsKnown = true;
     mutable std::vector<QVariantList> m_values;
     mutable std::vector<bool> m_loaded;
     mutable int m_loadedCount = 0;

@@ -78,6 +78,8 @@ Formvol *formvol()
 {
     if (!registry().formvol)
         registry().formvol = new Formvol;
+    if (registry().form1)
+        registry().form1->fillMunicipalities(registry().formvol);
     return registry().formvol;
 }
 

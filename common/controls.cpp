@@ -3,15 +3,19 @@
 #include "common/twips.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QComboBox>
 #include <QCompleter>
 #include <QFocusEvent>
+#include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMainWindow>
+#include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
+#include <QStringListModel>
 
 #include <algorithm>
 
@@ -85,6 +89,8 @@ QComboBox *comboBox(QWidget *parent, const QString &name, int left, int top, int
 
 void offerPopupCompletion(QComboBox *combo)
 {
+    // Thousands of entries as items of their own take longer to add than to read.
+    combo->setModel(new QStringListModel(combo));
     auto *completer = new QCompleter(combo->model(), combo);
     completer->setCompletionMode(QCompleter::PopupCompletion);
     completer->setCaseSensitivity(Qt::CaseInsensitive);
@@ -103,6 +109,23 @@ QPushButton *button(QWidget *parent, const QString &name, const QString &caption
     return result;
 }
 
+void showPicture(QLabel *label, const QByteArray &encoded)
+{
+    label->setScaledContents(true);
+    QBuffer buffer;
+    buffer.setData(encoded);
+    QImageReader reader;
+    if (!encoded.isEmpty() && buffer.open(QIODevice::ReadOnly))
+        reader.setDevice(&buffer);
+    // The pictures are drawn at twice the size shown, for sharp screens: a JPEG decoded at
+    // the size shown costs a quarter of one decoded whole and then shrunk.
+    const QSize shown = label->size() * label->devicePixelRatio();
+    const QSize whole = reader.size();
+    if (shown.width() < whole.width() && shown.height() < whole.height())
+        reader.setScaledSize(shown);
+    label->setPixmap(reader.device() ? QPixmap::fromImage(reader.read()) : QPixmap());
+}
+
 QListWidget *multiList(QWidget *parent, const QString &name, int left, int top, int width, int height)
 {
     auto *result = new QListWidget(parent);
@@ -116,8 +139,12 @@ QListWidget *multiList(QWidget *parent, const QString &name, int left, int top, 
 
 void fillCombo(QComboBox *combo, const QStringList &entries)
 {
-    combo->clear();
-    combo->addItems(entries);
+    if (auto *texts = qobject_cast<QStringListModel *>(combo->model())) {
+        texts->setStringList(entries);
+    } else {
+        combo->clear();
+        combo->addItems(entries);
+    }
     combo->setCurrentIndex(-1);
     combo->setEditText(QString());
 }

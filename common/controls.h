@@ -5,6 +5,7 @@
 
 #include <functional>
 
+class QByteArray;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -35,10 +36,14 @@ MemoBox *memoBox(QWidget *parent, const QString &name, int maxLength, int left, 
 // Typing never completes the text with an entry the user did not choose.
 QComboBox *comboBox(QWidget *parent, const QString &name, int left, int top, int width, int height = 315);
 // Offers, while the user types, a pop-up of the entries that contain the text; the text
-// changes only when the user picks one of them (for long lists such as the municipalities).
+// changes only when the user picks one of them (for long lists such as the municipalities,
+// whose entries are then held as plain text, which fillCombo replaces in one go).
 void offerPopupCompletion(QComboBox *combo);
 QPushButton *button(QWidget *parent, const QString &name, const QString &caption, int left, int top, int width,
                     int height, const QString &toolTip = QString());
+// Shows a picture (the bytes of an image file; none leaves the label empty) stretched over a
+// label already placed, decoded at the size the label shows it.
+void showPicture(QLabel *label, const QByteArray &encoded);
 // A list box in a fixed-pitch font where a click selects or deselects a line.
 QListWidget *multiList(QWidget *parent, const QString &name, int left, int top, int width, int height);
 
