@@ -13,7 +13,6 @@
 #include <QAction>
 #include <QDir>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -160,7 +159,7 @@ void TestLists::clickHandsTheVolunteerOver()
     for (const auto &item : cases) {
         openFromMenu(item.command);
         QCOMPARE(globals().tipolista, item.mode);
-        QListWidget *list = Windows::formlist()->List1;
+        LineListView *list = Windows::formlist()->List1;
         // The 51-character name hands over its first 50 characters.
         list->setCurrentRow(0);
         Windows::formlist()->List1_Click();
@@ -192,7 +191,7 @@ void TestLists::printingStartsWithABlankLine()
     const QList<DrawnItem> drawn = Printer::lastRecording();
     QCOMPARE(drawn.size(), window->List1->count() + 1);
     QCOMPARE(drawn[0].text, u" "_s);
-    QCOMPARE(drawn[3].text, u"   "_s + window->List1->item(2)->text());
+    QCOMPARE(drawn[3].text, u"   "_s + window->List1->text(2));
     QCOMPARE(drawn[3].font, u"Courier New"_s);
     // 131 characters and the margin do not fit a portrait page at 8 points: landscape, all at one size.
     QVERIFY(Printer::lastPage().landscape);
@@ -211,7 +210,7 @@ void TestLists::printingStartsWithABlankLine()
     QVERIFY(!Printer::lastPage().landscape);
     for (const DrawnItem &item : free)
         QCOMPARE(item.size, 12.0);
-    const QString longest = window->List1->item(0)->text();
+    const QString longest = window->List1->text(0);
     QCOMPARE(free[1].text.mid(3) + free[2].text.mid(3), longest);
 
     // An unknown list prints the blank line alone.
