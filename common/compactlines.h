@@ -5,9 +5,10 @@
 #include <QString>
 #include <QStringView>
 
-// Text lines kept as one UTF-8 buffer and the end of each line: a list of hundreds of
-// thousands of lines costs little more than its text, where a QString per line costs
-// twice that and a list item per line several times.
+// Text lines kept as UTF-8 in blocks of a fixed size, with where each line ends: a list of
+// hundreds of thousands of lines costs little more than its text, where a QString per line
+// costs twice that and a list item per line several times. Blocks, not one growing buffer, so
+// that the text is never copied to a larger buffer and held twice while the list grows.
 class CompactLines {
 public:
     void append(QStringView line);
@@ -18,6 +19,7 @@ public:
     void squeeze();
 
 private:
-    QByteArray m_text;
-    QList<qsizetype> m_ends;
+    QList<QByteArray> m_blocks;
+    // Per line, its block (high bits) and the end of its text in that block.
+    QList<quint64> m_ends;
 };
