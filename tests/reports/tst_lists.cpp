@@ -1,5 +1,6 @@
 #include "app/form1.h"
 #include "app/windows.h"
+#include "common/compactlines.h"
 #include "common/globals.h"
 #include "common/messages.h"
 #include "reports/formlist.h"
@@ -52,6 +53,7 @@ private slots:
     void listsMatchTheirReferences_data();
     void listsMatchTheirReferences();
     void emptyArchive();
+    void longListsKeepEveryLine();
     void clickHandsTheVolunteerOver();
     void printingStartsWithABlankLine();
     void printedPdfHoldsTheLines();
@@ -147,6 +149,23 @@ void TestLists::emptyArchive()
     QCOMPARE(buildList(u"EV"_s, {}), (QStringList{QString(), u"   Totale volontari:0"_s}));
     QCOMPARE(buildList(u"EC"_s, {}), buildList(u"EV"_s, {}));
     QCOMPARE(buildList(u"XX"_s, {}), QStringList());
+}
+
+void TestLists::longListsKeepEveryLine()
+{
+    // Lines over many blocks of text: empty ones, accented ones, one longer than a block.
+    QStringList expected;
+    for (int i = 0; i < 3000; ++i)
+        expected << (i % 7 == 0 ? QString() : u"%1 CANTÙ "_s.arg(i) + QString(i % 200, u'x'));
+    expected.insert(1500, QString(100000, u'é'));
+    CompactLines compact;
+    for (const QString &line : std::as_const(expected))
+        compact.append(line);
+    LineListView view;
+    view.setLines(std::move(compact), {u"ROSSI MARIO"_s});
+    QCOMPARE(lines(&view), expected);
+    QCOMPARE(view.model()->index(0, 0).data(Qt::UserRole).toString(), u"ROSSI MARIO"_s);
+    QVERIFY(!view.model()->index(1, 0).data(Qt::UserRole).isValid());
 }
 
 void TestLists::clickHandsTheVolunteerOver()
