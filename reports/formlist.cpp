@@ -45,8 +45,8 @@ void Formlist::Form_Activate()
     List1->clear();
     CompactLines lines;
     QStringList keys;
-    const Store::Result refusal =
-        buildList(g.tipolista, g.tabrischio, [&](const QString &line) { lines.append(line); }, &keys);
+    const Store::Result refusal = buildList(
+        g.tipolista, g.tabrischio, [&](const QString &line) { lines.append(line); }, &keys);
     // A list cut short by the store is not shown as if it were the whole.
     if (refusal.ok()) {
         lines.squeeze();

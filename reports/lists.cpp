@@ -213,8 +213,8 @@ void RiskTable::add(const DetailRow &row)
         m_total = 0.0;
         m_previous = name;
     }
-    m_add(u"  "_s % name % u"  "_s % TextFormat::numberText(hours) % u"  "_s % row.start % u"  "_s % row.end %
-          u"  "_s % row.description);
+    m_add(u"  "_s % name % u"  "_s % TextFormat::numberText(hours) % u"  "_s % row.start % u"  "_s % row.end % u"  "_s %
+          row.description);
     m_total = m_total.value_or(0.0) + hours;
 }
 
