@@ -1,6 +1,7 @@
 #include "reports/formlist.h"
 
 #include "common/activation.h"
+#include "common/compactlines.h"
 #include "common/controls.h"
 #include "common/globals.h"
 #include "common/messages.h"
@@ -10,7 +11,6 @@
 #include "reports/printer.h"
 #include "volunteers/formvol.h"
 
-#include <QListWidget>
 #include <QPushButton>
 
 using namespace Qt::StringLiterals;
@@ -21,17 +21,16 @@ Formlist::Formlist()
     setWindowTitle(u"Sentaro - "_s);
     Twips::resizeClient(this, 15015, 9240);
 
-    List1 = new QListWidget(this);
+    List1 = new LineListView(this);
     List1->setObjectName(u"List1"_s);
     List1->setFont(Twips::font(u"Courier New"_s, 8.25));
-    List1->setUniformItemSizes(true);
     Twips::place(List1, 360, 600, 14295, 6990);
     cmdstampa = Controls::button(this, u"cmdstampa"_s, u"Stampa"_s, 11520, 8400, 1095, 495);
     cmdesci = Controls::button(this, u"cmdesci"_s, u"Esci"_s, 12960, 8400, 1095, 495);
     setTabOrder(List1, cmdstampa);
     setTabOrder(cmdstampa, cmdesci);
 
-    connect(List1, &QListWidget::itemClicked, this, &Formlist::List1_Click);
+    connect(List1, &QAbstractItemView::clicked, this, &Formlist::List1_Click);
     connect(cmdstampa, &QPushButton::clicked, this, &Formlist::cmdstampa_Click);
     connect(cmdesci, &QPushButton::clicked, this, &Formlist::cmdesci_Click);
     Activation::watch(this, [this]() { Form_Activate(); });
@@ -43,16 +42,18 @@ void Formlist::Form_Activate()
     if (g.tipolista == ListKind::details)
         setWindowTitle(u"SENTARO - ELENCO ATTIVITA' CON DETTAGLIO PER VOLONTARIO"_s);
     // The old lines go before the new ones are read: a long list is never held twice.
-    List1->setUpdatesEnabled(false);
     List1->clear();
-    Store::Result refusal;
+    CompactLines lines;
     QStringList keys;
-    List1->addItems(buildList(g.tipolista, g.tabrischio, &refusal, &keys));
-    for (qsizetype i = 0; i < keys.size(); ++i)
-        List1->item(int(i))->setData(Qt::UserRole, keys[i]);
-    List1->setUpdatesEnabled(true);
-    if (!refusal.ok())
+    const Store::Result refusal = buildList(
+        g.tipolista, g.tabrischio, [&](const QString &line) { lines.append(line); }, &keys);
+    // A list cut short by the store is not shown as if it were the whole.
+    if (refusal.ok()) {
+        lines.squeeze();
+        List1->setLines(std::move(lines), std::move(keys));
+    } else {
         Messages::report(u"Elenco non disponibile, l'archivio non si è potuto leggere: "_s + refusal.description);
+    }
 }
 
 void Formlist::List1_Click()
@@ -61,13 +62,13 @@ void Formlist::List1_Click()
     static const QHash<QString, QString> operations = {{ListKind::volunteers, Operation::view},
                                                        {ListKind::toModify, Operation::modify},
                                                        {ListKind::toDelete, Operation::remove}};
-    const QListWidgetItem *item = List1->currentItem();
-    if (!operations.contains(g.tipolista) || !item)
+    const QModelIndex item = List1->currentIndex();
+    if (!operations.contains(g.tipolista) || !item.isValid())
         return;
     // The volunteer's text as the line was built from it; the blank and total lines hand their
     // text. The volunteer window is handed at most 50 characters of it.
-    const QVariant key = item->data(Qt::UserRole);
-    QString chosen = (key.isValid() ? key.toString() : item->text()).left(50);
+    const QVariant key = item.data(Qt::UserRole);
+    QString chosen = (key.isValid() ? key.toString() : item.data().toString()).left(50);
     while (chosen.endsWith(u' '))
         chosen.chop(1);
     g.volontarioscelto = chosen;
@@ -78,8 +79,9 @@ void Formlist::List1_Click()
 void Formlist::cmdstampa_Click()
 {
     QStringList lines;
+    lines.reserve(List1->count());
     for (int i = 0; i < List1->count(); ++i)
-        lines << List1->item(i)->text();
+        lines << List1->text(i);
     printListing(lines, u"elenco"_s, listLayoutWidth(globals().tipolista));
 }
 

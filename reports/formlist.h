@@ -1,8 +1,9 @@
 #pragma once
 
+#include "common/linelistview.h"
+
 #include <QWidget>
 
-class QListWidget;
 class QPushButton;
 
 // The list window: one of seven read-only lists, printable; a volunteer list hands the
@@ -12,7 +13,7 @@ class Formlist : public QWidget {
 public:
     Formlist();
 
-    QListWidget *List1;
+    LineListView *List1;
     QPushButton *cmdstampa;
     QPushButton *cmdesci;
 

@@ -40,53 +40,54 @@ QString hourColumns(const std::optional<double> &manHours, const RiskHours &risk
     return columns;
 }
 
-QStringList organisations(DataSource &source, Store::Result *refusal)
+Store::Result organisations(DataSource &source, const LineSink &add)
 {
-    QStringList lines;
-    *refusal = Reports::organisations(source, [&](const Organisation &row) { lines << ListLines::organisation(row); });
-    return lines;
+    return Reports::organisations(source, [&](const Organisation &row) { add(ListLines::organisation(row)); });
 }
 
-QStringList activities(DataSource &source, Store::Result *refusal)
+Store::Result activities(DataSource &source, const LineSink &add)
 {
-    QStringList lines;
-    *refusal = Reports::activities(source, [&](const Activity &row) { lines << ListLines::activity(row); });
-    return lines;
+    return Reports::activities(source, [&](const Activity &row) { add(ListLines::activity(row)); });
 }
 
-QStringList activitiesWithDetails(MainWindowInterface &main, Store::Result *refusal)
+Store::Result activitiesWithDetails(MainWindowInterface &main, const LineSink &add)
 {
-    QStringList lines = ListLines::detailHeading();
+    for (const QString &line : ListLines::detailHeading())
+        add(line);
     const QLocale locale;
-    // Hundreds of thousands of lines: reserved at once rather than grown and copied as they come.
-    const auto [activityCount, detailCount] = Reports::activityAndDetailCounts(*main.Data4);
-    lines.reserve(lines.size() + 2 * activityCount + detailCount);
-    *refusal = Reports::activitiesWithDetails(*main.Data7, *main.Data4,
-                                              [&](const Activity &activity, const QList<DetailRow> &details) {
-                                                  ListLines::appendActivityWithDetails(lines, activity, details,
-                                                                                       locale);
-                                              });
-    return lines;
+    // One activity's lines at a time: the whole list is never held here.
+    QStringList lines;
+    return Reports::activitiesWithDetails(*main.Data7, *main.Data4,
+                                          [&](const Activity &activity, const QList<DetailRow> &details) {
+                                              ListLines::appendActivityWithDetails(lines, activity, details, locale);
+                                              for (const QString &line : std::as_const(lines))
+                                                  add(line);
+                                              lines.clear();
+                                          });
 }
 
-QStringList volunteersByRiskTable(DataSource &details, const QString &riskTable, Store::Result *refusal)
+Store::Result volunteersByRiskTable(DataSource &details, const QString &riskTable, const LineSink &add)
 {
     const RiskClass *riskClass = riskClassOfCode(riskTable);
-    ListLines::RiskTable list(riskClass ? std::optional<size_t>(riskClass - riskClasses.data()) : std::nullopt);
-    *refusal = Reports::detailsOfClass(details, riskClass, [&](const DetailRow &row) { list.add(row); });
-    return list.finish();
+    ListLines::RiskTable list(riskClass ? std::optional<size_t>(riskClass - riskClasses.data()) : std::nullopt, add);
+    const Store::Result refusal =
+        Reports::detailsOfClass(details, riskClass, [&](const DetailRow &row) { list.add(row); });
+    list.finish();
+    return refusal;
 }
 
-QStringList volunteers(DataSource &source, Store::Result *refusal, QStringList *keys)
+Store::Result volunteers(DataSource &source, const LineSink &add, QStringList *keys)
 {
-    QStringList lines;
-    *refusal = Reports::volunteerNames(source, [&](const Volunteer &row) {
-        lines << ListLines::volunteer(row);
+    qsizetype count = 0;
+    const Store::Result refusal = Reports::volunteerNames(source, [&](const Volunteer &row) {
+        add(ListLines::volunteer(row));
+        ++count;
         if (keys)
             *keys << VolunteerText::of(row.surname, row.name);
     });
-    lines += ListLines::volunteerTotal(lines.size());
-    return lines;
+    for (const QString &line : ListLines::volunteerTotal(count))
+        add(line);
+    return refusal;
 }
 } // namespace
 
@@ -109,32 +110,37 @@ int listLayoutWidth(const QString &mode)
     return 0;
 }
 
-QStringList buildList(const QString &mode, const QString &riskTable, Store::Result *refusal, QStringList *keys)
+Store::Result buildList(const QString &mode, const QString &riskTable, const LineSink &add, QStringList *keys)
 {
-    Store::Result ignored;
-    if (!refusal)
-        refusal = &ignored;
-    *refusal = {};
     if (keys)
         keys->clear();
     MainWindowInterface *main = Windows::mainWindow();
-    QStringList lines;
     if (mode == ListKind::organisations)
-        lines = organisations(*main->Data8, refusal);
-    else if (mode == ListKind::activities)
-        lines = activities(*main->Data7, refusal);
-    else if (mode == ListKind::details)
-        lines = activitiesWithDetails(*main, refusal);
-    else if (mode == ListKind::volunteers || mode == ListKind::toModify || mode == ListKind::toDelete)
-        lines = volunteers(*main->Data6, refusal, keys);
-    else if (mode == ListKind::riskTable)
-        lines = volunteersByRiskTable(*main->Data4, riskTable, refusal);
+        return organisations(*main->Data8, add);
+    if (mode == ListKind::activities)
+        return activities(*main->Data7, add);
+    if (mode == ListKind::details)
+        return activitiesWithDetails(*main, add);
+    if (mode == ListKind::volunteers || mode == ListKind::toModify || mode == ListKind::toDelete)
+        return volunteers(*main->Data6, add, keys);
+    if (mode == ListKind::riskTable)
+        return volunteersByRiskTable(*main->Data4, riskTable, add);
+    return {};
+}
+
+QStringList buildList(const QString &mode, const QString &riskTable, Store::Result *refusal, QStringList *keys)
+{
+    QStringList lines;
+    const Store::Result result = buildList(
+        mode, riskTable, [&](const QString &line) { lines << line; }, keys);
     // A list cut short by the store is not shown as if it were the whole.
-    if (!refusal->ok()) {
+    if (!result.ok()) {
         lines.clear();
         if (keys)
             keys->clear();
     }
+    if (refusal)
+        *refusal = result;
     return lines;
 }
 
@@ -178,8 +184,9 @@ QStringList volunteerTotal(qsizetype count)
     return {QString(), u"   Totale volontari:"_s + QString::number(count)};
 }
 
-RiskTable::RiskTable(std::optional<size_t> classIndex)
+RiskTable::RiskTable(std::optional<size_t> classIndex, LineSink add)
     : m_classIndex(classIndex)
+    , m_add(std::move(add))
 {
 }
 
@@ -202,18 +209,18 @@ void RiskTable::add(const DetailRow &row)
         m_previous = name;
     }
     if (name != m_previous) {
-        m_lines << subtotal();
+        m_add(subtotal());
         m_total = 0.0;
         m_previous = name;
     }
-    m_lines << u"  "_s % name % u"  "_s % TextFormat::numberText(hours) % u"  "_s % row.start % u"  "_s % row.end %
-                   u"  "_s % row.description;
+    m_add(u"  "_s % name % u"  "_s % TextFormat::numberText(hours) % u"  "_s % row.start % u"  "_s % row.end % u"  "_s %
+          row.description);
     m_total = m_total.value_or(0.0) + hours;
 }
 
-QStringList RiskTable::finish()
+void RiskTable::finish()
 {
-    m_lines << subtotal() << QString();
-    return std::move(m_lines);
+    m_add(subtotal());
+    m_add(QString());
 }
 } // namespace ListLines

@@ -8,13 +8,21 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
+// Takes the lines of a list one at a time, in order.
+using LineSink = std::function<void(const QString &line)>;
+
 // The lines of the list window for a list mode ("EO", "EA", "ED", "EV", "EM", "EC",
-// "ER"), read from the archive; any other mode gives no lines. `riskTable` is the table
-// number typed for "ER". When the store refuses a read, no lines and its reason in `refusal`.
-// `keys`, when given, receives for the lines that stand for a volunteer the volunteer's text,
-// in the order of the lines; it stays empty for the other lists.
+// "ER"), read from the archive and handed to `add` as they are built: a list may run to
+// hundreds of thousands of lines. Any other mode gives no lines. `riskTable` is the table
+// number typed for "ER". The result is the read the store refused, if any; the lines handed
+// before it are then not the whole list. `keys`, when given, receives for the lines that stand
+// for a volunteer the volunteer's text, in the order of the lines; it stays empty for the other lists.
+Store::Result buildList(const QString &mode, const QString &riskTable, const LineSink &add,
+                        QStringList *keys = nullptr);
+// The same lines as a list; when the store refuses a read, no lines and its reason in `refusal`.
 QStringList buildList(const QString &mode, const QString &riskTable, Store::Result *refusal = nullptr,
                       QStringList *keys = nullptr);
 
@@ -39,20 +47,20 @@ QStringList volunteerTotal(qsizetype count);
 
 // The list of the hours of one risk class by volunteer, built row by row from the detail rows
 // in the order of the volunteers' texts: a row line for each row with hours, and a subtotal
-// before each next volunteer and at the end.
+// before each next volunteer and at the end. Each line goes to `add` as soon as it is known.
 class RiskTable {
 public:
     // `classIndex` in riskClasses; none lists no rows.
-    explicit RiskTable(std::optional<size_t> classIndex);
+    RiskTable(std::optional<size_t> classIndex, LineSink add);
     void add(const DetailRow &row);
     // The last subtotal and the empty line; the list is then complete.
-    QStringList finish();
+    void finish();
 
 private:
     QString subtotal() const;
 
     std::optional<size_t> m_classIndex;
-    QStringList m_lines;
+    LineSink m_add;
     QString m_previous;
     bool m_first = true;
     // The running total starts with no value, so an empty list shows an empty total.

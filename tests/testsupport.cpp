@@ -10,9 +10,9 @@
 #include "store/database.h"
 #include "store/datasource.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QDir>
-#include <QListWidget>
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
@@ -176,11 +176,12 @@ void compareWithReference(const QStringList &lines, const QString &name)
     QCOMPARE(lines.size(), expected.size());
 }
 
-QStringList lines(const QListWidget *list)
+QStringList lines(const QAbstractItemView *list)
 {
+    const QAbstractItemModel *model = list->model();
     QStringList result;
-    for (int i = 0; i < list->count(); ++i)
-        result << list->item(i)->text();
+    for (int i = 0; i < model->rowCount(); ++i)
+        result << model->index(i, 0).data().toString();
     return result;
 }
 

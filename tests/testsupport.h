@@ -4,8 +4,8 @@
 #include <QTemporaryDir>
 
 class Form1;
+class QAbstractItemView;
 class QComboBox;
-class QListWidget;
 class QWidget;
 
 // A fresh working folder made current for one test, and the program started in it.
@@ -72,6 +72,6 @@ void activate(QWidget *window);
 void compareWithReference(const QStringList &lines, const QString &name);
 
 // The lines of a list box, in order.
-QStringList lines(const QListWidget *list);
+QStringList lines(const QAbstractItemView *list);
 // Chooses an entry from a drop-down list as the user does (the entry must be there).
 void choose(QComboBox *combo, const QString &text);

@@ -1,5 +1,6 @@
 #include "app/form1.h"
 #include "app/windows.h"
+#include "common/compactlines.h"
 #include "common/globals.h"
 #include "common/messages.h"
 #include "reports/formlist.h"
@@ -13,7 +14,6 @@
 #include <QAction>
 #include <QDir>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -53,6 +53,7 @@ private slots:
     void listsMatchTheirReferences_data();
     void listsMatchTheirReferences();
     void emptyArchive();
+    void longListsKeepEveryLine();
     void clickHandsTheVolunteerOver();
     void printingStartsWithABlankLine();
     void printedPdfHoldsTheLines();
@@ -150,6 +151,23 @@ void TestLists::emptyArchive()
     QCOMPARE(buildList(u"XX"_s, {}), QStringList());
 }
 
+void TestLists::longListsKeepEveryLine()
+{
+    // Lines over many blocks of text: empty ones, accented ones, one longer than a block.
+    QStringList expected;
+    for (int i = 0; i < 3000; ++i)
+        expected << (i % 7 == 0 ? QString() : u"%1 CANTÙ "_s.arg(i) + QString(i % 200, u'x'));
+    expected.insert(1500, QString(100000, u'é'));
+    CompactLines compact;
+    for (const QString &line : std::as_const(expected))
+        compact.append(line);
+    LineListView view;
+    view.setLines(std::move(compact), {u"ROSSI MARIO"_s});
+    QCOMPARE(lines(&view), expected);
+    QCOMPARE(view.model()->index(0, 0).data(Qt::UserRole).toString(), u"ROSSI MARIO"_s);
+    QVERIFY(!view.model()->index(1, 0).data(Qt::UserRole).isValid());
+}
+
 void TestLists::clickHandsTheVolunteerOver()
 {
     const struct {
@@ -160,7 +178,7 @@ void TestLists::clickHandsTheVolunteerOver()
     for (const auto &item : cases) {
         openFromMenu(item.command);
         QCOMPARE(globals().tipolista, item.mode);
-        QListWidget *list = Windows::formlist()->List1;
+        LineListView *list = Windows::formlist()->List1;
         // The 51-character name hands over its first 50 characters.
         list->setCurrentRow(0);
         Windows::formlist()->List1_Click();
@@ -192,7 +210,7 @@ void TestLists::printingStartsWithABlankLine()
     const QList<DrawnItem> drawn = Printer::lastRecording();
     QCOMPARE(drawn.size(), window->List1->count() + 1);
     QCOMPARE(drawn[0].text, u" "_s);
-    QCOMPARE(drawn[3].text, u"   "_s + window->List1->item(2)->text());
+    QCOMPARE(drawn[3].text, u"   "_s + window->List1->text(2));
     QCOMPARE(drawn[3].font, u"Courier New"_s);
     // 131 characters and the margin do not fit a portrait page at 8 points: landscape, all at one size.
     QVERIFY(Printer::lastPage().landscape);
@@ -211,7 +229,7 @@ void TestLists::printingStartsWithABlankLine()
     QVERIFY(!Printer::lastPage().landscape);
     for (const DrawnItem &item : free)
         QCOMPARE(item.size, 12.0);
-    const QString longest = window->List1->item(0)->text();
+    const QString longest = window->List1->text(0);
     QCOMPARE(free[1].text.mid(3) + free[2].text.mid(3), longest);
 
     // An unknown list prints the blank line alone.
