@@ -89,14 +89,6 @@ Store::Result activitiesWithDetails(DataSource &activities, DataSource &details,
         [](const Activity &) { return true; }, detailHoursRow, visit);
 }
 
-std::pair<qint64, qint64> activityAndDetailCounts(const DataSource &source)
-{
-    QSqlQuery counts(source.database());
-    if (counts.exec(u"select (select count(*) from ATTIVITA), (select count(*) from ATTIVDETT)"_s) && counts.next())
-        return {counts.value(0).toLongLong(), counts.value(1).toLongLong()};
-    return {0, 0};
-}
-
 Store::Result detailsOfClass(DataSource &details, const RiskClass *riskClass,
                              const std::function<void(const DetailRow &)> &visit)
 {

@@ -25,9 +25,6 @@ Store::Result organisations(DataSource &organisations, const std::function<void(
 Store::Result activities(DataSource &activities, const std::function<void(const Activity &)> &visit);
 // Every activity, newest first, with its detail rows (the text and the hours only).
 Store::Result activitiesWithDetails(DataSource &activities, DataSource &details, const ActivityVisitor &visit);
-// How many activities and detail rows the archive holds, read on the database of `source`;
-// zeros when it cannot tell.
-std::pair<qint64, qint64> activityAndDetailCounts(const DataSource &source);
 // The detail rows by volunteer with the hours of one class (of R0 when none is given): the
 // volunteer's text, the dates, the description and those hours.
 Store::Result detailsOfClass(DataSource &details, const RiskClass *riskClass,
