@@ -8,6 +8,7 @@
 #include "app/windows.h"
 #include "common/activation.h"
 #include "common/clock.h"
+#include "common/compactlines.h"
 #include "common/controls.h"
 #include "common/globals.h"
 #include "common/mainwindowinterface.h"
@@ -146,13 +147,15 @@ struct Case {
 // Lines built by a timed repetition, with the read the store refused, for the checks after it.
 struct Built {
     QStringList lines;
+    qsizetype compactLines = 0; // lines kept as the list window keeps them
     Store::Result refusal;
 
     // Counts the lines and lets them go: the next repetition builds its own.
     QString take(Case *c, qsizetype fewest, const QString &tooFew)
     {
-        c->rows = lines.size();
+        c->rows = lines.size() + compactLines;
         lines.clear();
+        compactLines = 0;
         if (!refusal.ok())
             return u"the store refused a read: "_s + refusal.description;
         return c->rows >= fewest ? QString() : tooFew;
@@ -181,8 +184,12 @@ std::unique_ptr<Case> list(const QString &mode)
     // Coming from the main window, whose grid reads the activities again.
     c->before = [] { mainWindow().showActivities(); };
     c->timed = [mode, built] {
+        // Kept as the list window keeps them, so that the memory measured is the window's.
+        CompactLines lines;
         QStringList keys;
-        built->lines = buildList(mode, riskTable, &built->refusal, &keys);
+        built->refusal = buildList(mode, riskTable, [&](const QString &line) { lines.append(line); }, &keys);
+        lines.squeeze();
+        built->compactLines = lines.size();
     };
     c->after = [self, built] { return built->take(self, 1, u"the list is empty"_s); };
     return c;

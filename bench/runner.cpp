@@ -311,7 +311,7 @@ Row Bench::import()
             {},
             {},
             Row::Goal::Ratio,
-            3};
+            1.5};
     row.our = child({u"case"_s, u"import"_s, m_folder, QString::number(m_options.repetitions)});
     const QString sql = sqlFile(u"import"_s, m_scratch, {{u"IMPORT"_s, m_folder + u"/voloesp.mdb"_s}});
     const QString copy = m_scratch.filePath(u"attivita.mdb"_s);
@@ -366,7 +366,7 @@ Row Bench::registerPrintout()
             {},
             {},
             Row::Goal::Ratio,
-            1.5};
+            1.2};
     const QString drawing = m_scratch.filePath(u"register-drawing.tsv"_s);
     row.our = child({u"case"_s, u"register"_s, m_folder, QString::number(m_options.repetitions), drawing});
     if (!row.our.error.isEmpty())
@@ -392,7 +392,7 @@ Row Bench::memory()
     Row row{u"memory"_s, u"peak resident set of one session running every case once"_s,
             u"—"_s,      {},
             {},          Row::Goal::Megabytes,
-            150};
+            100};
     row.our = child({u"session"_s, m_folder, m_exportFolder});
     return row;
 }
@@ -417,18 +417,18 @@ std::vector<Row> Bench::runAll()
         return sqliteCase(u"statistics"_s,
                           u"buildStatistics() as \"Elabora\" runs it, TUTTI/TUTTI, "_s + Cases::statisticsFrom +
                               u"–"_s + Cases::statisticsTo,
-                          u"sqlite3 CLI: one GROUP BY query"_s, 2);
+                          u"sqlite3 CLI: one GROUP BY query"_s, 1.2);
     });
     step(u"list-ed"_s, [this] {
         return sqliteCase(u"list-ed"_s, u"buildList() mode ED, as the list window builds it"_s,
-                          u"sqlite3 CLI: one join query"_s, 3);
+                          u"sqlite3 CLI: one join query"_s, 1.2);
     });
     step(u"list-er"_s, [this] {
         return sqliteCase(u"list-er"_s, u"buildList() mode ER, risk table "_s + Cases::riskTable,
-                          u"sqlite3 CLI: the equivalent query"_s, 3);
+                          u"sqlite3 CLI: the equivalent query"_s, 1.2);
     });
     step(u"list-ev"_s, [this] {
-        return sqliteCase(u"list-ev"_s, u"buildList() mode EV"_s, u"sqlite3 CLI: the equivalent query"_s, 3);
+        return sqliteCase(u"list-ev"_s, u"buildList() mode EV"_s, u"sqlite3 CLI: the equivalent query"_s, 1.2);
     });
     step(u"import"_s, [this] { return import(); });
     step(u"export"_s, [this] { return exportDetails(); });
@@ -438,7 +438,7 @@ std::vector<Row> Bench::runAll()
             u"details"_s,
             u"details window's reads on opening and choosing, add 50 volunteers to an activity with 200 in one commit, "
             u"totals, lists read again"_s,
-            0.15);
+            0.1);
     });
     step(u"backup"_s, [this] {
         return timedAlone(u"backup"_s, u"daily copy of attivita.mdb into backup/ (the store's VACUUM INTO)"_s, 1.0);
