@@ -200,8 +200,7 @@ void VolunteerImport::rollback()
 void VolunteerImport::showLastLookedUp()
 {
     if (m_lastBlanks >= 0)
-        m_volunteers.setRecordSource(u"select *"_s + lookup(m_lastBlanks & 1, m_lastBlanks & 2) +
-                                         u" order by COGN,NOME"_s,
-                                     m_lastValues);
+        m_volunteers.setRecordSource(
+            u"select *"_s + lookup(m_lastBlanks & 1, m_lastBlanks & 2) + u" order by COGN,NOME"_s, m_lastValues);
     m_volunteers.refresh();
 }
