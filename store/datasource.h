@@ -25,6 +25,7 @@ public:
 private:
     QSqlQuery m_query; // owns the statement
     Store::Result m_prepareFailure;
+    QByteArray m_texts; // the texts bound for the current run
 };
 
 // A cursor over one database file whose record source is re-pointed by SQL text.

@@ -148,20 +148,33 @@ Store::Result VolunteerImport::lookUp(const DataSource &exported, bool *present)
     const QVariant name = exported.value(u"NOME"_s);
     const bool blankSurname = surname.toString().isEmpty();
     const bool blankName = name.toString().isEmpty();
-    m_lastLookup = u"select *"_s + lookup(blankSurname, blankName) + u" order by COGN,NOME"_s;
+    // The text for the volunteer source is made once, for the last look-up only.
+    m_lastBlanks = (blankSurname ? 1 : 0) + (blankName ? 2 : 0);
     m_lastValues.clear();
     if (!blankSurname)
         m_lastValues << surname;
     if (!blankName)
         m_lastValues << name;
-    return m_finds[(blankSurname ? 1 : 0) + (blankName ? 2 : 0)]->run(m_lastValues, present);
+    return m_finds[m_lastBlanks]->run(m_lastValues, present);
 }
 
 Store::Result VolunteerImport::add(const DataSource &exported)
 {
+    // The export's fields are found by name once: the walk reads the same fields on every row.
+    if (m_exportedPositions.empty()) {
+        for (const QString &field : std::as_const(m_fields)) {
+            int found = -1;
+            for (int position = 0; position < exported.fieldCount() && found < 0; ++position) {
+                if (exported.fieldName(position).compare(field, Qt::CaseInsensitive) == 0)
+                    found = position;
+            }
+            m_exportedPositions.push_back(found);
+        }
+    }
     m_row.clear();
-    for (const QString &field : std::as_const(m_fields))
-        m_row << exported.value(field);
+    // A field the export lacks is added without a value.
+    for (const int position : m_exportedPositions)
+        m_row << (position < 0 ? QVariant() : exported.value(position));
     return m_insert->run(m_row);
 }
 
@@ -186,7 +199,8 @@ void VolunteerImport::rollback()
 
 void VolunteerImport::showLastLookedUp()
 {
-    if (!m_lastLookup.isEmpty())
-        m_volunteers.setRecordSource(m_lastLookup, m_lastValues);
+    if (m_lastBlanks >= 0)
+        m_volunteers.setRecordSource(
+            u"select *"_s + lookup(m_lastBlanks & 1, m_lastBlanks & 2) + u" order by COGN,NOME"_s, m_lastValues);
     m_volunteers.refresh();
 }

@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <optional>
+#include <vector>
 
 class DataSource;
 class PreparedStatement;
@@ -79,6 +80,7 @@ private:
     std::unique_ptr<PreparedStatement> m_finds[4];
     std::unique_ptr<PreparedStatement> m_insert;
     QVariantList m_row;
-    QString m_lastLookup;
+    std::vector<int> m_exportedPositions; // of VOLO's fields in the export's walk, -1 when missing
+    int m_lastBlanks = -1;                // which look-up ran last, -1 before any
     QVariantList m_lastValues;
 };
