@@ -171,11 +171,12 @@ Store::Result registerActivities(DataSource &activities, DataSource &details, co
 Store::Result detailHours(DataSource &details, const std::function<void(const DetailRow &)> &visit)
 {
     // Only the fields counted are read: the walk goes over every detail row of the archive.
+    // One row is filled again for each, rather than a row with all its fields made and let go.
+    DetailRow detail;
     return walk(details,
                 u"select COGN, NOME, DATAINATT, ORET0, ORET6, ORET7, ORET8, ORET9, ORET10 "
                 u"from ATTIVDETT ORDER BY COGN, NOME"_s,
                 [&](const DataSource &row) {
-                    DetailRow detail;
                     detail.surname = textAt(row, 0);
                     detail.name = textAt(row, 1);
                     detail.start = textAt(row, 2);
