@@ -203,7 +203,15 @@ void RiskTable::add(const DetailRow &row)
     const double hours = row.risk.at(*m_classIndex);
     if (!(hours > 0))
         return;
-    const QString name = field51(VolunteerText::of(row.surname, row.name));
+    if (m_nameField.isNull() || row.surname != m_surname || row.name != m_name) {
+        m_surname = row.surname;
+        m_name = row.name;
+        m_nameField = field51(VolunteerText::of(m_surname, m_name));
+    }
+    const QString &name = m_nameField;
+    auto hoursText = m_hoursTexts.constFind(hours);
+    if (hoursText == m_hoursTexts.cend())
+        hoursText = m_hoursTexts.insert(hours, TextFormat::numberText(hours));
     if (m_first) {
         m_first = false;
         m_previous = name;
@@ -213,7 +221,7 @@ void RiskTable::add(const DetailRow &row)
         m_total = 0.0;
         m_previous = name;
     }
-    m_add(u"  "_s % name % u"  "_s % TextFormat::numberText(hours) % u"  "_s % row.start % u"  "_s % row.end % u"  "_s %
+    m_add(u"  "_s % name % u"  "_s % *hoursText % u"  "_s % row.start % u"  "_s % row.end % u"  "_s %
           row.description);
     m_total = m_total.value_or(0.0) + hours;
 }

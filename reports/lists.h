@@ -3,6 +3,7 @@
 #include "store/database.h"
 #include "store/records.h"
 
+#include <QHash>
 #include <QList>
 #include <QLocale>
 #include <QString>
@@ -61,6 +62,11 @@ private:
 
     std::optional<size_t> m_classIndex;
     LineSink m_add;
+    // The rows come by volunteer and their hours are a few values: each text is made once.
+    QString m_surname;
+    QString m_name;
+    QString m_nameField;
+    QHash<double, QString> m_hoursTexts;
     QString m_previous;
     bool m_first = true;
     // The running total starts with no value, so an empty list shows an empty total.
