@@ -134,14 +134,26 @@ Store::Result registerActivities(DataSource &activities, DataSource &details, co
     // The activities before the start are passed over in the index, not read: a register
     // from a recent date would otherwise read the whole archive to print a few pages. The
     // comparison is the register's own (exact, no case folding; no key counts as empty).
+    // Of the detail rows, only the fields printed are read.
+    bool detailsRead = false;
     const Store::Result result = activitiesAndDetails(
         activities, details,
         u"select * from ATTIVITA where ifnull(NOTE4, '') >= ? collate binary order by NOTE4, DESCRATT"_s,
-        u"select * from ATTIVDETT where DESCRATT = ? and DATAINATT = ? order by COGN, NOME"_s,
-        [&](const Activity &activity) { return !(activity.sortKey < fromSortKey); }, Records::detail, visit,
-        {fromSortKey.isNull() ? u""_s : fromSortKey});
-    // The source is left as the register always left it.
+        u"select COGN, NOME, OREUOMO, ORET0, ORET6, ORET7, ORET8, ORET9, ORET10 from ATTIVDETT "
+        u"where DESCRATT = ? and DATAINATT = ? order by COGN, NOME"_s,
+        [&](const Activity &activity) {
+            const bool wanted = !(activity.sortKey < fromSortKey);
+            detailsRead = detailsRead || wanted;
+            return wanted;
+        },
+        detailHoursRow, visit, {fromSortKey.isNull() ? u""_s : fromSortKey});
+    // The sources are left as the register always left them.
     activities.setRecordSource(u"select * from ATTIVITA order by NOTE4, DESCRATT"_s);
+    if (detailsRead) {
+        const QVariantList lastActivity = details.recordValues();
+        details.setRecordSource(u"select * from ATTIVDETT where DESCRATT = ? and DATAINATT = ? order by COGN, NOME"_s,
+                                lastActivity);
+    }
     return result;
 }
 
