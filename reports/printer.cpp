@@ -78,14 +78,14 @@ void Printer::setExtent(int width, int height)
 {
     m_extentWidth = width;
     m_extentHeight = height;
-    m_scale = 0;
+    m_geometry.reset();
 }
 
 void Printer::setLandscape(bool landscape)
 {
     const auto orientation = landscape ? QPageLayout::Landscape : QPageLayout::Portrait;
     m_layout.setOrientation(orientation);
-    m_scale = 0;
+    m_geometry.reset();
     if (m_printer)
         m_printer->setPageOrientation(orientation);
 }
@@ -96,33 +96,42 @@ QRectF Printer::printableTwips() const
     return {points.x() * 20, points.y() * 20, points.width() * 20, points.height() * 20};
 }
 
+const Printer::Geometry &Printer::geometry() const
+{
+    if (m_geometry)
+        return *m_geometry;
+    Geometry made;
+    made.printable = printableTwips();
+    if (m_extentWidth > 0)
+        made.scale = std::min(made.scale, made.printable.width() / m_extentWidth);
+    if (m_extentHeight > 0)
+        made.scale = std::min(made.scale, made.printable.height() / m_extentHeight);
+    made.resolution = m_printer ? m_printer->resolution() : 0;
+    m_geometry = made;
+    return *m_geometry;
+}
+
 double Printer::scale() const
 {
-    if (m_scale > 0)
-        return m_scale;
-    const QRectF printable = printableTwips();
-    double chosen = 1;
-    if (m_extentWidth > 0)
-        chosen = std::min(chosen, printable.width() / m_extentWidth);
-    if (m_extentHeight > 0)
-        chosen = std::min(chosen, printable.height() / m_extentHeight);
-    m_scale = chosen;
-    return chosen;
+    return geometry().scale;
 }
 
 double Printer::toDevice(int twips) const
 {
-    return m_printer ? twips * scale() * m_printer->resolution() / 1440.0 : twips;
+    const Geometry &page = geometry();
+    return m_printer ? twips * page.scale * page.resolution / 1440.0 : twips;
 }
 
 int Printer::pageWidth() const
 {
-    return static_cast<int>(printableTwips().width() / scale());
+    const Geometry &page = geometry();
+    return static_cast<int>(page.printable.width() / page.scale);
 }
 
 int Printer::pageHeight() const
 {
-    return static_cast<int>(printableTwips().height() / scale());
+    const Geometry &page = geometry();
+    return static_cast<int>(page.printable.height() / page.scale);
 }
 
 void Printer::setFont(const QString &name, double size, bool bold)

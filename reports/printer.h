@@ -9,6 +9,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 
 class QPainter;
 class QPrinter;
@@ -171,8 +172,15 @@ private:
     // as the one before does not set them again.
     const Face *m_painterFace = nullptr;
     bool m_textPen = false;
-    // The drawing's scale, worked out at the first use after the page or the extent is set.
-    mutable double m_scale = 0;
+    // The page as the drawing sees it, worked out at the first use after the page or the
+    // extent is set: every line asks for it twice.
+    struct Geometry {
+        QRectF printable; // twips
+        double scale = 1;
+        int resolution = 0; // of the printer, when there is one
+    };
+    const Geometry &geometry() const;
+    mutable std::optional<Geometry> m_geometry;
 };
 
 // Prints the lines of a list window as the lists do: Courier New, a blank first line,
