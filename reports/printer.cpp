@@ -78,12 +78,14 @@ void Printer::setExtent(int width, int height)
 {
     m_extentWidth = width;
     m_extentHeight = height;
+    m_geometry.reset();
 }
 
 void Printer::setLandscape(bool landscape)
 {
     const auto orientation = landscape ? QPageLayout::Landscape : QPageLayout::Portrait;
     m_layout.setOrientation(orientation);
+    m_geometry.reset();
     if (m_printer)
         m_printer->setPageOrientation(orientation);
 }
@@ -94,30 +96,42 @@ QRectF Printer::printableTwips() const
     return {points.x() * 20, points.y() * 20, points.width() * 20, points.height() * 20};
 }
 
+const Printer::Geometry &Printer::geometry() const
+{
+    if (m_geometry)
+        return *m_geometry;
+    Geometry made;
+    made.printable = printableTwips();
+    if (m_extentWidth > 0)
+        made.scale = std::min(made.scale, made.printable.width() / m_extentWidth);
+    if (m_extentHeight > 0)
+        made.scale = std::min(made.scale, made.printable.height() / m_extentHeight);
+    made.resolution = m_printer ? m_printer->resolution() : 0;
+    m_geometry = made;
+    return *m_geometry;
+}
+
 double Printer::scale() const
 {
-    const QRectF printable = printableTwips();
-    double chosen = 1;
-    if (m_extentWidth > 0)
-        chosen = std::min(chosen, printable.width() / m_extentWidth);
-    if (m_extentHeight > 0)
-        chosen = std::min(chosen, printable.height() / m_extentHeight);
-    return chosen;
+    return geometry().scale;
 }
 
 double Printer::toDevice(int twips) const
 {
-    return m_printer ? twips * scale() * m_printer->resolution() / 1440.0 : twips;
+    const Geometry &page = geometry();
+    return m_printer ? twips * page.scale * page.resolution / 1440.0 : twips;
 }
 
 int Printer::pageWidth() const
 {
-    return static_cast<int>(printableTwips().width() / scale());
+    const Geometry &page = geometry();
+    return static_cast<int>(page.printable.width() / page.scale);
 }
 
 int Printer::pageHeight() const
 {
-    return static_cast<int>(printableTwips().height() / scale());
+    const Geometry &page = geometry();
+    return static_cast<int>(page.printable.height() / page.scale);
 }
 
 void Printer::setFont(const QString &name, double size, bool bold)
@@ -177,18 +191,17 @@ void Printer::beginPageIfNeeded()
     }
 }
 
-const Printer::Face &Printer::face()
+Printer::Face &Printer::face()
 {
-    if (m_fontSize == m_lastFontSize && m_bold == m_lastBold && m_fontName == m_lastFontName)
-        return m_lastFace;
+    if (m_lastFace && m_fontSize == m_lastFontSize && m_bold == m_lastBold && m_fontName == m_lastFontName)
+        return *m_lastFace;
     m_lastFontName = m_fontName;
     m_lastFontSize = m_fontSize;
     m_lastBold = m_bold;
     const QString key = m_fontName + u'|' + QString::number(m_fontSize) + (m_bold ? u"|b"_s : u"|"_s);
-    auto found = m_faces.constFind(key);
-    if (found != m_faces.cend()) {
-        m_lastFace = *found;
-        return m_lastFace;
+    if (auto found = m_faces.find(key); found != m_faces.end()) {
+        m_lastFace = &found->second;
+        return *m_lastFace;
     }
     Face made;
     // The height of a line, as the printer advances it. Points to twips: the metrics are for
@@ -207,14 +220,18 @@ const Printer::Face &Printer::face()
         made.deviceFont = QFont(scaled, m_printer.get());
         made.ascent = QFontMetricsF(made.deviceFont, m_printer.get()).ascent();
     }
-    m_lastFace = *m_faces.insert(key, made);
-    return m_lastFace;
+    m_lastFace = &m_faces.emplace(key, std::move(made)).first->second;
+    return *m_lastFace;
 }
 
 double Printer::textWidth(const QString &text)
 {
-    const Face &current = face();
-    return QFontMetricsF(current.measuring).horizontalAdvance(text) * current.twipsPerMeasuringUnit;
+    Face &current = face();
+    if (auto known = current.widths.constFind(text); known != current.widths.cend())
+        return *known;
+    const double width = QFontMetricsF(current.measuring).horizontalAdvance(text) * current.twipsPerMeasuringUnit;
+    current.widths.insert(text, width);
+    return width;
 }
 
 void Printer::print(const QString &text)
@@ -227,8 +244,14 @@ void Printer::print(const QString &text)
     beginPageIfNeeded();
     m_recording.append({DrawnItem::Kind::Text, text, m_x, m_y, 0, 0, m_fontName, m_fontSize, m_bold, m_page});
     if (m_painter) {
-        m_painter->setFont(current.deviceFont);
-        m_painter->setPen(Qt::black);
+        if (m_painterFace != &current) {
+            m_painter->setFont(current.deviceFont);
+            m_painterFace = &current;
+        }
+        if (!m_textPen) {
+            m_painter->setPen(Qt::black);
+            m_textPen = true;
+        }
         m_painter->drawText(QPointF(toDevice(m_x), toDevice(m_y) + current.ascent), text);
     }
     m_x = 0;
@@ -266,6 +289,7 @@ void Printer::rectangle(int left, int top, int width, int height)
         QPen pen(Qt::black);
         pen.setWidthF(toDevice(1) * m_drawWidth * twipsPerRulePixel);
         m_painter->setPen(pen);
+        m_textPen = false;
         m_painter->setBrush(Qt::NoBrush);
         m_painter->drawRect(QRectF(toDevice(left), toDevice(top), toDevice(width), toDevice(height)));
     }

@@ -7,7 +7,9 @@
 #include <QPageLayout>
 #include <QString>
 
+#include <map>
 #include <memory>
+#include <optional>
 
 class QPainter;
 class QPrinter;
@@ -131,9 +133,11 @@ private:
         double ascent = 0;
         QFont measuring; // the font at a large size, so that widths are free of screen rounding
         double twipsPerMeasuringUnit = 0;
+        // Widths already measured: the same names and headings come back on every page.
+        QHash<QString, double> widths;
     };
     void beginPageIfNeeded();
-    const Face &face();
+    Face &face();
     double toDevice(int twips) const;
     double scale() const;
     QRectF printableTwips() const;
@@ -157,12 +161,26 @@ private:
     int m_page = 1;
     bool m_pageEnded = false;
     QList<DrawnItem> m_recording;
-    QHash<QString, Face> m_faces;
+    // A map, since the faces are kept by address.
+    std::map<QString, Face> m_faces;
     // The face of the last font asked for: most lines are in the font of the line before.
-    Face m_lastFace;
+    Face *m_lastFace = nullptr;
     QString m_lastFontName;
     double m_lastFontSize = -1;
     bool m_lastBold = false;
+    // What the painter was last given for text, so that a line in the same font and pen
+    // as the one before does not set them again.
+    const Face *m_painterFace = nullptr;
+    bool m_textPen = false;
+    // The page as the drawing sees it, worked out at the first use after the page or the
+    // extent is set: every line asks for it twice.
+    struct Geometry {
+        QRectF printable; // twips
+        double scale = 1;
+        int resolution = 0; // of the printer, when there is one
+    };
+    const Geometry &geometry() const;
+    mutable std::optional<Geometry> m_geometry;
 };
 
 // Prints the lines of a list window as the lists do: Courier New, a blank first line,

@@ -112,12 +112,13 @@ void RegisterLayout::text(QList<PrintStep> &steps, int x, const QString &text, c
 // The six hours cells of a line, blank where there are no hours.
 void RegisterLayout::hoursCells(QList<PrintStep> &steps, const RiskHours &risk) const
 {
+    static const QString blank(6, u' ');
     for (size_t i = 0; i < riskClasses.size(); ++i) {
         const double hours = risk.at(i);
         text(steps, hoursXs[i],
              hours > 0
                  ? TextFormat::numberField(TextFormat::formatNumber(hours, TextFormat::Pattern::NoZeroInteger), 6)
-                 : QString(6, u' '),
+                 : blank,
              courier);
     }
 }

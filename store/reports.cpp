@@ -67,9 +67,9 @@ Store::Result walk(DataSource &source, const QString &sql, const std::function<v
 Store::Result activitiesAndDetails(DataSource &activities, DataSource &details, const QString &activitiesSql,
                                    const QString &detailsSql, const std::function<bool(const Activity &)> &wanted,
                                    const std::function<DetailRow(const DataSource &)> &readDetail,
-                                   const ActivityVisitor &visit)
+                                   const ActivityVisitor &visit, const QVariantList &activitiesValues = {})
 {
-    activities.setRecordSource(activitiesSql);
+    activities.setRecordSource(activitiesSql, activitiesValues);
     activities.refresh();
     QList<DetailRow> rows;
     for (; !activities.eof(); activities.moveNext()) {
@@ -162,10 +162,30 @@ Store::Result volunteers(DataSource &source, const std::function<void(const Volu
 Store::Result registerActivities(DataSource &activities, DataSource &details, const QString &fromSortKey,
                                  const ActivityVisitor &visit)
 {
-    return activitiesAndDetails(
-        activities, details, u"select * from ATTIVITA order by NOTE4, DESCRATT"_s,
-        u"select * from ATTIVDETT where DESCRATT = ? and DATAINATT = ? order by COGN, NOME"_s,
-        [&](const Activity &activity) { return !(activity.sortKey < fromSortKey); }, Records::detail, visit);
+    // The activities before the start are passed over in the index, not read: a register
+    // from a recent date would otherwise read the whole archive to print a few pages. The
+    // comparison is the register's own (exact, no case folding; no key counts as empty).
+    // Of the detail rows, only the fields printed are read.
+    bool detailsRead = false;
+    const Store::Result result = activitiesAndDetails(
+        activities, details,
+        u"select * from ATTIVITA where ifnull(NOTE4, '') >= ? collate binary order by NOTE4, DESCRATT"_s,
+        u"select COGN, NOME, OREUOMO, ORET0, ORET6, ORET7, ORET8, ORET9, ORET10 from ATTIVDETT "
+        u"where DESCRATT = ? and DATAINATT = ? order by COGN, NOME"_s,
+        [&](const Activity &activity) {
+            const bool wanted = !(activity.sortKey < fromSortKey);
+            detailsRead = detailsRead || wanted;
+            return wanted;
+        },
+        detailHoursRow, visit, {fromSortKey.isNull() ? u""_s : fromSortKey});
+    // The sources are left as the register always left them.
+    activities.setRecordSource(u"select * from ATTIVITA order by NOTE4, DESCRATT"_s);
+    if (detailsRead) {
+        const QVariantList lastActivity = details.recordValues();
+        details.setRecordSource(u"select * from ATTIVDETT where DESCRATT = ? and DATAINATT = ? order by COGN, NOME"_s,
+                                lastActivity);
+    }
+    return result;
 }
 
 Store::Result detailHours(DataSource &details, const std::function<void(const DetailRow &)> &visit)

@@ -34,8 +34,8 @@ Store::Result volunteerNames(DataSource &volunteers, const std::function<void(co
 // Every volunteer, every field, in the order of their texts.
 Store::Result volunteers(DataSource &volunteers, const std::function<void(const Volunteer &)> &visit);
 
-// The activities from a start date (year first, AAAA/MM/GG) on, oldest first, with all the
-// fields of their detail rows.
+// The activities from a start date (year first, AAAA/MM/GG) on, oldest first, with their
+// detail rows (the text and the hours only).
 Store::Result registerActivities(DataSource &activities, DataSource &details, const QString &fromSortKey,
                                  const ActivityVisitor &visit);
 
