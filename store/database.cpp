@@ -255,43 +255,41 @@ std::optional<QString> checkTables(const QString &fileName, const std::vector<Sc
 // A register of an earlier version is brought to this program's in one transaction, which
 // also checks the result and writes the new version: it is migrated and usable, or left as
 // it was. One of a later version is left alone, since this program would misread it.
-std::optional<QString> migrateRegister(const QString &fileName)
+std::optional<QString> migrateRegister(QSqlDatabase db, const QString &fileName)
 {
-    const QString name = connectionPrefix + u"migrate:"_s + fileName;
-    std::optional<QString> problem;
-    {
-        QSqlDatabase db = openConnection(name, fileName, false);
-        QSqlQuery query(db);
-        if (!db.isOpen() || !query.exec(u"PRAGMA user_version"_s) || !query.next()) {
-            // Whatever keeps the version from being read also keeps the file from being checked,
-            // and the check says it better.
-        } else if (const int found = query.value(0).toInt(); found > Schema::version) {
-            problem = u"Il file %1 è di una versione di Sentaro più recente: aggiornare il programma."_s.arg(fileName);
-        } else if (found < Schema::version) {
-            query.finish();
-            const Result migrated = inTransaction(db, [&]() -> Result {
-                for (const Schema::Migration &migration : Schema::registerMigrations()) {
-                    // Files made before the version was written are of the first one.
-                    if (migration.to <= std::max(found, 1))
-                        continue;
-                    for (const QString &statement : migration.statements) {
-                        if (Result done = execute(db, statement); !done.ok()) {
-                            // A file that is no register of ours fails here: the check says why.
-                            problem = tableProblem(db, fileName, Schema::registerTables());
-                            return problem ? failure(*problem) : done;
-                        }
-                    }
-                }
-                if ((problem = tableProblem(db, fileName, Schema::registerTables())))
-                    return failure(*problem);
-                return execute(db, Schema::versionStatement());
-            });
-            if (!migrated.ok() && !problem)
-                problem = u"Non è stato possibile aggiornare il file %1 alla versione di questo Sentaro: %2. Il "
-                          u"file non è stato modificato."_s.arg(fileName, migrated.description);
-        }
+    QSqlQuery query(db);
+    if (!query.exec(u"PRAGMA user_version"_s) || !query.next()) {
+        // Whatever keeps the version from being read also keeps the file from being checked,
+        // and the check says it better.
+        return std::nullopt;
     }
-    dropConnection(name);
+    const int found = query.value(0).toInt();
+    if (found > Schema::version)
+        return u"Il file %1 è di una versione di Sentaro più recente: aggiornare il programma."_s.arg(fileName);
+    if (found == Schema::version)
+        return std::nullopt;
+    query.finish();
+    std::optional<QString> problem;
+    const Result migrated = inTransaction(db, [&]() -> Result {
+        for (const Schema::Migration &migration : Schema::registerMigrations()) {
+            // Files made before the version was written are of the first one.
+            if (migration.to <= std::max(found, 1))
+                continue;
+            for (const QString &statement : migration.statements) {
+                if (Result done = execute(db, statement); !done.ok()) {
+                    // A file that is no register of ours fails here: the check says why.
+                    problem = tableProblem(db, fileName, Schema::registerTables());
+                    return problem ? failure(*problem) : done;
+                }
+            }
+        }
+        if ((problem = tableProblem(db, fileName, Schema::registerTables())))
+            return failure(*problem);
+        return execute(db, Schema::versionStatement());
+    });
+    if (!migrated.ok() && !problem)
+        problem = u"Non è stato possibile aggiornare il file %1 alla versione di questo Sentaro: %2. Il "
+                  u"file non è stato modificato."_s.arg(fileName, migrated.description);
     return problem;
 }
 
@@ -425,18 +423,15 @@ std::optional<QString> openRegister(QStringList *notices)
     }
     if (auto problem = describeUnusable(fileName, format))
         return problem;
-    settleInterruptedWrite(fileName);
-    if (auto problem = migrateRegister(fileName))
-        return problem;
-    if (auto problem = checkTables(fileName, Schema::registerTables()))
-        return problem;
-
+    // One connection that may write does it all: opening it settles an interrupted write,
+    // and the migration, the check and the journal settings follow on it.
     const QString name = connectionPrefix + fileName;
     QSqlDatabase db = openConnection(name, fileName, false);
     std::optional<QString> problem;
     if (!db.isOpen()) {
         problem = u"Il file %1 non si può aprire: %2"_s.arg(fileName, db.lastError().text());
-    } else {
+    } else if (!(problem = migrateRegister(db, fileName)) &&
+               !(problem = tableProblem(db, fileName, Schema::registerTables()))) {
         // WAL keeps every committed row through a crash of the program; FULL sync keeps it
         // through a power cut too.
         QSqlQuery pragma(db);
@@ -472,17 +467,17 @@ std::optional<QString> openMunicipalities(QStringList *notices)
     if (auto problem = describeUnusable(fileName, format))
         return problem;
     settleInterruptedWrite(fileName);
-    if (auto problem = checkTables(fileName, tables))
-        return problem;
-    // The list is only read, so a read-only file will do.
+    // The list is only read, so a read-only file will do; its tables are checked on it.
     const QString name = connectionPrefix + fileName;
     QSqlDatabase db = openConnection(name, fileName, true);
-    if (!db.isOpen()) {
-        const QString error = db.lastError().text();
+    std::optional<QString> problem;
+    if (!db.isOpen())
+        problem = u"Il file %1 non si può aprire: %2"_s.arg(fileName, db.lastError().text());
+    else
+        problem = tableProblem(db, fileName, tables);
+    if (problem)
         dropConnection(name);
-        return u"Il file %1 non si può aprire: %2"_s.arg(fileName, error);
-    }
-    return std::nullopt;
+    return problem;
 }
 
 } // namespace
