@@ -197,15 +197,16 @@ Store::Result detailHours(DataSource &details, const QDate &from, const QDate &t
     const QString columns = u"select COGN, NOME, DATAINATT, ORET0, ORET6, ORET7, ORET8, ORET9, ORET10 from ATTIVDETT"_s;
     const QString order = u" ORDER BY COGN, NOME"_s;
     // About half the archive starts outside a period: those rows are passed over in the store.
-    // Only a start of the shape GG/MM/AAAA is compared, year first; any other text (or none) is
-    // read and judged by the caller, so the store drops only rows the caller would drop.
+    // Only a start of the shape GG/MM/AAAA whose year is outside the period's years is passed
+    // over; any other text (or none) is read and judged by the caller, so the store drops only
+    // rows the caller would drop. The year is compared first: the shape is looked at only for
+    // the rows about to be dropped.
     QString filter;
     QVariantList bounds;
     if (from.isValid() && to.isValid()) {
-        filter = u" where not ifnull(DATAINATT glob '[0-9][0-9]/[0-9][0-9]/[0-9][0-9][0-9][0-9]' and "
-                 u"substr(DATAINATT, 7, 4) || substr(DATAINATT, 4, 2) || substr(DATAINATT, 1, 2) "
-                 u"not between ? and ?, 0)"_s;
-        bounds = {from.toString(u"yyyyMMdd"_s), to.toString(u"yyyyMMdd"_s)};
+        filter = u" where substr(DATAINATT, 7, 4) between ? and ? or "
+                 u"not ifnull(DATAINATT glob '[0-9][0-9]/[0-9][0-9]/[0-9][0-9][0-9][0-9]', 0)"_s;
+        bounds = {from.toString(u"yyyy"_s), to.toString(u"yyyy"_s)};
     }
     DetailRow detail;
     details.setRecordSource(columns + filter + order, bounds);

@@ -41,7 +41,8 @@ Store::Result registerActivities(DataSource &activities, DataSource &details, co
                                  const ActivityVisitor &visit);
 
 // The detail rows by volunteer with the text, the start date and the hours counted by risk class:
-// with both bounds valid, a row whose start is a GG/MM/AAAA text outside them is not read.
+// with both bounds valid, a row whose start is a GG/MM/AAAA text of a year outside theirs is
+// not read.
 Store::Result detailHours(DataSource &details, const QDate &from, const QDate &to,
                           const std::function<void(const DetailRow &)> &visit);
 
