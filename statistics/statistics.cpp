@@ -121,7 +121,8 @@ QStringList buildStatistics(const StatisticsChoice &choice, Store::Result *refus
 {
     StatisticsListing listing(choice);
     const Store::Result read =
-        Reports::detailHours(*Windows::mainWindow()->Data4, [&](const DetailRow &row) { listing.add(row); });
+        Reports::detailHours(*Windows::mainWindow()->Data4, dateOf(choice.from), dateOf(choice.to),
+                             [&](const DetailRow &row) { listing.add(row); });
     // Sums of part of the archive would pass for the whole.
     if (!read.ok()) {
         if (refusal)

@@ -2,6 +2,7 @@
 
 #include "store/datasource.h"
 
+#include <QDate>
 #include <QSqlQuery>
 
 using namespace Qt::StringLiterals;
@@ -188,21 +189,38 @@ Store::Result registerActivities(DataSource &activities, DataSource &details, co
     return result;
 }
 
-Store::Result detailHours(DataSource &details, const std::function<void(const DetailRow &)> &visit)
+Store::Result detailHours(DataSource &details, const QDate &from, const QDate &to,
+                          const std::function<void(const DetailRow &)> &visit)
 {
     // Only the fields counted are read: the walk goes over every detail row of the archive.
     // One row is filled again for each, rather than a row with all its fields made and let go.
+    const QString columns = u"select COGN, NOME, DATAINATT, ORET0, ORET6, ORET7, ORET8, ORET9, ORET10 from ATTIVDETT"_s;
+    const QString order = u" ORDER BY COGN, NOME"_s;
+    // About half the archive starts outside a period: those rows are passed over in the store.
+    // Only a start of the shape GG/MM/AAAA whose year is outside the period's years is passed
+    // over; any other text (or none) is read and judged by the caller, so the store drops only
+    // rows the caller would drop. The year is compared first: the shape is looked at only for
+    // the rows about to be dropped.
+    QString filter;
+    QVariantList bounds;
+    if (from.isValid() && to.isValid()) {
+        filter = u" where substr(DATAINATT, 7, 4) between ? and ? or "
+                 u"not ifnull(DATAINATT glob '[0-9][0-9]/[0-9][0-9]/[0-9][0-9][0-9][0-9]', 0)"_s;
+        bounds = {from.toString(u"yyyy"_s), to.toString(u"yyyy"_s)};
+    }
     DetailRow detail;
-    return walk(details,
-                u"select COGN, NOME, DATAINATT, ORET0, ORET6, ORET7, ORET8, ORET9, ORET10 "
-                u"from ATTIVDETT ORDER BY COGN, NOME"_s,
-                [&](const DataSource &row) {
-                    detail.surname = textAt(row, 0);
-                    detail.name = textAt(row, 1);
-                    detail.start = textAt(row, 2);
-                    detail.risk = riskHoursFrom(row, 3);
-                    visit(detail);
-                });
+    details.setRecordSource(columns + filter + order, bounds);
+    details.refresh();
+    for (; !details.eof(); details.moveNext()) {
+        detail.surname = textAt(details, 0);
+        detail.name = textAt(details, 1);
+        detail.start = textAt(details, 2);
+        detail.risk = riskHoursFrom(details, 3);
+        visit(detail);
+    }
+    // The source is left with the record source the statistics always left on it, at its end.
+    details.setRecordSource(columns + order);
+    return details.lastError();
 }
 
 } // namespace Reports

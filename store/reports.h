@@ -9,6 +9,7 @@
 #include <functional>
 
 class DataSource;
+class QDate;
 
 // The reads of the lists, the register and the statistics. Each walks the data source it is
 // given, leaving its record source set as the windows always left it, and hands over the rows
@@ -39,7 +40,10 @@ Store::Result volunteers(DataSource &volunteers, const std::function<void(const 
 Store::Result registerActivities(DataSource &activities, DataSource &details, const QString &fromSortKey,
                                  const ActivityVisitor &visit);
 
-// Every detail row by volunteer with the text, the start date and the hours counted by risk class.
-Store::Result detailHours(DataSource &details, const std::function<void(const DetailRow &)> &visit);
+// The detail rows by volunteer with the text, the start date and the hours counted by risk class:
+// with both bounds valid, a row whose start is a GG/MM/AAAA text of a year outside theirs is
+// not read.
+Store::Result detailHours(DataSource &details, const QDate &from, const QDate &to,
+                          const std::function<void(const DetailRow &)> &visit);
 
 } // namespace Reports

@@ -6,6 +6,7 @@
 #include "statistics/form4.h"
 #include "statistics/statistics.h"
 #include "store/datasource.h"
+#include "store/reports.h"
 #include "store/schema.h"
 #include "testsupport.h"
 
@@ -186,6 +187,17 @@ void TestForm4::periodChecks()
         QVERIFY(m_answers->shown()[0].startsWith(u"Statistica non calcolata, l'archivio non si è potuto leggere: "_s));
         QCOMPARE(m_form->List1->count(), 0);
     }
+
+    // The rows of other years are not read; a start the store cannot judge is, and the source
+    // is left on the text it always had.
+    DataSource &details = *m_main->Data4;
+    QStringList starts;
+    QVERIFY(Reports::detailHours(details, QDate(2012, 1, 1), QDate(2012, 12, 31), [&](const DetailRow &row) {
+                starts << row.start;
+            }).ok());
+    QCOMPARE(starts, (QStringList{u"20/02/2012"_s, u"2011-06-01"_s}));
+    QCOMPARE(details.recordSource(), u"select COGN, NOME, DATAINATT, ORET0, ORET6, ORET7, ORET8, ORET9, ORET10 "
+                                     u"from ATTIVDETT ORDER BY COGN, NOME"_s);
 }
 
 void TestForm4::printsTheListing()
