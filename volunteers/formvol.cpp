@@ -9,6 +9,7 @@
 #include "common/mainwindowinterface.h"
 #include "common/messages.h"
 #include "common/twips.h"
+#include "common/volunteertext.h"
 #include "common/windowaccess.h"
 #include "store/database.h"
 #include "store/municipalities.h"
@@ -287,8 +288,8 @@ void Formvol::cmdregistra_Click()
     if (found) {
         // A name changed onto another volunteer's would overwrite that volunteer. The key
         // ignores letter case, so no two volunteers differ only in it.
-        const bool another = m_shown && (found->surname.compare(m_shownSurname, Qt::CaseInsensitive) != 0 ||
-                                         found->name.compare(m_shownName, Qt::CaseInsensitive) != 0);
+        const bool another = m_shown && (!VolunteerText::same(found->surname, m_shownSurname) ||
+                                         !VolunteerText::same(found->name, m_shownName));
         if (operation == Operation::modify && !another) {
             stored(Volunteers::rewrite(*volunteers, entered()), u"Volontario modificato"_s);
         } else if (operation == Operation::remove) {
