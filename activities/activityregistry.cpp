@@ -115,11 +115,6 @@ bool readRefused(const DataSource *source)
     return true;
 }
 
-QString hoursText(const std::optional<double> &hours)
-{
-    return TextFormat::numberText(hours ? QVariant(*hours) : QVariant());
-}
-
 QString readFailureMessage(const QString &reason)
 {
     return u"Lettura dell'archivio non riuscita: "_s + reason;

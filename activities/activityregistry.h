@@ -29,9 +29,6 @@ void fillDescriptions(QComboBox *combo, const QStringList &descriptions, const Q
 bool readRefused(const DataSource *source);
 QString readFailureMessage(const QString &reason);
 
-// Stored hours as a box shows them; no value shows as empty text.
-QString hoursText(const std::optional<double> &hours);
-
 // Hours typed in a box: empty reads as 0 when `emptyIsZero`; letters or a negative
 // number read as nothing.
 std::optional<double> typedHours(const QString &text, bool emptyIsZero);

@@ -89,8 +89,8 @@ void Form2::showActivityFields(const Activity &activity)
     f2datafi->setText(activity.end);
     f2loc->setText(activity.place);
     f2prov->setText(activity.province);
-    f2oretot->setText(hoursText(activity.totalHours));
-    f2oreuomo->setText(hoursText(activity.manHours));
+    f2oretot->setText(TextFormat::numberText(activity.totalHours));
+    f2oreuomo->setText(TextFormat::numberText(activity.manHours));
     f2note1->setText(activity.note1);
     f2note2->setText(activity.note2);
 }

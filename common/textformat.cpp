@@ -77,6 +77,11 @@ QString numberField(const QString &formatted, int width, const QLocale &locale)
     return cut.rightJustified(width, u' ');
 }
 
+QString numberText(const std::optional<double> &value, const QLocale &locale)
+{
+    return value ? numberText(QVariant(*value), locale) : QString();
+}
+
 QString numberText(const QVariant &value, const QLocale &locale)
 {
     if (value.isNull())

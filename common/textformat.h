@@ -32,6 +32,7 @@ QString numberField(const QString &formatted, int width, const QLocale &locale =
 // A stored number as a box shows it: no trailing zeros, the locale's separator; no value
 // shows as empty text, and text stays as it is.
 QString numberText(const QVariant &value, const QLocale &locale = QLocale());
+QString numberText(const std::optional<double> &value, const QLocale &locale = QLocale());
 
 // Reads a number typed by the user: optional sign, digits, and one decimal separator:
 // the locale's, a comma or a point, since a volunteer types 7,5 whatever the computer's

@@ -7,6 +7,7 @@
 #include "common/hourglass.h"
 #include "common/mainwindowinterface.h"
 #include "common/riskclasses.h"
+#include "common/textformat.h"
 #include "common/twips.h"
 #include "common/windowaccess.h"
 #include "participation/participation.h"
@@ -152,8 +153,8 @@ void Form3::showActivityFields(const Activity &activity)
     f3descr->setEditText(activity.description);
     f3loc->setText(activity.place);
     f3prov->setText(activity.province);
-    f3oretot->setText(hoursText(activity.totalHours));
-    f3oreuomo->setText(hoursText(activity.manHours));
+    f3oretot->setText(TextFormat::numberText(activity.totalHours));
+    f3oreuomo->setText(TextFormat::numberText(activity.manHours));
     f3note1->setText(activity.note1);
     f3note2->setText(activity.note2);
 }

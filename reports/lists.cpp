@@ -20,11 +20,6 @@ QString field51(const QString &text)
     return TextFormat::fixedWidth(text, 51);
 }
 
-QString plain(const std::optional<double> &value)
-{
-    return value ? TextFormat::numberText(*value) : QString();
-}
-
 QString hourColumns(const std::optional<double> &manHours, const RiskHours &risk, const QLocale &locale)
 {
     QString columns;
@@ -153,7 +148,7 @@ QString organisation(const Organisation &organisation)
 QString activity(const Activity &activity)
 {
     return QStringList{activity.start,    activity.end,      activity.description,
-                       activity.place,    activity.province, plain(activity.manHours)}
+                       activity.place,    activity.province, TextFormat::numberText(activity.manHours)}
         .join(u"  "_s);
 }
 
@@ -192,7 +187,7 @@ RiskTable::RiskTable(std::optional<size_t> classIndex, LineSink add)
 
 QString RiskTable::subtotal() const
 {
-    return QString(49, u' ') + u"TOT.  "_s + (m_total ? TextFormat::numberText(*m_total) : QString());
+    return QString(49, u' ') + u"TOT.  "_s + TextFormat::numberText(m_total);
 }
 
 void RiskTable::add(const DetailRow &row)
@@ -211,7 +206,7 @@ void RiskTable::add(const DetailRow &row)
     const QString &name = m_nameField;
     auto hoursText = m_hoursTexts.constFind(hours);
     if (hoursText == m_hoursTexts.cend())
-        hoursText = m_hoursTexts.insert(hours, TextFormat::numberText(hours));
+        hoursText = m_hoursTexts.insert(hours, TextFormat::numberText(QVariant(hours)));
     if (m_first) {
         m_first = false;
         m_previous = name;
