@@ -97,6 +97,28 @@ std::optional<QVariant> storedValue(const QString &table, const QString &field, 
     return numberFor(kind, number);
 }
 
+// A field as Qt's SQLite driver gives it: integers as qlonglong, reals as double, text
+// as QString, no value as a null QString. Text is decoded from the file's own UTF-8, which
+// spares SQLite a conversion into a buffer of its own for every value.
+QVariant columnValue(sqlite3_stmt *handle, int column)
+{
+    switch (sqlite3_column_type(handle, column)) {
+    case SQLITE_INTEGER:
+        return QVariant(qlonglong(sqlite3_column_int64(handle, column)));
+    case SQLITE_FLOAT:
+        return QVariant(sqlite3_column_double(handle, column));
+    case SQLITE_NULL:
+        return QVariant(QMetaType::fromType<QString>());
+    case SQLITE_BLOB:
+        return QVariant(QByteArray(static_cast<const char *>(sqlite3_column_blob(handle, column)),
+                                   sqlite3_column_bytes(handle, column)));
+    default: {
+        const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(handle, column));
+        return QVariant(QString::fromUtf8(text, sqlite3_column_bytes(handle, column)));
+    }
+    }
+}
+
 sqlite3_stmt *statementHandle(const QSqlQuery &query)
 {
     const QSqlResult *result = query.result();
@@ -124,6 +146,82 @@ Store::Result PreparedStatement::run(const QVariantList &values, bool *gaveRow)
         *gaveRow = false;
     if (!m_prepareFailure.ok())
         return m_prepareFailure;
+    int status = bind(values);
+    if (status == SQLITE_OK) {
+        status = sqlite3_step(statementHandle(m_query));
+        if (status == SQLITE_ROW && gaveRow)
+            *gaveRow = true;
+    }
+    return finish(status);
+}
+
+Store::Result PreparedStatement::select(const QVariantList &values, QList<QVariantList> *rows)
+{
+    if (!m_prepareFailure.ok())
+        return m_prepareFailure;
+    if (readRefusedForTest())
+        return refusedForTest();
+    sqlite3_stmt *handle = statementHandle(m_query);
+    int status = bind(values);
+    const int columns = sqlite3_column_count(handle);
+    while (status == SQLITE_OK || status == SQLITE_ROW) {
+        status = sqlite3_step(handle);
+        if (status != SQLITE_ROW)
+            break;
+        if (readRefusedForTest()) {
+            finish(SQLITE_DONE);
+            return refusedForTest();
+        }
+        QVariantList row;
+        row.reserve(columns);
+        for (int column = 0; column < columns; ++column)
+            row << columnValue(handle, column);
+        rows->push_back(std::move(row));
+    }
+    return finish(status);
+}
+
+Store::Result PreparedStatement::runWithRowOf(PreparedStatement &from, const QVariantList &values,
+                                              Store::Result *read)
+{
+    *read = from.m_prepareFailure;
+    if (!read->ok())
+        return {};
+    if (!m_prepareFailure.ok())
+        return m_prepareFailure;
+    if (readRefusedForTest()) {
+        *read = refusedForTest();
+        return {};
+    }
+    sqlite3_stmt *source = statementHandle(from.m_query);
+    int status = from.bind(values);
+    if (status == SQLITE_OK)
+        status = sqlite3_step(source);
+    if (status != SQLITE_ROW || readRefusedForTest()) {
+        if (status == SQLITE_ROW)
+            *read = refusedForTest();
+        else if (status == SQLITE_DONE)
+            *read = Store::failure(u"riga non più nel file"_s);
+        else
+            *read = from.finish(status);
+        from.finish(SQLITE_DONE);
+        return {};
+    }
+    sqlite3_stmt *target = statementHandle(m_query);
+    sqlite3_reset(target);
+    status = SQLITE_OK;
+    const int columns = sqlite3_column_count(source);
+    for (int column = 0; column < columns && status == SQLITE_OK; ++column)
+        status = sqlite3_bind_value(target, column + 1, sqlite3_column_value(source, column));
+    if (status == SQLITE_OK)
+        status = sqlite3_step(target);
+    const Store::Result written = finish(status);
+    from.finish(SQLITE_DONE);
+    return written;
+}
+
+int PreparedStatement::bind(const QVariantList &values)
+{
     sqlite3_stmt *handle = statementHandle(m_query);
     sqlite3_reset(handle);
     // Texts go in as UTF-8, the file's own encoding, written one after the other into a buffer
@@ -173,11 +271,13 @@ Store::Result PreparedStatement::run(const QVariantList &values, bool *gaveRow)
         }
         }
     }
-    if (status == SQLITE_OK) {
-        status = sqlite3_step(handle);
-        if (status == SQLITE_ROW && gaveRow)
-            *gaveRow = true;
-    }
+    return status;
+}
+
+// Lets go of the run's row and values; a status other than a row or the end is the failure.
+Store::Result PreparedStatement::finish(int status)
+{
+    sqlite3_stmt *handle = statementHandle(m_query);
     const bool failed = status != SQLITE_ROW && status != SQLITE_DONE;
     const int code = failed ? sqlite3_extended_errcode(sqlite3_db_handle(handle)) : SQLITE_OK;
     const QString message = failed ? QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(handle))) : QString();
@@ -342,29 +442,6 @@ void DataSource::readCurrent()
     m_eof = false;
 }
 
-namespace {
-// A field as Qt's SQLite driver gives it: integers as qlonglong, reals as double, text
-// as QString, no value as a null QString. Text is decoded from the file's own UTF-8, which
-// spares SQLite a conversion into a buffer of its own for every value.
-QVariant columnValue(sqlite3_stmt *handle, int column)
-{
-    switch (sqlite3_column_type(handle, column)) {
-    case SQLITE_INTEGER:
-        return QVariant(qlonglong(sqlite3_column_int64(handle, column)));
-    case SQLITE_FLOAT:
-        return QVariant(sqlite3_column_double(handle, column));
-    case SQLITE_NULL:
-        return QVariant(QMetaType::fromType<QString>());
-    case SQLITE_BLOB:
-        return QVariant(QByteArray(static_cast<const char *>(sqlite3_column_blob(handle, column)),
-                                   sqlite3_column_bytes(handle, column)));
-    default: {
-        const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(handle, column));
-        return QVariant(QString::fromUtf8(text, sqlite3_column_bytes(handle, column)));
-    }
-    }
-}
-} // namespace
 
 // The rows after the first are stepped here rather than through QSqlQuery, whose cache
 // copies every field of every row once more: a walk over the details is 200,000 rows.

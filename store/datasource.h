@@ -21,8 +21,23 @@ public:
     // Runs with `values` bound in order to the `?` of the text; `gaveRow` tells whether a
     // select found a row. Failures are described as the store describes them.
     Store::Result run(const QVariantList &values, bool *gaveRow = nullptr);
+    // Runs a select with `values` bound and appends each row's fields, in order, to `rows`.
+    // Running it is one read and each row another, as for a data source's walk (see
+    // refuseReadsAfter); a refused read ends it, keeping the rows read before.
+    Store::Result select(const QVariantList &values, QList<QVariantList> *rows);
+    // Runs this statement with the fields of the row that `from` gives when run with
+    // `values`, bound in order as they are stored: an import copies thousands of rows from
+    // one file to another without making Qt values of their fields. What became of the read
+    // (one read for running `from`, one for its row) goes to `read`; a read that failed, or
+    // found no row, writes nothing.
+    Store::Result runWithRowOf(PreparedStatement &from, const QVariantList &values, Store::Result *read);
 
 private:
+    // Binds `values` to the `?` in order; SQLite's status.
+    int bind(const QVariantList &values);
+    Store::Result finish(int status);
+
+
     QSqlQuery m_query; // owns the statement
     Store::Result m_prepareFailure;
     QByteArray m_texts; // the texts bound for the current run

@@ -5,6 +5,9 @@
 #include "store/schema.h"
 
 #include <QSqlError>
+#include <QSqlRecord>
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -126,56 +129,121 @@ VolunteerImport::VolunteerImport(DataSource &volunteers)
 {
     for (const Schema::Field &field : Schema::findTable(Schema::volo)->fields)
         m_fields << field.name;
-    for (int blanks = 0; blanks < 4; ++blanks)
-        m_finds[blanks] = std::make_unique<PreparedStatement>(m_db, u"select 1"_s + lookup(blanks & 1, blanks & 2));
     m_insert = std::make_unique<PreparedStatement>(m_db, u"INSERT INTO "_s + Schema::volo + u" ("_s +
                                                              m_fields.join(u", "_s) + u") VALUES ("_s +
                                                              QStringList(m_fields.size(), u"?"_s).join(u", "_s) + u')');
     DataSource::beforeWrite(volunteers.fileName());
 }
 
-VolunteerImport::~VolunteerImport() = default;
-
-void VolunteerImport::walk(DataSource &exported)
+VolunteerImport::~VolunteerImport()
 {
-    exported.setRecordSource(u"select * from volo order by COGN,NOME"_s);
-    exported.refresh();
+    endReading();
 }
 
-Store::Result VolunteerImport::lookUp(const DataSource &exported, bool *present)
+void VolunteerImport::endReading()
 {
-    const QVariant surname = exported.value(u"COGN"_s);
-    const QVariant name = exported.value(u"NOME"_s);
-    const bool blankSurname = surname.toString().isEmpty();
-    const bool blankName = name.toString().isEmpty();
-    // The text for the volunteer source is made once, for the last look-up only.
-    m_lastBlanks = (blankSurname ? 1 : 0) + (blankName ? 2 : 0);
-    m_lastValues.clear();
-    if (!blankSurname)
-        m_lastValues << surname;
-    if (!blankName)
-        m_lastValues << name;
-    return m_finds[m_lastBlanks]->run(m_lastValues, present);
+    m_exportedRow.reset();
+    if (m_exportDb.isOpen())
+        m_exportDb.rollback();
+    m_exportDb = QSqlDatabase();
 }
 
-Store::Result VolunteerImport::add(const DataSource &exported)
+// The surname and the first name folded as the key's collation folds them, apart by a
+// character below any other, so that comparing keys orders by surname, then first name.
+VolunteerImport::Name VolunteerImport::named(const QVariant &surname, const QVariant &name, qint64 row)
 {
-    // The export's fields are found by name once: the walk reads the same fields on every row.
-    if (m_exportedPositions.empty()) {
-        for (const QString &field : std::as_const(m_fields)) {
-            int found = -1;
-            for (int position = 0; position < exported.fieldCount() && found < 0; ++position) {
-                if (exported.fieldName(position).compare(field, Qt::CaseInsensitive) == 0)
-                    found = position;
-            }
-            m_exportedPositions.push_back(found);
-        }
+    Name made{surname.toString(), name.toString(), {}, row};
+    // ASCII, by far the most common, is folded here: Qt's general folding costs more than
+    // everything else done with a name.
+    const auto ascii = [](const QString &text) {
+        return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; });
+    };
+    if (!ascii(made.surname) || !ascii(made.name)) {
+        made.key = VolunteerText::key(made.surname) + QChar(0) + VolunteerText::key(made.name);
+        return made;
     }
-    m_row.clear();
-    // A field the export lacks is added without a value.
-    for (const int position : m_exportedPositions)
-        m_row << (position < 0 ? QVariant() : exported.value(position));
-    return m_insert->run(m_row);
+    made.key.resize(made.surname.size() + 1 + made.name.size());
+    QChar *out = made.key.data();
+    const auto fold = [&out](const QString &text) {
+        for (const QChar c : text)
+            *out++ = (c >= u'A' && c <= u'Z') ? QChar(c.unicode() + 32) : c;
+    };
+    fold(made.surname);
+    *out++ = QChar(0);
+    fold(made.name);
+    return made;
+}
+
+bool VolunteerImport::before(const Name &a, const Name &b)
+{
+    return a.key < b.key;
+}
+
+bool VolunteerImport::same(const Name &a, const Name &b)
+{
+    return a.key == b.key;
+}
+
+Store::Result VolunteerImport::read(const DataSource &exported)
+{
+    m_exported.clear();
+    m_stored.clear();
+    m_nextStored = 0;
+    m_lastAsked = -1;
+    m_exportDb = exported.database();
+    m_exportDb.transaction();
+    QSqlDatabase &exportDb = m_exportDb;
+    QList<QVariantList> rows;
+    Store::Result result = PreparedStatement(exportDb, u"select rowid, COGN, NOME from volo"_s).select({}, &rows);
+    for (const QVariantList &row : std::as_const(rows))
+        m_exported.push_back(named(row[1], row[2], row[0].toLongLong()));
+    // Stable, so that a volunteer the export repeats is taken from its first row.
+    std::stable_sort(m_exported.begin(), m_exported.end(), before);
+    if (!result.ok())
+        return result;
+    rows.clear();
+    result = PreparedStatement(m_db, u"select COGN, NOME from "_s + Schema::volo).select({}, &rows);
+    if (!result.ok())
+        return result;
+    for (const QVariantList &row : std::as_const(rows))
+        m_stored.push_back(named(row[0], row[1]));
+    std::sort(m_stored.begin(), m_stored.end(), before);
+    // The export's fields in VOLO's order; one the export lacks is added without a value.
+    const QSqlRecord exportedFields = exportDb.record(u"volo"_s);
+    QStringList columns;
+    for (const QString &field : std::as_const(m_fields))
+        columns << (exportedFields.contains(field) ? field : u"NULL"_s);
+    m_exportedRow = std::make_unique<PreparedStatement>(
+        exportDb, u"select "_s + columns.join(u", "_s) + u" from volo where rowid = ?"_s);
+    return {};
+}
+
+QString VolunteerImport::text(qsizetype i) const
+{
+    return VolunteerText::of(m_exported[i].surname, m_exported[i].name);
+}
+
+bool VolunteerImport::present(qsizetype i)
+{
+    const Name &volunteer = m_exported[i];
+    // A volunteer the export repeats comes right after its first row.
+    if (m_lastAsked >= 0 && m_lastHeld && same(m_exported[m_lastAsked], volunteer)) {
+        m_lastAsked = i;
+        return true;
+    }
+    while (m_nextStored < m_stored.size() && before(m_stored[m_nextStored], volunteer))
+        ++m_nextStored;
+    m_lastAsked = i;
+    m_lastHeld = m_nextStored < m_stored.size() && same(m_stored[m_nextStored], volunteer);
+    return m_lastHeld;
+}
+
+Store::Result VolunteerImport::add(qsizetype i, Store::Result *read)
+{
+    const Store::Result result = m_insert->runWithRowOf(*m_exportedRow, {m_exported[i].row}, read);
+    if (read->ok() && result.ok())
+        m_lastHeld = true;
+    return result;
 }
 
 void VolunteerImport::begin()
@@ -199,8 +267,17 @@ void VolunteerImport::rollback()
 
 void VolunteerImport::showLastLookedUp()
 {
-    if (m_lastBlanks >= 0)
-        m_volunteers.setRecordSource(
-            u"select *"_s + lookup(m_lastBlanks & 1, m_lastBlanks & 2) + u" order by COGN,NOME"_s, m_lastValues);
+    if (m_lastAsked >= 0) {
+        const Name &last = m_exported[m_lastAsked];
+        const bool blankSurname = last.surname.isEmpty();
+        const bool blankName = last.name.isEmpty();
+        QVariantList values;
+        if (!blankSurname)
+            values << last.surname;
+        if (!blankName)
+            values << last.name;
+        m_volunteers.setRecordSource(u"select *"_s + lookup(blankSurname, blankName) + u" order by COGN,NOME"_s,
+                                     values);
+    }
     m_volunteers.refresh();
 }

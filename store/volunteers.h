@@ -46,8 +46,10 @@ void addExtraVolunteers(DataSource &extra, DataSource &volunteers);
 } // namespace Volunteers
 
 // Copies the volunteers of another program's export into VOLO, in groups of rows that the
-// caller commits. The look-ups and the insert are prepared once: preparing them again for
-// each of thousands of volunteers would cost more than running them.
+// caller commits. The names on both sides are read once, before anything is written, and
+// compared in memory as the unique key compares them: a look-up in the store for each of
+// thousands of volunteers would cost more than the inserts. Only the rows added are read
+// whole. A volunteer without surname or first name is compared as empty text.
 class VolunteerImport {
 public:
     // Writes through the database of the volunteer source, whose walks are told first.
@@ -56,31 +58,50 @@ public:
     VolunteerImport(const VolunteerImport &) = delete;
     VolunteerImport &operator=(const VolunteerImport &) = delete;
 
-    // Points a source over the export at its volunteers, by surname and first name.
-    static void walk(DataSource &exported);
+    // Reads the names of the export's volunteers, in the order of surname and first name,
+    // and those of VOLO. On a refusal the export's names read before it are kept.
+    Store::Result read(const DataSource &exported);
+    qsizetype count() const { return qsizetype(m_exported.size()); }
+    // Surname, blank, first name of the i-th volunteer of the export.
+    QString text(qsizetype i) const;
 
-    // Whether VOLO holds the volunteer of the current row of the export.
-    Store::Result lookUp(const DataSource &exported, bool *present);
-    // Adds the current row of the export to VOLO, every field as it is there.
-    Store::Result add(const DataSource &exported);
+    // Whether VOLO holds the i-th volunteer of the export, as it was read or as this import
+    // added to it; asked in the order of the export.
+    bool present(qsizetype i);
+    // Adds the i-th volunteer of the export to VOLO, every field as it is there. A read of
+    // the export that failed comes back in `read`, and nothing is written.
+    Store::Result add(qsizetype i, Store::Result *read);
 
     void begin();
     // Commits the group; one the store refuses is rolled back.
     Store::Result commit();
     void rollback();
 
-    // Leaves the volunteer source on the last volunteer looked up, and refreshes it.
+    // Leaves the volunteer source on the last volunteer asked about, and refreshes it.
     void showLastLookedUp();
+    // Lets go of the export, before its file is closed.
+    void endReading();
 
 private:
+    struct Name {
+        QString surname;
+        QString name;
+        QString key;     // both folded, as the unique key compares them
+        qint64 row = -1; // of the export
+    };
+    static Name named(const QVariant &surname, const QVariant &name, qint64 row = -1);
+    static bool before(const Name &a, const Name &b);
+    static bool same(const Name &a, const Name &b);
+
     DataSource &m_volunteers;
     QSqlDatabase m_db;
+    QSqlDatabase m_exportDb; // read in one transaction, which spares locking it for each row
     QStringList m_fields;
-    // One look-up for each way of missing the surname, the first name, both or neither.
-    std::unique_ptr<PreparedStatement> m_finds[4];
     std::unique_ptr<PreparedStatement> m_insert;
-    QVariantList m_row;
-    std::vector<int> m_exportedPositions; // of VOLO's fields in the export's walk, -1 when missing
-    int m_lastBlanks = -1;                // which look-up ran last, -1 before any
-    QVariantList m_lastValues;
+    std::unique_ptr<PreparedStatement> m_exportedRow;
+    std::vector<Name> m_exported;
+    std::vector<Name> m_stored;     // VOLO's, in order
+    std::size_t m_nextStored = 0;   // the first of them not before the last volunteer asked about
+    qsizetype m_lastAsked = -1;
+    bool m_lastHeld = false;        // whether VOLO holds the last volunteer asked about
 };

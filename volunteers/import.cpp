@@ -3,11 +3,9 @@
 #include "common/hourglass.h"
 #include "common/mainwindowinterface.h"
 #include "common/messages.h"
-#include "common/volunteertext.h"
 #include "common/windowaccess.h"
 #include "store/database.h"
 #include "store/datasource.h"
-#include "store/records.h"
 #include "store/volunteers.h"
 
 #include <QCoreApplication>
@@ -56,29 +54,26 @@ void importavolontari()
         main->setCaption(u"Sentaro - Letti:"_s + QString::number(read) + u" record aggiunti: "_s +
                          QString::number(added));
     };
+    // The names are read before anything is written; a refusal there writes nothing.
+    Store::Result readError = copy.read(*source);
+    if (!readError.ok())
+        read = int(copy.count());
     copy.begin();
 
     // A read the store refused leaves the group it fell in uncommitted: whether the rest of
     // that group was already there is not known.
-    Store::Result readError;
-    VolunteerImport::walk(*source);
-    for (; !source->eof(); source->moveNext()) {
+    for (qsizetype i = 0; readError.ok() && i < copy.count(); ++i) {
         ++read;
-        bool present = false;
-        readError = copy.lookUp(*source, &present);
-        if (!readError.ok())
-            break;
-        if (!present) {
-            const Store::Result result = copy.add(*source);
+        if (!copy.present(i)) {
+            const Store::Result result = copy.add(i, &readError);
+            if (!readError.ok())
+                break;
             if (result.ok()) {
                 ++added;
                 ++addedInGroup;
-            } else {
+            } else if (refused++ == 0) {
                 // A row the store refuses is left out; the others go on.
-                if (refused++ == 0) {
-                    const Volunteer volunteer = Records::volunteer(*source);
-                    firstRefusal = VolunteerText::of(volunteer.surname, volunteer.name) + u": "_s + result.description;
-                }
+                firstRefusal = copy.text(i) + u": "_s + result.description;
             }
         }
         if (addedInGroup >= rowsPerCommit || sinceCommit.elapsed() >= millisecondsPerCommit) {
@@ -93,8 +88,6 @@ void importavolontari()
             QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         }
     }
-    if (readError.ok())
-        readError = source->lastError();
     bool committed = commitError.isEmpty();
     if (committed && readError.ok()) {
         committed = commitGroup();
@@ -107,6 +100,7 @@ void importavolontari()
         showCounts();
     // The volunteer source is left on the last volunteer looked up.
     copy.showLastLookedUp();
+    copy.endReading();
     Store::closeImportFile();
     Hourglass::reset();
     if (readError.ok())
