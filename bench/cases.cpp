@@ -255,15 +255,27 @@ std::unique_ptr<Case> registerPrintout(Program &program, const QString &drawingF
         self->notes << u"from "_s + start;
         return lines > 0 ? QString() : u"no activity to print"_s;
     };
+    // What the warm-up drew is kept for the floor; the timed runs draw as the program does,
+    // without recording.
+    auto drawn = std::make_shared<QList<DrawnItem>>();
+    auto warmUp = std::make_shared<bool>(true);
     // Where the PDF went, and that the register was printed.
-    c->before = [&program] { program.answers().answerYes(2); };
-    c->timed = [] { stamparegistro(); };
-    c->after = [] {
-        for (const QString &pdf : QDir().entryList({u"registro-attivita-*.pdf"_s}, QDir::Files))
-            QFile::remove(pdf);
-        return Printer::lastRecording().isEmpty() ? u"nothing printed"_s : QString();
+    c->before = [&program, warmUp] {
+        program.answers().answerYes(2);
+        Printer::setRecording(*warmUp);
     };
-    c->finish = [drawingFile] {
+    c->timed = [] { stamparegistro(); };
+    c->after = [drawn, warmUp] {
+        const QStringList pdfs = QDir().entryList({u"registro-attivita-*.pdf"_s}, QDir::Files);
+        for (const QString &pdf : pdfs)
+            QFile::remove(pdf);
+        if (*warmUp)
+            *drawn = Printer::lastRecording();
+        *warmUp = false;
+        Printer::setRecording(false);
+        return pdfs.isEmpty() || drawn->isEmpty() ? u"nothing printed"_s : QString();
+    };
+    c->finish = [drawingFile, drawn] {
         if (drawingFile.isEmpty())
             return;
         // What was drawn, for the floor to draw again with the same fonts and positions.
@@ -271,7 +283,7 @@ std::unique_ptr<Case> registerPrintout(Program &program, const QString &drawingF
         if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
             return;
         QString text;
-        for (const DrawnItem &item : Printer::lastRecording()) {
+        for (const DrawnItem &item : std::as_const(*drawn)) {
             const QString kind = item.kind == DrawnItem::Kind::Text        ? u"T"_s
                                  : item.kind == DrawnItem::Kind::Rectangle ? u"R"_s
                                                                            : u"P"_s;

@@ -36,6 +36,12 @@ QList<DrawnItem> &recorded()
     return items;
 }
 
+bool &recordingOn()
+{
+    static bool on = false;
+    return on;
+}
+
 PageUsed &recordedPage()
 {
     static PageUsed page;
@@ -242,7 +248,8 @@ void Printer::print(const QString &text)
         m_y = 0;
     }
     beginPageIfNeeded();
-    m_recording.append({DrawnItem::Kind::Text, text, m_x, m_y, 0, 0, m_fontName, m_fontSize, m_bold, m_page});
+    if (recordingOn())
+        m_recording.append({DrawnItem::Kind::Text, text, m_x, m_y, 0, 0, m_fontName, m_fontSize, m_bold, m_page});
     if (m_painter) {
         if (m_painterFace != &current) {
             m_painter->setFont(current.deviceFont);
@@ -283,8 +290,9 @@ void Printer::printWithin(const QString &text, int width)
 void Printer::rectangle(int left, int top, int width, int height)
 {
     beginPageIfNeeded();
-    m_recording.append({DrawnItem::Kind::Rectangle, {}, left, top, width, height, {}, 0, false, m_page,
-                        m_drawWidth * twipsPerRulePixel});
+    if (recordingOn())
+        m_recording.append({DrawnItem::Kind::Rectangle, {}, left, top, width, height, {}, 0, false, m_page,
+                            m_drawWidth * twipsPerRulePixel});
     if (m_painter) {
         QPen pen(Qt::black);
         pen.setWidthF(toDevice(1) * m_drawWidth * twipsPerRulePixel);
@@ -300,7 +308,8 @@ void Printer::picture(const QImage &image, int left, int top, int width, int hei
     if (image.isNull())
         return;
     beginPageIfNeeded();
-    m_recording.append({DrawnItem::Kind::Picture, {}, left, top, width, height, {}, 0, false, m_page});
+    if (recordingOn())
+        m_recording.append({DrawnItem::Kind::Picture, {}, left, top, width, height, {}, 0, false, m_page});
     if (m_painter)
         m_painter->drawImage(QRectF(toDevice(left), toDevice(top), toDevice(width), toDevice(height)), image);
 }
@@ -383,6 +392,11 @@ void Printer::abandon()
 void Printer::setTarget(Target chosen)
 {
     target() = chosen;
+}
+
+void Printer::setRecording(bool on)
+{
+    recordingOn() = on;
 }
 
 void Printer::setPdfPage(const QPageLayout &layout)

@@ -62,7 +62,7 @@ struct PrintStep {
 // The program's printer: a font, a current position in twips (1440 per inch), lines,
 // rectangles, pictures and pages. It draws on the system's default printer, on its paper
 // and within its printable area, or, where the machine has none, into a PDF in the working
-// folder, and records what it draws.
+// folder, and records what it draws when asked to.
 class Printer {
 public:
     enum class Target { Automatic, Pdf, RecordOnly };
@@ -120,6 +120,9 @@ public:
     // The paper of documents that go to a PDF or to the recording alone: A4 with margins
     // of 3 mm, unless a test lays another.
     static void setPdfPage(const QPageLayout &layout);
+    // What the last document drew, kept for tests only when they ask for it: a register
+    // draws tens of thousands of items.
+    static void setRecording(bool on);
     static QList<DrawnItem> lastRecording();
     static PageUsed lastPage();
 

@@ -40,6 +40,7 @@ Form1 *startSentaro()
     Activation::followWindowSystem(false);
     // Nothing goes to a printer from a test; a test that wants the PDF asks for it.
     Printer::setTarget(Printer::Target::RecordOnly);
+    Printer::setRecording(true);
     startProgram();
     return Windows::existingForm1();
 }
