@@ -112,7 +112,9 @@ bool Form1::load()
     }
     Hourglass::set();
     QStringList notices;
-    const auto problem = Store::openWorkingFiles(&notices);
+    const auto problem = Store::openWorkingFiles(
+        &notices, [](const QString &text) { return Messages::promptPassword(text); },
+        [](const QString &text) { return Messages::askYesNo(text); });
     if (!notices.isEmpty()) {
         Hourglass::reset();
         for (const QString &notice : notices)

@@ -105,7 +105,8 @@ std::optional<int> GridModel::countRows() const
     QSqlQuery query(m_source->database());
     query.setForwardOnly(true);
     const bool ok = query.prepare(u"SELECT count(*) FROM ("_s +
-                                  (match.hasMatch() ? m_rowidSql.left(match.capturedStart()) : m_rowidSql) + u')');
+                                  (match.hasMatch() ? m_rowidSql.left(match.capturedStart()) : m_rowidSql) +
+                                  u") AS righe"_s);
     for (const QVariant &value : m_rowidValues)
         query.addBindValue(value);
     if (!ok || !query.exec() || !query.next())
@@ -155,16 +156,16 @@ void GridModel::loadBlock(int first) const
     const int count = std::min(blockRows, m_rowCount - first);
     QSqlQuery query(m_source->database());
     query.setForwardOnly(true);
-    query.prepare(u"SELECT rowid, * FROM "_s + m_table + u" WHERE rowid IN ("_s +
-                  QStringList(std::max(count, 1), u"?"_s).join(u", "_s) + u')');
+    const QSqlDatabase db = m_source->database();
+    query.prepare(DataSource::rowsWithRowids(db, m_table, count));
     QHash<qint64, int> rows;
     for (int i = 0; i < count; ++i) {
         const qint64 id = rowid(first + i);
-        query.bindValue(i, id);
+        query.bindValue(i, DataSource::rowidValue(db, id));
         rows.insert(id, first + i);
     }
     if (count == 0)
-        query.bindValue(0, -1);
+        query.bindValue(0, DataSource::rowidValue(db, 0));
     if (!query.exec())
         return;
     const QSqlRecord record = query.record();

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QGridLayout>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QSpacerItem>
 
@@ -115,7 +116,8 @@ bool askOkCancel(const QString &text, Default defaultAnswer)
                    defaultAnswer == Default::Yes ? QMessageBox::Ok : QMessageBox::Cancel) == QMessageBox::Ok;
 }
 
-std::optional<QString> prompt(const QString &text, const QString &defaultAnswer)
+namespace {
+std::optional<QString> promptFor(const QString &text, const QString &defaultAnswer, QLineEdit::EchoMode echo)
 {
     bool isScripted = false;
     const auto answer = scripted(text, &isScripted);
@@ -131,9 +133,21 @@ std::optional<QString> prompt(const QString &text, const QString &defaultAnswer)
     dialog.setLabelText(text);
     dialog.setTextValue(defaultAnswer);
     dialog.setInputMode(QInputDialog::TextInput);
+    dialog.setTextEchoMode(echo);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return dialog.textValue();
+}
+} // namespace
+
+std::optional<QString> prompt(const QString &text, const QString &defaultAnswer)
+{
+    return promptFor(text, defaultAnswer, QLineEdit::Normal);
+}
+
+std::optional<QString> promptPassword(const QString &text)
+{
+    return promptFor(text, QString(), QLineEdit::Password);
 }
 
 ScriptedResponder::ScriptedResponder()

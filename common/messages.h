@@ -19,6 +19,8 @@ bool askYesNo(const QString &text, Default defaultAnswer = Default::Yes);    // 
 bool askOkCancel(const QString &text, Default defaultAnswer = Default::Yes); // true for OK
 // A one-line prompt; an empty optional when cancelled.
 std::optional<QString> prompt(const QString &text, const QString &defaultAnswer = QString());
+// The same, its answer masked as it is typed (a password).
+std::optional<QString> promptPassword(const QString &text);
 
 // Answers boxes in tests instead of showing them. Each box takes the next answer;
 // a box that finds no answer left is recorded as unexpected and answered No/Cancel.

@@ -4,6 +4,7 @@
 #include "store/jetfile.h"
 #include "store/referencedata.h"
 #include "store/schema.h"
+#include "store/server.h"
 
 #include <QDir>
 #include <QFile>
@@ -552,11 +553,35 @@ Result backupRegister(const QString &fileName)
     return result;
 }
 
+namespace {
+Result classifyServer(const QSqlError &error)
+{
+    const QString code = error.nativeErrorCode();
+    const QString text = error.databaseText().trimmed().isEmpty() ? error.text().trimmed()
+                                                                  : error.databaseText().trimmed();
+    if (code == u"23505"_s) // unique_violation
+        return {duplicateKey, text};
+    // insufficient_privilege, read_only_sql_transaction
+    if (code == u"42501"_s || code == u"25006"_s) {
+        const auto &server = Server::current();
+        return {readOnlyUser, u"L'utente %1 può solo consultare l'archivio."_s.arg(server ? server->user : QString())};
+    }
+    if (code == u"40001"_s || code == u"40P01"_s) // serialization_failure, deadlock_detected
+        return {conflict, u"l'archivio è occupato da un altro utente, riprovare (%1)"_s.arg(text)};
+    if (code.startsWith(u"08"_s) || code == u"57P01"_s) // connection_exception, admin_shutdown
+        return {lostConnection, u"il collegamento con il server si è interrotto (%1)"_s.arg(text)};
+    return {otherFailure, text};
+}
+} // namespace
+
 Result classify(const QSqlError &error)
 {
     if (!error.isValid())
         return {};
     const QString code = error.nativeErrorCode();
+    // A server's codes are five-character SQLSTATEs; SQLite's are numbers of at most four digits.
+    if (code.size() == 5)
+        return classifyServer(error);
     // SQLITE_CONSTRAINT_UNIQUE and SQLITE_CONSTRAINT_PRIMARYKEY
     if (code == u"2067"_s || code == u"1555"_s || error.text().contains(u"UNIQUE constraint failed"_s))
         return {duplicateKey, error.text()};
@@ -603,11 +628,23 @@ QSqlDatabase connection(const QString &fileName)
     return QSqlDatabase::database(connectionPrefix + fileName, false);
 }
 
-std::optional<QString> openWorkingFiles(QStringList *notices)
+std::optional<QString> openWorkingFiles(QStringList *notices, const Server::PasswordPrompt &askPassword,
+                                        const Server::Question &ask)
 {
     closeAll();
-    if (auto problem = openRegister(notices))
+    QString settingsProblem;
+    const std::optional<Server::Settings> server = Server::settings(&settingsProblem);
+    if (!settingsProblem.isEmpty())
+        return settingsProblem;
+    if (server) {
+        if (auto problem = Server::openRegister(connectionPrefix + Schema::registerFile, *server, askPassword, ask,
+                                                notices)) {
+            closeAll();
+            return problem;
+        }
+    } else if (auto problem = openRegister(notices)) {
         return problem;
+    }
     if (auto problem = openMunicipalities(notices)) {
         closeAll();
         return problem;
@@ -621,6 +658,7 @@ std::optional<QString> openWorkingFiles(QStringList *notices)
 
 void closeAll()
 {
+    Server::forget();
     for (const QString &name : QSqlDatabase::connectionNames()) {
         if (name.startsWith(connectionPrefix))
             dropConnection(name);

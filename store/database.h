@@ -20,6 +20,11 @@ struct Result {
 };
 inline constexpr int duplicateKey = 3022;
 inline constexpr int otherFailure = -1;
+// On a server: a role that may only read; a write that ran into another PC's (tried again
+// a few times before it is said); a connection lost (the next command opens it again).
+inline constexpr int readOnlyUser = -2;
+inline constexpr int conflict = -3;
+inline constexpr int lostConnection = -4;
 
 Result classify(const QSqlError &error);
 
@@ -39,7 +44,11 @@ QString readOnlyFolderMessage();
 // converted first, the original kept aside; what was converted goes into `notices`.
 // Never changes a file it cannot use: it returns the message to show, naming the file
 // and what is wrong with it.
-std::optional<QString> openWorkingFiles(QStringList *notices = nullptr);
+// With sentaro.ini naming a server, the register is there instead (see store/server.h):
+// `askPassword` and `ask` put its questions to the user.
+std::optional<QString> openWorkingFiles(QStringList *notices = nullptr,
+                                        const std::function<std::optional<QString>(const QString &)> &askPassword = {},
+                                        const std::function<bool(const QString &)> &ask = {});
 
 // Opens another program's export (voloesp.mdb) for reading only; it is never created.
 // Returns the message to show when it is missing or has no table of volunteers.

@@ -2,6 +2,7 @@
 
 #include "common/textformat.h"
 #include "store/schema.h"
+#include "store/server.h"
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
@@ -134,10 +135,37 @@ PreparedStatement::PreparedStatement(const QSqlDatabase &db, const QString &sql)
     : m_query(db)
 {
     m_query.setForwardOnly(true);
+    m_server = Server::isServer(db);
     if (!m_query.prepare(sql))
         m_prepareFailure = Store::classify(m_query.lastError());
-    else if (!statementHandle(m_query))
+    else if (!m_server && !statementHandle(m_query))
         m_prepareFailure = Store::failure(u"istruzione non preparata"_s);
+}
+
+// On a server the values go through Qt's driver, which sends them apart from the text.
+Store::Result PreparedStatement::runOnServer(const QVariantList &values, QList<QVariantList> *rows, bool *gaveRow)
+{
+    for (int i = 0; i < values.size(); ++i)
+        m_query.bindValue(i, values[i]);
+    if (!m_query.exec())
+        return Store::classify(m_query.lastError());
+    while (m_query.isSelect() && m_query.next()) {
+        if (gaveRow)
+            *gaveRow = true;
+        if (!rows)
+            break;
+        if (readRefusedForTest()) {
+            m_query.finish();
+            return refusedForTest();
+        }
+        QVariantList row;
+        for (int column = 0; column < m_query.record().count(); ++column)
+            row << m_query.value(column);
+        rows->push_back(std::move(row));
+    }
+    const Store::Result result = Store::classify(m_query.lastError());
+    m_query.finish();
+    return result;
 }
 
 Store::Result PreparedStatement::run(const QVariantList &values, bool *gaveRow)
@@ -146,6 +174,8 @@ Store::Result PreparedStatement::run(const QVariantList &values, bool *gaveRow)
         *gaveRow = false;
     if (!m_prepareFailure.ok())
         return m_prepareFailure;
+    if (m_server)
+        return runOnServer(values, nullptr, gaveRow);
     int status = bind(values);
     if (status == SQLITE_OK) {
         status = sqlite3_step(statementHandle(m_query));
@@ -161,6 +191,8 @@ Store::Result PreparedStatement::select(const QVariantList &values, QList<QVaria
         return m_prepareFailure;
     if (readRefusedForTest())
         return refusedForTest();
+    if (m_server)
+        return runOnServer(values, rows, nullptr);
     sqlite3_stmt *handle = statementHandle(m_query);
     int status = bind(values);
     const int columns = sqlite3_column_count(handle);
@@ -189,6 +221,14 @@ Store::Result PreparedStatement::runWithRowOf(PreparedStatement &from, const QVa
         return {};
     if (!m_prepareFailure.ok())
         return m_prepareFailure;
+    if (m_server || from.m_server) {
+        // Between a file and a server the fields go through Qt values.
+        QList<QVariantList> rows;
+        *read = from.select(values, &rows);
+        if (read->ok() && rows.isEmpty())
+            *read = Store::failure(u"riga non più nel file"_s);
+        return read->ok() ? run(rows.constFirst()) : Store::Result{};
+    }
     if (readRefusedForTest()) {
         *read = refusedForTest();
         return {};
@@ -336,20 +376,47 @@ QString DataSource::tableName() const
 
 DataSource::Statement DataSource::statement() const
 {
+    const QString rowid = rowidOf(database());
     if (auto match = singleTableSelect().match(m_recordSource); match.hasMatch())
-        return {u"SELECT rowid AS "_s + rowidColumn + u", * FROM "_s + match.captured(1) + match.captured(2), true};
+        return {u"SELECT "_s + rowid + u" AS "_s + rowidColumn + u", * FROM "_s + match.captured(1) + match.captured(2),
+                true};
     if (auto bare = bareTableName().match(m_recordSource); bare.hasMatch())
-        return {u"SELECT rowid AS "_s + rowidColumn + u", * FROM "_s + bare.captured(1), true};
+        return {u"SELECT "_s + rowid + u" AS "_s + rowidColumn + u", * FROM "_s + bare.captured(1), true};
     return {m_recordSource, false};
 }
 
 QString DataSource::rowidStatement() const
 {
+    const QString rowid = rowidOf(database());
     if (auto match = singleTableSelect().match(m_recordSource); match.hasMatch())
-        return u"SELECT rowid FROM "_s + match.captured(1) + match.captured(2);
+        return u"SELECT "_s + rowid + u" FROM "_s + match.captured(1) + match.captured(2);
     if (auto bare = bareTableName().match(m_recordSource); bare.hasMatch())
-        return u"SELECT rowid FROM "_s + bare.captured(1);
+        return u"SELECT "_s + rowid + u" FROM "_s + bare.captured(1);
     return {};
+}
+
+QString DataSource::rowidOf(const QSqlDatabase &db)
+{
+    return Server::isServer(db) ? Server::rowidSelect() : u"rowid"_s;
+}
+
+QString DataSource::rowidMatch(const QSqlDatabase &db)
+{
+    return Server::isServer(db) ? Server::rowidMatch() : u"rowid = ?"_s;
+}
+
+QVariant DataSource::rowidValue(const QSqlDatabase &db, qint64 rowid)
+{
+    return Server::isServer(db) ? Server::rowidValue(rowid) : QVariant(rowid);
+}
+
+QString DataSource::rowsWithRowids(const QSqlDatabase &db, const QString &table, int count)
+{
+    const QString marks = QStringList(std::max(count, 1), Server::isServer(db) ? u"CAST(? AS tid)"_s : u"?"_s)
+                              .join(u", "_s);
+    return u"SELECT "_s + rowidOf(db) + u", * FROM "_s + table + (Server::isServer(db) ? u" WHERE ctid IN ("_s
+                                                                                         : u" WHERE rowid IN ("_s) +
+           marks + u')';
 }
 
 bool DataSource::refresh()
@@ -394,7 +461,9 @@ bool DataSource::refresh()
     if (m_preparedSql != run.sql || m_preparedValues != m_values.size() || !m_query.driver() ||
         m_query.driver() != db.driver()) {
         m_query = QSqlQuery(db);
-        m_query.setForwardOnly(true);
+        // A server's rows come whole with the answer, so that a walk is never cut by another
+        // statement on the connection and never sees a write made meanwhile.
+        m_query.setForwardOnly(!Server::isServer(db));
         ok = m_query.prepare(run.sql);
         m_preparedSql = ok ? run.sql : QString();
         m_preparedValues = m_values.size();
@@ -523,10 +592,11 @@ bool DataSource::loadRow(qint64 rowid)
     if (m_rowQueryTable != table) {
         m_rowQuery = QSqlQuery(database());
         m_rowQuery.setForwardOnly(true);
-        m_rowQuery.prepare(u"SELECT rowid AS "_s + rowidColumn + u", * FROM "_s + table + u" WHERE rowid = ?"_s);
+        m_rowQuery.prepare(u"SELECT "_s + rowidOf(database()) + u" AS "_s + rowidColumn + u", * FROM "_s + table +
+                           u" WHERE "_s + rowidMatch(database()));
         m_rowQueryTable = table;
     }
-    m_rowQuery.bindValue(0, rowid);
+    m_rowQuery.bindValue(0, rowidValue(database(), rowid));
     if (!m_rowQuery.exec()) {
         setFailure(Store::classify(m_rowQuery.lastError()));
         m_rowQuery = QSqlQuery();
@@ -553,7 +623,8 @@ bool DataSource::loadRow(qint64 rowid)
 // so a walk takes the list of the rows it still has to visit before anything is written.
 void DataSource::detach()
 {
-    if (!m_walking)
+    // A server's answer is already whole on this side (see refresh).
+    if (!m_walking || Server::isServer(database()))
         return;
     if (m_hasRowid) {
         // Only the row identities are wanted: stepping the statement itself spares reading
@@ -711,10 +782,28 @@ Store::Result DataSource::writeRow()
     }
     if (columns.isEmpty())
         return {};
-    values << m_rowid;
-    return Store::execute(database(),
-                          u"UPDATE "_s + table + u" SET "_s + columns.join(u" = ?, "_s) + u" = ? WHERE rowid = ?"_s,
-                          values);
+    const QSqlDatabase db = database();
+    values << rowidValue(db, m_rowid);
+    const QString sql = u"UPDATE "_s + table + u" SET "_s + columns.join(u" = ?, "_s) + u" = ? WHERE "_s + rowidMatch(db);
+    if (!Server::isServer(db))
+        return Store::execute(db, sql, values);
+    // A row rewritten on a server takes a new place: the source follows it there.
+    return writeOnServer(sql + u" RETURNING "_s + Server::rowidSelect(), values);
+}
+
+Store::Result DataSource::writeOnServer(const QString &sql, const QVariantList &values)
+{
+    QSqlQuery query(database());
+    query.prepare(sql);
+    for (const QVariant &value : values)
+        query.addBindValue(value);
+    if (!query.exec())
+        return Store::classify(query.lastError());
+    if (query.isSelect() ? !query.next() : query.numRowsAffected() < 1)
+        return Store::failure(u"la riga è stata cambiata o tolta da un altro utente: rileggere l'archivio"_s);
+    if (query.isSelect())
+        m_rowid = query.value(0).toLongLong();
+    return {};
 }
 
 Store::Result DataSource::update()
@@ -738,8 +827,10 @@ Store::Result DataSource::remove()
     if (m_eof || m_rowDeleted || m_rowid < 0 || tableName().isEmpty())
         return Store::failure(u"nessuna riga da eliminare"_s);
     beforeWrite(m_fileName);
-    const Store::Result result =
-        Store::execute(database(), u"DELETE FROM "_s + tableName() + u" WHERE rowid = ?"_s, {m_rowid});
+    const QSqlDatabase db = database();
+    const QString sql = u"DELETE FROM "_s + tableName() + u" WHERE "_s + rowidMatch(db);
+    const Store::Result result = Server::isServer(db) ? writeOnServer(sql, {rowidValue(db, m_rowid)})
+                                                     : Store::execute(db, sql, {m_rowid});
     if (result.ok())
         m_rowDeleted = true;
     return result;

@@ -35,6 +35,8 @@ public:
 private:
     // Binds `values` to the `?` in order; SQLite's status.
     int bind(const QVariantList &values);
+    Store::Result runOnServer(const QVariantList &values, QList<QVariantList> *rows, bool *gaveRow);
+    bool m_server = false;
     Store::Result finish(int status);
 
 
@@ -73,6 +75,13 @@ public:
     // Only the row identities of the record source, in its order; empty when it does not
     // read a single table.
     QString rowidStatement() const;
+    // The row identity in SQL on a database, how a statement picks one row by it, and the
+    // value bound for it; on a server, the identity is the row's place (see store/server.h).
+    static QString rowidOf(const QSqlDatabase &db);
+    static QString rowidMatch(const QSqlDatabase &db);
+    static QVariant rowidValue(const QSqlDatabase &db, qint64 rowid);
+    // The rows of `count` identities of a table, each with its identity first.
+    static QString rowsWithRowids(const QSqlDatabase &db, const QString &table, int count);
 
     // Runs the record source again and stands on the first row. False when the store
     // refused it (see lastError); the cursor is then at its end.
@@ -129,6 +138,8 @@ private:
     int position(const QString &field) const;
     const QStringList &writeNames() const;
     Store::Result writeRow();
+    // Runs an update or delete of the current row on a server, following the row to its new place.
+    Store::Result writeOnServer(const QString &sql, const QVariantList &values);
     void setFailure(const Store::Result &failure);
     void stopWalk(const Store::Result &failure);
 

@@ -91,18 +91,19 @@ const Table &municipalitiesTable()
     return table;
 }
 
-QStringList createStatements(const Table &table)
+QStringList createStatements(const Table &table, Dialect dialect)
 {
+    const bool server = dialect == Dialect::Server;
     QStringList columns;
     for (const Field &field : table.fields) {
         // The built-in NOCASE keeps the file readable by any SQLite tool; the program
         // replaces it on its own connections with one that also folds accented letters.
         switch (field.kind) {
         case Kind::Text:
-            columns << field.name + u" TEXT COLLATE NOCASE"_s;
+            columns << field.name + (server ? u" TEXT COLLATE sentaro_nocase"_s : u" TEXT COLLATE NOCASE"_s);
             break;
         case Kind::Number:
-            columns << field.name + u" REAL"_s;
+            columns << field.name + (server ? u" DOUBLE PRECISION"_s : u" REAL"_s);
             break;
         case Kind::Integer:
             columns << field.name + u" INTEGER"_s;
@@ -122,9 +123,23 @@ QStringList createStatements(const Table &table)
     return statements;
 }
 
-QString versionStatement()
+QString serverCollationStatement()
 {
+    // ICU's root language at the second strength: letters and accents count, letter case does not.
+    return u"CREATE COLLATION IF NOT EXISTS sentaro_nocase (provider = icu, locale = 'und-u-ks-level2', "
+           u"deterministic = false)"_s;
+}
+
+QString versionStatement(Dialect dialect)
+{
+    if (dialect == Dialect::Server)
+        return u"COMMENT ON TABLE "_s + attivita + u" IS '"_s + versionComment + QString::number(version) + u'\'';
     return u"PRAGMA user_version = "_s + QString::number(version);
+}
+
+QString serverVersionQuery()
+{
+    return u"select obj_description(to_regclass('"_s + attivita.toLower() + u"'), 'pg_class')"_s;
 }
 
 const std::vector<Migration> &registerMigrations()

@@ -42,13 +42,23 @@ const std::vector<Table> &registerTables();
 // The one table of comuni.mdb.
 const Table &municipalitiesTable();
 
+// Where a table is made: the SQLite file, or a PostgreSQL server.
+enum class Dialect { File, Server };
+
 // CREATE TABLE and CREATE INDEX statements for a table.
-QStringList createStatements(const Table &table);
+QStringList createStatements(const Table &table, Dialect dialect = Dialect::File);
+// On a server, what the tables need before they are made: the collation that folds letter
+// case as the file's does (accented capitals too), so that keys, look-ups and order agree.
+QString serverCollationStatement();
 
 // The version of the layout this program writes, kept in each file's user_version.
 inline constexpr int version = 2;
-// Writes `version` into a file, inside the transaction that made or migrated it.
-QString versionStatement();
+// Writes `version` into a file, inside the transaction that made or migrated it; on a
+// server, as the comment of the activities' table.
+QString versionStatement(Dialect dialect = Dialect::File);
+// Reads it back on a server: the comment's text is versionComment() followed by the number.
+QString serverVersionQuery();
+inline const QString versionComment = QStringLiteral("Sentaro, versione ");
 
 // What brings a register to version `to` from the one before. The statements are fixed
 // text, never derived from the tables above, which describe the latest version only.

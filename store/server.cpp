@@ -1,0 +1,358 @@
+#include "store/server.h"
+
+#include "store/database.h"
+#include "store/schema.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+#include <QSettings>
+#include <QSqlError>
+#include <QSqlQuery>
+
+using namespace Qt::StringLiterals;
+
+namespace Server {
+namespace {
+
+std::optional<Settings> &currentSettings()
+{
+    static std::optional<Settings> settings;
+    return settings;
+}
+
+// The words of sentaro.ini for libpq's TLS modes.
+const QList<std::pair<QString, QString>> sslModes{
+    {u"preferito"_s, u"prefer"_s}, {u"richiesto"_s, u"require"_s}, {u"verificato"_s, u"verify-full"_s}};
+
+QString errorText(const QSqlError &error)
+{
+    const QString text = error.databaseText().trimmed();
+    return text.isEmpty() ? error.text().trimmed() : text;
+}
+
+bool wantsPassword(const QString &why)
+{
+    return why.contains(u"no password supplied"_s) || why.contains(u"password authentication failed"_s);
+}
+
+// libpq's reasons, said in Italian with the server named; its own words follow for whoever
+// has to look into it.
+QString connectionProblem(const Settings &settings, const QString &why)
+{
+    const QString server = settings.address();
+    if (why.contains(u"password authentication failed"_s))
+        return u"Il server %1 non ha accettato la password dell'utente %2."_s.arg(server, settings.user);
+    if (why.contains(u"does not exist"_s) && why.contains(u"database"_s))
+        return u"Sul server %1 non c'è l'archivio %2."_s.arg(server, settings.database);
+    if (why.contains(u"role"_s) && why.contains(u"does not exist"_s))
+        return u"Il server %1 non conosce l'utente %2."_s.arg(server, settings.user);
+    if (why.contains(u"SSL"_s) || why.contains(u"certificate"_s))
+        return u"Il collegamento cifrato con il server %1 non è riuscito (%2)."_s.arg(server, why);
+    if (why.contains(u"Connection refused"_s) || why.contains(u"timeout"_s) || why.contains(u"could not"_s) ||
+        why.contains(u"translate host name"_s))
+        return u"Il server %1 non risponde (%2)."_s.arg(server, why);
+    return u"Il server %1 ha rifiutato il collegamento (%2)."_s.arg(server, why);
+}
+
+QSet<QString> presentTables(QSqlDatabase &db)
+{
+    QSet<QString> present;
+    QSqlQuery query(db);
+    query.exec(u"select table_name from information_schema.tables where table_schema = current_schema()"_s);
+    while (query.next())
+        present.insert(query.value(0).toString().toUpper());
+    return present;
+}
+
+std::optional<QString> fieldProblem(QSqlDatabase &db, const Settings &settings)
+{
+    for (const Schema::Table &table : Schema::registerTables()) {
+        QSqlQuery query(db);
+        query.prepare(u"select column_name from information_schema.columns where table_schema = current_schema() "
+                      u"and table_name = ?"_s);
+        query.addBindValue(table.name.toLower());
+        if (!query.exec())
+            return u"L'archivio sul server %1 non si può leggere (%2)."_s.arg(settings.address(),
+                                                                                errorText(query.lastError()));
+        QSet<QString> present;
+        while (query.next())
+            present.insert(query.value(0).toString().toUpper());
+        for (const Schema::Field &field : table.fields) {
+            if (!present.contains(field.name))
+                return u"Sul server %1 la tabella %2 non ha il campo %3."_s.arg(settings.address(), table.name,
+                                                                                 field.name);
+        }
+    }
+    return std::nullopt;
+}
+
+// A value of the local file as the server's column takes it: SQLite keeps whatever it is
+// given, the server only numbers in a number field.
+std::optional<QVariant> serverValue(Schema::Kind kind, const QVariant &value)
+{
+    if (kind == Schema::Kind::Text || value.isNull())
+        return value;
+    if (value.typeId() != QMetaType::QString)
+        return value;
+    const QString text = value.toString().trimmed();
+    if (text.isEmpty())
+        return QVariant();
+    bool ok = false;
+    const double number = QString(text).replace(u',', u'.').toDouble(&ok);
+    if (!ok)
+        return std::nullopt;
+    return kind == Schema::Kind::Integer ? QVariant(qlonglong(number)) : QVariant(number);
+}
+
+// Copies every row of the working folder's attivita.mdb to the server's empty tables,
+// inside the caller's transaction.
+Store::Result copyLocalRegister(QSqlDatabase &server, qint64 *rows)
+{
+    const QString name = u"sentaro:copia-sul-server"_s;
+    Store::Result result;
+    {
+        QSqlDatabase local = QSqlDatabase::addDatabase(u"QSQLITE"_s, name);
+        local.setDatabaseName(Schema::registerFile);
+        local.setConnectOptions(u"QSQLITE_OPEN_READONLY"_s);
+        if (!local.open() || !Store::useProgramCollation(local))
+            result = Store::failure(u"il file %1 non si può aprire"_s.arg(Schema::registerFile));
+        for (const Schema::Table &table : Schema::registerTables()) {
+            if (!result.ok())
+                break;
+            QStringList names;
+            for (const Schema::Field &field : table.fields)
+                names << field.name;
+            QSqlQuery read(local);
+            read.setForwardOnly(true);
+            if (!read.exec(u"select "_s + names.join(u", "_s) + u" from "_s + table.name + u" order by rowid"_s)) {
+                result = Store::classify(read.lastError());
+                break;
+            }
+            QSqlQuery write(server);
+            write.prepare(u"insert into "_s + table.name + u" ("_s + names.join(u", "_s) + u") values ("_s +
+                          QStringList(names.size(), u"?"_s).join(u", "_s) + u')');
+            while (result.ok() && read.next()) {
+                for (int i = 0; i < names.size(); ++i) {
+                    const auto value = serverValue(table.fields[size_t(i)].kind, read.value(i));
+                    if (!value) {
+                        result = Store::failure(u"nella tabella %1 il campo %2 vale \"%3\", che non è un numero"_s.arg(
+                            table.name, names[i], read.value(i).toString()));
+                        break;
+                    }
+                    write.bindValue(i, *value);
+                }
+                if (result.ok() && !write.exec())
+                    result = Store::classify(write.lastError());
+                else if (result.ok())
+                    ++*rows;
+            }
+            if (result.ok() && read.lastError().isValid())
+                result = Store::classify(read.lastError());
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    return result;
+}
+
+bool isSQLiteFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && file.read(16) == QByteArrayLiteral("SQLite format 3\0");
+}
+
+std::optional<QString> createTables(QSqlDatabase &db, const Settings &settings, const Question &ask,
+                                    QStringList *notices)
+{
+    const bool copy = isSQLiteFile(Schema::registerFile) && ask &&
+                      ask(u"Copio sul server l'archivio locale %1?"_s.arg(Schema::registerFile));
+    qint64 rows = 0;
+    const Store::Result made = Store::inTransaction(db, [&]() -> Store::Result {
+        Store::Result result = Store::execute(db, Schema::serverCollationStatement());
+        for (const Schema::Table &table : Schema::registerTables()) {
+            for (const QString &statement : Schema::createStatements(table, Schema::Dialect::Server)) {
+                if (result.ok())
+                    result = Store::execute(db, statement);
+            }
+        }
+        if (result.ok())
+            result = Store::execute(db, Schema::versionStatement(Schema::Dialect::Server));
+        if (result.ok() && copy)
+            result = copyLocalRegister(db, &rows);
+        return result;
+    });
+    if (!made.ok())
+        return u"Non è stato possibile preparare l'archivio sul server %1: %2. Sul server non è stato scritto "
+               u"nulla."_s.arg(settings.address(), made.description);
+    if (copy && notices)
+        *notices << u"Copiate sul server %1 righe dall'archivio locale %2, che resta com'era."_s.arg(rows).arg(
+            Schema::registerFile);
+    return std::nullopt;
+}
+
+// A register of an earlier version is migrated in one transaction; a later one is refused.
+std::optional<QString> checkVersion(QSqlDatabase &db, const Settings &settings)
+{
+    QSqlQuery query(db);
+    if (!query.exec(Schema::serverVersionQuery()) || !query.next())
+        return u"L'archivio sul server %1 non si può leggere (%2)."_s.arg(settings.address(),
+                                                                            errorText(query.lastError()));
+    const QString comment = query.value(0).toString();
+    const int found = comment.startsWith(Schema::versionComment)
+                          ? comment.mid(Schema::versionComment.size()).toInt()
+                          : 1;
+    query.finish();
+    if (found > Schema::version)
+        return u"L'archivio sul server %1 è di una versione di Sentaro più recente: aggiornare il programma."_s.arg(
+            settings.address());
+    if (found == Schema::version)
+        return std::nullopt;
+    const Store::Result migrated = Store::inTransaction(db, [&]() -> Store::Result {
+        for (const Schema::Migration &migration : Schema::registerMigrations()) {
+            if (migration.to <= found)
+                continue;
+            for (const QString &statement : migration.statements) {
+                if (Store::Result done = Store::execute(db, statement); !done.ok())
+                    return done;
+            }
+        }
+        return Store::execute(db, Schema::versionStatement(Schema::Dialect::Server));
+    });
+    if (!migrated.ok())
+        return u"Non è stato possibile aggiornare l'archivio sul server %1 alla versione di questo Sentaro: %2. "
+               u"L'archivio non è stato modificato."_s.arg(settings.address(), migrated.description);
+    return std::nullopt;
+}
+
+} // namespace
+
+QString Settings::address() const
+{
+    return host + u':' + QString::number(port);
+}
+
+QString Settings::where() const
+{
+    return u"Archivio %1 sul server %2"_s.arg(database, address());
+}
+
+std::optional<Settings> settings(QString *problem)
+{
+    problem->clear();
+    if (!QFileInfo::exists(settingsFile))
+        return std::nullopt;
+    QSettings ini(settingsFile, QSettings::IniFormat);
+    if (ini.status() != QSettings::NoError) {
+        *problem = u"Il file %1 non si può leggere."_s.arg(settingsFile);
+        return std::nullopt;
+    }
+    if (!ini.childGroups().contains(u"archivio"_s))
+        return std::nullopt;
+    ini.beginGroup(u"archivio"_s);
+    const auto wrong = [&](const QString &what) {
+        *problem = u"Nel file %1, sezione [archivio], %2."_s.arg(settingsFile, what);
+        return std::nullopt;
+    };
+    Settings settings;
+    settings.host = ini.value(u"server"_s).toString().trimmed();
+    if (settings.host.isEmpty())
+        return wrong(u"manca il server"_s);
+    bool ok = true;
+    const QString port = ini.value(u"porta"_s, u"5432"_s).toString().trimmed();
+    settings.port = port.toInt(&ok);
+    if (!ok || settings.port < 1 || settings.port > 65535)
+        return wrong(u"la porta deve essere un numero da 1 a 65535"_s);
+    settings.database = ini.value(u"database"_s, u"sentaro"_s).toString().trimmed();
+    if (settings.database.isEmpty())
+        return wrong(u"manca il database"_s);
+    settings.user = ini.value(u"utente"_s).toString().trimmed();
+    if (settings.user.isEmpty())
+        return wrong(u"manca l'utente"_s);
+    const QString ssl = ini.value(u"ssl"_s, u"preferito"_s).toString().trimmed().toLower();
+    settings.sslMode.clear();
+    for (const auto &[word, mode] : sslModes) {
+        if (word == ssl)
+            settings.sslMode = mode;
+    }
+    if (settings.sslMode.isEmpty())
+        return wrong(u"ssl deve essere preferito, richiesto o verificato"_s);
+    return settings;
+}
+
+std::optional<QString> openRegister(const QString &connectionName, const Settings &settings,
+                                    const PasswordPrompt &askPassword, const Question &ask, QStringList *notices)
+{
+    forget();
+    QSqlDatabase db = QSqlDatabase::addDatabase(u"QPSQL"_s, connectionName);
+    if (!db.isValid())
+        return u"In questo Sentaro manca il modulo per i server PostgreSQL: l'archivio sul server %1 non si può "
+               u"usare."_s.arg(settings.address());
+    db.setHostName(settings.host);
+    db.setPort(settings.port);
+    db.setDatabaseName(settings.database);
+    db.setUserName(settings.user);
+    db.setConnectOptions(u"sslmode=%1;connect_timeout=10;application_name=Sentaro"_s.arg(settings.sslMode));
+    bool asked = false;
+    while (!db.open()) {
+        const QString why = errorText(db.lastError());
+        if (asked || !wantsPassword(why))
+            return connectionProblem(settings, why);
+        asked = true;
+        const auto password = !askPassword ? std::nullopt : askPassword(u"Password dell'utente %1 sul server %2:"_s.arg(settings.user, settings.host));
+        if (!password)
+            return u"Nessuna password per l'utente %1 sul server %2."_s.arg(settings.user, settings.address());
+        db.setPassword(*password);
+    }
+    const QSet<QString> present = presentTables(db);
+    QStringList missing;
+    for (const Schema::Table &table : Schema::registerTables()) {
+        if (!present.contains(table.name))
+            missing << table.name;
+    }
+    std::optional<QString> problem;
+    if (missing.size() == qsizetype(Schema::registerTables().size()))
+        problem = createTables(db, settings, ask, notices);
+    else if (!missing.isEmpty())
+        problem = u"Sul server %1 l'archivio %2 è incompleto: manca la tabella %3."_s.arg(
+            settings.address(), settings.database, missing.constFirst());
+    else if (!(problem = checkVersion(db, settings)))
+        problem = fieldProblem(db, settings);
+    if (problem) {
+        db.close();
+        return problem;
+    }
+    currentSettings() = settings;
+    return std::nullopt;
+}
+
+const std::optional<Settings> &current()
+{
+    return currentSettings();
+}
+
+void forget()
+{
+    currentSettings().reset();
+}
+
+bool isServer(const QSqlDatabase &db)
+{
+    return db.driverName() == u"QPSQL"_s;
+}
+
+QString rowidSelect()
+{
+    return u"((ctid::text::point)[0]::bigint * 65536 + (ctid::text::point)[1]::bigint)"_s;
+}
+
+QString rowidMatch()
+{
+    return u"ctid = CAST(? AS tid)"_s;
+}
+
+QVariant rowidValue(qint64 rowid)
+{
+    return u"(%1,%2)"_s.arg(rowid >> 16).arg(rowid & 0xffff);
+}
+
+} // namespace Server

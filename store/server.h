@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+// The register kept on a PostgreSQL server, named by sentaro.ini in the working folder,
+// instead of attivita.mdb. Everything else (municipalities, import, copies, documents)
+// stays in the working folder.
+namespace Server {
+
+inline const QString settingsFile = QStringLiteral("sentaro.ini");
+
+struct Settings {
+    QString host;
+    int port = 5432;
+    QString database;
+    QString user;
+    QString sslMode = QStringLiteral("prefer"); // as libpq names it
+    // "127.0.0.1:5432", as messages name the server.
+    QString address() const;
+    // Where the register is, for the user to read: server, port and database.
+    QString where() const;
+};
+
+// The [archivio] section of sentaro.ini; none when the working folder has no such file or
+// section. A value that cannot be used gives the message to show in `problem`.
+std::optional<Settings> settings(QString *problem);
+
+// Asks the user for a password with the text given; none when the user gives up.
+using PasswordPrompt = std::function<std::optional<QString>(const QString &text)>;
+// Asks the user a question; true for Yes.
+using Question = std::function<bool(const QString &text)>;
+
+// Opens the register on the server under the connection name given, creating its tables on
+// an empty database (and, if the user agrees, copying the working folder's attivita.mdb
+// there first). The password comes from libpq's own sources, else from `askPassword`; it
+// is never written anywhere. Returns the message to show when the register cannot be used;
+// nothing in the working folder is touched then. Notices for the user go to `notices`.
+std::optional<QString> openRegister(const QString &connectionName, const Settings &settings,
+                                    const PasswordPrompt &askPassword, const Question &ask, QStringList *notices);
+
+// The settings of the register open on a server; none when the register is the local file.
+const std::optional<Settings> &current();
+void forget();
+
+bool isServer(const QSqlDatabase &db);
+
+// Row identities on the server: a row's physical place (ctid), as a number, since SQLite's
+// rowid is what the data sources keep. A row rewritten gets a new place; the write says which.
+QString rowidSelect();
+// "ctid = ?" with the value rowidValue() makes.
+QString rowidMatch();
+QVariant rowidValue(qint64 rowid);
+
+} // namespace Server
