@@ -44,7 +44,8 @@ QSqlDatabase openOnServer(const QString &connection, const QString &database, co
 {
     const QString port = serverPort();
     if (port.isEmpty())
-        qFatal("the test server is not running: no port in %s", qPrintable(qEnvironmentVariable("SENTARO_TEST_SERVER")));
+        qFatal("the test server is not running: no port in %s",
+               qPrintable(qEnvironmentVariable("SENTARO_TEST_SERVER")));
     if (database.isEmpty())
         qFatal("the register is on the server only while a working folder exists");
     QSqlDatabase db = QSqlDatabase::addDatabase(u"QPSQL"_s, connection);
@@ -117,17 +118,18 @@ void administer(const QString &database, const QStringList &statements)
 
 void makeServerDatabase(const QString &folder)
 {
-    // The tests of one process run one after another: one name a process keeps them apart.
+    // One database a process: its tests run one after another, ctest's processes side by side.
     if (!serverDatabase().isEmpty())
         qFatal("one working folder at a time on a server archive");
     const QString name = u"sentaro_t%1"_s.arg(QCoreApplication::applicationPid());
     administer(u"postgres"_s, {u"DROP DATABASE IF EXISTS %1 WITH (FORCE)"_s.arg(name),
                                u"CREATE DATABASE %1 OWNER %2 TEMPLATE template0 ENCODING 'UTF8' "
                                "LC_COLLATE 'C.UTF-8' LC_CTYPE 'C.UTF-8'"_s.arg(name, serverUser)});
-    administer(name, {u"GRANT CONNECT ON DATABASE %1 TO consultazione"_s.arg(name),
-                      u"GRANT USAGE ON SCHEMA public TO consultazione"_s,
-                      u"ALTER DEFAULT PRIVILEGES FOR ROLE %1 IN SCHEMA public GRANT SELECT ON TABLES TO consultazione"_s
-                          .arg(serverUser)});
+    administer(name,
+               {u"GRANT CONNECT ON DATABASE %1 TO consultazione"_s.arg(name),
+                u"GRANT USAGE ON SCHEMA public TO consultazione"_s,
+                u"ALTER DEFAULT PRIVILEGES FOR ROLE %1 IN SCHEMA public GRANT SELECT ON TABLES TO consultazione"_s.arg(
+                    serverUser)});
     serverDatabase() = name;
 
     QSettings ini(QDir(folder).filePath(u"sentaro.ini"_s), QSettings::IniFormat);
@@ -141,7 +143,7 @@ void makeServerDatabase(const QString &folder)
     ini.sync();
     if (ini.status() != QSettings::NoError)
         qFatal("cannot write sentaro.ini in %s", qPrintable(folder));
-    // The file holds no password: the program's client library finds it here, as at a user's desk.
+    // sentaro.ini names no password: the program's client library reads it from the environment.
     qputenv("PGPASSWORD", serverPassword.toUtf8());
 }
 
@@ -161,7 +163,8 @@ bool serverArchive()
 
 QString serverPort()
 {
-    return QString::fromUtf8(fileBytes(QDir(qEnvironmentVariable("SENTARO_TEST_SERVER")).filePath(u"port"_s))).trimmed();
+    return QString::fromUtf8(fileBytes(QDir(qEnvironmentVariable("SENTARO_TEST_SERVER")).filePath(u"port"_s)))
+        .trimmed();
 }
 
 WorkingFolder::WorkingFolder()
