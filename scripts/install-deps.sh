@@ -12,6 +12,7 @@ packages=(
   mdbtools-dev
   clang-14 libclang-rt-14-dev
   python3-xlwt time
+  postgresql libqt6sql6-psql openssl
 )
 
 missing=()

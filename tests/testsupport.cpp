@@ -9,12 +9,15 @@
 #include "reports/printer.h"
 #include "store/database.h"
 #include "store/datasource.h"
+#include "store/schema.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSettings>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -23,15 +26,160 @@
 
 using namespace Qt::StringLiterals;
 
+namespace {
+const QString serverHost = u"127.0.0.1"_s;
+const QString serverAdmin = u"sentaro_admin"_s;
+const QString serverUser = u"segreteria"_s;
+const QString serverPassword = u"segreteria-prova"_s;
+
+// The database of the working folder alive on the server; empty when there is none.
+QString &serverDatabase()
+{
+    static QString name;
+    return name;
+}
+
+QSqlDatabase openOnServer(const QString &connection, const QString &database, const QString &user,
+                          const QString &password)
+{
+    const QString port = serverPort();
+    if (port.isEmpty())
+        qFatal("the test server is not running: no port in %s",
+               qPrintable(qEnvironmentVariable("SENTARO_TEST_SERVER")));
+    if (database.isEmpty())
+        qFatal("the register is on the server only while a working folder exists");
+    QSqlDatabase db = QSqlDatabase::addDatabase(u"QPSQL"_s, connection);
+    db.setHostName(serverHost);
+    db.setPort(port.toInt());
+    db.setDatabaseName(database);
+    db.setUserName(user);
+    db.setPassword(password);
+    if (!db.open())
+        qFatal("cannot open %s on the test server as %s: %s", qPrintable(database), qPrintable(user),
+               qPrintable(db.lastError().text()));
+    return db;
+}
+
+QSqlDatabase openFile(const QString &connection, const QString &fileName)
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, connection);
+    db.setDatabaseName(fileName);
+    if (!db.open() || !Store::useProgramCollation(db))
+        qFatal("cannot open %s", qPrintable(fileName));
+    return db;
+}
+
+bool onServer(const QString &fileName)
+{
+    return serverArchive() &&
+           QFileInfo(fileName).absoluteFilePath() == QDir::current().absoluteFilePath(Schema::registerFile);
+}
+
+// Opens the connection `name`, works on it and closes it again, so that no connection outlives a call.
+template <typename Open, typename Work> void withDatabase(const QString &name, Open &&open, Work &&work)
+{
+    {
+        QSqlDatabase db = open(name);
+        work(db);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
+template <typename Work> void withConnection(const QString &fileName, Work &&work)
+{
+    withDatabase(
+        u"test:"_s + fileName,
+        [&](const QString &name) {
+            return onServer(fileName) ? openOnServer(name, serverDatabase(), serverUser, serverPassword)
+                                      : openFile(name, fileName);
+        },
+        work);
+}
+
+void execAll(QSqlDatabase &db, const QStringList &statements)
+{
+    for (const QString &statement : statements) {
+        QSqlQuery query(db);
+        if (!query.exec(statement))
+            qFatal("%s: %s", qPrintable(statement), qPrintable(query.lastError().text()));
+    }
+}
+
+void administer(const QString &database, const QStringList &statements)
+{
+    withDatabase(
+        u"test:admin"_s, [&](const QString &name) { return openOnServer(name, database, serverAdmin, QString()); },
+        [&](QSqlDatabase &db) {
+            // "does not exist, skipping" and the like are no news in a test's output.
+            execAll(db, QStringList{u"SET client_min_messages TO warning"_s} + statements);
+        });
+}
+
+void makeServerDatabase(const QString &folder)
+{
+    // One database a process: its tests run one after another, ctest's processes side by side.
+    if (!serverDatabase().isEmpty())
+        qFatal("one working folder at a time on a server archive");
+    const QString name = u"sentaro_t%1"_s.arg(QCoreApplication::applicationPid());
+    administer(u"postgres"_s, {u"DROP DATABASE IF EXISTS %1 WITH (FORCE)"_s.arg(name),
+                               u"CREATE DATABASE %1 OWNER %2 TEMPLATE template0 ENCODING 'UTF8' "
+                               "LC_COLLATE 'C.UTF-8' LC_CTYPE 'C.UTF-8'"_s.arg(name, serverUser)});
+    administer(name,
+               {u"GRANT CONNECT ON DATABASE %1 TO consultazione"_s.arg(name),
+                u"GRANT USAGE ON SCHEMA public TO consultazione"_s,
+                u"ALTER DEFAULT PRIVILEGES FOR ROLE %1 IN SCHEMA public GRANT SELECT ON TABLES TO consultazione"_s.arg(
+                    serverUser)});
+    serverDatabase() = name;
+
+    QSettings ini(QDir(folder).filePath(u"sentaro.ini"_s), QSettings::IniFormat);
+    ini.beginGroup(u"archivio"_s);
+    ini.setValue(u"server"_s, serverHost);
+    ini.setValue(u"porta"_s, serverPort());
+    ini.setValue(u"database"_s, name);
+    ini.setValue(u"utente"_s, serverUser);
+    ini.setValue(u"ssl"_s, u"preferito"_s);
+    ini.endGroup();
+    ini.sync();
+    if (ini.status() != QSettings::NoError)
+        qFatal("cannot write sentaro.ini in %s", qPrintable(folder));
+    // sentaro.ini names no password: the program's client library reads it from the environment.
+    qputenv("PGPASSWORD", serverPassword.toUtf8());
+}
+
+void dropServerDatabase()
+{
+    if (serverDatabase().isEmpty())
+        return;
+    administer(u"postgres"_s, {u"DROP DATABASE IF EXISTS %1 WITH (FORCE)"_s.arg(serverDatabase())});
+    serverDatabase().clear();
+}
+} // namespace
+
+bool serverArchive()
+{
+    return !qEnvironmentVariableIsEmpty("SENTARO_TEST_SERVER");
+}
+
+QString serverPort()
+{
+    return QString::fromUtf8(fileBytes(QDir(qEnvironmentVariable("SENTARO_TEST_SERVER")).filePath(u"port"_s)))
+        .trimmed();
+}
+
 WorkingFolder::WorkingFolder()
     : m_previous(QDir::currentPath())
 {
     QDir::setCurrent(m_dir.path());
+    if (serverArchive())
+        makeServerDatabase(m_dir.path());
 }
 
 WorkingFolder::~WorkingFolder()
 {
+    // After the program has closed its connections, so that none holds the database.
     stopSentaro();
+    dropServerDatabase();
     QDir::setCurrent(m_previous);
 }
 
@@ -62,33 +210,11 @@ bool makeWorkingFiles()
     return started;
 }
 
-namespace {
-template <typename Work> void withConnection(const QString &fileName, Work &&work)
-{
-    const QString name = u"test:"_s + fileName;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, name);
-        db.setDatabaseName(fileName);
-        if (!db.open() || !Store::useProgramCollation(db))
-            qFatal("cannot open %s", qPrintable(fileName));
-        work(db);
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(name);
-}
-} // namespace
-
 void runSql(const QString &fileName, const QStringList &statements)
 {
     // Another program writes while Sentaro waits for the user, holding no reads open.
     DataSource::releaseAll();
-    withConnection(fileName, [&](QSqlDatabase &db) {
-        for (const QString &statement : statements) {
-            QSqlQuery query(db);
-            if (!query.exec(statement))
-                qFatal("%s: %s", qPrintable(statement), qPrintable(query.lastError().text()));
-        }
-    });
+    withConnection(fileName, [&](QSqlDatabase &db) { execAll(db, statements); });
 }
 
 QVariant queryValue(const QString &fileName, const QString &sql)

@@ -8,7 +8,14 @@ class QAbstractItemView;
 class QComboBox;
 class QWidget;
 
-// A fresh working folder made current for one test, and the program started in it.
+// The tests run on a server archive: SENTARO_TEST_SERVER names the folder of the test server
+// (scripts/pgserver.sh), and the register lives in a database of that server made for each test.
+bool serverArchive();
+// The test server's TCP port on 127.0.0.1, from the `port` file of its folder.
+QString serverPort();
+
+// A fresh working folder made current for one test, and the program started in it. On a server
+// archive it also makes the test's database and the sentaro.ini that names it, and drops it at the end.
 class WorkingFolder {
 public:
     WorkingFolder();
@@ -32,7 +39,8 @@ void stopSentaro();
 // the working folder, and stops it again; false when it did not start.
 bool makeWorkingFiles();
 
-// Runs SQL on a database file of the working folder outside the program (setting up data).
+// Runs SQL on a database file of the working folder outside the program (setting up data); the
+// register goes to the test's database instead on a server archive.
 void runSql(const QString &fileName, const QStringList &statements);
 // The first column of the first row of a query on a database file, or an invalid value.
 QVariant queryValue(const QString &fileName, const QString &sql);
