@@ -74,7 +74,7 @@ void GridModel::reload()
             const QSqlRecord record = query.record();
             const int first = statement.hasRowid ? 1 : 0;
             for (int i = first; i < record.count(); ++i)
-                m_fields << record.fieldName(i);
+                m_fields << DataSource::declaredName(m_source->database(), record.fieldName(i));
             while (query.next()) {
                 QVariantList values;
                 values.reserve(m_fields.size());
@@ -171,7 +171,7 @@ void GridModel::loadBlock(int first) const
     const QSqlRecord record = query.record();
     if (m_fields.isEmpty()) {
         for (int i = 1; i < record.count(); ++i)
-            m_fields << record.fieldName(i);
+            m_fields << DataSource::declaredName(m_source->database(), record.fieldName(i));
     }
     while (query.next()) {
         const auto row = rows.constFind(query.value(0).toLongLong());

@@ -540,8 +540,79 @@ void closeImportFile()
     importScratch().reset();
 }
 
+namespace {
+// A value as a server's column takes it: SQLite keeps whatever it is given, a server only
+// numbers in a number field.
+std::optional<QVariant> serverValue(Schema::Kind kind, const QVariant &value)
+{
+    if (kind == Schema::Kind::Text || value.isNull() || value.typeId() != QMetaType::QString)
+        return value;
+    const QString text = value.toString().trimmed();
+    if (text.isEmpty())
+        return QVariant();
+    bool ok = false;
+    const double number = QString(text).replace(u',', u'.').toDouble(&ok);
+    if (!ok)
+        return std::nullopt;
+    return kind == Schema::Kind::Integer ? QVariant(qlonglong(number)) : QVariant(number);
+}
+} // namespace
+
+Result copyTables(QSqlDatabase from, QSqlDatabase to, qint64 *rows)
+{
+    const bool toServer = Server::isServer(to);
+    for (const Schema::Table &table : Schema::registerTables()) {
+        QStringList names;
+        for (const Schema::Field &field : table.fields)
+            names << field.name;
+        QSqlQuery read(from);
+        read.setForwardOnly(true);
+        if (!read.exec(u"select "_s + names.join(u", "_s) + u" from "_s + table.name))
+            return classify(read.lastError());
+        QSqlQuery write(to);
+        if (!write.prepare(u"insert into "_s + table.name + u" ("_s + names.join(u", "_s) + u") values ("_s +
+                           QStringList(names.size(), u"?"_s).join(u", "_s) + u')'))
+            return classify(write.lastError());
+        while (read.next()) {
+            for (int i = 0; i < names.size(); ++i) {
+                const QVariant value = read.value(i);
+                const auto stored = toServer ? serverValue(table.fields[size_t(i)].kind, value) : value;
+                if (!stored)
+                    return failure(u"nella tabella %1 il campo %2 vale \"%3\", che non è un numero"_s.arg(
+                        table.name, names[i], value.toString()));
+                write.bindValue(i, *stored);
+            }
+            if (!write.exec())
+                return classify(write.lastError());
+            ++*rows;
+        }
+        if (read.lastError().isValid())
+            return classify(read.lastError());
+    }
+    return {};
+}
+
 Result backupRegister(const QString &fileName)
 {
+    QSqlDatabase db = connection(Schema::registerFile);
+    if (Server::isServer(db)) {
+        // A snapshot of the server's tables in a file of the local kind, so that a copy is
+        // restored the same way wherever the register was; the tables are read as they stood
+        // at one moment.
+        const auto problem = createDatabase(fileName, Schema::registerTables(), [&](QSqlDatabase &copy) {
+            if (QFile::exists(fileName))
+                return failure(u"la copia esiste già"_s);
+            qint64 rows = 0;
+            const Result read = inTransaction(db, [&]() -> Result {
+                if (Result snapshot = execute(db, u"SET TRANSACTION ISOLATION LEVEL REPEATABLE READ READ ONLY"_s);
+                    !snapshot.ok())
+                    return snapshot;
+                return copyTables(db, copy, &rows);
+            });
+            return read;
+        });
+        return problem ? failure(*problem) : Result{};
+    }
     // Written under another name and renamed when complete: a copy is whole or absent.
     const QString partial = fileName + u".parziale"_s;
     QFile::remove(partial);
@@ -685,6 +756,10 @@ Result inTransaction(QSqlDatabase db, const std::function<Result()> &work)
 Result execute(QSqlDatabase db, const QString &sql, const QVariantList &values)
 {
     QSqlQuery query(db);
+    // Without values the text runs as it is: a server prepares only statements that take
+    // values, not CREATE and the like.
+    if (values.isEmpty())
+        return query.exec(sql) ? Result{} : classify(query.lastError());
     if (!query.prepare(sql))
         return classify(query.lastError());
     for (const QVariant &value : values)

@@ -59,6 +59,10 @@ void closeImportFile();
 // file appears only when the copy is complete, and is never overwritten.
 Result backupRegister(const QString &fileName);
 
+// Copies every row of the register's tables from one database to another whose tables are
+// empty, inside the caller's transaction; `rows` counts them.
+Result copyTables(QSqlDatabase from, QSqlDatabase to, qint64 *rows);
+
 // Closes every connection opened by openWorkingFiles.
 void closeAll();
 

@@ -395,6 +395,12 @@ QString DataSource::rowidStatement() const
     return {};
 }
 
+QString DataSource::declaredName(const QSqlDatabase &db, const QString &returned)
+{
+    // A server gives back unquoted names in small letters; the register's are all capitals.
+    return Server::isServer(db) ? returned.toUpper() : returned;
+}
+
 QString DataSource::rowidOf(const QSqlDatabase &db)
 {
     return Server::isServer(db) ? Server::rowidSelect() : u"rowid"_s;
@@ -482,8 +488,9 @@ bool DataSource::refresh()
     }
     const QSqlRecord record = m_query.record();
     for (int i = m_hasRowid ? 1 : 0; i < record.count(); ++i) {
-        m_positions.insert(record.fieldName(i).toUpper(), static_cast<int>(m_fieldNames.size()));
-        m_fieldNames << record.fieldName(i);
+        const QString name = declaredName(db, record.fieldName(i));
+        m_positions.insert(name.toUpper(), static_cast<int>(m_fieldNames.size()));
+        m_fieldNames << name;
     }
     // Under the names as declared too: the callers mostly spell them so, and are then found
     // without an upper-case copy of the name for every value read.

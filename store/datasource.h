@@ -78,6 +78,8 @@ public:
     // The row identity in SQL on a database, how a statement picks one row by it, and the
     // value bound for it; on a server, the identity is the row's place (see store/server.h).
     static QString rowidOf(const QSqlDatabase &db);
+    // A field's name as the register declares it, from the name a query gave back.
+    static QString declaredName(const QSqlDatabase &db, const QString &returned);
     static QString rowidMatch(const QSqlDatabase &db);
     static QVariant rowidValue(const QSqlDatabase &db, qint64 rowid);
     // The rows of `count` identities of a table, each with its identity first.

@@ -87,24 +87,6 @@ std::optional<QString> fieldProblem(QSqlDatabase &db, const Settings &settings)
     return std::nullopt;
 }
 
-// A value of the local file as the server's column takes it: SQLite keeps whatever it is
-// given, the server only numbers in a number field.
-std::optional<QVariant> serverValue(Schema::Kind kind, const QVariant &value)
-{
-    if (kind == Schema::Kind::Text || value.isNull())
-        return value;
-    if (value.typeId() != QMetaType::QString)
-        return value;
-    const QString text = value.toString().trimmed();
-    if (text.isEmpty())
-        return QVariant();
-    bool ok = false;
-    const double number = QString(text).replace(u',', u'.').toDouble(&ok);
-    if (!ok)
-        return std::nullopt;
-    return kind == Schema::Kind::Integer ? QVariant(qlonglong(number)) : QVariant(number);
-}
-
 // Copies every row of the working folder's attivita.mdb to the server's empty tables,
 // inside the caller's transaction.
 Store::Result copyLocalRegister(QSqlDatabase &server, qint64 *rows)
@@ -115,41 +97,9 @@ Store::Result copyLocalRegister(QSqlDatabase &server, qint64 *rows)
         QSqlDatabase local = QSqlDatabase::addDatabase(u"QSQLITE"_s, name);
         local.setDatabaseName(Schema::registerFile);
         local.setConnectOptions(u"QSQLITE_OPEN_READONLY"_s);
-        if (!local.open() || !Store::useProgramCollation(local))
-            result = Store::failure(u"il file %1 non si può aprire"_s.arg(Schema::registerFile));
-        for (const Schema::Table &table : Schema::registerTables()) {
-            if (!result.ok())
-                break;
-            QStringList names;
-            for (const Schema::Field &field : table.fields)
-                names << field.name;
-            QSqlQuery read(local);
-            read.setForwardOnly(true);
-            if (!read.exec(u"select "_s + names.join(u", "_s) + u" from "_s + table.name + u" order by rowid"_s)) {
-                result = Store::classify(read.lastError());
-                break;
-            }
-            QSqlQuery write(server);
-            write.prepare(u"insert into "_s + table.name + u" ("_s + names.join(u", "_s) + u") values ("_s +
-                          QStringList(names.size(), u"?"_s).join(u", "_s) + u')');
-            while (result.ok() && read.next()) {
-                for (int i = 0; i < names.size(); ++i) {
-                    const auto value = serverValue(table.fields[size_t(i)].kind, read.value(i));
-                    if (!value) {
-                        result = Store::failure(u"nella tabella %1 il campo %2 vale \"%3\", che non è un numero"_s.arg(
-                            table.name, names[i], read.value(i).toString()));
-                        break;
-                    }
-                    write.bindValue(i, *value);
-                }
-                if (result.ok() && !write.exec())
-                    result = Store::classify(write.lastError());
-                else if (result.ok())
-                    ++*rows;
-            }
-            if (result.ok() && read.lastError().isValid())
-                result = Store::classify(read.lastError());
-        }
+        result = local.open() && Store::useProgramCollation(local)
+                     ? Store::copyTables(local, server, rows)
+                     : Store::failure(u"il file %1 non si può aprire"_s.arg(Schema::registerFile));
     }
     QSqlDatabase::removeDatabase(name);
     return result;

@@ -116,12 +116,12 @@ void administer(const QString &database, const QStringList &statements)
         });
 }
 
-void makeServerDatabase(const QString &folder)
+QString makeServerDatabase(const QString &folder)
 {
-    // One database a process: its tests run one after another, ctest's processes side by side.
-    if (!serverDatabase().isEmpty())
-        qFatal("one working folder at a time on a server archive");
-    const QString name = u"sentaro_t%1"_s.arg(QCoreApplication::applicationPid());
+    // A database for each working folder: a process's tests run one after another, ctest's
+    // processes side by side, and a folder left by a failed test may outlive the next one's start.
+    static int made = 0;
+    const QString name = u"sentaro_t%1_%2"_s.arg(QCoreApplication::applicationPid()).arg(++made);
     administer(u"postgres"_s, {u"DROP DATABASE IF EXISTS %1 WITH (FORCE)"_s.arg(name),
                                u"CREATE DATABASE %1 OWNER %2 TEMPLATE template0 ENCODING 'UTF8' "
                                "LC_COLLATE 'C.UTF-8' LC_CTYPE 'C.UTF-8'"_s.arg(name, serverUser)});
@@ -145,14 +145,16 @@ void makeServerDatabase(const QString &folder)
         qFatal("cannot write sentaro.ini in %s", qPrintable(folder));
     // sentaro.ini names no password: the program's client library reads it from the environment.
     qputenv("PGPASSWORD", serverPassword.toUtf8());
+    return name;
 }
 
-void dropServerDatabase()
+void dropServerDatabase(const QString &name)
 {
-    if (serverDatabase().isEmpty())
+    if (name.isEmpty())
         return;
-    administer(u"postgres"_s, {u"DROP DATABASE IF EXISTS %1 WITH (FORCE)"_s.arg(serverDatabase())});
-    serverDatabase().clear();
+    administer(u"postgres"_s, {u"DROP DATABASE IF EXISTS %1 WITH (FORCE)"_s.arg(name)});
+    if (serverDatabase() == name)
+        serverDatabase().clear();
 }
 } // namespace
 
@@ -172,14 +174,14 @@ WorkingFolder::WorkingFolder()
 {
     QDir::setCurrent(m_dir.path());
     if (serverArchive())
-        makeServerDatabase(m_dir.path());
+        m_database = makeServerDatabase(m_dir.path());
 }
 
 WorkingFolder::~WorkingFolder()
 {
     // After the program has closed its connections, so that none holds the database.
     stopSentaro();
-    dropServerDatabase();
+    dropServerDatabase(m_database);
     QDir::setCurrent(m_previous);
 }
 

@@ -29,6 +29,7 @@ public:
 private:
     QTemporaryDir m_dir;
     QString m_previous;
+    QString m_database; // on a server archive, the test's own
 };
 
 // Starts the program as a user does and returns its main window (null when it stopped).
