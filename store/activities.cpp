@@ -1,6 +1,7 @@
 #include "store/activities.h"
 
 #include "store/datasource.h"
+#include "store/server.h"
 
 using namespace Qt::StringLiterals;
 
@@ -75,7 +76,9 @@ QList<Activity> search(DataSource &activities, const QString &typed)
 {
     QString escaped = typed;
     escaped.replace(u'\\', u"\\\\"_s).replace(u'%', u"\\%"_s).replace(u'_', u"\\_"_s);
-    return read(activities, u"select * from Attivita where descratt Like ? ESCAPE '\\' order by datainatt, descratt"_s,
+    return read(activities,
+                u"select * from Attivita where "_s + Sql::likeFolded(activities.database(), u"descratt"_s) +
+                    u" order by datainatt, descratt"_s,
                 {u'%' + escaped + u'%'});
 }
 

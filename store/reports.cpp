@@ -1,6 +1,7 @@
 #include "store/reports.h"
 
 #include "store/datasource.h"
+#include "store/server.h"
 
 #include <QDate>
 #include <QSqlQuery>
@@ -170,7 +171,8 @@ Store::Result registerActivities(DataSource &activities, DataSource &details, co
     bool detailsRead = false;
     const Store::Result result = activitiesAndDetails(
         activities, details,
-        u"select * from ATTIVITA where ifnull(NOTE4, '') >= ? collate binary order by NOTE4, DESCRATT"_s,
+        u"select * from ATTIVITA where "_s + Sql::exact(activities.database(), u"coalesce(NOTE4, '')"_s) +
+            u" >= ? order by NOTE4, DESCRATT"_s,
         u"select COGN, NOME, OREUOMO, ORET0, ORET6, ORET7, ORET8, ORET9, ORET10 from ATTIVDETT "
         u"where DESCRATT = ? and DATAINATT = ? order by COGN, NOME"_s,
         [&](const Activity &activity) {
@@ -204,8 +206,8 @@ Store::Result detailHours(DataSource &details, const QDate &from, const QDate &t
     QString filter;
     QVariantList bounds;
     if (from.isValid() && to.isValid()) {
-        filter = u" where substr(DATAINATT, 7, 4) between ? and ? or "
-                 u"not ifnull(DATAINATT glob '[0-9][0-9]/[0-9][0-9]/[0-9][0-9][0-9][0-9]', 0)"_s;
+        filter = u" where substr(DATAINATT, 7, 4) between ? and ? or not "_s +
+                 Sql::hasDateShape(details.database(), u"DATAINATT"_s);
         bounds = {from.toString(u"yyyy"_s), to.toString(u"yyyy"_s)};
     }
     DetailRow detail;
