@@ -55,8 +55,8 @@ std::optional<QSet<QString>> presentVolunteers(DataSource *details, const Form3 
 // it refuses takes the whole press back, which would otherwise rest on rows it never saw.
 class PressWrites {
 public:
-    explicit PressWrites(const DataSource *source)
-        : m_group(*source)
+    PressWrites(const DataSource *source, const QString &description, const QString &start)
+        : m_group(*source, description, start)
     {
     }
 
@@ -72,20 +72,35 @@ public:
     void stop(const Store::Result &readFailure) { m_readFailure = readFailure; }
     bool stopped() const { return !m_readFailure.ok(); }
 
-    // Commits and reports the count after `countText` and the rows refused after
-    // `failuresText`. False when the press was taken back, having said why: then there is
-    // nothing to recompute or reload.
+    // Totals the activity from its rows in the same commit, so that PCs sharing a server
+    // never leave totals that miss another's rows; commits and reports the count after
+    // `countText` and the rows refused after `failuresText`. False when the press was taken
+    // back, having said why: then there is nothing to reload.
     bool finish(const QString &countText, const QString &failuresText)
     {
+        if (const Store::Result &held = m_group.held(); !held.ok()) {
+            m_group.rollback();
+            Hourglass::reset();
+            Messages::report(held.number == Store::readOnlyUser ? held.description
+                                                                 : u"Nulla è stato cambiato: "_s + held.description + u'.');
+            return false;
+        }
         if (stopped()) {
             m_group.rollback();
             Hourglass::reset();
             Messages::report(readFailureMessage(m_readFailure.description) +
                              (m_group.grouped() ? u"\nNulla è stato cambiato."_s : QString()));
             // Without a transaction the rows stored so far stand, and the totals must follow.
+            if (!m_group.grouped())
+                ricalcolaore();
             return !m_group.grouped();
         }
-        if (const Store::Result committed = m_group.commit(); !committed.ok()) {
+        Store::Result committed = totalCurrentActivity();
+        if (committed.ok())
+            committed = m_group.commit();
+        else
+            m_group.rollback();
+        if (!committed.ok()) {
             m_failures = QStringList{committed.description};
             m_done = 0;
         }
@@ -201,7 +216,7 @@ void aggiungivolontari()
     const QString start = window->f3datain->currentText();
     QHash<QString, QString> taxCodes;
     bool taxCodesRead = false;
-    PressWrites writes(details);
+    PressWrites writes(details, description, start);
     // The notes now shown go with every row stored, new or changed.
     for (int i = 1; i < window->List2->count() && !writes.stopped(); ++i) {
         QListWidgetItem *entry = window->List2->item(i);
@@ -235,7 +250,6 @@ void aggiungivolontari()
     }
     if (!writes.finish(u"Volontari inseriti:  "_s, u"Volontari non registrati:\n"_s))
         return;
-    ricalcolaore();
     Hourglass::reset();
     window->fillArchive();
     caricadettagli();
@@ -246,7 +260,7 @@ void toglivolontari()
     Form3 *window = Windows::form3();
     DataSource *details = Windows::mainWindow()->Data4;
     Hourglass::set();
-    PressWrites writes(details);
+    PressWrites writes(details, window->f3descr->currentText(), window->f3datain->currentText());
     for (int i = 0; i < window->List1->count() && !writes.stopped(); ++i) {
         QListWidgetItem *line = window->List1->item(i);
         const QStringList volunteer = line->data(Qt::UserRole).toStringList();
@@ -262,24 +276,29 @@ void toglivolontari()
     }
     if (!writes.finish(u"Volontari tolti:  "_s, u"Volontari non tolti:\n"_s))
         return;
-    ricalcolaore();
     caricadettagli();
     Hourglass::reset();
 }
 
-void ricalcolaore()
+Store::Result totalCurrentActivity()
 {
     Form3 *window = Windows::form3();
     MainWindowInterface *main = Windows::mainWindow();
     DataSource *activities = main->Data3;
-    if (!findCurrentActivity(activities, window))
-        return;
+    Activities::findNamed(*activities, window->f3descr->currentText(), window->f3datain->currentText());
+    if (activities->failed())
+        return activities->lastError();
     // No activity of that name leaves the detail rows alone, with nothing to total.
     DataSource *details = main->Data4;
     const auto result = Details::recomputeTotals(*activities, *details, window->f3descr->currentText(),
                                                  window->f3datain->currentText());
-    if (!result || readRefused(details))
-        return;
-    if (!result->ok())
-        Messages::report(u"Totali dell'attività non aggiornati: "_s + result->description);
+    if (details->failed())
+        return details->lastError();
+    return result.value_or(Store::Result{});
+}
+
+void ricalcolaore()
+{
+    if (const Store::Result result = totalCurrentActivity(); !result.ok())
+        Messages::report(u"Totali dell'attività non aggiornati: "_s + result.description);
 }

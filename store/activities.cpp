@@ -3,6 +3,9 @@
 #include "store/datasource.h"
 #include "store/server.h"
 
+#include <QSqlError>
+#include <QSqlQuery>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -108,6 +111,8 @@ Store::Result removeWithDetails(DataSource &activities, DataSource &details, con
                                 const QString &description)
 {
     return Store::inTransaction(details.database(), [&]() {
+        if (Store::Result held = lock(details.database(), description, start); !held.ok())
+            return held;
         details.setRecordSource(u"select * from Attivdett where datainatt = ? AND descratt = ?"_s,
                                 {start, description});
         details.refresh();
@@ -138,10 +143,28 @@ Store::Result rename(DataSource &activities, DataSource &details, const QString 
         return source.lastError();
     };
     return Store::inTransaction(details.database(), [&]() {
+        if (Store::Result held = lock(details.database(), oldName, start); !held.ok())
+            return held;
         const Store::Result renamed =
             renameAll(details, u"select * from attivdett where descratt = ? and datainatt = ?"_s);
         return renamed.ok() ? renameAll(activities, findByName) : renamed;
     });
+}
+
+Store::Result lock(const QSqlDatabase &db, const QString &description, const QString &start)
+{
+    if (!Server::isServer(db))
+        return {};
+    QSqlQuery query(db);
+    query.prepare(u"select 1 from attivita where descratt = ? and datainatt = ? for update"_s);
+    query.addBindValue(description);
+    query.addBindValue(start);
+    if (!query.exec())
+        return Store::classify(query.lastError());
+    if (!query.next())
+        return Store::failure(u"l'attività %1 del %2 non c'è più: un altro utente l'ha cambiata o tolta"_s.arg(
+            description, start));
+    return {};
 }
 
 } // namespace Activities

@@ -44,4 +44,10 @@ Store::Result removeWithDetails(DataSource &activities, DataSource &details, con
 Store::Result rename(DataSource &activities, DataSource &details, const QString &oldName, const QString &start,
                      const QString &newName);
 
+// Inside a transaction on a server, holds the activity's row until the transaction ends, so
+// that writes of its detail rows and its totals from several PCs go one after another; a
+// failure when the activity is no longer there. Nothing to do on the local file, which one
+// program writes at a time.
+Store::Result lock(const QSqlDatabase &db, const QString &description, const QString &start);
+
 } // namespace Activities

@@ -1,6 +1,7 @@
 #include "store/details.h"
 
 #include "common/volunteertext.h"
+#include "store/activities.h"
 #include "store/datasource.h"
 
 #include <QSqlError>
@@ -159,6 +160,13 @@ WriteGroup::WriteGroup(const DataSource &source)
     : m_db(source.database())
     , m_grouped(m_db.transaction())
 {
+}
+
+WriteGroup::WriteGroup(const DataSource &source, const QString &description, const QString &start)
+    : WriteGroup(source)
+{
+    if (m_grouped)
+        m_held = Activities::lock(m_db, description, start);
 }
 
 Store::Result WriteGroup::commit()

@@ -53,7 +53,12 @@ QStringList archive(DataSource &volunteers);
 class WriteGroup {
 public:
     explicit WriteGroup(const DataSource &source);
+    // The writes of one activity's rows: on a server the activity is held first (see
+    // Activities::lock), so that its totals can be made from its rows before the commit.
+    WriteGroup(const DataSource &source, const QString &description, const QString &start);
     bool grouped() const { return m_grouped; }
+    // Why the activity could not be held; the group then writes nothing.
+    const Store::Result &held() const { return m_held; }
     // On failure nothing of the group is kept.
     Store::Result commit();
     void rollback();
@@ -61,6 +66,7 @@ public:
 private:
     QSqlDatabase m_db;
     bool m_grouped;
+    Store::Result m_held;
 };
 
 } // namespace Details
