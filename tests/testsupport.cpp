@@ -21,6 +21,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QTest>
 #include <QWidget>
 
@@ -182,7 +183,10 @@ WorkingFolder::~WorkingFolder()
     // After the program has closed its connections, so that none holds the database.
     stopSentaro();
     dropServerDatabase(m_database);
-    QDir::setCurrent(m_previous);
+    // A test that failed in its cleanup is replaced by the next test's folder, which is current by
+    // now: going back would start that test's program outside its folder.
+    if (QFileInfo(QDir::currentPath()).canonicalFilePath() == QFileInfo(m_dir.path()).canonicalFilePath())
+        QDir::setCurrent(m_previous);
 }
 
 Form1 *startSentaro()
@@ -242,6 +246,83 @@ QVariantList queryColumn(const QString &fileName, const QString &sql)
         }
     });
     return result;
+}
+
+QStringList queryLines(const QString &fileName, const QString &sql, const QString &separator)
+{
+    QStringList result;
+    withConnection(fileName, [&](QSqlDatabase &db) {
+        QSqlQuery query(db);
+        query.setForwardOnly(true);
+        if (!query.exec(sql))
+            return;
+        while (query.next()) {
+            QStringList columns;
+            for (int i = 0; i < query.record().count(); ++i) {
+                const QVariant value = query.value(i);
+                if (value.isNull()) {
+                    columns.clear();
+                    break;
+                }
+                // The server writes a whole real as 8, SQLite as 8.0.
+                QString text = value.toString();
+                if (value.typeId() == QMetaType::Double && !text.contains(u'.') && !text.contains(u'e') &&
+                    !text.contains(u'n'))
+                    text += u".0"_s;
+                columns << text;
+            }
+            result << columns.join(separator);
+        }
+    });
+    return result;
+}
+
+QString storageClass(const QVariant &value)
+{
+    if (value.isNull())
+        return u"null"_s;
+    switch (value.typeId()) {
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return u"real"_s;
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+        return u"integer"_s;
+    case QMetaType::QByteArray:
+        return u"blob"_s;
+    default:
+        return u"text"_s;
+    }
+}
+
+void refuseWrites(const QString &table, const QString &kind, const QString &message)
+{
+    const QString name = u"refuse_"_s + table.toLower();
+    QString quoted = message;
+    quoted.replace(u'\'', u"''"_s);
+    if (onServer(Schema::registerFile)) {
+        // A server trigger runs a function; % would be a placeholder of RAISE.
+        quoted.replace(u'%', u"%%"_s);
+        runSql(Schema::registerFile,
+               {u"CREATE FUNCTION %1() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN RAISE EXCEPTION '%2'; END $$"_s.arg(
+                    name, quoted),
+                u"CREATE TRIGGER %1 BEFORE %2 ON %3 FOR EACH ROW EXECUTE FUNCTION %1()"_s.arg(name, kind, table)});
+    } else {
+        runSql(Schema::registerFile, {u"CREATE TRIGGER %1 BEFORE %2 ON %3 BEGIN SELECT RAISE(ABORT, '%4'); END"_s.arg(
+                                         name, kind, table, quoted)});
+    }
+}
+
+void allowWrites(const QString &table)
+{
+    const QString name = u"refuse_"_s + table.toLower();
+    if (onServer(Schema::registerFile))
+        runSql(Schema::registerFile,
+               {u"DROP TRIGGER %1 ON %2"_s.arg(name, table), u"DROP FUNCTION %1()"_s.arg(name)});
+    else
+        runSql(Schema::registerFile, {u"DROP TRIGGER "_s + name});
 }
 
 QString sharedDataFolder()

@@ -48,6 +48,16 @@ QVariant queryValue(const QString &fileName, const QString &sql);
 
 // The first column of every row of a query, in one go.
 QVariantList queryColumn(const QString &fileName, const QString &sql);
+// Each row of a query as the text SQLite's || makes of its columns joined by `separator`, whichever
+// archive answers: a real number keeps its ".0" (8.0), and a NULL empties the line.
+QStringList queryLines(const QString &fileName, const QString &sql, const QString &separator = QStringLiteral("|"));
+// What SQLite's typeof() says of a value read from either archive: null, integer, real, text or blob.
+QString storageClass(const QVariant &value);
+
+// Makes every write of `kind` ("DELETE", "UPDATE OF DESCRATT") on a table of the register fail
+// with `message`, as a store refusing it would, until allowWrites() lets them go again.
+void refuseWrites(const QString &table, const QString &kind, const QString &message);
+void allowWrites(const QString &table);
 
 // Folder of the shared reference data, for tests that read it.
 QString sharedDataFolder();

@@ -130,8 +130,8 @@ void TestFormass::insertsInCapitals()
     m_main->Data8->setRecordSource(u"select * from VOLO"_s);
     confirm({u"Organizzazione inserita regolarmente."_s});
     QCOMPARE(value(u"select DENOM || '|' || INDIR || '|' || CAP || '|' || CITTA || '|' || PROV || '|' || MAIL || "
-                   u"'|' || RESP || '|' || NUMVOL || '|' || CFISC || '|' || CODASS from ASSO where DENOM like "
-                   u"'%BETA'"_s)
+                   u"'|' || RESP || '|' || NUMVOL || '|' || CFISC || '|' || CODASS from ASSO where DENOM = "
+                   u"'GRUPPO BETA'"_s)
                  .toString(),
              u"GRUPPO BETA|VIA DUE|20100a|MILANO|MI|Beta@Gruppo.it|BIANCHI|0||"_s);
     QVERIFY(m_form->cmbassdenom->currentText().isEmpty());
