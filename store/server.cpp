@@ -264,9 +264,9 @@ std::optional<QString> openRegister(const QString &connectionName, const Setting
         if (asked || !wantsPassword(why))
             return connectionProblem(settings, why);
         asked = true;
-        const auto password = !askPassword ? std::nullopt
-                                           : askPassword(u"Password dell'utente %1 sul server %2:"_s.arg(
-                                                 settings.user, settings.host));
+        const auto password =
+            !askPassword ? std::nullopt
+                         : askPassword(u"Password dell'utente %1 sul server %2:"_s.arg(settings.user, settings.host));
         // libpq takes an empty password for none and the server would only refuse it.
         if (!password || password->isEmpty())
             return u"Nessuna password per l'utente %1 sul server %2."_s.arg(settings.user, settings.address());

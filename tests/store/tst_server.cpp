@@ -110,15 +110,14 @@ void TestServer::archiveThatCannotBeOpenedStopsTheStart_data()
                                     u"o verificato."_s
                                  << QString();
     // Nothing listens on port 1 of this machine.
-    QTest::newRow("closed port") << u"porta"_s << u"1"_s << u"Il server 127.0.0.1:%1 non risponde ("_s
-                                 << QString();
-    QTest::newRow("missing database") << u"database"_s << u"nessuno"_s
-                                      << u"Sul server %1 non c'è l'archivio nessuno."_s << QString();
-    QTest::newRow("verified without a root") << u"ssl"_s << u"verificato"_s
-                                             << u"Il collegamento cifrato con il server %1 non è riuscito ("_s
-                                             << u"assente.crt"_s;
-    QTest::newRow("verified with the server's certificate") << u"ssl"_s << u"verificato"_s << QString()
-                                                            << u"server.crt"_s;
+    QTest::newRow("closed port") << u"porta"_s << u"1"_s << u"Il server 127.0.0.1:%1 non risponde ("_s << QString();
+    QTest::newRow("missing database") << u"database"_s << u"nessuno"_s << u"Sul server %1 non c'è l'archivio nessuno."_s
+                                      << QString();
+    QTest::newRow("verified without a root")
+        << u"ssl"_s << u"verificato"_s << u"Il collegamento cifrato con il server %1 non è riuscito ("_s
+        << u"assente.crt"_s;
+    QTest::newRow("verified with the server's certificate")
+        << u"ssl"_s << u"verificato"_s << QString() << u"server.crt"_s;
 }
 
 void TestServer::archiveThatCannotBeOpenedStopsTheStart()
@@ -140,9 +139,9 @@ void TestServer::archiveThatCannotBeOpenedStopsTheStart()
         QVERIFY2(main, qPrintable(answers.shown().join(u" | "_s)));
         const QLabel *where = main->findChild<QLabel *>(u"archivio"_s);
         QVERIFY(where);
-        QCOMPARE(where->text(), u"Archivio %1 sul server %2"_s.arg(
-                                    queryValue(Schema::registerFile, u"select current_database()"_s).toString(),
-                                    address()));
+        QCOMPARE(where->text(),
+                 u"Archivio %1 sul server %2"_s.arg(
+                     queryValue(Schema::registerFile, u"select current_database()"_s).toString(), address()));
         return;
     }
     QVERIFY(!main);
@@ -155,7 +154,7 @@ void TestServer::archiveThatCannotBeOpenedStopsTheStart()
 
 void TestServer::passwordAskedWhenNoneIsGiven_data()
 {
-    QTest::addColumn<QString>("answer"); // none when the prompt is cancelled
+    QTest::addColumn<QString>("answer");  // none when the prompt is cancelled
     QTest::addColumn<QString>("message"); // empty when the program starts
     QTest::newRow("right") << u"segreteria-prova"_s << QString();
     QTest::newRow("wrong") << u"segreteria-errata"_s
@@ -184,8 +183,7 @@ void TestServer::passwordAskedWhenNoneIsGiven()
         stopSentaro();
     } else {
         QVERIFY(!main);
-        QCOMPARE(answers.shown().value(1),
-                 message.arg(address()) + u"\nSentaro si chiude senza modificare nulla."_s);
+        QCOMPARE(answers.shown().value(1), message.arg(address()) + u"\nSentaro si chiude senza modificare nulla."_s);
     }
     for (const QString &name : folderContents()) {
         if (!answer.isEmpty() && QFileInfo(name).isFile())
