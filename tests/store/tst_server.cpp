@@ -55,7 +55,7 @@ QStringList folderContents()
 // A register with rows in the working folder beside sentaro.ini, made by the program itself.
 void makeLocalRegister()
 {
-    QFile::rename(Server::settingsFile, u"server.ini"_s);
+    QVERIFY(QFile::rename(Server::settingsFile, u"server.ini"_s));
     QVERIFY(makeWorkingFiles());
     // Under another name, so that the test's SQL reaches the file and not the server.
     QVERIFY(QFile::rename(Schema::registerFile, u"locale.mdb"_s));
