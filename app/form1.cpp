@@ -16,6 +16,7 @@
 #include "store/mainsources.h"
 #include "store/municipalities.h"
 #include "store/schema.h"
+#include "store/server.h"
 #include "store/volunteers.h"
 #include "participation/form3.h"
 #include "participation/participation.h"
@@ -28,6 +29,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QMenuBar>
+#include <QStatusBar>
 #include <QTableView>
 
 using namespace Qt::StringLiterals;
@@ -136,6 +138,12 @@ bool Form1::load()
     m_headerPicture = picture.open(QIODevice::ReadOnly) ? picture.readAll() : QByteArray();
     Controls::showPicture(Image1, m_headerPicture);
     Volunteers::addExtraVolunteers(*Data5, *Data6);
+    // Whoever works on a shared archive sees which one; the local file needs no saying.
+    if (const auto &server = Server::current(); server && !archiveLabel) {
+        archiveLabel = new QLabel(server->where(), this);
+        archiveLabel->setObjectName(u"archivio"_s);
+        statusBar()->addPermanentWidget(archiveLabel);
+    }
     m_loaded = true;
     Hourglass::reset();
     return true;
@@ -228,7 +236,9 @@ void Form1::resizeEvent(QResizeEvent *event)
     const int margin = Twips::toPixels(gridLeft);
     const int top = Twips::toPixels(gridTop);
     const QWidget *client = centralWidget();
+    // The status line sits in the margin below the grid, so the grid keeps its size.
+    const int statusLine = archiveLabel ? statusBar()->height() : 0;
     DBGrid1->resize(std::max(client->width() - 2 * margin, Twips::toPixels(2000)),
-                    std::max(client->height() - top - Twips::toPixels(clientHeight - gridTop - 6135),
+                    std::max(client->height() + statusLine - top - Twips::toPixels(clientHeight - gridTop - 6135),
                              Twips::toPixels(1000)));
 }

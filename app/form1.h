@@ -40,6 +40,8 @@ public:
     QTableView *DBGrid1;
     GridModel *gridModel;
     MainMenu *menu;
+    // Where the register is, in the status line; only for an archive on a server.
+    QLabel *archiveLabel = nullptr;
 
 protected:
     void closeEvent(QCloseEvent *event) override;

@@ -10,6 +10,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace Server {
@@ -31,9 +33,22 @@ QString errorText(const QSqlError &error)
     return text.isEmpty() ? error.text().trimmed() : text;
 }
 
+// libpq and the server speak the language of the machine they run on: the reasons are
+// recognised in English and in Italian.
+bool says(const QString &why, const QStringList &phrases)
+{
+    return std::any_of(phrases.cbegin(), phrases.cend(),
+                       [&](const QString &phrase) { return why.contains(phrase, Qt::CaseInsensitive); });
+}
+
+bool wrongPassword(const QString &why)
+{
+    return says(why, {u"password authentication failed"_s, u"autenticazione con password fallita"_s});
+}
+
 bool wantsPassword(const QString &why)
 {
-    return why.contains(u"no password supplied"_s) || why.contains(u"password authentication failed"_s);
+    return wrongPassword(why) || says(why, {u"no password supplied"_s, u"nessuna password"_s});
 }
 
 // libpq's reasons, said in Italian with the server named; its own words follow for whoever
@@ -41,16 +56,17 @@ bool wantsPassword(const QString &why)
 QString connectionProblem(const Settings &settings, const QString &why)
 {
     const QString server = settings.address();
-    if (why.contains(u"password authentication failed"_s))
+    if (wrongPassword(why))
         return u"Il server %1 non ha accettato la password dell'utente %2."_s.arg(server, settings.user);
-    if (why.contains(u"does not exist"_s) && why.contains(u"database"_s))
+    const bool missing = says(why, {u"does not exist"_s, u"non esiste"_s});
+    if (missing && says(why, {u"database"_s}))
         return u"Sul server %1 non c'è l'archivio %2."_s.arg(server, settings.database);
-    if (why.contains(u"role"_s) && why.contains(u"does not exist"_s))
+    if (missing && says(why, {u"role"_s, u"ruolo"_s}))
         return u"Il server %1 non conosce l'utente %2."_s.arg(server, settings.user);
-    if (why.contains(u"SSL"_s) || why.contains(u"certificate"_s))
+    if (says(why, {u"SSL"_s, u"certificate"_s, u"certificato"_s}))
         return u"Il collegamento cifrato con il server %1 non è riuscito (%2)."_s.arg(server, why);
-    if (why.contains(u"Connection refused"_s) || why.contains(u"timeout"_s) || why.contains(u"could not"_s) ||
-        why.contains(u"translate host name"_s))
+    if (says(why, {u"Connection refused"_s, u"Connessione rifiutata"_s, u"timeout"_s, u"could not"_s,
+                   u"translate host name"_s, u"nome host"_s, u"No route to host"_s}))
         return u"Il server %1 non risponde (%2)."_s.arg(server, why);
     return u"Il server %1 ha rifiutato il collegamento (%2)."_s.arg(server, why);
 }
@@ -248,8 +264,11 @@ std::optional<QString> openRegister(const QString &connectionName, const Setting
         if (asked || !wantsPassword(why))
             return connectionProblem(settings, why);
         asked = true;
-        const auto password = !askPassword ? std::nullopt : askPassword(u"Password dell'utente %1 sul server %2:"_s.arg(settings.user, settings.host));
-        if (!password)
+        const auto password =
+            !askPassword ? std::nullopt
+                         : askPassword(u"Password dell'utente %1 sul server %2:"_s.arg(settings.user, settings.host));
+        // libpq takes an empty password for none and the server would only refuse it.
+        if (!password || password->isEmpty())
             return u"Nessuna password per l'utente %1 sul server %2."_s.arg(settings.user, settings.address());
         db.setPassword(*password);
     }

@@ -1,0 +1,278 @@
+#include "app/form1.h"
+#include "app/gridmodel.h"
+#include "app/windows.h"
+#include "common/clock.h"
+#include "common/messages.h"
+#include "store/schema.h"
+#include "store/server.h"
+#include "testsupport.h"
+#include "volunteers/formvol.h"
+
+#include <QAction>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+const QString activityRows = u"insert into ATTIVITA (DATAINATT, DATAFIATT, DESCRATT, LOCATT, PROVATT, ORETOT, NOTE4) "
+                             u"values ('05/01/2011', '06/01/2011', 'SISMA', 'MODENA', 'MO', 10, '2011/01/05'), "
+                             u"('07/02/2012', '07/02/2012', 'ALLUVIONE', 'PARMA', 'PR', 4, '2012/02/07')"_s;
+
+void setArchive(const QString &key, const QString &value)
+{
+    QSettings ini(Server::settingsFile, QSettings::IniFormat);
+    ini.setValue(u"archivio/"_s + key, value);
+}
+
+QString address()
+{
+    return u"127.0.0.1:"_s + serverPort();
+}
+
+int count(const QString &table)
+{
+    return queryValue(Schema::registerFile, u"select count(*) from "_s + table).toInt();
+}
+
+QStringList folderContents()
+{
+    QStringList names;
+    for (QDirIterator it(u"."_s, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+         it.hasNext();)
+        names << it.next();
+    names.sort();
+    return names;
+}
+
+// A register with rows in the working folder beside sentaro.ini, made by the program itself.
+void makeLocalRegister()
+{
+    QVERIFY(QFile::rename(Server::settingsFile, u"server.ini"_s));
+    QVERIFY(makeWorkingFiles());
+    // Under another name, so that the test's SQL reaches the file and not the server.
+    QVERIFY(QFile::rename(Schema::registerFile, u"locale.mdb"_s));
+    runSql(u"locale.mdb"_s, {activityRows, u"insert into VOLO (COGN, NOME) values ('ROSSI', 'MARIO')"_s});
+    QVERIFY(QFile::rename(u"locale.mdb"_s, Schema::registerFile));
+    QVERIFY(QFile::rename(u"server.ini"_s, Server::settingsFile));
+}
+} // namespace
+
+class TestServer : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanup();
+    void archiveThatCannotBeOpenedStopsTheStart_data();
+    void archiveThatCannotBeOpenedStopsTheStart();
+    void passwordAskedWhenNoneIsGiven_data();
+    void passwordAskedWhenNoneIsGiven();
+    void readOnlyUserReadsButNeverWrites();
+    void firstConnectionCopiesTheLocalArchiveIfWanted_data();
+    void firstConnectionCopiesTheLocalArchiveIfWanted();
+    void dailyCopyIsASnapshotThatRestores();
+};
+
+void TestServer::initTestCase()
+{
+    if (!serverArchive())
+        QSKIP("runs only against the test server");
+    // No password file of whoever runs the tests may answer for the program.
+    qputenv("PGPASSFILE", QDir::temp().filePath(u"sentaro-nessun-pgpass"_s).toUtf8());
+}
+
+void TestServer::cleanup()
+{
+    qunsetenv("PGSSLROOTCERT");
+    stopSentaro();
+}
+
+void TestServer::archiveThatCannotBeOpenedStopsTheStart_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("message"); // its start; empty when the archive opens
+    QTest::addColumn<QString>("rootCertificate");
+    QTest::newRow("no server") << u"server"_s << u""_s
+                               << u"Nel file sentaro.ini, sezione [archivio], manca il server."_s << QString();
+    QTest::newRow("port not a number")
+        << u"porta"_s << u"5432a"_s
+        << u"Nel file sentaro.ini, sezione [archivio], la porta deve essere un numero da 1 a 65535."_s << QString();
+    QTest::newRow("unknown ssl") << u"ssl"_s << u"sempre"_s
+                                 << u"Nel file sentaro.ini, sezione [archivio], ssl deve essere preferito, richiesto "
+                                    u"o verificato."_s
+                                 << QString();
+    // Nothing listens on port 1 of this machine.
+    QTest::newRow("closed port") << u"porta"_s << u"1"_s << u"Il server 127.0.0.1:%1 non risponde ("_s << QString();
+    QTest::newRow("missing database") << u"database"_s << u"nessuno"_s << u"Sul server %1 non c'è l'archivio nessuno."_s
+                                      << QString();
+    QTest::newRow("verified without a root")
+        << u"ssl"_s << u"verificato"_s << u"Il collegamento cifrato con il server %1 non è riuscito ("_s
+        << u"assente.crt"_s;
+    QTest::newRow("verified with the server's certificate")
+        << u"ssl"_s << u"verificato"_s << QString() << u"server.crt"_s;
+}
+
+void TestServer::archiveThatCannotBeOpenedStopsTheStart()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+    QFETCH(QString, message);
+    QFETCH(QString, rootCertificate);
+    WorkingFolder folder;
+    message = message.arg(key == u"porta"_s ? value : address());
+    setArchive(key, value);
+    if (!rootCertificate.isEmpty())
+        qputenv("PGSSLROOTCERT", QDir(qEnvironmentVariable("SENTARO_TEST_SERVER")).filePath(rootCertificate).toUtf8());
+    const QStringList before = folderContents();
+    Messages::ScriptedResponder answers;
+    answers.answerYes();
+    Form1 *main = startSentaro();
+    if (message.isEmpty()) {
+        QVERIFY2(main, qPrintable(answers.shown().join(u" | "_s)));
+        const QLabel *where = main->findChild<QLabel *>(u"archivio"_s);
+        QVERIFY(where);
+        QCOMPARE(where->text(),
+                 u"Archivio %1 sul server %2"_s.arg(
+                     queryValue(Schema::registerFile, u"select current_database()"_s).toString(), address()));
+        return;
+    }
+    QVERIFY(!main);
+    stopSentaro();
+    QCOMPARE(answers.shown().size(), 1);
+    QVERIFY2(answers.shown().constFirst().startsWith(message), qPrintable(answers.shown().constFirst()));
+    QVERIFY(answers.shown().constFirst().endsWith(u"\nSentaro si chiude senza modificare nulla."_s));
+    QCOMPARE(folderContents().join(u' '), before.join(u' '));
+}
+
+void TestServer::passwordAskedWhenNoneIsGiven_data()
+{
+    QTest::addColumn<QString>("answer");  // none when the prompt is cancelled
+    QTest::addColumn<QString>("message"); // empty when the program starts
+    QTest::newRow("right") << u"segreteria-prova"_s << QString();
+    QTest::newRow("wrong") << u"segreteria-errata"_s
+                           << u"Il server %1 non ha accettato la password dell'utente segreteria."_s;
+    QTest::newRow("empty") << u""_s << u"Nessuna password per l'utente segreteria sul server %1."_s;
+    QTest::newRow("cancelled") << QString() << u"Nessuna password per l'utente segreteria sul server %1."_s;
+}
+
+void TestServer::passwordAskedWhenNoneIsGiven()
+{
+    QFETCH(QString, answer);
+    QFETCH(QString, message);
+    WorkingFolder folder;
+    qunsetenv("PGPASSWORD");
+    Messages::ScriptedResponder answers;
+    if (!answer.isNull())
+        answers.answerPrompt(answer);
+    else
+        answers.answerPromptCancelled();
+    answers.answerYes();
+    Form1 *main = startSentaro();
+    QCOMPARE(answers.shown().constFirst(), u"Password dell'utente segreteria sul server 127.0.0.1:"_s);
+    if (message.isEmpty()) {
+        QVERIFY2(main, qPrintable(answers.shown().join(u" | "_s)));
+        QCOMPARE(answers.shown().size(), 1);
+        stopSentaro();
+    } else {
+        QVERIFY(!main);
+        QCOMPARE(answers.shown().value(1), message.arg(address()) + u"\nSentaro si chiude senza modificare nulla."_s);
+    }
+    for (const QString &name : folderContents()) {
+        if (!answer.isEmpty() && QFileInfo(name).isFile())
+            QVERIFY2(!fileBytes(name).contains(answer.toUtf8()), qPrintable(name));
+    }
+}
+
+void TestServer::readOnlyUserReadsButNeverWrites()
+{
+    WorkingFolder folder;
+    QVERIFY(makeWorkingFiles());
+    runSql(Schema::registerFile, {activityRows, u"insert into ASSO (DENOM) values ('GRUPPO ALFA')"_s});
+    setArchive(u"utente"_s, u"consultazione"_s);
+    qputenv("PGPASSWORD", "consultazione-prova");
+    Messages::ScriptedResponder answers;
+    Form1 *main = startSentaro();
+    QVERIFY2(main, qPrintable(answers.shown().join(u" | "_s)));
+    QCOMPARE(main->gridModel->rowCount(), 2);
+
+    main->findChild<QAction *>(u"mnvolinsman"_s)->trigger();
+    Formvol *form = Windows::formvol();
+    activate(form);
+    form->fvcogn->setText(u"verdi"_s);
+    form->fvnome->setText(u"anna"_s);
+    form->fvdatana->setText(u"01/08/1985"_s);
+    answers.answerYes();
+    form->cmdregistra->click();
+    QCOMPARE(answers.shown(), QStringList{u"L'utente consultazione può solo consultare l'archivio."_s});
+    stopSentaro();
+    qputenv("PGPASSWORD", "segreteria-prova");
+    QCOMPARE(count(u"VOLO"_s), 0);
+}
+
+void TestServer::firstConnectionCopiesTheLocalArchiveIfWanted_data()
+{
+    QTest::addColumn<bool>("copy");
+    QTest::newRow("yes") << true;
+    QTest::newRow("no") << false;
+}
+
+void TestServer::firstConnectionCopiesTheLocalArchiveIfWanted()
+{
+    QFETCH(bool, copy);
+    WorkingFolder folder;
+    makeLocalRegister();
+    const QByteArray local = fileBytes(Schema::registerFile);
+    Messages::ScriptedResponder answers;
+    if (copy)
+        answers.answerYes(2);
+    else
+        answers.answerNo();
+    QVERIFY(startSentaro());
+    QCOMPARE(answers.shown().constFirst(), u"Copio sul server l'archivio locale attivita.mdb?"_s);
+    QCOMPARE(answers.shown().mid(1),
+             copy ? QStringList{u"Copiate sul server 3 righe dall'archivio locale attivita.mdb, che resta com'era."_s}
+                  : QStringList());
+    QCOMPARE(count(u"ATTIVITA"_s), copy ? 2 : 0);
+    QCOMPARE(count(u"VOLO"_s), copy ? 1 : 0);
+    stopSentaro();
+    QCOMPARE(fileBytes(Schema::registerFile), local);
+}
+
+void TestServer::dailyCopyIsASnapshotThatRestores()
+{
+    const QString copy = u"attivita-20300115.mdb"_s;
+    QByteArray snapshot;
+    {
+        WorkingFolder folder;
+        QVERIFY(makeWorkingFiles());
+        runSql(Schema::registerFile, {activityRows});
+        // A day after the start that made the files, so that its copy is taken now.
+        Clock::setFixed(QDateTime(QDate(2030, 1, 15), QTime(9, 0)));
+        Messages::ScriptedResponder answers;
+        QVERIFY(startSentaro());
+        snapshot = fileBytes(u"backup/"_s + copy);
+        QVERIFY(snapshot.startsWith("SQLite format 3"));
+        QCOMPARE(queryValue(u"backup/"_s + copy, u"select count(*) from ATTIVITA"_s).toInt(), 2);
+    }
+    // Back into an empty database as a local archive copied at the first connection.
+    WorkingFolder folder;
+    QFile restored(Schema::registerFile);
+    QVERIFY(restored.open(QIODevice::WriteOnly) && restored.write(snapshot) == snapshot.size());
+    restored.close();
+    Messages::ScriptedResponder answers;
+    answers.answerYes(2);
+    QVERIFY(startSentaro());
+    QCOMPARE(answers.shown().size(), 2);
+    QCOMPARE(count(u"ATTIVITA"_s), 2);
+}
+
+QTEST_MAIN(TestServer)
+#include "tst_server.moc"
