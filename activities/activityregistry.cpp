@@ -93,7 +93,7 @@ bool rinominaattivita()
     }
     const Store::Result result = Activities::rename(*activities, *main->Data4, oldName, date, newName);
     if (!result.ok()) {
-        Messages::report(u"Ridenominazione non eseguita, nulla è stato cambiato: "_s + result.description);
+        Messages::report(Store::refusal(u"Ridenominazione non eseguita, nulla è stato cambiato: "_s, result));
         return false;
     }
     return true;

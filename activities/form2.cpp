@@ -224,7 +224,7 @@ void Form2::cmdreg_Click()
     const Store::Result result = Activities::insert(*activities, typedActivity(total, manHours));
     if (!result.ok()) {
         Messages::report(result.number == Store::duplicateKey ? u"Attività già esistente."_s
-                                                               : u"Attività non registrata: "_s + result.description);
+                                                               : Store::refusal(u"Attività non registrata: "_s, result));
         return;
     }
     Messages::report(u"attività inserita regolarmente."_s);
@@ -251,7 +251,7 @@ void Form2::cmdmodifica_Click()
     }
     const Store::Result result = Activities::rewrite(*activities, typedActivity(total, manHours));
     if (!result.ok()) {
-        Messages::report(u"Attività non modificata: "_s + result.description);
+        Messages::report(Store::refusal(u"Attività non modificata: "_s, result));
         return;
     }
     Messages::report(u"attività modificata regolarmente."_s);
@@ -288,7 +288,7 @@ void Form2::cmdelimina_Click()
     // The activity goes with all its detail rows, or nothing goes.
     const Store::Result result = Activities::removeWithDetails(*activities, *main->Data4, start, description);
     if (!result.ok()) {
-        Messages::report(u"Attività non eliminata, nulla è stato cambiato: "_s + result.description);
+        Messages::report(Store::refusal(u"Attività non eliminata, nulla è stato cambiato: "_s, result));
         return;
     }
     refreshMainWindow();

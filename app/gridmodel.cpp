@@ -267,7 +267,7 @@ bool GridModel::setData(const QModelIndex &index, const QVariant &value, int rol
         return false;
     }
     if (!result.ok()) {
-        Messages::report(u"Modifica non registrata: "_s + result.description);
+        Messages::report(Store::refusal(u"Modifica non registrata: "_s, result));
         return false;
     }
     // Read back what the store keeps, so the cell shows the stored value.

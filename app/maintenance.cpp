@@ -56,7 +56,7 @@ void azzeraattivita()
     if (!emptied)
         return;
     Messages::report(emptied->ok() ? u"Archivio Attività azzerato."_s
-                                   : u"Archivio Attività non azzerato: "_s + emptied->description);
+                                   : Store::refusal(u"Archivio Attività non azzerato: "_s, *emptied));
 }
 
 void azzeravolontari()
@@ -69,7 +69,7 @@ void azzeravolontari()
     if (!emptied)
         return;
     Messages::report(emptied->ok() ? u"Archivio Volontari azzerato."_s
-                                   : u"Archivio Volontari non azzerato: "_s + emptied->description);
+                                   : Store::refusal(u"Archivio Volontari non azzerato: "_s, *emptied));
 }
 
 void esportadatabase()

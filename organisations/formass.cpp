@@ -227,7 +227,7 @@ void Formass::modify()
     const Store::Result result = Organisations::rewrite(*organisations, entered());
     Hourglass::reset();
     Messages::report(result.ok() ? u"Organizzazione modificata."_s
-                                 : u"Organizzazione non modificata: "_s + result.description);
+                                 : Store::refusal(u"Organizzazione non modificata: "_s, result));
 }
 
 void Formass::remove()
@@ -243,7 +243,7 @@ void Formass::remove()
     const Store::Result result = Organisations::remove(*organisations);
     if (!result.ok()) {
         Hourglass::reset();
-        Messages::report(u"Organizzazione non eliminata: "_s + result.description);
+        Messages::report(Store::refusal(u"Organizzazione non eliminata: "_s, result));
         return;
     }
     clearBoxes();

@@ -14,6 +14,8 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTemporaryDir>
+#include <QThread>
+#include <QSet>
 
 #include <sqlite3.h>
 
@@ -23,6 +25,8 @@
 using namespace Qt::StringLiterals;
 
 namespace Store {
+
+Result executeOnce(QSqlDatabase db, const QString &sql, const QVariantList &values);
 
 QString readOnlyFolderMessage()
 {
@@ -604,7 +608,7 @@ Result backupRegister(const QString &fileName)
                 return failure(u"la copia esiste già"_s);
             qint64 rows = 0;
             const Result read = inTransaction(db, [&]() -> Result {
-                if (Result snapshot = execute(db, u"SET TRANSACTION ISOLATION LEVEL REPEATABLE READ READ ONLY"_s);
+                if (Result snapshot = executeOnce(db, u"SET TRANSACTION ISOLATION LEVEL REPEATABLE READ READ ONLY"_s, {});
                     !snapshot.ok())
                     return snapshot;
                 return copyTables(db, copy, &rows);
@@ -628,8 +632,13 @@ namespace {
 Result classifyServer(const QSqlError &error)
 {
     const QString code = error.nativeErrorCode();
-    const QString text = error.databaseText().trimmed().isEmpty() ? error.text().trimmed()
-                                                                  : error.databaseText().trimmed();
+    // The server's own sentence: its first line, without the severity before it.
+    QString text = error.databaseText().trimmed().isEmpty() ? error.text().trimmed() : error.databaseText().trimmed();
+    text = text.section(u'\n', 0, 0).trimmed();
+    for (const QString &severity : {u"ERROR:"_s, u"FATAL:"_s, u"ERRORE:"_s}) {
+        if (text.startsWith(severity))
+            text = text.mid(severity.size()).trimmed();
+    }
     if (code == u"23505"_s) // unique_violation
         return {duplicateKey, text};
     // insufficient_privilege, read_only_sql_transaction
@@ -644,6 +653,11 @@ Result classifyServer(const QSqlError &error)
     return {otherFailure, text};
 }
 } // namespace
+
+QString refusal(const QString &what, const Result &result)
+{
+    return result.number == readOnlyUser ? result.description : what + result.description;
+}
 
 Result classify(const QSqlError &error)
 {
@@ -736,24 +750,76 @@ void closeAll()
     }
 }
 
-Result inTransaction(QSqlDatabase db, const std::function<Result()> &work)
+namespace {
+QSet<QString> &openTransactions()
 {
-    if (!db.transaction())
-        return classify(db.lastError());
-    Result result = work();
-    if (!result.ok()) {
-        db.rollback();
-        return result;
-    }
-    if (!db.commit()) {
-        Result failed = classify(db.lastError());
-        db.rollback();
-        return failed;
-    }
+    static QSet<QString> names;
+    return names;
+}
+} // namespace
+
+bool begin(QSqlDatabase db)
+{
+    const bool begun = db.transaction();
+    if (begun)
+        openTransactions().insert(db.connectionName());
+    return begun;
+}
+
+bool commit(QSqlDatabase db)
+{
+    const bool committed = db.commit();
+    if (committed)
+        openTransactions().remove(db.connectionName());
+    return committed;
+}
+
+void rollback(QSqlDatabase db)
+{
+    db.rollback();
+    openTransactions().remove(db.connectionName());
+}
+
+Result guarded(QSqlDatabase db, const std::function<Result()> &statement)
+{
+    if (!Server::isServer(db) || !openTransactions().contains(db.connectionName()))
+        return statement();
+    QSqlQuery mark(db);
+    if (!mark.exec(u"SAVEPOINT sentaro_riga"_s))
+        return classify(mark.lastError());
+    const Result result = statement();
+    mark.exec(result.ok() ? u"RELEASE SAVEPOINT sentaro_riga"_s : u"ROLLBACK TO SAVEPOINT sentaro_riga"_s);
     return result;
 }
 
+Result inTransaction(QSqlDatabase db, const std::function<Result()> &work)
+{
+    constexpr int attempts = 3;
+    for (int attempt = 1;; ++attempt) {
+        if (!begin(db))
+            return classify(db.lastError());
+        Result result = work();
+        if (result.ok() && !commit(db)) {
+            result = classify(db.lastError());
+            if (result.ok())
+                result = failure(u"il salvataggio non è riuscito"_s);
+        }
+        if (result.ok())
+            return result;
+        rollback(db);
+        if (result.number != conflict || attempt == attempts)
+            return result;
+        // Another PC's write held what this one needed; it is over by now, or soon.
+        QThread::msleep(50 * attempt);
+    }
+}
+
 Result execute(QSqlDatabase db, const QString &sql, const QVariantList &values)
+{
+    return guarded(db, [&]() { return executeOnce(db, sql, values); });
+}
+
+Result executeOnce(QSqlDatabase db, const QString &sql, const QVariantList &values)
 {
     QSqlQuery query(db);
     // Without values the text runs as it is: a server prepares only statements that take

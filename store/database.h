@@ -27,6 +27,9 @@ inline constexpr int conflict = -3;
 inline constexpr int lostConnection = -4;
 
 Result classify(const QSqlError &error);
+// What a window says of a write the store refused: `what` (e.g. "Attività non registrata: ")
+// then the store's reason; a role that may only read is told so in the store's words alone.
+QString refusal(const QString &what, const Result &result);
 
 // Gives an open connection the program's letter-case rules (accented letters folded too);
 // every connection that writes the files must have them, or the key indexes go out of order.
@@ -69,7 +72,19 @@ void closeAll();
 // Runs a statement that returns no rows on a connection, values bound in order.
 Result execute(QSqlDatabase db, const QString &sql, const QVariantList &values = {});
 
-// All or nothing: runs `work` inside a transaction, committing when it returns ok.
+// All or nothing: runs `work` inside a transaction, committing when it returns ok. On a
+// server, work that ran into another PC's writes is run again, up to three times.
 Result inTransaction(QSqlDatabase db, const std::function<Result()> &work);
+
+// A transaction begun, committed or rolled back by the store: every transaction goes
+// through these, so that a statement knows whether it runs inside one (see guarded).
+bool begin(QSqlDatabase db);
+bool commit(QSqlDatabase db);
+void rollback(QSqlDatabase db);
+
+// Runs one statement's work. On a server a statement that fails inside a transaction spoils
+// the whole transaction; inside a savepoint it spoils only itself, as on the file, where a
+// row refused leaves the transaction's other rows.
+Result guarded(QSqlDatabase db, const std::function<Result()> &statement);
 
 } // namespace Store

@@ -136,6 +136,8 @@ PreparedStatement::PreparedStatement(const QSqlDatabase &db, const QString &sql)
 {
     m_query.setForwardOnly(true);
     m_server = Server::isServer(db);
+    if (m_server)
+        m_db = db;
     if (!m_query.prepare(sql))
         m_prepareFailure = Store::classify(m_query.lastError());
     else if (!m_server && !statementHandle(m_query))
@@ -175,7 +177,7 @@ Store::Result PreparedStatement::run(const QVariantList &values, bool *gaveRow)
     if (!m_prepareFailure.ok())
         return m_prepareFailure;
     if (m_server)
-        return runOnServer(values, nullptr, gaveRow);
+        return Store::guarded(m_db, [&]() { return runOnServer(values, nullptr, gaveRow); });
     int status = bind(values);
     if (status == SQLITE_OK) {
         status = sqlite3_step(statementHandle(m_query));
@@ -799,6 +801,11 @@ Store::Result DataSource::writeRow()
 }
 
 Store::Result DataSource::writeOnServer(const QString &sql, const QVariantList &values)
+{
+    return Store::guarded(database(), [&]() { return writeOnServerOnce(sql, values); });
+}
+
+Store::Result DataSource::writeOnServerOnce(const QString &sql, const QVariantList &values)
 {
     QSqlQuery query(database());
     query.prepare(sql);

@@ -37,6 +37,7 @@ private:
     int bind(const QVariantList &values);
     Store::Result runOnServer(const QVariantList &values, QList<QVariantList> *rows, bool *gaveRow);
     bool m_server = false;
+    QSqlDatabase m_db; // a server's, for the savepoint of each write
     Store::Result finish(int status);
 
 
@@ -142,6 +143,7 @@ private:
     Store::Result writeRow();
     // Runs an update or delete of the current row on a server, following the row to its new place.
     Store::Result writeOnServer(const QString &sql, const QVariantList &values);
+    Store::Result writeOnServerOnce(const QString &sql, const QVariantList &values);
     void setFailure(const Store::Result &failure);
     void stopWalk(const Store::Result &failure);
 

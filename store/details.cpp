@@ -158,7 +158,7 @@ QStringList archive(DataSource &volunteers)
 
 WriteGroup::WriteGroup(const DataSource &source)
     : m_db(source.database())
-    , m_grouped(m_db.transaction())
+    , m_grouped(Store::begin(m_db))
 {
 }
 
@@ -171,17 +171,17 @@ WriteGroup::WriteGroup(const DataSource &source, const QString &description, con
 
 Store::Result WriteGroup::commit()
 {
-    if (!m_grouped || m_db.commit())
+    if (!m_grouped || Store::commit(m_db))
         return {};
     const Store::Result failed = Store::failure(m_db.lastError().text());
-    m_db.rollback();
+    Store::rollback(m_db);
     return failed;
 }
 
 void WriteGroup::rollback()
 {
     if (m_grouped)
-        m_db.rollback();
+        Store::rollback(m_db);
 }
 
 } // namespace Details

@@ -248,21 +248,21 @@ Store::Result VolunteerImport::add(qsizetype i, Store::Result *read)
 
 void VolunteerImport::begin()
 {
-    m_db.transaction();
+    Store::begin(m_db);
 }
 
 Store::Result VolunteerImport::commit()
 {
-    if (m_db.commit())
+    if (Store::commit(m_db))
         return {};
     const Store::Result refused = Store::failure(m_db.lastError().text());
-    m_db.rollback();
+    Store::rollback(m_db);
     return refused;
 }
 
 void VolunteerImport::rollback()
 {
-    m_db.rollback();
+    Store::rollback(m_db);
 }
 
 void VolunteerImport::showLastLookedUp()

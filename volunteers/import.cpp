@@ -39,6 +39,7 @@ void importavolontari()
     QElapsedTimer sinceCommit;
     sinceCommit.start();
     QString commitError;
+    QString readOnly; // the store's words when the user may only read
     VolunteerImport copy(*target);
     const auto commitGroup = [&]() {
         const Store::Result result = copy.commit();
@@ -68,6 +69,11 @@ void importavolontari()
             const Store::Result result = copy.add(i, &readError);
             if (!readError.ok())
                 break;
+            if (result.number == Store::readOnlyUser) {
+                // Every other row would be refused the same way.
+                readOnly = result.description;
+                break;
+            }
             if (result.ok()) {
                 ++added;
                 ++addedInGroup;
@@ -89,7 +95,7 @@ void importavolontari()
         }
     }
     bool committed = commitError.isEmpty();
-    if (committed && readError.ok()) {
+    if (committed && readError.ok() && readOnly.isEmpty()) {
         committed = commitGroup();
     } else if (committed) {
         copy.rollback();
@@ -103,7 +109,9 @@ void importavolontari()
     copy.endReading();
     Store::closeImportFile();
     Hourglass::reset();
-    if (readError.ok())
+    if (!readOnly.isEmpty())
+        Messages::report(readOnly);
+    else if (readError.ok())
         Messages::report(u"Importazione terminata"_s);
     else
         Messages::report(u"Importazione interrotta: "_s + readError.description +
