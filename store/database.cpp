@@ -648,8 +648,10 @@ Result classifyServer(const QSqlError &error)
     }
     if (code == u"40001"_s || code == u"40P01"_s) // serialization_failure, deadlock_detected
         return {conflict, u"l'archivio è occupato da un altro utente, riprovare (%1)"_s.arg(text)};
-    if (code.startsWith(u"08"_s) || code == u"57P01"_s) // connection_exception, admin_shutdown
+    if (code.startsWith(u"08"_s) || code == u"57P01"_s) { // connection_exception, admin_shutdown
+        Server::markLost();
         return {lostConnection, u"il collegamento con il server si è interrotto (%1)"_s.arg(text)};
+    }
     return {otherFailure, text};
 }
 } // namespace
@@ -667,6 +669,11 @@ Result classify(const QSqlError &error)
     // A server's codes are five-character SQLSTATEs; SQLite's are numbers of at most four digits.
     if (code.size() == 5)
         return classifyServer(error);
+    // A connection to a server that broke gives no code, only the client library's words.
+    if (Server::current() && Server::connectionBroke(error.text())) {
+        Server::markLost();
+        return {lostConnection, u"il collegamento con il server si è interrotto (%1)"_s.arg(error.text().trimmed())};
+    }
     // SQLITE_CONSTRAINT_UNIQUE and SQLITE_CONSTRAINT_PRIMARYKEY
     if (code == u"2067"_s || code == u"1555"_s || error.text().contains(u"UNIQUE constraint failed"_s))
         return {duplicateKey, error.text()};
@@ -760,6 +767,7 @@ QSet<QString> &openTransactions()
 
 bool begin(QSqlDatabase db)
 {
+    Server::reconnectIfLost(db);
     const bool begun = db.transaction();
     if (begun)
         openTransactions().insert(db.connectionName());
@@ -816,6 +824,7 @@ Result inTransaction(QSqlDatabase db, const std::function<Result()> &work)
 
 Result execute(QSqlDatabase db, const QString &sql, const QVariantList &values)
 {
+    Server::reconnectIfLost(db);
     return guarded(db, [&]() { return executeOnce(db, sql, values); });
 }
 

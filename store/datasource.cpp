@@ -447,6 +447,7 @@ bool DataSource::refresh()
     m_lastError = {};
 
     QSqlDatabase db = database();
+    Server::reconnectIfLost(db);
     if (!db.isOpen()) {
         m_query = QSqlQuery();
         m_preparedSql.clear();
@@ -467,7 +468,8 @@ bool DataSource::refresh()
     // once, on this connection, and run again with the new values.
     bool ok = true;
     if (m_preparedSql != run.sql || m_preparedValues != m_values.size() || !m_query.driver() ||
-        m_query.driver() != db.driver()) {
+        m_query.driver() != db.driver() || m_preparedGeneration != Server::generation()) {
+        m_preparedGeneration = Server::generation();
         m_query = QSqlQuery(db);
         // A server's rows come whole with the answer, so that a walk is never cut by another
         // statement on the connection and never sees a write made meanwhile.

@@ -304,6 +304,50 @@ void forget()
     currentSettings().reset();
 }
 
+namespace {
+bool &lost()
+{
+    static bool flag = false;
+    return flag;
+}
+int &openings()
+{
+    static int count = 0;
+    return count;
+}
+} // namespace
+
+bool connectionBroke(const QString &clientText)
+{
+    static const QStringList signs{u"server closed the connection"_s, u"no connection to the server"_s,
+                                   u"terminating connection"_s,       u"could not receive data from server"_s,
+                                   u"could not send data to server"_s, u"connection to server was lost"_s,
+                                   u"SSL SYSCALL error"_s,             u"SSL connection has been closed"_s};
+    return std::any_of(signs.cbegin(), signs.cend(),
+                       [&](const QString &sign) { return clientText.contains(sign, Qt::CaseInsensitive); });
+}
+
+void markLost()
+{
+    lost() = true;
+}
+
+void reconnectIfLost(QSqlDatabase db)
+{
+    if (!lost() || !isServer(db))
+        return;
+    db.close();
+    if (db.open()) {
+        lost() = false;
+        ++openings();
+    }
+}
+
+int generation()
+{
+    return openings();
+}
+
 bool isServer(const QSqlDatabase &db)
 {
     return db.driverName() == u"QPSQL"_s;

@@ -48,6 +48,14 @@ void forget();
 
 bool isServer(const QSqlDatabase &db);
 
+// A connection lost (the server stopped, the network broke) is said once, by the command
+// that met it; the next command opens it again. Statements prepared on the old one are
+// prepared anew: `generation` counts the openings.
+bool connectionBroke(const QString &clientText);
+void markLost();
+void reconnectIfLost(QSqlDatabase db);
+int generation();
+
 // Row identities on the server: a row's physical place (ctid), as a number, since SQLite's
 // rowid is what the data sources keep. A row rewritten gets a new place; the write says which.
 QString rowidSelect();

@@ -3,6 +3,7 @@
 #include "app/windows.h"
 #include "common/clock.h"
 #include "common/messages.h"
+#include "store/datasource.h"
 #include "store/schema.h"
 #include "store/server.h"
 #include "testsupport.h"
@@ -78,6 +79,7 @@ private slots:
     void firstConnectionCopiesTheLocalArchiveIfWanted_data();
     void firstConnectionCopiesTheLocalArchiveIfWanted();
     void dailyCopyIsASnapshotThatRestores();
+    void lostConnectionIsSaidThenMended();
 };
 
 void TestServer::initTestCase()
@@ -272,6 +274,26 @@ void TestServer::dailyCopyIsASnapshotThatRestores()
     QVERIFY(startSentaro());
     QCOMPARE(answers.shown().size(), 2);
     QCOMPARE(count(u"ATTIVITA"_s), 2);
+}
+
+void TestServer::lostConnectionIsSaidThenMended()
+{
+    WorkingFolder folder;
+    QVERIFY(makeWorkingFiles());
+    runSql(Schema::registerFile, {activityRows});
+    Messages::ScriptedResponder answers;
+    Form1 *main = startSentaro();
+    QVERIFY(main);
+    QVERIFY(main->Data7->refresh());
+    // The server ends the program's session, as its restart or a broken network would.
+    runSql(Schema::registerFile, {u"select pg_terminate_backend(pid) from pg_stat_activity where datname = "
+                                  u"current_database() and pid <> pg_backend_pid()"_s});
+    QVERIFY(!main->Data7->refresh());
+    QVERIFY2(main->Data7->lastError().description.startsWith(u"il collegamento con il server si è interrotto"_s),
+             qPrintable(main->Data7->lastError().description));
+    // The next command opens the connection again, its statements prepared anew.
+    QVERIFY2(main->Data7->refresh(), qPrintable(main->Data7->lastError().description));
+    QCOMPARE(main->Data7->value(u"DESCRATT"_s).toString().isEmpty(), false);
 }
 
 QTEST_MAIN(TestServer)
