@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSet>
 #include <QSettings>
 #include <QSqlError>
@@ -71,31 +72,23 @@ QString connectionProblem(const Settings &settings, const QString &why)
     return u"Il server %1 ha rifiutato il collegamento (%2)."_s.arg(server, why);
 }
 
-QSet<QString> presentTables(QSqlDatabase &db)
+// The register's tables on the server and their fields, read in one query.
+QHash<QString, QSet<QString>> presentColumns(QSqlDatabase &db)
 {
-    QSet<QString> present;
+    QHash<QString, QSet<QString>> present;
     QSqlQuery query(db);
-    query.exec(u"select table_name from information_schema.tables where table_schema = current_schema()"_s);
+    query.exec(u"select table_name, column_name from information_schema.columns where table_schema = "
+               u"current_schema()"_s);
     while (query.next())
-        present.insert(query.value(0).toString().toUpper());
+        present[query.value(0).toString().toUpper()].insert(query.value(1).toString().toUpper());
     return present;
 }
 
-std::optional<QString> fieldProblem(QSqlDatabase &db, const Settings &settings)
+std::optional<QString> fieldProblem(const QHash<QString, QSet<QString>> &present, const Settings &settings)
 {
     for (const Schema::Table &table : Schema::registerTables()) {
-        QSqlQuery query(db);
-        query.prepare(u"select column_name from information_schema.columns where table_schema = current_schema() "
-                      u"and table_name = ?"_s);
-        query.addBindValue(table.name.toLower());
-        if (!query.exec())
-            return u"L'archivio sul server %1 non si può leggere (%2)."_s.arg(settings.address(),
-                                                                                errorText(query.lastError()));
-        QSet<QString> present;
-        while (query.next())
-            present.insert(query.value(0).toString().toUpper());
         for (const Schema::Field &field : table.fields) {
-            if (!present.contains(field.name))
+            if (!present.value(table.name).contains(field.name))
                 return u"Sul server %1 la tabella %2 non ha il campo %3."_s.arg(settings.address(), table.name,
                                                                                  field.name);
         }
@@ -272,7 +265,7 @@ std::optional<QString> openRegister(const QString &connectionName, const Setting
             return u"Nessuna password per l'utente %1 sul server %2."_s.arg(settings.user, settings.address());
         db.setPassword(*password);
     }
-    const QSet<QString> present = presentTables(db);
+    const QHash<QString, QSet<QString>> present = presentColumns(db);
     QStringList missing;
     for (const Schema::Table &table : Schema::registerTables()) {
         if (!present.contains(table.name))
@@ -285,7 +278,7 @@ std::optional<QString> openRegister(const QString &connectionName, const Setting
         problem = u"Sul server %1 l'archivio %2 è incompleto: manca la tabella %3."_s.arg(
             settings.address(), settings.database, missing.constFirst());
     else if (!(problem = checkVersion(db, settings)))
-        problem = fieldProblem(db, settings);
+        problem = fieldProblem(present, settings);
     if (problem) {
         db.close();
         return problem;
