@@ -1,6 +1,7 @@
 #include "store/database.h"
 
 #include "common/clock.h"
+#include "store/datasource.h"
 #include "store/jetfile.h"
 #include "store/referencedata.h"
 #include "store/schema.h"
@@ -573,10 +574,17 @@ Result copyTables(QSqlDatabase from, QSqlDatabase to, qint64 *rows)
         read.setForwardOnly(true);
         if (!read.exec(u"select "_s + names.join(u", "_s) + u" from "_s + table.name))
             return classify(read.lastError());
-        QSqlQuery write(to);
-        if (!write.prepare(u"insert into "_s + table.name + u" ("_s + names.join(u", "_s) + u") values ("_s +
-                           QStringList(names.size(), u"?"_s).join(u", "_s) + u')'))
-            return classify(write.lastError());
+        const QString insert = u"insert into "_s + table.name + u" ("_s + names.join(u", "_s) + u") values ("_s +
+                               QStringList(names.size(), u"?"_s).join(u", "_s) + u')';
+        // Into a file the values are bound through SQLite itself, as an import binds them: a
+        // snapshot of a server writes hundreds of thousands of rows.
+        std::optional<PreparedStatement> toFile;
+        QSqlQuery toServerQuery(to);
+        if (!toServer)
+            toFile.emplace(to, insert);
+        else if (!toServerQuery.prepare(insert))
+            return classify(toServerQuery.lastError());
+        QVariantList values(names.size());
         while (read.next()) {
             for (int i = 0; i < names.size(); ++i) {
                 const QVariant value = read.value(i);
@@ -584,10 +592,17 @@ Result copyTables(QSqlDatabase from, QSqlDatabase to, qint64 *rows)
                 if (!stored)
                     return failure(u"nella tabella %1 il campo %2 vale \"%3\", che non è un numero"_s.arg(
                         table.name, names[i], value.toString()));
-                write.bindValue(i, *stored);
+                if (toServer)
+                    toServerQuery.bindValue(i, *stored);
+                else
+                    values[i] = *stored;
             }
-            if (!write.exec())
-                return classify(write.lastError());
+            if (toServer && !toServerQuery.exec())
+                return classify(toServerQuery.lastError());
+            if (!toServer) {
+                if (Result written = toFile->run(values); !written.ok())
+                    return written;
+            }
             ++*rows;
         }
         if (read.lastError().isValid())
