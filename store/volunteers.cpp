@@ -3,8 +3,10 @@
 #include "common/volunteertext.h"
 #include "store/datasource.h"
 #include "store/schema.h"
+#include "store/server.h"
 
 #include <QSqlError>
+#include <QSqlQuery>
 #include <QSqlRecord>
 
 #include <algorithm>
@@ -132,6 +134,7 @@ VolunteerImport::VolunteerImport(DataSource &volunteers)
     m_insert = std::make_unique<PreparedStatement>(m_db, u"INSERT INTO "_s + Schema::volo + u" ("_s +
                                                              m_fields.join(u", "_s) + u") VALUES ("_s +
                                                              QStringList(m_fields.size(), u"?"_s).join(u", "_s) + u')');
+    m_server = Server::isServer(m_db);
     DataSource::beforeWrite(volunteers.fileName());
 }
 
@@ -238,31 +241,114 @@ bool VolunteerImport::present(qsizetype i)
     return m_lastHeld;
 }
 
+namespace {
+// Rows in one statement on a server: a round trip each would cost more than the rows.
+constexpr size_t rowsPerStatement = 250;
+
+bool stopsEveryRow(const Store::Result &result)
+{
+    return result.number == Store::readOnlyUser || result.number == Store::lostConnection;
+}
+} // namespace
+
+void VolunteerImport::counted(qsizetype i, const Store::Result &result)
+{
+    if (result.ok()) {
+        ++m_added;
+        ++m_addedInGroup;
+    } else if (m_refused++ == 0) {
+        m_firstRefusal = text(i) + u": "_s + result.description;
+    }
+}
+
 Store::Result VolunteerImport::add(qsizetype i, Store::Result *read)
 {
-    const Store::Result result = m_insert->runWithRowOf(*m_exportedRow, {m_exported[i].row}, read);
-    if (read->ok() && result.ok())
-        m_lastHeld = true;
+    if (!m_server) {
+        const Store::Result result = m_insert->runWithRowOf(*m_exportedRow, {m_exported[i].row}, read);
+        if (!read->ok())
+            return {};
+        if (stopsEveryRow(result))
+            return result;
+        counted(i, result);
+        m_lastHeld = m_lastHeld || result.ok();
+        return {};
+    }
+    QList<QVariantList> rows;
+    *read = m_exportedRow->select({m_exported[i].row}, &rows);
+    if (read->ok() && rows.isEmpty())
+        *read = Store::failure(u"riga non più nel file"_s);
+    if (!read->ok())
+        return {};
+    m_waiting.emplace_back(i, rows.takeFirst());
+    // Counted as stored until the statement says otherwise.
+    counted(i, {});
+    m_lastHeld = true;
+    return m_waiting.size() >= rowsPerStatement ? sendWaiting() : Store::Result{};
+}
+
+Store::Result VolunteerImport::sendWaiting()
+{
+    if (m_waiting.empty())
+        return {};
+    const QString row = u"("_s + QStringList(m_fields.size(), u"?"_s).join(u", "_s) + u')';
+    const QString sql = u"INSERT INTO "_s + Schema::volo + u" ("_s + m_fields.join(u", "_s) + u") VALUES "_s +
+                        QStringList(qsizetype(m_waiting.size()), row).join(u", "_s);
+    Store::Result result = Store::guarded(m_db, [&]() {
+        QSqlQuery query(m_db);
+        if (!query.prepare(sql))
+            return Store::classify(query.lastError());
+        int position = 0;
+        for (const auto &waiting : m_waiting) {
+            for (const QVariant &value : waiting.second)
+                query.bindValue(position++, value);
+        }
+        return query.exec() ? Store::Result{} : Store::classify(query.lastError());
+    });
+    if (!result.ok() && !stopsEveryRow(result)) {
+        // A row refused spoils the statement: the rows go again one by one, each on its own.
+        result = {};
+        for (const auto &[i, values] : m_waiting) {
+            const Store::Result single = m_insert->run(values);
+            if (stopsEveryRow(single)) {
+                result = single;
+                break;
+            }
+            if (!single.ok()) {
+                --m_added;
+                --m_addedInGroup;
+                counted(i, single);
+            }
+        }
+    }
+    m_waiting.clear();
     return result;
 }
 
 void VolunteerImport::begin()
 {
     Store::begin(m_db);
+    m_addedInGroup = 0;
 }
 
 Store::Result VolunteerImport::commit()
 {
-    if (Store::commit(m_db))
+    Store::Result result = sendWaiting();
+    if (result.ok() && Store::commit(m_db)) {
+        m_addedInGroup = 0;
         return {};
-    const Store::Result refused = Store::failure(m_db.lastError().text());
-    Store::rollback(m_db);
-    return refused;
+    }
+    if (result.ok())
+        result = Store::failure(m_db.lastError().text());
+    rollback();
+    return result;
 }
 
 void VolunteerImport::rollback()
 {
+    m_waiting.clear();
     Store::rollback(m_db);
+    m_added -= m_addedInGroup;
+    m_addedInGroup = 0;
 }
 
 void VolunteerImport::showLastLookedUp()

@@ -69,8 +69,18 @@ public:
     // added to it; asked in the order of the export.
     bool present(qsizetype i);
     // Adds the i-th volunteer of the export to VOLO, every field as it is there. A read of
-    // the export that failed comes back in `read`, and nothing is written.
+    // the export that failed comes back in `read`, and nothing is written. A row the store
+    // refuses is left out and counted (refused()); the result is a failure only when every
+    // row would be refused alike (a role that may only read) or the connection is lost. On a
+    // server the rows go in statements of many rows, sent when enough wait or at commit.
     Store::Result add(qsizetype i, Store::Result *read);
+
+    // Rows added in this import (those of a group rolled back are not), rows refused, and
+    // the first refused with the store's reason.
+    int added() const { return m_added; }
+    int addedInGroup() const { return m_addedInGroup; }
+    int refused() const { return m_refused; }
+    const QString &firstRefusal() const { return m_firstRefusal; }
 
     void begin();
     // Commits the group; one the store refuses is rolled back.
@@ -98,6 +108,14 @@ private:
     QSqlDatabase m_exportDb; // read in one transaction, which spares locking it for each row
     QStringList m_fields;
     std::unique_ptr<PreparedStatement> m_insert;
+    bool m_server = false;
+    std::vector<std::pair<qsizetype, QVariantList>> m_waiting; // rows for the next statement, on a server
+    int m_added = 0;
+    int m_addedInGroup = 0;
+    int m_refused = 0;
+    QString m_firstRefusal;
+    void counted(qsizetype i, const Store::Result &result);
+    Store::Result sendWaiting();
     std::unique_ptr<PreparedStatement> m_exportedRow;
     std::vector<Name> m_exported;
     std::vector<Name> m_stored;     // VOLO's, in order

@@ -32,28 +32,24 @@ void importavolontari()
     DataSource *target = main->Data6;
     Hourglass::set();
     int read = 0;
-    int added = 0;
-    int addedInGroup = 0;
-    int refused = 0;
-    QString firstRefusal;
     QElapsedTimer sinceCommit;
     sinceCommit.start();
     QString commitError;
-    QString readOnly; // the store's words when the user may only read
+    QString readOnly; // the store's words when every row would be refused
     VolunteerImport copy(*target);
     const auto commitGroup = [&]() {
         const Store::Result result = copy.commit();
-        if (result.ok()) {
-            addedInGroup = 0;
+        if (result.ok())
             return true;
-        }
-        commitError = result.description;
-        added -= addedInGroup;
+        if (result.number == Store::readOnlyUser)
+            readOnly = result.description;
+        else
+            commitError = result.description;
         return false;
     };
     const auto showCounts = [&]() {
         main->setCaption(u"Sentaro - Letti:"_s + QString::number(read) + u" record aggiunti: "_s +
-                         QString::number(added));
+                         QString::number(copy.added()));
     };
     // The names are read before anything is written; a refusal there writes nothing.
     Store::Result readError = copy.read(*source);
@@ -63,28 +59,29 @@ void importavolontari()
 
     // A read the store refused leaves the group it fell in uncommitted: whether the rest of
     // that group was already there is not known.
-    for (qsizetype i = 0; readError.ok() && i < copy.count(); ++i) {
+    bool stopped = false;
+    for (qsizetype i = 0; readError.ok() && !stopped && i < copy.count(); ++i) {
         ++read;
         if (!copy.present(i)) {
             const Store::Result result = copy.add(i, &readError);
             if (!readError.ok())
                 break;
-            if (result.number == Store::readOnlyUser) {
+            if (!result.ok()) {
                 // Every other row would be refused the same way.
-                readOnly = result.description;
+                if (result.number == Store::readOnlyUser)
+                    readOnly = result.description;
+                else
+                    commitError = result.description;
+                copy.rollback();
+                stopped = true;
                 break;
-            }
-            if (result.ok()) {
-                ++added;
-                ++addedInGroup;
-            } else if (refused++ == 0) {
-                // A row the store refuses is left out; the others go on.
-                firstRefusal = copy.text(i) + u": "_s + result.description;
             }
         }
-        if (addedInGroup >= rowsPerCommit || sinceCommit.elapsed() >= millisecondsPerCommit) {
-            if (!commitGroup())
+        if (copy.addedInGroup() >= rowsPerCommit || sinceCommit.elapsed() >= millisecondsPerCommit) {
+            if (!commitGroup()) {
+                stopped = true;
                 break;
+            }
             copy.begin();
             sinceCommit.restart();
             // The caption is shown only when events are let through, so it is set just before:
@@ -95,12 +92,10 @@ void importavolontari()
         }
     }
     bool committed = commitError.isEmpty();
-    if (committed && readError.ok() && readOnly.isEmpty()) {
+    if (!stopped && readError.ok())
         committed = commitGroup();
-    } else if (committed) {
+    else if (!stopped)
         copy.rollback();
-        added -= addedInGroup;
-    }
     // The caption counts only what stayed.
     if (read > 0)
         showCounts();
@@ -116,9 +111,9 @@ void importavolontari()
     else
         Messages::report(u"Importazione interrotta: "_s + readError.description +
                          u". Gli ultimi volontari letti non sono stati registrati."_s);
-    if (!committed)
+    if (!committed && readOnly.isEmpty())
         Messages::report(u"Gli ultimi volontari letti non sono stati registrati: "_s + commitError);
-    if (refused > 0)
-        Messages::report(u"Volontari non importati perché rifiutati dall'archivio: "_s + QString::number(refused) +
-                         u" (il primo: "_s + firstRefusal + u")."_s);
+    if (copy.refused() > 0)
+        Messages::report(u"Volontari non importati perché rifiutati dall'archivio: "_s +
+                         QString::number(copy.refused()) + u" (il primo: "_s + copy.firstRefusal() + u")."_s);
 }

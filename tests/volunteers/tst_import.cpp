@@ -29,6 +29,7 @@ private slots:
     void cleanup();
     void addsOnlyNewVolunteers();
     void missingOrForeignExport();
+    void refusedRowsAreLeftOutAndCounted();
     void refusedReadCommitsNothingOfItsGroup();
 
 private:
@@ -99,6 +100,24 @@ void TestImport::addsOnlyNewVolunteers()
     import({u"Importazione terminata"_s});
     QCOMPARE(m_main->windowTitle(), u"Sentaro - Letti:10 record aggiunti: 0"_s);
     QCOMPARE(volunteers(), 7);
+}
+
+void TestImport::refusedRowsAreLeftOutAndCounted()
+{
+    runSql(Schema::importFile, {exportTable, u"insert into VOLO (COGN, NOME) values ('BIANCHI', 'ANNA'), "
+                                             u"('VERDI', 'LUCA')"_s});
+    refuseWrites(Schema::volo, u"INSERT"_s, u"archivio bloccato"_s);
+    m_answers->clear();
+    m_answers->answerYes(2);
+    m_main->findChild<QAction *>(u"mnvolimp"_s)->trigger();
+    allowWrites(Schema::volo);
+    QCOMPARE(m_answers->shown().size(), 2);
+    QCOMPARE(m_answers->shown().constFirst(), u"Importazione terminata"_s);
+    QVERIFY2(m_answers->shown().constLast().startsWith(
+                 u"Volontari non importati perché rifiutati dall'archivio: 2 (il primo: BIANCHI ANNA: archivio bloccato"_s),
+             qPrintable(m_answers->shown().constLast()));
+    QCOMPARE(m_main->windowTitle(), u"Sentaro - Letti:2 record aggiunti: 0"_s);
+    QCOMPARE(volunteers(), 2);
 }
 
 void TestImport::missingOrForeignExport()
