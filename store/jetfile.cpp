@@ -33,11 +33,21 @@ QString &readerOverride()
     return path;
 }
 
+// The reader's file name as the system names programs.
+QString readerFileName()
+{
+#ifdef Q_OS_WIN
+    return u"sentaro-jetreader.exe"_s;
+#else
+    return u"sentaro-jetreader"_s;
+#endif
+}
+
 QString readerPath()
 {
     if (!readerOverride().isEmpty())
         return readerOverride();
-    const QString beside = QCoreApplication::applicationDirPath() + u"/sentaro-jetreader"_s;
+    const QString beside = QCoreApplication::applicationDirPath() + u'/' + readerFileName();
     if (QFileInfo::exists(beside))
         return beside;
 #ifdef SENTARO_JETREADER
@@ -52,6 +62,11 @@ QString readerPath()
 std::optional<QString> runReader(const QString &path, const QStringList &arguments,
                                  const std::function<void(const QByteArray &)> &onLine)
 {
+#ifdef SENTARO_NO_JETREADER
+    // A build made without the Access library says so rather than looking for a reader it has not.
+    if (readerOverride().isEmpty())
+        return u"questa versione di Sentaro non legge gli archivi Access"_s;
+#endif
     QProcess reader;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(u"LC_ALL"_s, u"C"_s);

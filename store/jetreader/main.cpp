@@ -8,8 +8,11 @@
 // Kinds: N number, T text, X nothing readable (binary, OLE). Values escape \\, tab, line ends as
 // \\, \t, \n, \r; \N is no value. Failures: E<TAB>message, exit status 1.
 
-// glib first: the library header would include it inside its extern "C" block.
+// glib first: the library header would include it inside its extern "C" block. A library built
+// without GLib (as on Windows) brings its own small stand-in instead.
+#if __has_include(<glib.h>)
 #include <glib.h>
+#endif
 #include <mdbtools.h>
 
 #include <clocale>
@@ -18,8 +21,20 @@
 #include <cstring>
 #include <string>
 #include <vector>
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
 
 namespace {
+
+// Lines end in \n alone, as the program reads them: Windows would otherwise write \r\n.
+void useBinaryOutput()
+{
+#ifdef _WIN32
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
+}
 
 constexpr size_t bindSize = 1 << 20; // long memo fields
 
@@ -149,6 +164,7 @@ int main(int argc, char **argv)
 {
     // The library formats numbers with printf: 7.5 must not become "7,5".
     std::setlocale(LC_ALL, "C");
+    useBinaryOutput();
     if (argc == 3 && std::strcmp(argv[1], "tables") == 0) {
         MdbHandle *mdb = open(argv[2]);
         listTables(mdb);

@@ -1,0 +1,21 @@
+# Cross build for 64-bit Windows with Debian's mingw-w64 (posix thread model, which C++ threads need).
+# SENTARO_WINDOWS_PREFIX names the folder holding the cross-built Qt, SQLite and libmdb.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(MINGW_TRIPLE x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER ${MINGW_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${MINGW_TRIPLE}-g++-posix)
+set(CMAKE_RC_COMPILER ${MINGW_TRIPLE}-windres)
+set(CMAKE_AR ${MINGW_TRIPLE}-gcc-ar-posix CACHE FILEPATH "")
+set(CMAKE_RANLIB ${MINGW_TRIPLE}-gcc-ranlib-posix CACHE FILEPATH "")
+
+# Try-compile projects get a fresh cache: hand them the prefix through the environment.
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES SENTARO_WINDOWS_PREFIX)
+if(NOT SENTARO_WINDOWS_PREFIX AND DEFINED ENV{SENTARO_WINDOWS_PREFIX})
+  set(SENTARO_WINDOWS_PREFIX $ENV{SENTARO_WINDOWS_PREFIX})
+endif()
+set(CMAKE_FIND_ROOT_PATH /usr/${MINGW_TRIPLE} ${SENTARO_WINDOWS_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)

@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# Cross-builds Sentaro for 64-bit Windows and writes build/windows/Sentaro-<version>-setup.exe.
+# The first run builds Qt for Windows into the cache folder (about 20 minutes); later runs reuse it.
+# SENTARO_WINDOWS_TESTS=ON also builds the test programs, for check.sh to run under Wine.
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+
+need_packages nsis qt6-translations-l10n
+prefix="$(bash "$SENTARO_ROOT/scripts/windows/toolchain.sh")"
+out="$SENTARO_ROOT/build/windows"
+version="$(project_version)"
+
+cmake -S "$SENTARO_ROOT" -B "$out/cmake" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_TOOLCHAIN_FILE="$SENTARO_ROOT/cmake/mingw-w64.cmake" -DSENTARO_WINDOWS_PREFIX="$prefix" \
+  -DCMAKE_PREFIX_PATH="$prefix" -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+  -DSENTARO_SANITIZE=OFF -DSENTARO_BENCH=OFF -DSENTARO_TESTS="${SENTARO_WINDOWS_TESTS:-OFF}" >/dev/null
+cmake --build "$out/cmake"
+
+stage="$out/stage"
+rm -rf "$stage"
+mkdir -p "$stage"
+cp "$out/cmake/app/sentaro.exe" "$stage/"
+[ -f "$out/cmake/app/sentaro-jetreader.exe" ] && cp "$out/cmake/app/sentaro-jetreader.exe" "$stage/"
+
+# Plugins go where Qt looks beside the program; qt.conf points it at the translations.
+copy_plugin() {
+  mkdir -p "$stage/$1"
+  cp "$prefix/plugins/$1/$2" "$stage/$1/"
+}
+copy_plugin platforms qwindows.dll
+copy_plugin platforms qoffscreen.dll
+copy_plugin sqldrivers qsqlite.dll
+copy_plugin imageformats qjpeg.dll
+for folder in styles printsupport; do
+  for plugin in "$prefix/plugins/$folder"/*.dll; do
+    [ -e "$plugin" ] && copy_plugin "$folder" "$(basename "$plugin")"
+  done
+done
+mkdir -p "$stage/translations"
+cp /usr/share/qt6/translations/qtbase_it.qm "$stage/translations/"
+printf '[Paths]\r\nPrefix = .\r\nPlugins = .\r\nTranslations = translations\r\n' > "$stage/qt.conf"
+
+# Every DLL the programs and plugins load that is not part of Windows, found by what they import.
+gcc_dir="$(dirname "$($MINGW-gcc-posix -print-libgcc-file-name)")"
+search=("$prefix/bin" "$gcc_dir" "/usr/$MINGW/lib")
+pending=("$stage"/*.exe "$stage"/*/*.dll)
+while [ ${#pending[@]} -gt 0 ]; do
+  file="${pending[0]}"
+  pending=("${pending[@]:1}")
+  for dll in $($MINGW-objdump -p "$file" | sed -n 's/^\s*DLL Name: //p'); do
+    [ -e "$stage/$dll" ] && continue
+    for dir in "${search[@]}"; do
+      if [ -f "$dir/$dll" ]; then
+        cp "$dir/$dll" "$stage/"
+        pending+=("$stage/$dll")
+        break
+      fi
+    done
+  done
+done
+find "$stage" -name '*.exe' -o -name '*.dll' | xargs $MINGW-strip --strip-unneeded
+
+cp "$SENTARO_ROOT/data/intestazione.jpg" "$stage/"
+# The notes, then the full texts of the licences they name; \r\n for Windows' Notepad of old.
+{
+  cat "$SENTARO_ROOT/packaging/windows/LICENZE.txt"
+  for text in /usr/share/common-licenses/LGPL-3 /usr/share/common-licenses/GPL-3 /usr/share/common-licenses/LGPL-2.1 \
+      /usr/share/common-licenses/LGPL-2 /usr/share/doc/gcc-mingw-w64-x86-64-posix-runtime/copyright \
+      /usr/share/doc/mingw-w64-x86-64-dev/copyright; do
+    printf '\n\n==== %s ====\n\n' "$(basename "$(dirname "$text")")/$(basename "$text")"
+    cat "$text"
+  done
+} | sed 's/$/\r/' > "$stage/LICENZE.txt"
+
+# The launcher, then the list of installed files the uninstaller removes (and nothing else).
+makensis -V2 -DOUTFILE="$stage/sentaro-avvio.exe" "$SENTARO_ROOT/packaging/windows/launcher.nsi"
+{
+  (cd "$stage" && find . -type f | sort) | sed 's|^\./||; s|/|\\|g; s|.*|  Delete "$INSTDIR\\&"|'
+  (cd "$stage" && find . -mindepth 1 -type d | sort -r) | sed 's|^\./||; s|/|\\|g; s|.*|  RMDir "$INSTDIR\\&"|'
+} > "$out/uninstall-files.nsh"
+setup="$out/Sentaro-$version-setup.exe"
+makensis -V2 -DVERSION="$version" -DSTAGE="$stage" -DUNINSTALL_LIST="$out/uninstall-files.nsh" \
+  -DOUTFILE="$setup" "$SENTARO_ROOT/packaging/windows/sentaro.nsi"
+echo "$setup"

@@ -1,0 +1,108 @@
+#!/usr/bin/env bash
+# Installs build/windows/Sentaro-<version>-setup.exe silently into a fresh Wine prefix and checks the
+# installed program: its files, a first start in an empty folder, a start from the Start-menu launcher
+# in Documenti\Sentaro, and the uninstaller. The program runs offscreen: Wine has no display here.
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+
+need_packages wine wine64 fonts-liberation2 sqlite3
+setup="$SENTARO_ROOT/build/windows/Sentaro-$(project_version)-setup.exe"
+if [ ! -f "$setup" ]; then
+  echo "Manca / missing: $setup (bash scripts/windows/build.sh)" >&2
+  exit 1
+fi
+
+scratch="$(mktemp -d)"
+export WINEPREFIX="$scratch/prefix" WINEARCH=win64 WINEDEBUG=-all HOME="$scratch/home"
+# No Mono or Gecko prompts, no desktop menus written to the real user's.
+export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=d"
+# Wine hands a program only the WINE-prefixed form of Qt's variables.
+export WINEQT_QPA_PLATFORM=offscreen WINEQT_QPA_FONTDIR='Z:\usr\share\fonts\truetype\liberation2'
+mkdir -p "$HOME"
+finish() {
+  wineserver -k 2>/dev/null || true
+  rm -rf "$scratch"
+}
+trap finish EXIT
+
+failures=0
+check() { # description, command...
+  local what="$1"
+  shift
+  if "$@"; then
+    echo "ok   $what"
+  else
+    echo "FAIL $what"
+    failures=$((failures + 1))
+  fi
+}
+
+timeout 300 wineboot --init
+# A crash must end the program, not wait in Wine's debugger.
+wine reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /f >/dev/null 2>&1 || true
+wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null
+wineserver -w
+
+timeout 300 wine "$setup" /S
+wineserver -w
+installed="$WINEPREFIX/drive_c/Program Files/Sentaro"
+menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Sentaro"
+for file in sentaro.exe sentaro-avvio.exe disinstalla.exe qt.conf LICENZE.txt intestazione.jpg sqlite3.dll \
+    platforms/qwindows.dll platforms/qoffscreen.dll sqldrivers/qsqlite.dll imageformats/qjpeg.dll \
+    translations/qtbase_it.qm; do
+  check "installed $file" test -f "$installed/$file"
+done
+check "Start-menu entry" test -f "$menu/Sentaro.lnk"
+
+# Starts a program of the installation in `folder`, waits until `files` are all there, then checks the
+# program is still running (it waits for the user) before ending it.
+start_until() { # folder program files...
+  local folder="$1" program="$2" file waited
+  shift 2
+  (cd "$folder" && exec wine "C:\\Program Files\\Sentaro\\$program") >"$scratch/$program.log" 2>&1 &
+  for waited in $(seq 120); do
+    sleep 1
+    for file in "$@"; do
+      [ -f "$file" ] || continue 2
+    done
+    sleep 3
+    local running=0 pid
+    for pid in $(pgrep -f 'sentaro\.exe'); do
+      grep -qzx "WINEPREFIX=$WINEPREFIX" "/proc/$pid/environ" 2>/dev/null && running=1
+    done
+    wineserver -k 2>/dev/null || true
+    wineserver -w
+    [ "$running" -eq 1 ]
+    return
+  done
+  wineserver -k 2>/dev/null || true
+  return 1
+}
+
+first="$scratch/first"
+mkdir -p "$first"
+check "first start creates the archives and keeps running" \
+  start_until "$first" sentaro.exe "$first/attivita.mdb" "$first/comuni.mdb" "$first/specializzazioni.dat"
+check "the register made on Windows reads on Linux" \
+  test "$(sqlite3 "$first/attivita.mdb" 'select count(*) from VOLO' 2>&1)" = 0
+check "the municipalities are filled in" \
+  test "$(sqlite3 "$first/comuni.mdb" 'select count(*) > 7000 from COMUNI' 2>&1)" = 1
+
+# The launcher makes Documenti\Sentaro with the header picture and starts the program there.
+documents="$(wine cmd /c 'echo %USERPROFILE%\Documents' 2>/dev/null | tr -d '\r')"
+documents="$(winepath -u "$documents" 2>/dev/null)"
+check "the launcher starts the program in Documents\\Sentaro" \
+  start_until "$scratch" sentaro-avvio.exe "$documents/Sentaro/intestazione.jpg" "$documents/Sentaro/attivita.mdb"
+
+timeout 300 wine "C:\\Program Files\\Sentaro\\disinstalla.exe" /S
+wineserver -w
+sleep 2
+check "the uninstaller removes the program" test ! -e "$installed"
+check "the uninstaller removes the Start-menu entry" test ! -e "$menu"
+check "the uninstaller leaves the user's data" test -f "$documents/Sentaro/attivita.mdb"
+
+if [ "$failures" -gt 0 ]; then
+  echo "$failures controlli falliti / checks failed"
+  exit 1
+fi
+echo "Tutti i controlli superati / all checks passed"
