@@ -13,7 +13,8 @@ version="$(project_version)"
 cmake -S "$SENTARO_ROOT" -B "$out/cmake" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$SENTARO_ROOT/cmake/mingw-w64.cmake" -DSENTARO_WINDOWS_PREFIX="$prefix" \
   -DCMAKE_PREFIX_PATH="$prefix" -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
-  -DSENTARO_SANITIZE=OFF -DSENTARO_BENCH=OFF -DSENTARO_TESTS="${SENTARO_WINDOWS_TESTS:-OFF}" >/dev/null
+  -DSENTARO_SANITIZE=OFF -DSENTARO_BENCH=OFF -DSENTARO_TESTS="${SENTARO_WINDOWS_TESTS:-OFF}" \
+  -DCMAKE_CROSSCOMPILING_EMULATOR=wine >/dev/null
 cmake --build "$out/cmake"
 
 stage="$out/stage"
@@ -41,8 +42,7 @@ cp /usr/share/qt6/translations/qtbase_it.qm "$stage/translations/"
 printf '[Paths]\r\nPrefix = .\r\nPlugins = .\r\nTranslations = translations\r\n' > "$stage/qt.conf"
 
 # Every DLL the programs and plugins load that is not part of Windows, found by what they import.
-gcc_dir="$(dirname "$($MINGW-gcc-posix -print-libgcc-file-name)")"
-search=("$prefix/bin" "$gcc_dir" "/usr/$MINGW/lib")
+mapfile -t search < <(dll_dirs "$prefix")
 pending=("$stage"/*.exe "$stage"/*/*.dll)
 while [ ${#pending[@]} -gt 0 ]; do
   file="${pending[0]}"

@@ -101,6 +101,14 @@ check "the uninstaller removes the program" test ! -e "$installed"
 check "the uninstaller removes the Start-menu entry" test ! -e "$menu"
 check "the uninstaller leaves the user's data" test -f "$documents/Sentaro/attivita.mdb"
 
+# The test programs, when build.sh made them (SENTARO_WINDOWS_TESTS=ON), under Wine through ctest.
+tests="$SENTARO_ROOT/build/windows/cmake"
+if grep -qs 'add_test' "$tests/tests/CTestTestfile.cmake"; then
+  path=""
+  while read -r dir; do path="$path${path:+;}$(winepath -w "$dir")"; done < <(dll_dirs "$(toolchain_dir)")
+  check "the tests under Wine" env WINEPATH="$path" ctest --test-dir "$tests" --output-on-failure -j2
+fi
+
 if [ "$failures" -gt 0 ]; then
   echo "$failures controlli falliti / checks failed"
   exit 1

@@ -36,3 +36,10 @@ toolchain_dir() {
 project_version() {
   sed -n 's/^project(Sentaro VERSION \([0-9.]*\).*/\1/p' "$SENTARO_ROOT/CMakeLists.txt"
 }
+
+# Where the DLLs the Windows programs load come from: the toolchain's, then GCC's and mingw-w64's runtime.
+dll_dirs() {
+  echo "$1/bin"
+  dirname "$($MINGW-gcc-posix -print-libgcc-file-name)"
+  echo "/usr/$MINGW/lib"
+}
