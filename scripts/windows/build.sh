@@ -70,15 +70,15 @@ cp "$SENTARO_ROOT/data/intestazione.jpg" "$stage/"
     printf '\n\n==== %s ====\n\n' "$(basename "$(dirname "$text")")/$(basename "$text")"
     cat "$text"
   done
-} | sed 's/$/\r/' > "$stage/LICENZE.txt"
+} | sed 's/$/\r/; 1s/^/\xef\xbb\xbf/' > "$stage/LICENZE.txt"
 
 # The launcher, then the list of installed files the uninstaller removes (and nothing else).
-makensis -V2 -DOUTFILE="$stage/sentaro-avvio.exe" "$SENTARO_ROOT/packaging/windows/launcher.nsi"
+makensis -V2 -INPUTCHARSET UTF8 -DOUTFILE="$stage/sentaro-avvio.exe" "$SENTARO_ROOT/packaging/windows/launcher.nsi"
 {
   (cd "$stage" && find . -type f | sort) | sed 's|^\./||; s|/|\\|g; s|.*|  Delete "$INSTDIR\\&"|'
   (cd "$stage" && find . -mindepth 1 -type d | sort -r) | sed 's|^\./||; s|/|\\|g; s|.*|  RMDir "$INSTDIR\\&"|'
 } > "$out/uninstall-files.nsh"
 setup="$out/Sentaro-$version-setup.exe"
-makensis -V2 -DVERSION="$version" -DSTAGE="$stage" -DUNINSTALL_LIST="$out/uninstall-files.nsh" \
+makensis -V2 -INPUTCHARSET UTF8 -DVERSION="$version" -DSTAGE="$stage" -DUNINSTALL_LIST="$out/uninstall-files.nsh" \
   -DOUTFILE="$setup" "$SENTARO_ROOT/packaging/windows/sentaro.nsi"
 echo "$setup"

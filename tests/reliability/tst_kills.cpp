@@ -12,8 +12,10 @@
 #include <QTest>
 #include <QThread>
 
+#ifndef Q_OS_WIN
 #include <csignal>
 #include <unistd.h>
+#endif
 
 using namespace Qt::StringLiterals;
 
@@ -31,6 +33,16 @@ struct Run {
     int exitCode = -1;  // when the writer ended before the kill, its exit code
 };
 
+#ifdef Q_OS_WIN
+// A Windows process shares no open file with a child it starts: ending the writer ends its hold.
+void startInOwnGroup(QProcess &) {}
+
+void killGroup(QProcess &writer)
+{
+    writer.kill();
+    writer.waitForFinished();
+}
+#else
 // Whether a process of the group still runs (a zombie holds no file).
 bool groupRunning(pid_t group)
 {
@@ -47,6 +59,11 @@ bool groupRunning(pid_t group)
     return false;
 }
 
+void startInOwnGroup(QProcess &writer)
+{
+    writer.setChildProcessModifier([]() { setpgid(0, 0); });
+}
+
 // Kills the writer as a power cut would, with what it started: a child it was starting
 // shares its open files (its lock included) until it runs the new program.
 void killGroup(QProcess &writer)
@@ -60,13 +77,14 @@ void killGroup(QProcess &writer)
     while (group > 0 && clock.elapsed() < 10000 && groupRunning(group))
         QThread::msleep(5);
 }
+#endif
 
 // Starts the writer on the folder and kills it without warning: `within` milliseconds after
 // it starts the operation `target`, or, with no target, `within` milliseconds after its start.
 Run runAndKill(const QString &group, int run, const QString &target, int within)
 {
     QProcess writer;
-    writer.setChildProcessModifier([]() { setpgid(0, 0); });
+    startInOwnGroup(writer);
     writer.setProcessChannelMode(QProcess::SeparateChannels);
     writer.setStandardErrorFile(QProcess::nullDevice());
     writer.start(QStringLiteral(SENTARO_WRITER), {group, QDir::currentPath(), QString::number(run)});
