@@ -74,7 +74,7 @@ build_sqlite() {
 }
 
 # Debian's Qt source leaves out the tablet headers; Wine's stand in, with the two macros they
-# expect from Wine's own windows.h.
+# expect from Wine's own windows.h and the calling-convention name the original header gives Qt.
 add_wintab_headers() {
   local dir="$work/src/qt6-base/src/3rdparty/wintab"
   mkdir -p "$dir"
@@ -95,6 +95,9 @@ add_wintab_headers() {
 # define DECL_WINELIB_TYPE_AW(type) typedef WINELIB_NAME_AW(type) type;
 #endif
 #include "wintab_wine.h"
+#ifndef API
+# define API WINAPI
+#endif
 #endif
 SHIM
 }
