@@ -106,7 +106,10 @@ tests="$SENTARO_ROOT/build/windows/cmake"
 if grep -qs 'add_test' "$tests/tests/CTestTestfile.cmake"; then
   path=""
   while read -r dir; do path="$path${path:+;}$(winepath -w "$dir")"; done < <(dll_dirs "$(toolchain_dir)")
-  check "the tests under Wine" env WINEPATH="$path" ctest --test-dir "$tests" --output-on-failure -j2
+  rm -f "$tests"/tests/*.log
+  before=$failures
+  check "the tests under Wine" env WINEPATH="$path" ctest --test-dir "$tests" -j2
+  [ "$failures" -eq "$before" ] || grep -h -A1 '^FAIL!' "$tests"/tests/*.log || true
 fi
 
 if [ "$failures" -gt 0 ]; then

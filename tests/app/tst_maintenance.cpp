@@ -22,6 +22,18 @@ int rows(const QString &fileName, const QString &table)
     return queryValue(fileName, u"select count(*) from "_s + table).toInt();
 }
 
+// Makes `name` a link to nowhere: a name that reads as free but cannot be written. Windows makes
+// no such link for an ordinary user, so there it says it cannot.
+bool makeDeadEnd(const QString &name)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(name);
+    return false;
+#else
+    return QFile::link(u"/nonexistent-folder/copia.mdb"_s, name);
+#endif
+}
+
 // The export as an independent reader sees it: one line per row, cells as type:value.
 QString readWorkbook(const QString &path)
 {
@@ -143,7 +155,8 @@ void TestMaintenance::emptyingVolunteers()
     QCOMPARE(rows(u"attivita-20110306-140509.mdb"_s, u"VOLO"_s), 2);
 
     // No copy, no emptying: the next copy's name leads nowhere that can be written.
-    QVERIFY(QFile::link(u"/nonexistent-folder/copia.mdb"_s, u"attivita-20110306-140509-2.mdb"_s));
+    if (!makeDeadEnd(u"attivita-20110306-140509-2.mdb"_s))
+        QSKIP("this system makes no link to nowhere");
     runSql(Schema::registerFile, {u"insert into VOLO (COGN, NOME) values ('B', 'C')"_s});
     m_answers->clear();
     m_answers->answerYes(2);
