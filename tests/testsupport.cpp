@@ -346,6 +346,16 @@ bool runningInCi()
     return !ci.isEmpty() && ci != u"false"_s && ci != u"0"_s;
 }
 
+bool makeDeadEnd(const QString &name)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(name);
+    return false;
+#else
+    return QFile::link(u"/nonexistent-folder/x"_s, name);
+#endif
+}
+
 QByteArray fileBytes(const QString &path)
 {
     QFile file(path);

@@ -66,6 +66,10 @@ QString missingSharedData(const QString &relative);
 // The tests run in CI (CI=true in the environment).
 bool runningInCi();
 
+// Makes `name` a link to nowhere: a name that reads as free but cannot be written. Windows makes
+// no such link for an ordinary user, so there it says it cannot.
+bool makeDeadEnd(const QString &name);
+
 // Ends the test when the shared reference data it reads is missing: in CI, where it is always
 // there, as a failure that says what is missing; elsewhere, where the project is built away
 // from the folder beside it that holds the data, as a skip.

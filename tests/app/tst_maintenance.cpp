@@ -22,18 +22,6 @@ int rows(const QString &fileName, const QString &table)
     return queryValue(fileName, u"select count(*) from "_s + table).toInt();
 }
 
-// Makes `name` a link to nowhere: a name that reads as free but cannot be written. Windows makes
-// no such link for an ordinary user, so there it says it cannot.
-bool makeDeadEnd(const QString &name)
-{
-#ifdef Q_OS_WIN
-    Q_UNUSED(name);
-    return false;
-#else
-    return QFile::link(u"/nonexistent-folder/copia.mdb"_s, name);
-#endif
-}
-
 // The export as an independent reader sees it: one line per row, cells as type:value.
 QString readWorkbook(const QString &path)
 {
