@@ -127,6 +127,7 @@ std::optional<QString> createTables(QSqlDatabase &db, const Settings &settings, 
                       ask(u"Copio sul server l'archivio locale %1?"_s.arg(Schema::registerFile));
     qint64 rows = 0;
     const Store::Result made = Store::inTransaction(db, [&]() -> Store::Result {
+        rows = 0;
         Store::Result result = Store::execute(db, Schema::serverCollationStatement());
         for (const Schema::Table &table : Schema::registerTables()) {
             for (const QString &statement : Schema::createStatements(table, Schema::Dialect::Server)) {
