@@ -118,7 +118,11 @@ bool GridModel::readRowids(size_t count) const
 {
     QSqlQuery query(m_source->database());
     query.setForwardOnly(true);
-    bool ok = query.prepare(m_rowidSql);
+    // A server sends the whole answer at once: the rows wanted are asked for, no more.
+    const bool limited = count < std::numeric_limits<size_t>::max() &&
+                         !m_rowidSql.contains(u"limit"_s, Qt::CaseInsensitive);
+    bool ok = query.prepare(limited ? m_rowidSql + u" LIMIT "_s + QString::number(count + m_rowids.size())
+                                    : m_rowidSql);
     for (const QVariant &value : m_rowidValues)
         query.addBindValue(value);
     ok = ok && query.exec();

@@ -77,8 +77,10 @@ QHash<QString, QSet<QString>> presentColumns(QSqlDatabase &db)
 {
     QHash<QString, QSet<QString>> present;
     QSqlQuery query(db);
-    query.exec(u"select table_name, column_name from information_schema.columns where table_schema = "
-               u"current_schema()"_s);
+    // The catalogue itself: the information schema's views take several times as long.
+    query.exec(u"select c.relname, a.attname from pg_catalog.pg_attribute a join pg_catalog.pg_class c on "
+               u"c.oid = a.attrelid where c.relnamespace = current_schema()::regnamespace and c.relkind = 'r' "
+               u"and a.attnum > 0 and not a.attisdropped"_s);
     while (query.next())
         present[query.value(0).toString().toUpper()].insert(query.value(1).toString().toUpper());
     return present;
