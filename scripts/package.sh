@@ -8,7 +8,9 @@ out="$root/build/package"
 
 bash "$root/scripts/install-deps.sh" dpkg-dev lintian desktop-file-utils appstream librsvg2-bin
 
-# Debian's hardening flags, as a package built by Debian's own tools would have them.
+# Debian's hardening flags, as a package built by Debian's own tools would have them; they map the
+# current folder out of the binaries, so it is the project's, wherever the script is called from.
+cd "$root"
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all
 cxxflags="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)"
 ldflags=$(dpkg-buildflags --get LDFLAGS)
@@ -28,6 +30,7 @@ rm -rf "$out"
 (cd "$build" && cpack -B "$out" >/dev/null)
 rm -rf "$out/_CPack_Packages"
 deb=$(ls "$out"/sentaro_*_amd64.deb)
-# Warnings kept, and why, are in packaging/lintian-overrides.
+# Today lintian says nothing above its informational notes (the compilers' .comment section kept by
+# the strip, an Italian word it takes for an English misspelling); a warning would show here.
 lintian --fail-on error "$deb"
 echo "$deb ($(du -h "$deb" | cut -f1))"
