@@ -118,7 +118,11 @@ bool GridModel::readRowids(size_t count) const
 {
     QSqlQuery query(m_source->database());
     query.setForwardOnly(true);
-    bool ok = query.prepare(m_rowidSql);
+    // A server sends the whole answer at once: the rows wanted are asked for, no more.
+    const bool limited = count < std::numeric_limits<size_t>::max() &&
+                         !m_rowidSql.contains(u"limit"_s, Qt::CaseInsensitive);
+    bool ok = query.prepare(limited ? m_rowidSql + u" LIMIT "_s + QString::number(count + m_rowids.size())
+                                    : m_rowidSql);
     for (const QVariant &value : m_rowidValues)
         query.addBindValue(value);
     ok = ok && query.exec();
@@ -259,9 +263,9 @@ bool GridModel::setData(const QModelIndex &index, const QVariant &value, int rol
             return false;
         }
     }
-    DataSource::beforeWrite(m_source->fileName());
-    const Store::Result result = Store::execute(
-        m_source->database(), u"UPDATE "_s + m_table + u" SET "_s + field + u" = ? WHERE rowid = ?"_s, {stored, id});
+    qint64 movedTo = id;
+    QVariant kept;
+    const Store::Result result = m_source->setField(m_table, field, stored, &movedTo, &kept);
     if (result.number == Store::duplicateKey) {
         Messages::report(u"Esiste già un'altra riga con questo valore: modifica non registrata."_s);
         return false;
@@ -270,14 +274,12 @@ bool GridModel::setData(const QModelIndex &index, const QVariant &value, int rol
         Messages::report(Store::refusal(u"Modifica non registrata: "_s, result));
         return false;
     }
-    // Read back what the store keeps, so the cell shows the stored value.
-    QSqlQuery readBack(m_source->database());
-    readBack.prepare(u"SELECT "_s + field + u" FROM "_s + m_table + u" WHERE rowid = ?"_s);
-    readBack.addBindValue(id);
+    // The cell shows what the store keeps; a server may have moved the row.
+    m_rowids[static_cast<size_t>(index.row())] = movedTo;
     QVariantList &values = m_values[static_cast<size_t>(index.row())];
     if (values.size() < m_fields.size())
         values.resize(m_fields.size());
-    values[index.column()] = readBack.exec() && readBack.next() ? readBack.value(0) : stored;
+    values[index.column()] = kept;
     emit dataChanged(index, index);
     return true;
 }

@@ -27,6 +27,7 @@
 #include "store/datasource.h"
 #include "store/details.h"
 #include "store/schema.h"
+#include "store/server.h"
 #include "volunteers/import.h"
 
 #include <QAbstractEventDispatcher>
@@ -85,6 +86,19 @@ QSqlDatabase registerDb()
     return Store::connection(Schema::registerFile);
 }
 
+// Rows in the order they were written: SQLite's rowid, the program's own row identity on a server.
+QString rowOrder()
+{
+    return Server::isServer(registerDb()) ? Server::rowidSelect() : u"rowid"_s;
+}
+
+// Grows with every row written: on a server the writing transaction's number, since a row's
+// place there may be one freed earlier (a fresh cluster's numbers have not wrapped around).
+QString writeMark()
+{
+    return Server::isServer(registerDb()) ? u"xmin::text::bigint"_s : u"rowid"_s;
+}
+
 QVariant scalar(const QString &sql, const QVariantList &values = {})
 {
     QSqlQuery query(registerDb());
@@ -105,13 +119,16 @@ QString write(const QString &sql, const QVariantList &values = {})
 // The program started in a working folder, its message boxes answered by script.
 class Program {
 public:
-    explicit Program(const QString &folder)
+    // `yes`: the boxes of the start itself answered Yes.
+    explicit Program(const QString &folder, int yes = 0)
         : m_previous(QDir::currentPath())
     {
         QDir::setCurrent(folder);
         Activation::followWindowSystem(false);
         Printer::setTarget(Printer::Target::Pdf);
         m_answers = std::make_unique<Messages::ScriptedResponder>();
+        if (yes > 0)
+            m_answers->answerYes(yes);
         startProgram();
         settle();
     }
@@ -201,15 +218,15 @@ std::unique_ptr<Case> import(Program &program)
     Case *self = c.get();
     auto lastRow = std::make_shared<qint64>(0);
     c->prepare = [lastRow] {
-        *lastRow = scalar(u"select max(rowid) from VOLO"_s).toLongLong();
+        *lastRow = scalar(u"select max(%1) from VOLO"_s.arg(writeMark())).toLongLong();
         return QFile::exists(Schema::importFile) ? QString() : u"no voloesp.mdb"_s;
     };
     c->before = [&program] { program.answers().answerYes(); };
     c->timed = [] { importavolontari(); };
     c->after = [self, lastRow] {
-        self->rows = scalar(u"select count(*) from VOLO where rowid > ?"_s, {*lastRow}).toLongLong();
+        self->rows = scalar(u"select count(*) from VOLO where %1 > ?"_s.arg(writeMark()), {*lastRow}).toLongLong();
         // The next repetition finds the register as it was.
-        return write(u"delete from VOLO where rowid > ?"_s, {*lastRow});
+        return write(u"delete from VOLO where %1 > ?"_s.arg(writeMark()), {*lastRow});
     };
     return c;
 }
@@ -402,14 +419,14 @@ std::unique_ptr<Case> details()
         state->description = query.value(0).toString();
         state->start = query.value(1).toString();
         query.prepare(u"select COGN || ' ' || NOME from VOLO where COGN || ' ' || NOME not in (select COGN from "
-                      u"ATTIVDETT where DESCRATT = ? and DATAINATT = ?) order by rowid limit ?"_s);
+                      u"ATTIVDETT where DESCRATT = ? and DATAINATT = ?) order by %1 limit ?"_s.arg(rowOrder()));
         query.addBindValue(state->description);
         query.addBindValue(state->start);
         query.addBindValue(volunteersAdded);
         query.exec();
         while (query.next())
             state->newcomers << query.value(0).toString();
-        state->lastRow = scalar(u"select max(rowid) from ATTIVDETT"_s).toLongLong();
+        state->lastRow = scalar(u"select max(%1) from ATTIVDETT"_s.arg(writeMark())).toLongLong();
         query.prepare(u"select ORET6, OREUOMO from ATTIVITA where DESCRATT = ? and DATAINATT = ?"_s);
         query.addBindValue(state->description);
         query.addBindValue(state->start);
@@ -442,7 +459,7 @@ std::unique_ptr<Case> details()
         self->rows = state->present.size();
         if (self->rows != Generator::busyActivityVolunteers + volunteersAdded)
             return u"%1 volunteers present after adding"_s.arg(self->rows);
-        QString problem = write(u"delete from ATTIVDETT where rowid > ?"_s, {state->lastRow});
+        QString problem = write(u"delete from ATTIVDETT where %1 > ?"_s.arg(writeMark()), {state->lastRow});
         if (problem.isEmpty())
             problem = write(u"update ATTIVITA set ORET6 = ?, OREUOMO = ? where DESCRATT = ? and DATAINATT = ?"_s,
                             {state->hours6, state->manHours, state->description, state->start});
@@ -563,6 +580,20 @@ int runCase(const QString &name, const QString &folder, int repetitions, const Q
     }
     say(u"rss"_s, QString::number(peakResidentKilobytes()));
     return ok ? 0 : 1;
+}
+
+int copyToServer(const QString &folder)
+{
+    bool copied = false;
+    {
+        // Yes to the copy, then OK to the count of rows copied.
+        Program program(folder, 2);
+        const QStringList shown = program.answers().shown();
+        copied = program.started() && shown.size() == 2 && shown.last().startsWith(u"Copiate sul server"_s);
+        if (!copied)
+            say(u"error"_s, u"the register was not copied to the server: "_s + shown.join(u" | "_s));
+    }
+    return copied ? 0 : 1;
 }
 
 int runStartup(const QString &folder)

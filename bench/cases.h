@@ -25,6 +25,10 @@ QStringList names();
 // floor to draw again). Returns the process exit code.
 int runCase(const QString &name, const QString &folder, int repetitions, const QString &extra);
 
+// Starts the program once in `folder`, whose sentaro.ini names an empty database on a server,
+// answering Yes to copying the folder's attivita.mdb there. Returns the process exit code.
+int copyToServer(const QString &folder);
+
 // Starts the program in `folder` and exits as soon as the main window is shown and the
 // program waits for the user, printing the peak resident set.
 int runStartup(const QString &folder);

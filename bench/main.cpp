@@ -2,6 +2,7 @@
 //   run [options]                          everything, results into bench/RESULTS.md
 //   generate FOLDER [--scale S] [--seed N] one working folder
 //   case NAME FOLDER REPETITIONS [FILE]    our side of one case (see cases.h)
+//   load FOLDER                            start the program once, copying attivita.mdb to the server
 //   startup FOLDER                         start the program, exit once idle
 //   session FOLDER EXPORT-FOLDER           every case once, for the peak memory
 #include "cases.h"
@@ -19,7 +20,7 @@ namespace {
 int usage()
 {
     std::fputs("usage: sentaro-bench run [options] | generate FOLDER [--scale large|small] [--seed N]\n"
-               "       | case NAME FOLDER REPETITIONS [FILE] | startup FOLDER | session FOLDER EXPORT-FOLDER\n",
+               "       | case NAME FOLDER REPETITIONS [FILE] | load FOLDER | startup FOLDER | session FOLDER EXPORT-FOLDER\n",
                stderr);
     return 2;
 }
@@ -62,6 +63,8 @@ int main(int argc, char *argv[])
         return generate(rest);
     if (command == u"case"_s && (rest.size() == 3 || rest.size() == 4))
         return Cases::runCase(rest[0], QDir(rest[1]).absolutePath(), rest[2].toInt(), rest.value(3));
+    if (command == u"load"_s && rest.size() == 1)
+        return Cases::copyToServer(QDir(rest[0]).absolutePath());
     if (command == u"startup"_s && rest.size() == 1)
         return Cases::runStartup(QDir(rest[0]).absolutePath());
     if (command == u"session"_s && rest.size() == 2)

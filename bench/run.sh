@@ -14,6 +14,8 @@ cmake --build "$root/build/bench"
 sync
 export QT_QPA_PLATFORM=offscreen
 cd "$root/build/bench"
+# The runner stops its PostgreSQL server itself; this is for a run cut short.
+trap 'bash "$root/scripts/pgserver.sh" stop "$root/build/bench/pgserver" >/dev/null 2>&1 || true' EXIT
 # Qt's notes about the offscreen platform are not results.
 ./bench/sentaro-bench run --work "$root/build/bench/data" "$@" \
   2> >(grep -v -e 'propagateSizeHints' -e 'does not support raise' -e 'XDG_RUNTIME_DIR' >&2)

@@ -3,12 +3,19 @@
 #include "cases.h"
 #include "generator.h"
 
+#include "store/schema.h"
+
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QSettings>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
 #include <QStorageInfo>
 #include <QSysInfo>
 #include <QTemporaryDir>
@@ -29,6 +36,11 @@ const QString floorProgram = QStringLiteral(SENTARO_BENCH_FLOOR);
 // Bumped whenever the generator changes what it writes, so that old folders are made anew.
 const QString generatorVersion = u"1"_s;
 constexpr int exportRows = 65535;
+// The roles of scripts/pgserver.sh's throwaway server.
+const QString serverAdmin = u"sentaro_admin"_s;
+const QString serverUser = u"segreteria"_s;
+const QString serverPassword = u"segreteria-prova"_s;
+constexpr double serverLimit = 2; // server/file
 
 struct Options {
     QString scale = u"large"_s;
@@ -37,6 +49,7 @@ struct Options {
     QString work;
     QString results;
     QStringList only;
+    bool serverOnly = false; // only our side, on the file and on the server
 };
 
 // What one side of a case gave.
@@ -70,6 +83,13 @@ struct Row {
     double limit = 0;
 };
 
+// Our side of one case on the file and on a server archive.
+struct Pair {
+    QString name;
+    Measure file;
+    Measure server;
+};
+
 void log(const QString &text)
 {
     std::fputs(qPrintable(text + u'\n'), stderr);
@@ -82,6 +102,8 @@ QProcessEnvironment childEnvironment()
     environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
     // The program's users are Italian: numbers and messages as they see them.
     environment.insert(u"LANG"_s, u"it_IT.UTF-8"_s);
+    // sentaro.ini names no password: libpq takes it from here.
+    environment.insert(u"PGPASSWORD"_s, serverPassword);
     return environment;
 }
 
@@ -130,6 +152,19 @@ void readReport(const QString &output, Measure &measure)
         else if (key == u"error"_s)
             measure.error = value;
     }
+}
+
+// One start of `program` in `folder`, to the main window idle; the warm-up is not timed.
+void startOnce(const QString &program, const QString &folder, bool timed, Measure &side)
+{
+    const Run run = runProcess(program, {u"startup"_s, folder});
+    if (!run.error.isEmpty()) {
+        side.error = run.error;
+        return;
+    }
+    readReport(run.output, side);
+    if (timed)
+        side.seconds.push_back(run.seconds);
 }
 
 Measure child(const QStringList &arguments)
@@ -183,7 +218,11 @@ public:
 
     bool prepareData();
     std::vector<Row> runAll();
-    void writeResults(const std::vector<Row> &rows) const;
+    // Our side of every case wanted on the file (taken from `rows` when there) and on a server archive.
+    std::vector<Pair> runOnServer(const std::vector<Row> &rows);
+    void writeResults(const std::vector<Row> &rows, const std::vector<Pair> &pairs) const;
+    // The server archive's heading, what the server was and its table.
+    QStringList serverSection(const std::vector<Pair> &pairs) const;
 
 private:
     bool wanted(const QString &name) const { return m_options.only.isEmpty() || m_options.only.contains(name); }
@@ -195,6 +234,8 @@ private:
     // A case with no floor to compare with, judged on our median against `seconds`.
     Row timedAlone(const QString &name, const QString &ours, double seconds);
     Row memory();
+    Measure ours(const QString &name, const QString &folder, const QString &exportFolder);
+    QString serverFolder(const QString &from, const QString &database, const QString &port, QString *folder);
     Measure sqliteFloor(const QString &sql, const QString &database, bool readOnly,
                         const std::function<void()> &before = {});
     QStringList machine() const;
@@ -203,6 +244,7 @@ private:
     QString m_folder;
     QString m_exportFolder;
     QTemporaryDir m_scratch;
+    QString m_server; // what the server archive was, or why it was not measured
 };
 
 bool Bench::prepareData()
@@ -250,18 +292,8 @@ Row Bench::startup()
             1.3};
     // Alternated, so that a slow moment of the machine weighs on both sides alike.
     for (int i = 0; i <= m_options.repetitions; ++i) {
-        for (Measure *side : {&row.our, &row.peer}) {
-            const Run run = side == &row.our
-                                ? runProcess(QCoreApplication::applicationFilePath(), {u"startup"_s, m_folder})
-                                : runProcess(floorProgram, {u"startup"_s, m_folder});
-            if (!run.error.isEmpty()) {
-                side->error = run.error;
-                continue;
-            }
-            readReport(run.output, *side);
-            if (i > 0)
-                side->seconds.push_back(run.seconds);
-        }
+        startOnce(QCoreApplication::applicationFilePath(), m_folder, i > 0, row.our);
+        startOnce(floorProgram, m_folder, i > 0, row.peer);
     }
     return row;
 }
@@ -397,6 +429,193 @@ Row Bench::memory()
     return row;
 }
 
+// Runs `statements` on `database` of the throwaway server as `user`; the values of the last
+// one's first row, or the error in `problem`.
+QStringList onServer(const QString &port, const QString &database, const QString &user,
+                     const QStringList &statements, QString *problem)
+{
+    const QString name = u"bench:server"_s;
+    QStringList values;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QPSQL"_s, name);
+        db.setHostName(u"127.0.0.1"_s);
+        db.setPort(port.toInt());
+        db.setDatabaseName(database);
+        db.setUserName(user);
+        db.setPassword(user == serverUser ? serverPassword : QString());
+        // As the program connects with sentaro.ini's "preferito".
+        db.setConnectOptions(u"sslmode=prefer"_s);
+        if (!db.open())
+            *problem = db.lastError().text();
+        for (const QString &statement : statements) {
+            QSqlQuery query(db);
+            if (!problem->isEmpty())
+                break;
+            if (!query.exec(statement))
+                *problem = statement + u": "_s + query.lastError().text();
+            values.clear();
+            if (query.next()) {
+                for (int i = 0; i < query.record().count(); ++i)
+                    values << query.value(i).toString();
+            }
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    return values;
+}
+
+// Why the server archive cannot be measured here; empty when it can.
+QString serverMissing()
+{
+    if (!QSqlDatabase::isDriverAvailable(u"QPSQL"_s))
+        return u"Qt's PostgreSQL driver is not installed"_s;
+    const QString root = u"/usr/lib/postgresql"_s;
+    const QStringList versions = QDir(root).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    const bool installed = std::any_of(versions.cbegin(), versions.cend(), [&](const QString &version) {
+        return QFile::exists(root + u'/' + version + u"/bin/initdb"_s);
+    });
+    return installed ? QString() : u"PostgreSQL is not installed"_s;
+}
+
+// The throwaway server of scripts/pgserver.sh in the build folder, stopped when this goes.
+class ThrowawayServer {
+public:
+    ThrowawayServer()
+        : m_dir(QDir(QCoreApplication::applicationDirPath() + u"/../pgserver"_s).absolutePath())
+    {
+    }
+    ~ThrowawayServer() { script(u"stop"_s); }
+    ThrowawayServer(const ThrowawayServer &) = delete;
+    ThrowawayServer &operator=(const ThrowawayServer &) = delete;
+
+    // The port it listens on, empty after saying why it did not start.
+    QString start(QString *problem) const
+    {
+        *problem = script(u"start"_s);
+        return problem->isEmpty() ? readText(m_dir + u"/port"_s).trimmed() : QString();
+    }
+
+private:
+    QString script(const QString &action) const
+    {
+        return runProcess(u"bash"_s, {sourceDir + u"/scripts/pgserver.sh"_s, action, m_dir}).error;
+    }
+    QString m_dir;
+};
+
+Measure Bench::ours(const QString &name, const QString &folder, const QString &exportFolder)
+{
+    if (name == u"start-up"_s) {
+        Measure measure;
+        for (int i = 0; i <= m_options.repetitions && measure.error.isEmpty(); ++i)
+            startOnce(QCoreApplication::applicationFilePath(), folder, i > 0, measure);
+        return measure;
+    }
+    if (name == u"memory"_s)
+        return child({u"session"_s, folder, exportFolder});
+    return child({u"case"_s, name, name == u"export"_s ? exportFolder : folder, QString::number(m_options.repetitions)});
+}
+
+// A working folder holding what `from` holds beside the register, whose sentaro.ini names
+// `database`, filled by the program's own copy at its first start there.
+QString Bench::serverFolder(const QString &from, const QString &database, const QString &port, QString *folder)
+{
+    *folder = from + u"-server"_s;
+    QDir(*folder).removeRecursively();
+    if (!QDir().mkpath(*folder))
+        return u"cannot create "_s + *folder;
+    for (const QString &file : QDir(from).entryList(QDir::Files)) {
+        if (file != u"sentaro.lock"_s && !QFile::copy(from + u'/' + file, *folder + u'/' + file))
+            return u"cannot copy "_s + file;
+    }
+    {
+        QSettings ini(*folder + u"/sentaro.ini"_s, QSettings::IniFormat);
+        ini.beginGroup(u"archivio"_s);
+        ini.setValue(u"server"_s, u"127.0.0.1"_s);
+        ini.setValue(u"porta"_s, port);
+        ini.setValue(u"database"_s, database);
+        ini.setValue(u"utente"_s, serverUser);
+        ini.setValue(u"ssl"_s, u"preferito"_s);
+        ini.endGroup();
+        ini.sync();
+        if (ini.status() != QSettings::NoError)
+            return u"cannot write sentaro.ini in "_s + *folder;
+    }
+    QString problem;
+    onServer(port, u"postgres"_s, serverAdmin,
+             {u"CREATE DATABASE %1 OWNER %2 TEMPLATE template0 ENCODING 'UTF8' LC_COLLATE 'C.UTF-8' "
+              u"LC_CTYPE 'C.UTF-8'"_s.arg(database, serverUser)},
+             &problem);
+    if (!problem.isEmpty())
+        return problem;
+    if (const Measure load = child({u"load"_s, *folder}); !load.error.isEmpty())
+        return load.error;
+    // From now on the register is the server's alone.
+    for (const QString &file : QDir(*folder).entryList({Schema::registerFile + u'*'}, QDir::Files))
+        QFile::remove(*folder + u'/' + file);
+    // As the server's own upkeep leaves a table soon after a load.
+    onServer(port, database, serverAdmin, {u"VACUUM ANALYZE"_s}, &problem);
+    return problem;
+}
+
+std::vector<Pair> Bench::runOnServer(const std::vector<Row> &rows)
+{
+    std::vector<Pair> pairs;
+    if (const QString missing = serverMissing(); !missing.isEmpty()) {
+        m_server = u"Not measured: %1 on this machine (scripts/install-deps.sh installs it)."_s.arg(missing);
+        log(m_server);
+        return pairs;
+    }
+    log(u"starting a PostgreSQL server"_s);
+    QElapsedTimer timer;
+    timer.start();
+    const ThrowawayServer server;
+    QString problem;
+    const QString port = server.start(&problem);
+    QString folder;
+    QString exportFolder;
+    if (problem.isEmpty())
+        problem = serverFolder(m_folder, u"sentaro_bench"_s, port, &folder);
+    if (problem.isEmpty())
+        problem = serverFolder(m_exportFolder, u"sentaro_bench_export"_s, port, &exportFolder);
+    const QStringList about = problem.isEmpty()
+                                  ? onServer(port, u"sentaro_bench"_s, serverUser,
+                                             {u"select current_setting('server_version'), coalesce((select version "
+                                              u"from pg_stat_ssl where pid = pg_backend_pid() and ssl), 'off')"_s},
+                                             &problem)
+                                  : QStringList();
+    if (!problem.isEmpty())
+        m_server = u"Failed: the server archive could not be set up: "_s + problem.replace(u'|', u'/').left(300);
+    else
+        m_server = u"- PostgreSQL %1 on this machine, reached over TCP at 127.0.0.1 with TLS %2 (libpq's `prefer`, the "
+               u"throwaway server's TLS on). Each register was loaded by the program's own copy at its first start "
+               u"in a folder holding attivita.mdb (the export's from its own copy), then VACUUM ANALYZE; each case "
+               u"runs in a working folder holding sentaro.ini and the folder's other files, as on the file."_s.arg(
+                   about.value(0), about.value(1));
+    log(u"  %1 s: %2"_s.arg(double(timer.elapsed()) / 1000, 0, 'f', 1).arg(m_server));
+    const QStringList names = QStringList{u"start-up"_s} + Cases::names() + QStringList{u"memory"_s};
+    for (const QString &name : names) {
+        if (!wanted(name))
+            continue;
+        Pair pair{name, {}, {}};
+        const auto measured = std::find_if(rows.cbegin(), rows.cend(), [&](const Row &row) { return row.name == name; });
+        if (measured != rows.cend())
+            pair.file = measured->our;
+        if (!problem.isEmpty()) {
+            pair.server.error = u"no server archive"_s;
+        } else {
+            log(u"running "_s + name + u" on the server"_s);
+            if (measured == rows.cend())
+                pair.file = ours(name, m_folder, m_exportFolder);
+            pair.server = ours(name, folder, exportFolder);
+            if (!pair.server.error.isEmpty())
+                log(u"  failed: "_s + pair.server.error);
+        }
+        pairs.push_back(pair);
+    }
+    return pairs;
+}
+
 std::vector<Row> Bench::runAll()
 {
     std::vector<Row> rows;
@@ -468,6 +687,17 @@ QString megabytes(long kilobytes)
     return kilobytes > 0 ? u"%1 MB"_s.arg(double(kilobytes) / 1024, 0, 'f', 0) : u"—"_s;
 }
 
+QString rowsOf(const Measure &measure)
+{
+    return measure.rows >= 0 ? QString::number(measure.rows) : u"—"_s;
+}
+
+// Our time, or for the memory case our peak resident set.
+QString ourValue(const Measure &measure, bool memory)
+{
+    return memory && measure.error.isEmpty() ? megabytes(measure.rssKilobytes) : timing(measure);
+}
+
 // The value of a "Name: value" line of a file under /proc.
 QString procValue(const QString &path, const QString &name)
 {
@@ -498,7 +728,38 @@ QStringList Bench::machine() const
     };
 }
 
-void Bench::writeResults(const std::vector<Row> &rows) const
+QStringList Bench::serverSection(const std::vector<Pair> &pairs) const
+{
+    QStringList out{u"## Server archive"_s, QString(), m_server};
+    if (pairs.empty())
+        return out << QString();
+    out << QString()
+        << u"Our side of each case again, with the register on the server instead of attivita.mdb; on the file as "
+           u"in the table above. For the memory case, the peak resident sets."_s
+        << QString()
+        << u"| case | ours on the file: median (range) | ours on the server: median (range) | server/file | goal | "
+           u"met | rows, file / server |"_s
+        << u"|---|---|---|---|---|---|---|"_s;
+    for (const Pair &pair : pairs) {
+        const bool memory = pair.name == u"memory"_s;
+        const auto usable = [memory](const Measure &m) { return memory ? m.error.isEmpty() && m.rssKilobytes > 0 : m.ok(); };
+        const auto value = [memory](const Measure &m) { return memory ? double(m.rssKilobytes) : m.median(); };
+        QString ratio = u"—"_s;
+        QString met = u"no"_s;
+        if (usable(pair.file) && usable(pair.server)) {
+            const double times = value(pair.server) / value(pair.file);
+            ratio = u"%1×"_s.arg(times, 0, 'f', 2);
+            met = times <= serverLimit ? u"yes"_s : u"no"_s;
+        }
+        out << u"| %1 | %2 | %3 | %4 | ≤ %5× | %6 | %7 / %8 |"_s.arg(pair.name, ourValue(pair.file, memory),
+                                                                    ourValue(pair.server, memory), ratio)
+                   .arg(serverLimit)
+                   .arg(met, rowsOf(pair.file), rowsOf(pair.server));
+    }
+    return out << QString();
+}
+
+void Bench::writeResults(const std::vector<Row> &rows, const std::vector<Pair> &pairs) const
 {
     const Generator::Scale scale = Generator::scaleNamed(m_options.scale);
     QStringList out;
@@ -550,26 +811,22 @@ void Bench::writeResults(const std::vector<Row> &rows) const
                 met = double(row.our.rssKilobytes) / 1024 <= row.limit ? u"yes"_s : u"no"_s;
             break;
         }
-        const QString ourRows = row.our.rows >= 0 ? QString::number(row.our.rows) : u"—"_s;
-        const QString peerRows = row.peer.rows >= 0 ? QString::number(row.peer.rows) : u"—"_s;
         QString ours = row.ours;
         if (!row.our.notes.isEmpty())
             ours += u" — "_s + row.our.notes.join(u"; "_s);
         QString floor = row.floor;
         if (!row.peer.notes.isEmpty())
             floor += u" — "_s + row.peer.notes.join(u"; "_s);
-        const QString ourTime = row.goal == Row::Goal::Megabytes
-                                    ? (row.our.error.isEmpty() ? megabytes(row.our.rssKilobytes) : timing(row.our))
-                                    : timing(row.our);
         out << u"| %1 | %2 | %3 | %4 | %5 | %6 | %7 | %8 | %9 | %10 |"_s.arg(
-            row.name, ours, floor, ourTime, row.goal == Row::Goal::Ratio ? timing(row.peer) : u"—"_s, ratio, goal, met,
-            megabytes(row.our.rssKilobytes), ourRows + u" / "_s + peerRows);
+            row.name, ours, floor, ourValue(row.our, row.goal == Row::Goal::Megabytes),
+            row.goal == Row::Goal::Ratio ? timing(row.peer) : u"—"_s, ratio, goal, met,
+            megabytes(row.our.rssKilobytes), rowsOf(row.our) + u" / "_s + rowsOf(row.peer));
     }
     out << QString()
         << u"Rows: what each side produced — our lines (with headings, blank lines and totals where the list "
            u"shows them) against the floor's result rows; for the import, the volunteers added; for the export, "
            u"the data rows written."_s
-        << QString();
+        << QString() << serverSection(pairs);
 
     // The findings are written by hand and kept across runs.
     const QString previous = readText(m_options.results);
@@ -606,9 +863,12 @@ std::optional<Options> parse(const QStringList &arguments)
             options.results = QDir(value).absolutePath();
         else if (argument == u"--only"_s)
             options.only = value.split(u',');
+        else if (argument == u"--server-only"_s)
+            options.serverOnly = true;
         else
             return std::nullopt;
-        ++i;
+        if (argument != u"--server-only"_s)
+            ++i;
     }
     return options;
 }
@@ -620,20 +880,26 @@ int run(const QStringList &arguments)
     const std::optional<Options> options = parse(arguments);
     if (!options) {
         log(u"usage: sentaro-bench run [--scale large|small] [--seed N] [--repetitions N] [--work DIR] "
-            u"[--results FILE] [--only case,case]"_s);
+            u"[--results FILE] [--only case,case] [--server-only]"_s);
         return 2;
     }
     Bench bench(*options);
     if (!bench.prepareData())
         return 1;
-    const std::vector<Row> rows = bench.runAll();
+    // --server-only: our side alone, on the file and on the server.
+    const std::vector<Row> rows = options->serverOnly ? std::vector<Row>() : bench.runAll();
+    const std::vector<Pair> pairs = bench.runOnServer(rows);
     // A partial run only tells; the results file holds complete runs.
-    if (options->only.isEmpty())
-        bench.writeResults(rows);
+    const bool partial = !options->only.isEmpty() || options->serverOnly;
+    if (!partial)
+        bench.writeResults(rows, pairs);
     bool failed = false;
     for (const Row &row : rows)
         failed = failed || !row.our.error.isEmpty() || !row.peer.error.isEmpty();
-    if (!options->only.isEmpty()) {
+    for (const Pair &pair : pairs)
+        failed = failed || !pair.file.error.isEmpty() || !pair.server.error.isEmpty();
+    if (partial) {
+        std::fputs(qPrintable(bench.serverSection(pairs).join(u'\n') + u'\n'), stdout);
         for (const Row &row : rows) {
             std::fputs(qPrintable(u"%1: ours %2, rss %3; floor %4; rows %5 / %6\n"_s
                                       .arg(row.name, timing(row.our), megabytes(row.our.rssKilobytes), timing(row.peer))

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Sentaro needs to build, run and test. Quick when all are there.
+# Installs the Debian packages Sentaro needs to build, run and test, and any named as arguments
+# (the packaging tools). Quick when all are there.
 set -euo pipefail
 
 packages=(
@@ -13,6 +14,7 @@ packages=(
   clang-14 libclang-rt-14-dev
   python3-xlwt time
   postgresql libqt6sql6-psql openssl
+  "$@"
 )
 
 missing=()

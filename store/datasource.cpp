@@ -852,6 +852,38 @@ Store::Result DataSource::remove()
     return result;
 }
 
+Store::Result DataSource::setField(const QString &table, const QString &field, const QVariant &value, qint64 *rowid,
+                                   QVariant *kept)
+{
+    beforeWrite(m_fileName);
+    const QSqlDatabase db = database();
+    const QString match = u" WHERE "_s + rowidMatch(db);
+    if (Server::isServer(db)) {
+        Server::reconnectIfLost(db);
+        QSqlQuery query(db);
+        query.prepare(u"UPDATE "_s + table + u" SET "_s + field + u" = ?"_s + match + u" RETURNING "_s +
+                      Server::rowidSelect() + u", "_s + field);
+        query.addBindValue(value);
+        query.addBindValue(rowidValue(db, *rowid));
+        if (!query.exec())
+            return Store::classify(query.lastError());
+        if (!query.next())
+            return Store::failure(u"la riga è stata cambiata o tolta da un altro utente: rileggere l'archivio"_s);
+        *rowid = query.value(0).toLongLong();
+        *kept = query.value(1);
+        return {};
+    }
+    const Store::Result result =
+        Store::execute(db, u"UPDATE "_s + table + u" SET "_s + field + u" = ?"_s + match, {value, *rowid});
+    if (!result.ok())
+        return result;
+    QSqlQuery readBack(db);
+    readBack.prepare(u"SELECT "_s + field + u" FROM "_s + table + match);
+    readBack.addBindValue(*rowid);
+    *kept = readBack.exec() && readBack.next() ? readBack.value(0) : value;
+    return {};
+}
+
 Store::Result DataSource::execute(const QString &sql, const QVariantList &values)
 {
     beforeWrite(m_fileName);

@@ -109,6 +109,12 @@ public:
     Store::Result remove();
     void cancelUpdate();
 
+    // Sets one field of the row of identity `rowid` in `table` of this source's database, as
+    // the grid edits a cell; `rowid` becomes the row's identity afterwards (a server moves a
+    // rewritten row) and `kept` the value as the store keeps it.
+    Store::Result setField(const QString &table, const QString &field, const QVariant &value, qint64 *rowid,
+                           QVariant *kept);
+
     // Runs a statement that returns no rows on this source's database.
     Store::Result execute(const QString &sql, const QVariantList &values = {});
 

@@ -77,8 +77,10 @@ QHash<QString, QSet<QString>> presentColumns(QSqlDatabase &db)
 {
     QHash<QString, QSet<QString>> present;
     QSqlQuery query(db);
-    query.exec(u"select table_name, column_name from information_schema.columns where table_schema = "
-               u"current_schema()"_s);
+    // The catalogue itself: the information schema's views take several times as long.
+    query.exec(u"select c.relname, a.attname from pg_catalog.pg_attribute a join pg_catalog.pg_class c on "
+               u"c.oid = a.attrelid where c.relnamespace = current_schema()::regnamespace and c.relkind = 'r' "
+               u"and a.attnum > 0 and not a.attisdropped"_s);
     while (query.next())
         present[query.value(0).toString().toUpper()].insert(query.value(1).toString().toUpper());
     return present;
@@ -127,6 +129,7 @@ std::optional<QString> createTables(QSqlDatabase &db, const Settings &settings, 
                       ask(u"Copio sul server l'archivio locale %1?"_s.arg(Schema::registerFile));
     qint64 rows = 0;
     const Store::Result made = Store::inTransaction(db, [&]() -> Store::Result {
+        rows = 0;
         Store::Result result = Store::execute(db, Schema::serverCollationStatement());
         for (const Schema::Table &table : Schema::registerTables()) {
             for (const QString &statement : Schema::createStatements(table, Schema::Dialect::Server)) {

@@ -80,6 +80,7 @@ private slots:
     void firstConnectionCopiesTheLocalArchiveIfWanted();
     void dailyCopyIsASnapshotThatRestores();
     void lostConnectionIsSaidThenMended();
+    void gridEditsFollowTheirRow();
 };
 
 void TestServer::initTestCase()
@@ -294,6 +295,29 @@ void TestServer::lostConnectionIsSaidThenMended()
     // The next command opens the connection again, its statements prepared anew.
     QVERIFY2(main->Data7->refresh(), qPrintable(main->Data7->lastError().description));
     QCOMPARE(main->Data7->value(u"DESCRATT"_s).toString().isEmpty(), false);
+}
+
+// A cell edited in the grid moves its row on the server: a second edit must find it again.
+void TestServer::gridEditsFollowTheirRow()
+{
+    WorkingFolder folder;
+    QVERIFY(makeWorkingFiles());
+    runSql(Schema::registerFile, {activityRows});
+    Messages::ScriptedResponder answers;
+    Form1 *main = startSentaro();
+    QVERIFY(main);
+    GridModel *grid = main->gridModel;
+    const QModelIndex place = grid->index(0, 3);
+    const QString description = grid->index(0, 2).data().toString();
+    for (const QString &typed : {u"MILANO"_s, u"TORINO"_s}) {
+        QVERIFY(grid->setData(place, typed));
+        QCOMPARE(grid->index(0, 3).data().toString(), typed);
+        QCOMPARE(queryValue(Schema::registerFile,
+                            u"select LOCATT from ATTIVITA where DESCRATT = '%1'"_s.arg(description))
+                     .toString(),
+                 typed);
+    }
+    QVERIFY2(answers.shown().isEmpty(), qPrintable(answers.shown().join(u" | "_s)));
 }
 
 QTEST_MAIN(TestServer)
