@@ -142,6 +142,15 @@ build_libmdb() {
 }
 
 fetch_sources
+# Without Qt's or SQLite's source there is nothing to build: said apart (exit 3), since it is the
+# archive of sources that failed, not the build.
+for needed in qt6-base:lib/cmake/Qt6/Qt6Config.cmake sqlite3:bin/sqlite3.dll; do
+  if [ ! -f "$prefix/${needed#*:}" ] && [ ! -d "$work/src/${needed%%:*}" ]; then
+    needed="${needed%%:*}"
+    echo "Sorgente Debian di $needed non scaricabile: Qt per Windows non si può costruire / the Debian source of $needed could not be fetched" >&2
+    exit 3
+  fi
+done
 build_sqlite
 build_qt
 # A toolchain without libmdb is used as it is, but not marked complete: the next run tries again.
