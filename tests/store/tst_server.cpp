@@ -79,8 +79,7 @@ private slots:
     void firstConnectionCopiesTheLocalArchiveIfWanted_data();
     void firstConnectionCopiesTheLocalArchiveIfWanted();
     void dailyCopyIsASnapshotThatRestores();
-    void lostConnectionIsSaidThenMended();
-    void gridEditsFollowTheirRow();
+    void movedRowsAndLostSessionsAreFoundAgain();
 };
 
 void TestServer::initTestCase()
@@ -277,28 +276,9 @@ void TestServer::dailyCopyIsASnapshotThatRestores()
     QCOMPARE(count(u"ATTIVITA"_s), 2);
 }
 
-void TestServer::lostConnectionIsSaidThenMended()
-{
-    WorkingFolder folder;
-    QVERIFY(makeWorkingFiles());
-    runSql(Schema::registerFile, {activityRows});
-    Messages::ScriptedResponder answers;
-    Form1 *main = startSentaro();
-    QVERIFY(main);
-    QVERIFY(main->Data7->refresh());
-    // The server ends the program's session, as its restart or a broken network would.
-    runSql(Schema::registerFile, {u"select pg_terminate_backend(pid) from pg_stat_activity where datname = "
-                                  u"current_database() and pid <> pg_backend_pid()"_s});
-    QVERIFY(!main->Data7->refresh());
-    QVERIFY2(main->Data7->lastError().description.startsWith(u"il collegamento con il server si è interrotto"_s),
-             qPrintable(main->Data7->lastError().description));
-    // The next command opens the connection again, its statements prepared anew.
-    QVERIFY2(main->Data7->refresh(), qPrintable(main->Data7->lastError().description));
-    QCOMPARE(main->Data7->value(u"DESCRATT"_s).toString().isEmpty(), false);
-}
-
-// A cell edited in the grid moves its row on the server: a second edit must find it again.
-void TestServer::gridEditsFollowTheirRow()
+// A cell edited in the grid moves its row on the server, and a broken session loses the
+// statements prepared on it: the program finds both again.
+void TestServer::movedRowsAndLostSessionsAreFoundAgain()
 {
     WorkingFolder folder;
     QVERIFY(makeWorkingFiles());
@@ -318,6 +298,17 @@ void TestServer::gridEditsFollowTheirRow()
                  typed);
     }
     QVERIFY2(answers.shown().isEmpty(), qPrintable(answers.shown().join(u" | "_s)));
+
+    QVERIFY(main->Data7->refresh());
+    // The server ends the program's session, as its restart or a broken network would.
+    runSql(Schema::registerFile, {u"select pg_terminate_backend(pid) from pg_stat_activity where datname = "
+                                  u"current_database() and pid <> pg_backend_pid()"_s});
+    QVERIFY(!main->Data7->refresh());
+    QVERIFY2(main->Data7->lastError().description.startsWith(u"il collegamento con il server si è interrotto"_s),
+             qPrintable(main->Data7->lastError().description));
+    // The next command opens the connection again, its statements prepared anew.
+    QVERIFY2(main->Data7->refresh(), qPrintable(main->Data7->lastError().description));
+    QCOMPARE(main->Data7->value(u"DESCRATT"_s).toString().isEmpty(), false);
 }
 
 QTEST_MAIN(TestServer)
