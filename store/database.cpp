@@ -16,7 +16,7 @@
 #include <QSqlRecord>
 #include <QTemporaryDir>
 #include <QThread>
-#include <QSet>
+#include <QHash>
 
 #include <sqlite3.h>
 
@@ -781,19 +781,19 @@ void closeAll()
 }
 
 namespace {
-QSet<QString> &openTransactions()
+// The store's open transactions, by connection, each with whether its row savepoint stands.
+QHash<QString, bool> &openTransactions()
 {
-    static QSet<QString> names;
+    static QHash<QString, bool> names;
     return names;
 }
 } // namespace
 
 bool begin(QSqlDatabase db)
 {
-    Server::reconnectIfLost(db);
     const bool begun = db.transaction();
     if (begun)
-        openTransactions().insert(db.connectionName());
+        openTransactions().insert(db.connectionName(), false);
     return begun;
 }
 
@@ -813,13 +813,18 @@ void rollback(QSqlDatabase db)
 
 Result guarded(QSqlDatabase db, const std::function<Result()> &statement)
 {
-    if (!Server::isServer(db) || !openTransactions().contains(db.connectionName()))
+    const auto open = openTransactions().find(db.connectionName());
+    if (!Server::isServer(db) || open == openTransactions().end())
         return statement();
+    // The savepoint of the row before is let go in the same round trip that sets this one's.
     QSqlQuery mark(db);
-    if (!mark.exec(u"SAVEPOINT sentaro_riga"_s))
+    if (!mark.exec(*open ? u"RELEASE SAVEPOINT sentaro_riga; SAVEPOINT sentaro_riga"_s : u"SAVEPOINT sentaro_riga"_s))
         return classify(mark.lastError());
+    *open = true;
     const Result result = statement();
-    mark.exec(result.ok() ? u"RELEASE SAVEPOINT sentaro_riga"_s : u"ROLLBACK TO SAVEPOINT sentaro_riga"_s);
+    // Rolled back to, a savepoint stands, to be let go with the next.
+    if (!result.ok())
+        mark.exec(u"ROLLBACK TO SAVEPOINT sentaro_riga"_s);
     return result;
 }
 
