@@ -4,6 +4,7 @@
 #include "generator.h"
 
 #include "store/schema.h"
+#include "store/server.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -11,7 +12,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QSettings>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -528,19 +528,13 @@ QString Bench::serverFolder(const QString &from, const QString &database, const 
         if (file != u"sentaro.lock"_s && !QFile::copy(from + u'/' + file, *folder + u'/' + file))
             return u"cannot copy "_s + file;
     }
-    {
-        QSettings ini(*folder + u"/sentaro.ini"_s, QSettings::IniFormat);
-        ini.beginGroup(u"archivio"_s);
-        ini.setValue(u"server"_s, u"127.0.0.1"_s);
-        ini.setValue(u"porta"_s, port);
-        ini.setValue(u"database"_s, database);
-        ini.setValue(u"utente"_s, serverUser);
-        ini.setValue(u"ssl"_s, u"preferito"_s);
-        ini.endGroup();
-        ini.sync();
-        if (ini.status() != QSettings::NoError)
-            return u"cannot write sentaro.ini in "_s + *folder;
-    }
+    Server::Settings settings;
+    settings.host = u"127.0.0.1"_s;
+    settings.port = port.toInt();
+    settings.database = database;
+    settings.user = serverUser;
+    if (!Server::writeSettings(*folder + u'/' + Server::settingsFile, settings))
+        return u"cannot write sentaro.ini in "_s + *folder;
     QString problem;
     onServer(port, u"postgres"_s, serverAdmin,
              {u"CREATE DATABASE %1 OWNER %2 TEMPLATE template0 ENCODING 'UTF8' LC_COLLATE 'C.UTF-8' "

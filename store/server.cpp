@@ -241,6 +241,23 @@ std::optional<Settings> settings(QString *problem)
     return settings;
 }
 
+bool writeSettings(const QString &file, const Settings &settings)
+{
+    QSettings ini(file, QSettings::IniFormat);
+    ini.beginGroup(u"archivio"_s);
+    ini.setValue(u"server"_s, settings.host);
+    ini.setValue(u"porta"_s, settings.port);
+    ini.setValue(u"database"_s, settings.database);
+    ini.setValue(u"utente"_s, settings.user);
+    for (const auto &[word, mode] : sslModes) {
+        if (mode == settings.sslMode)
+            ini.setValue(u"ssl"_s, word);
+    }
+    ini.endGroup();
+    ini.sync();
+    return ini.status() == QSettings::NoError;
+}
+
 std::optional<QString> openRegister(const QString &connectionName, const Settings &settings,
                                     const PasswordPrompt &askPassword, const Question &ask, QStringList *notices)
 {

@@ -29,6 +29,10 @@ struct Settings {
 // section. A value that cannot be used gives the message to show in `problem`.
 std::optional<Settings> settings(QString *problem);
 
+// Writes the [archivio] section of a sentaro.ini (`file`), as settings() reads it; false when
+// the file cannot be written.
+bool writeSettings(const QString &file, const Settings &settings);
+
 // Asks the user for a password with the text given; none when the user gives up.
 using PasswordPrompt = std::function<std::optional<QString>(const QString &text)>;
 // Asks the user a question; true for Yes.

@@ -9,6 +9,7 @@
 #include "reports/printer.h"
 #include "store/database.h"
 #include "store/datasource.h"
+#include "store/server.h"
 #include "store/schema.h"
 
 #include <QAbstractItemView>
@@ -17,7 +18,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSettings>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -133,16 +133,12 @@ QString makeServerDatabase(const QString &folder)
                     serverUser)});
     serverDatabase() = name;
 
-    QSettings ini(QDir(folder).filePath(u"sentaro.ini"_s), QSettings::IniFormat);
-    ini.beginGroup(u"archivio"_s);
-    ini.setValue(u"server"_s, serverHost);
-    ini.setValue(u"porta"_s, serverPort());
-    ini.setValue(u"database"_s, name);
-    ini.setValue(u"utente"_s, serverUser);
-    ini.setValue(u"ssl"_s, u"preferito"_s);
-    ini.endGroup();
-    ini.sync();
-    if (ini.status() != QSettings::NoError)
+    Server::Settings settings;
+    settings.host = serverHost;
+    settings.port = serverPort().toInt();
+    settings.database = name;
+    settings.user = serverUser;
+    if (!Server::writeSettings(QDir(folder).filePath(Server::settingsFile), settings))
         qFatal("cannot write sentaro.ini in %s", qPrintable(folder));
     // sentaro.ini names no password: the program's client library reads it from the environment.
     qputenv("PGPASSWORD", serverPassword.toUtf8());

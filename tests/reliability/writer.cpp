@@ -13,8 +13,8 @@
 //
 // "shared" (a PC of several on one server archive) adds three detail rows of its own to the
 // activity CONDIVISA and removes one of them, sharedPresses times once a line comes on its
-// standard input, each press with the
-// activity's totals in the same commit as the details window does; lines: SHARED n.
+// standard input, each press with the activity's totals in the same commit as the details
+// window does; lines: SHARED n.
 // "activities" and "people" call the store's operations on the main window's data sources,
 // as the windows do; "bulk" and "readonly" run the archive commands, whose copies kept
 // before emptying and whose messages are part of what is checked.
@@ -89,36 +89,44 @@ Activity activityNamed(const QString &name)
     return activity;
 }
 
-// Three volunteers of the archive take 2,5 hours of class R6 each, in one group, and the
-// activity's totals follow, as the details window's button does for new volunteers.
+// One press of the details window on the activity `name`: the rows `rows` writes, then the
+// activity's totals, in one commit, the activity held first.
+void press(MainWindowInterface &main, const QString &name, const std::function<void(DataSource &)> &rows)
+{
+    DataSource &details = *main.Data4;
+    Details::WriteGroup group(details, name, start);
+    require(group.held(), u"holding "_s + name);
+    rows(details);
+    require(Activities::findNamed(*main.Data3, name, start), u"no activity "_s + name);
+    const auto totals = Details::recomputeTotals(*main.Data3, details, name, start);
+    require(totals.has_value() && totals->ok(), u"totals of "_s + name);
+    require(group.commit(), u"press on "_s + name);
+}
+
+// Three volunteers of the archive take 2,5 hours of class R6 each, as the details window's
+// button adds new volunteers.
 void addDetails(MainWindowInterface &main, const QString &name)
 {
-    DataSource &activities = *main.Data3;
-    DataSource &details = *main.Data4;
-    require(Activities::findNamed(activities, name, start), u"no activity "_s + name);
+    require(Activities::findNamed(*main.Data3, name, start), u"no activity "_s + name);
     const QStringList volunteers = Details::archive(*main.Data6).mid(0, 3);
     require(volunteers.size() == 3 && !main.Data6->failed(), u"no three volunteers"_s);
-    const QHash<QString, QString> taxCodes = Details::volunteerTaxCodes(details);
+    const QHash<QString, QString> taxCodes = Details::volunteerTaxCodes(*main.Data4);
     const size_t riskIndex = size_t(riskClassOfCode(u"6"_s) - riskClasses.data());
-    Details::WriteGroup group(details);
-    for (const QString &volunteer : volunteers) {
-        DetailRow row;
-        row.start = start;
-        row.end = start;
-        row.description = name;
-        row.place = u"ROMA"_s;
-        row.province = u"RM"_s;
-        row.surname = volunteer;
-        row.taxCode = taxCodes.value(volunteer, u""_s);
-        row.risk.hours[riskIndex] = 2.5;
-        row.manHours = 2.5;
-        require(Details::add(details, row), u"detail row of "_s + volunteer);
-    }
-    require(group.commit(), u"details of "_s + name);
-    require(Activities::findNamed(activities, name, start), u"no activity "_s + name);
-    const auto totals = Details::recomputeTotals(activities, details, name, start);
-    require(totals.has_value(), u"no totals of "_s + name);
-    require(*totals, u"totals of "_s + name);
+    press(main, name, [&](DataSource &details) {
+        for (const QString &volunteer : volunteers) {
+            DetailRow row;
+            row.start = start;
+            row.end = start;
+            row.description = name;
+            row.place = u"ROMA"_s;
+            row.province = u"RM"_s;
+            row.surname = volunteer;
+            row.taxCode = taxCodes.value(volunteer, u""_s);
+            row.risk.hours[riskIndex] = 2.5;
+            row.manHours = 2.5;
+            require(Details::add(details, row), u"detail row of "_s + volunteer);
+        }
+    });
 }
 
 // Renamed as the registry's Modifica does: the name with the detail rows, then the fields.
@@ -200,20 +208,6 @@ void people(int run)
 
 constexpr int sharedPresses = 50;
 
-// One press of the details window on CONDIVISA: the rows, then the totals, in one commit.
-void sharedPress(MainWindowInterface &main, const std::function<void(DataSource &)> &rows)
-{
-    const QString name = u"CONDIVISA"_s;
-    DataSource &details = *main.Data4;
-    Details::WriteGroup group(details, name, start);
-    require(group.held(), u"holding "_s + name);
-    rows(details);
-    require(Activities::findNamed(*main.Data3, name, start), u"no activity "_s + name);
-    const auto totals = Details::recomputeTotals(*main.Data3, details, name, start);
-    require(totals.has_value() && totals->ok(), u"totals of "_s + name);
-    require(group.commit(), u"press on "_s + name);
-}
-
 void shared(int run)
 {
     // The PCs start pressing together, when the test says so on the standard input.
@@ -223,7 +217,7 @@ void shared(int run)
     const size_t riskIndex = size_t(riskClassOfCode(u"6"_s) - riskClasses.data());
     for (int i = 0; i < sharedPresses; ++i) {
         const QString prefix = u"PC%1 %2 "_s.arg(run).arg(i);
-        sharedPress(main, [&](DataSource &details) {
+        press(main, u"CONDIVISA"_s, [&](DataSource &details) {
             for (int k = 0; k < 3; ++k) {
                 DetailRow row;
                 row.start = start;
@@ -234,7 +228,7 @@ void shared(int run)
                 require(Details::add(details, row), u"detail row "_s + row.surname);
             }
         });
-        sharedPress(main, [&](DataSource &details) {
+        press(main, u"CONDIVISA"_s, [&](DataSource &details) {
             const QList<Store::Result> removed =
                 Details::removeVolunteer(details, u"CONDIVISA"_s, start, prefix + u'0', QString());
             require(removed.size() == 1 && removed.constFirst().ok(), u"removing "_s + prefix + u'0');
