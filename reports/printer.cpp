@@ -240,6 +240,21 @@ double Printer::textWidth(const QString &text)
     return width;
 }
 
+double Printer::blankOffset(qsizetype blanks, QChar mark)
+{
+    if (blanks == 0)
+        return 0;
+    Face &current = face();
+    const quint64 key = quint64(blanks) << 16 | mark.unicode();
+    if (auto known = current.blankOffsets.constFind(key); known != current.blankOffsets.cend())
+        return *known;
+    // Measured with the mark, so that a kerning between the last blank and the mark counts.
+    const QFontMetricsF metrics(current.deviceFont, m_printer.get());
+    const double offset = metrics.horizontalAdvance(QString(blanks, u' ') + mark) - metrics.horizontalAdvance(mark);
+    current.blankOffsets.insert(key, offset);
+    return offset;
+}
+
 void Printer::print(const QString &text)
 {
     const Face &current = face();
@@ -259,7 +274,18 @@ void Printer::print(const QString &text)
             m_painter->setPen(Qt::black);
             m_textPen = true;
         }
-        m_painter->drawText(QPointF(toDevice(m_x), toDevice(m_y) + current.ascent), text);
+        // Blanks at either end draw nothing, and they are most of a register's cells: they are left out
+        // of the page, which makes the PDF a third as large; leading ones move the text by their width.
+        qsizetype end = text.size();
+        while (end > 0 && text.at(end - 1) == u' ')
+            --end;
+        qsizetype first = 0;
+        while (first < end && text.at(first) == u' ')
+            ++first;
+        if (first < end) {
+            const QPointF at(toDevice(m_x) + blankOffset(first, text.at(first)), toDevice(m_y) + current.ascent);
+            m_painter->drawText(at, end - first == text.size() ? text : text.sliced(first, end - first));
+        }
     }
     m_x = 0;
     m_y += current.lineHeight;

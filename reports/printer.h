@@ -138,9 +138,13 @@ private:
         double twipsPerMeasuringUnit = 0;
         // Widths already measured: the same names and headings come back on every page.
         QHash<QString, double> widths;
+        // Where a text's first mark falls after n blanks, by n and that mark, in device units.
+        QHash<quint64, double> blankOffsets;
     };
     void beginPageIfNeeded();
     Face &face();
+    // How far, in device units, `blanks` blanks move the `mark` after them in the current font.
+    double blankOffset(qsizetype blanks, QChar mark);
     double toDevice(int twips) const;
     double scale() const;
     QRectF printableTwips() const;

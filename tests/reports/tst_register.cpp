@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTest>
 
@@ -224,6 +225,29 @@ void TestRegister::printedPdfHoldsTheRegister()
     QVERIFY(text.contains(u"PRIMA DEL REGISTRO"_s));
     QVERIFY(text.contains(u"BIANCHI ANNA"_s));
     QVERIFY(text.contains(u"1234,5"_s));
+
+    // Blanks at the ends of a text draw nothing, but leading ones still move it, as far as Qt
+    // moves a text after as many no-break blanks, which are drawn and as wide.
+    Printer::setTarget(Printer::Target::Pdf);
+    {
+        Printer printer(u"blanks"_s);
+        printer.setFont(u"Liberation Serif"_s, 10, false);
+        for (const QString &line : {QString(10, QChar(0xa0)) + u'B', u"          B   "_s, u"      "_s}) {
+            printer.setCurrentX(1440);
+            printer.print(line);
+        }
+        QVERIFY(printer.finish());
+    }
+    Printer::setTarget(Printer::Target::RecordOnly);
+    process.start(pdftotext, {u"-bbox"_s, QDir().entryList({u"blanks-*.pdf"_s}).value(0), u"-"_s});
+    QVERIFY(process.waitForFinished(30000));
+    QList<double> ends;
+    static const QRegularExpression word(u"<word [^>]*xMax=\"([0-9.]+)\"[^>]*>[^<]*B</word>"_s);
+    for (auto found = word.globalMatch(QString::fromUtf8(process.readAllStandardOutput())); found.hasNext();)
+        ends << found.next().captured(1).toDouble();
+    QCOMPARE(ends.size(), 2);
+    QVERIFY2(std::abs(ends[1] - ends[0]) < 0.01, qPrintable(QString::number(ends[1] - ends[0])));
+    m_answers->clear();
 }
 
 void TestRegister::nothingHalfPrinted()
