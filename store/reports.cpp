@@ -65,29 +65,73 @@ Store::Result walk(DataSource &source, const QString &sql, const std::function<v
     return source.lastError();
 }
 
-// Activities with their detail rows, each activity's rows read before the next activity.
+// The detail fields the lists and the register show, and the one activity's rows in order.
+const QString detailHoursFields = u"COGN, NOME, OREUOMO, ORET0, ORET6, ORET7, ORET8, ORET9, ORET10"_s;
+const QString oneActivityDetails =
+    u"select "_s + detailHoursFields + u" from ATTIVDETT where DESCRATT = ? and DATAINATT = ? order by COGN, NOME"_s;
+
+// Detail rows are asked for this many activities at a time: a statement for each activity
+// would be a round trip each on a server, ten thousand for a list of the whole archive.
+constexpr qsizetype activitiesPerRead = 100;
+
+// Activities with their detail rows, the rows of each activity in the order of surname and
+// first name. The store matches an activity's rows by its key, as it always did (letter case
+// folded), and tells by the activity's place in the batch which rows are whose; the details
+// source is left as one activity's read would leave it, on the last activity read.
 Store::Result activitiesAndDetails(DataSource &activities, DataSource &details, const QString &activitiesSql,
-                                   const QString &detailsSql, const std::function<bool(const Activity &)> &wanted,
-                                   const std::function<DetailRow(const DataSource &)> &readDetail,
-                                   const ActivityVisitor &visit, const QVariantList &activitiesValues = {})
+                                   const std::function<bool(const Activity &)> &wanted, const ActivityVisitor &visit,
+                                   const QVariantList &activitiesValues = {})
 {
     activities.setRecordSource(activitiesSql, activitiesValues);
     activities.refresh();
-    QList<DetailRow> rows;
-    for (; !activities.eof(); activities.moveNext()) {
-        const Activity activity = Records::activity(activities);
-        if (!wanted(activity))
-            continue;
-        details.setRecordSource(detailsSql, {activity.description, activity.start});
+    std::vector<Activity> batch;
+    std::vector<QList<DetailRow>> rows;
+    QVariantList lastRead;
+    const auto readBatch = [&]() -> Store::Result {
+        if (batch.empty())
+            return {};
+        QStringList keys;
+        QVariantList values;
+        for (size_t i = 0; i < batch.size(); ++i) {
+            keys << u"(%1, ?, ?)"_s.arg(i);
+            values << batch[i].description << batch[i].start;
+        }
+        details.setRecordSource(u"with chiesta (n, descratt, datainatt) as (values "_s + keys.join(u", "_s) +
+                                    u") select chiesta.n, "_s + detailHoursFields +
+                                    u" from chiesta join ATTIVDETT on ATTIVDETT.DESCRATT = chiesta.descratt and "
+                                    u"ATTIVDETT.DATAINATT = chiesta.datainatt order by chiesta.n, COGN, NOME"_s,
+                                values);
         details.refresh();
-        rows.clear();
-        for (; !details.eof(); details.moveNext())
-            rows << readDetail(details);
+        rows.assign(batch.size(), {});
+        for (; !details.eof(); details.moveNext()) {
+            const qsizetype n = details.value(0).toLongLong();
+            if (n >= 0 && n < qsizetype(rows.size()))
+                rows[size_t(n)] << detailHoursRow(details);
+        }
         if (details.failed())
             return details.lastError();
-        visit(activity, rows);
+        lastRead = {batch.back().description, batch.back().start};
+        for (size_t i = 0; i < batch.size(); ++i)
+            visit(batch[i], rows[i]);
+        batch.clear();
+        return {};
+    };
+    Store::Result result;
+    for (; result.ok() && !activities.eof(); activities.moveNext()) {
+        Activity activity = Records::activity(activities);
+        if (!wanted(activity))
+            continue;
+        batch.push_back(std::move(activity));
+        if (qsizetype(batch.size()) == activitiesPerRead)
+            result = readBatch();
     }
-    return activities.lastError();
+    if (result.ok() && activities.failed())
+        result = activities.lastError();
+    if (result.ok())
+        result = readBatch();
+    if (!lastRead.isEmpty())
+        details.setRecordSource(oneActivityDetails, lastRead);
+    return result;
 }
 } // namespace
 
@@ -106,10 +150,7 @@ Store::Result activitiesWithDetails(DataSource &activities, DataSource &details,
 {
     // Only the fields listed are read: the list goes over every detail row.
     return activitiesAndDetails(
-        activities, details, activitiesNewestFirst,
-        u"select COGN, NOME, OREUOMO, ORET0, ORET6, ORET7, ORET8, ORET9, ORET10 from "
-        u"ATTIVDETT where DESCRATT = ? and DATAINATT = ? order by COGN, NOME"_s,
-        [](const Activity &) { return true; }, detailHoursRow, visit);
+        activities, details, activitiesNewestFirst, [](const Activity &) { return true; }, visit);
 }
 
 Store::Result detailsOfClass(DataSource &details, const RiskClass *riskClass,
@@ -173,14 +214,12 @@ Store::Result registerActivities(DataSource &activities, DataSource &details, co
         activities, details,
         u"select * from ATTIVITA where "_s + Sql::exact(activities.database(), u"coalesce(NOTE4, '')"_s) +
             u" >= ? order by NOTE4, DESCRATT"_s,
-        u"select COGN, NOME, OREUOMO, ORET0, ORET6, ORET7, ORET8, ORET9, ORET10 from ATTIVDETT "
-        u"where DESCRATT = ? and DATAINATT = ? order by COGN, NOME"_s,
         [&](const Activity &activity) {
             const bool wanted = !(activity.sortKey < fromSortKey);
             detailsRead = detailsRead || wanted;
             return wanted;
         },
-        detailHoursRow, visit, {fromSortKey.isNull() ? u""_s : fromSortKey});
+        visit, {fromSortKey.isNull() ? u""_s : fromSortKey});
     // The sources are left as the register always left them.
     activities.setRecordSource(u"select * from ATTIVITA order by NOTE4, DESCRATT"_s);
     if (detailsRead) {
