@@ -13,7 +13,7 @@ packages=(
   mdbtools-dev
   clang-14 libclang-rt-14-dev
   python3-xlwt time
-  postgresql libqt6sql6-psql openssl
+  postgresql libqt6sql6-psql libpq-dev openssl
   "$@"
 )
 

@@ -3,6 +3,7 @@
 #include "common/clock.h"
 #include "store/datasource.h"
 #include "store/jetfile.h"
+#include "store/pgcopy.h"
 #include "store/referencedata.h"
 #include "store/schema.h"
 #include "store/server.h"
@@ -573,44 +574,58 @@ std::optional<QVariant> serverValue(Schema::Kind kind, const QVariant &value)
 
 Result copyTables(QSqlDatabase from, QSqlDatabase to, qint64 *rows)
 {
+    // Rows cross in bulk through the server's COPY: one statement for a thousand rows to the
+    // server, one for a whole table from it.
+    constexpr qint64 rowsPerCopy = 1000;
     const bool toServer = Server::isServer(to);
     for (const Schema::Table &table : Schema::registerTables()) {
         QStringList names;
-        for (const Schema::Field &field : table.fields)
+        std::vector<Schema::Kind> kinds;
+        for (const Schema::Field &field : table.fields) {
             names << field.name;
+            kinds.push_back(field.kind);
+        }
+        const QString select = u"select "_s + names.join(u", "_s) + u" from "_s + table.name;
+        if (!toServer) {
+            PreparedStatement insert(to, u"insert into "_s + table.name + u" ("_s + names.join(u", "_s) +
+                                             u") values ("_s + QStringList(names.size(), u"?"_s).join(u", "_s) +
+                                             u')');
+            const Result copied = PgCopy::copyOut(from, select, [&](const std::vector<PgCopy::Field> &fields) {
+                ++*rows;
+                return insert.runWithTexts(fields, kinds);
+            });
+            if (!copied.ok())
+                return copied;
+            continue;
+        }
         QSqlQuery read(from);
         read.setForwardOnly(true);
-        if (!read.exec(u"select "_s + names.join(u", "_s) + u" from "_s + table.name))
+        if (!read.exec(select))
             return classify(read.lastError());
-        const QString insert = u"insert into "_s + table.name + u" ("_s + names.join(u", "_s) + u") values ("_s +
-                               QStringList(names.size(), u"?"_s).join(u", "_s) + u')';
-        // Into a file the values are bound through SQLite itself, as an import binds them: a
-        // snapshot of a server writes hundreds of thousands of rows.
-        std::optional<PreparedStatement> toFile;
-        QSqlQuery toServerQuery(to);
-        if (!toServer)
-            toFile.emplace(to, insert);
-        else if (!toServerQuery.prepare(insert))
-            return classify(toServerQuery.lastError());
+        QByteArray waiting;
+        qint64 waitingRows = 0;
         QVariantList values(names.size());
-        while (read.next()) {
+        for (bool more = read.next();; more = read.next()) {
+            if (!more || waitingRows == rowsPerCopy) {
+                if (waitingRows > 0) {
+                    if (Result sent = PgCopy::copyIn(to, table.name, names, waiting); !sent.ok())
+                        return sent;
+                }
+                waiting.clear();
+                waitingRows = 0;
+            }
+            if (!more)
+                break;
             for (int i = 0; i < names.size(); ++i) {
                 const QVariant value = read.value(i);
-                const auto stored = toServer ? serverValue(table.fields[size_t(i)].kind, value) : value;
+                const auto stored = serverValue(kinds[size_t(i)], value);
                 if (!stored)
                     return failure(u"nella tabella %1 il campo %2 vale \"%3\", che non è un numero"_s.arg(
                         table.name, names[i], value.toString()));
-                if (toServer)
-                    toServerQuery.bindValue(i, *stored);
-                else
-                    values[i] = *stored;
+                values[i] = *stored;
             }
-            if (toServer && !toServerQuery.exec())
-                return classify(toServerQuery.lastError());
-            if (!toServer) {
-                if (Result written = toFile->run(values); !written.ok())
-                    return written;
-            }
+            PgCopy::appendRow(waiting, values);
+            ++waitingRows;
             ++*rows;
         }
         if (read.lastError().isValid())

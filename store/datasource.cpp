@@ -189,15 +189,50 @@ Store::Result PreparedStatement::run(const QVariantList &values, bool *gaveRow)
 
 Store::Result PreparedStatement::select(const QVariantList &values, QList<QVariantList> *rows)
 {
+    if (m_server && m_prepareFailure.ok()) {
+        if (readRefusedForTest())
+            return refusedForTest();
+        return runOnServer(values, rows, nullptr);
+    }
+    return stepRows(values, [&](sqlite3_stmt *handle) {
+        const int columns = sqlite3_column_count(handle);
+        QVariantList row;
+        row.reserve(columns);
+        for (int column = 0; column < columns; ++column)
+            row << columnValue(handle, column);
+        rows->push_back(std::move(row));
+    });
+}
+
+Store::Result PreparedStatement::selectTexts(const QVariantList &values,
+                                             const std::function<void(const std::vector<Text> &)> &row)
+{
+    std::vector<Text> texts;
+    return stepRows(values, [&](sqlite3_stmt *handle) {
+        const int columns = sqlite3_column_count(handle);
+        texts.clear();
+        for (int column = 0; column < columns; ++column) {
+            if (sqlite3_column_type(handle, column) == SQLITE_NULL) {
+                texts.emplace_back(std::nullopt);
+                continue;
+            }
+            const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(handle, column));
+            texts.emplace_back(QByteArrayView(text, sqlite3_column_bytes(handle, column)));
+        }
+        row(texts);
+    });
+}
+
+Store::Result PreparedStatement::stepRows(const QVariantList &values, const std::function<void(sqlite3_stmt *)> &row)
+{
     if (!m_prepareFailure.ok())
         return m_prepareFailure;
     if (readRefusedForTest())
         return refusedForTest();
     if (m_server)
-        return runOnServer(values, rows, nullptr);
+        return Store::failure(u"lettura per testi non disponibile sul server"_s);
     sqlite3_stmt *handle = statementHandle(m_query);
     int status = bind(values);
-    const int columns = sqlite3_column_count(handle);
     while (status == SQLITE_OK || status == SQLITE_ROW) {
         status = sqlite3_step(handle);
         if (status != SQLITE_ROW)
@@ -206,11 +241,7 @@ Store::Result PreparedStatement::select(const QVariantList &values, QList<QVaria
             finish(SQLITE_DONE);
             return refusedForTest();
         }
-        QVariantList row;
-        row.reserve(columns);
-        for (int column = 0; column < columns; ++column)
-            row << columnValue(handle, column);
-        rows->push_back(std::move(row));
+        row(handle);
     }
     return finish(status);
 }
@@ -317,6 +348,44 @@ int PreparedStatement::bind(const QVariantList &values)
 }
 
 // Lets go of the run's row and values; a status other than a row or the end is the failure.
+Store::Result PreparedStatement::runWithTexts(const std::vector<Text> &values,
+                                              const std::vector<Schema::Kind> &kinds)
+{
+    if (!m_prepareFailure.ok())
+        return m_prepareFailure;
+    sqlite3_stmt *handle = statementHandle(m_query);
+    sqlite3_reset(handle);
+    int status = SQLITE_OK;
+    for (size_t i = 0; i < values.size() && status == SQLITE_OK; ++i) {
+        const int position = int(i) + 1;
+        if (!values[i]) {
+            status = sqlite3_bind_null(handle, position);
+            continue;
+        }
+        const QByteArrayView text = *values[i];
+        const Schema::Kind kind = i < kinds.size() ? kinds[i] : Schema::Kind::Text;
+        bool ok = false;
+        if (kind == Schema::Kind::Integer) {
+            const qlonglong number = text.toLongLong(&ok);
+            if (ok) {
+                status = sqlite3_bind_int64(handle, position, number);
+                continue;
+            }
+        } else if (kind == Schema::Kind::Number) {
+            const double number = text.toDouble(&ok);
+            if (ok) {
+                status = sqlite3_bind_double(handle, position, number);
+                continue;
+            }
+        }
+        // Held by the caller until the statement has run.
+        status = sqlite3_bind_text(handle, position, text.data(), int(text.size()), SQLITE_STATIC);
+    }
+    if (status == SQLITE_OK)
+        status = sqlite3_step(handle);
+    return finish(status);
+}
+
 Store::Result PreparedStatement::finish(int status)
 {
     sqlite3_stmt *handle = statementHandle(m_query);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/database.h"
+#include "store/schema.h"
 
 #include <QHash>
 #include <QObject>
@@ -10,6 +11,11 @@
 #include <QVariant>
 
 #include <deque>
+#include <functional>
+#include <optional>
+#include <vector>
+
+struct sqlite3_stmt;
 
 // A statement prepared once and run many times with new values, as an import runs its
 // look-up and its insert for each of thousands of rows. The values are bound as Qt's driver
@@ -25,16 +31,27 @@ public:
     // Running it is one read and each row another, as for a data source's walk (see
     // refuseReadsAfter); a refused read ends it, keeping the rows read before.
     Store::Result select(const QVariantList &values, QList<QVariantList> *rows);
+    // A field as text: none for NULL, a number as the file writes it in text.
+    using Text = std::optional<QByteArrayView>;
+    // Runs a select on a file like select(), handing each row's fields as texts to `row`,
+    // valid only during the call: an import copies thousands of rows to a server.
+    Store::Result selectTexts(const QVariantList &values, const std::function<void(const std::vector<Text> &)> &row);
     // Runs this statement with the fields of the row that `from` gives when run with
     // `values`, bound in order as they are stored: an import copies thousands of rows from
     // one file to another without making Qt values of their fields. What became of the read
     // (one read for running `from`, one for its row) goes to `read`; a read that failed, or
     // found no row, writes nothing.
     Store::Result runWithRowOf(PreparedStatement &from, const QVariantList &values, Store::Result *read);
+    // Runs this statement with one value per `?` given as text (none for NULL), as a server's
+    // copy reads them, each stored as the kind of its field: a copy of a server's tables
+    // writes hundreds of thousands of rows.
+    Store::Result runWithTexts(const std::vector<Text> &values, const std::vector<Schema::Kind> &kinds);
 
 private:
     // Binds `values` to the `?` in order; SQLite's status.
     int bind(const QVariantList &values);
+    // Runs on the file with `values` bound, handing each row's statement to `row`.
+    Store::Result stepRows(const QVariantList &values, const std::function<void(sqlite3_stmt *)> &row);
     Store::Result runOnServer(const QVariantList &values, QList<QVariantList> *rows, bool *gaveRow);
     bool m_server = false;
     QSqlDatabase m_db; // a server's, for the savepoint of each write

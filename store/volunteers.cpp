@@ -2,12 +2,10 @@
 
 #include "common/volunteertext.h"
 #include "store/datasource.h"
+#include "store/pgcopy.h"
 #include "store/schema.h"
 #include "store/server.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -246,7 +244,7 @@ bool VolunteerImport::present(qsizetype i)
 
 namespace {
 // Rows in one statement on a server: a round trip each would cost more than the rows.
-constexpr size_t rowsPerStatement = 250;
+constexpr size_t rowsPerStatement = 1000;
 
 bool stopsEveryRow(const Store::Result &result)
 {
@@ -276,13 +274,17 @@ Store::Result VolunteerImport::add(qsizetype i, Store::Result *read)
         m_lastHeld = m_lastHeld || result.ok();
         return {};
     }
-    QList<QVariantList> rows;
-    *read = m_exportedRow->select({m_exported[i].row}, &rows);
-    if (read->ok() && rows.isEmpty())
+    // The row goes straight from the export's texts into the statement's rows.
+    bool found = false;
+    *read = m_exportedRow->selectTexts({m_exported[i].row}, [&](const std::vector<PreparedStatement::Text> &row) {
+        PgCopy::appendRow(m_waitingRows, row);
+        found = true;
+    });
+    if (read->ok() && !found)
         *read = Store::failure(u"riga non più nel file"_s);
     if (!read->ok())
         return {};
-    m_waiting.emplace_back(i, rows.takeFirst());
+    m_waiting.push_back(i);
     // Counted as stored until the statement says otherwise.
     counted(i, {});
     m_lastHeld = true;
@@ -293,30 +295,16 @@ Store::Result VolunteerImport::sendWaiting()
 {
     if (m_waiting.empty())
         return {};
-    // The rows travel as one JSON value that the server turns into rows of VOLO: Qt's driver
-    // would otherwise write thousands of values one by one into the statement's text.
-    QJsonArray rows;
-    for (const auto &waiting : m_waiting) {
-        QJsonObject row;
-        for (qsizetype field = 0; field < m_fields.size(); ++field)
-            row.insert(m_fields[field].toLower(), QJsonValue::fromVariant(waiting.second[field]));
-        rows.append(row);
-    }
-    const QString fields = m_fields.join(u", "_s);
-    const QString sql = u"INSERT INTO "_s + Schema::volo + u" ("_s + fields + u") SELECT "_s + fields +
-                        u" FROM json_populate_recordset(NULL::"_s + Schema::volo + u", CAST(? AS json))"_s;
-    Store::Result result = Store::guarded(m_db, [&]() {
-        QSqlQuery query(m_db);
-        if (!query.prepare(sql))
-            return Store::classify(query.lastError());
-        query.addBindValue(QString::fromUtf8(QJsonDocument(rows).toJson(QJsonDocument::Compact)));
-        return query.exec() ? Store::Result{} : Store::classify(query.lastError());
-    });
+    Store::Result result =
+        Store::guarded(m_db, [&]() { return PgCopy::copyIn(m_db, Schema::volo, m_fields, m_waitingRows); });
     if (!result.ok() && !stopsEveryRow(result)) {
         // A row refused spoils the statement: the rows go again one by one, each on its own.
         result = {};
-        for (const auto &[i, values] : m_waiting) {
-            const Store::Result single = m_insert->run(values);
+        for (const qsizetype i : m_waiting) {
+            QList<QVariantList> rows;
+            Store::Result single = m_exportedRow->select({m_exported[i].row}, &rows);
+            if (single.ok())
+                single = rows.isEmpty() ? Store::failure(u"riga non più nel file"_s) : m_insert->run(rows.constFirst());
             if (stopsEveryRow(single)) {
                 result = single;
                 break;
@@ -329,6 +317,7 @@ Store::Result VolunteerImport::sendWaiting()
         }
     }
     m_waiting.clear();
+    m_waitingRows.clear();
     return result;
 }
 
@@ -354,6 +343,7 @@ Store::Result VolunteerImport::commit()
 void VolunteerImport::rollback()
 {
     m_waiting.clear();
+    m_waitingRows.clear();
     Store::rollback(m_db);
     m_added -= m_addedInGroup;
     m_addedInGroup = 0;

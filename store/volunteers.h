@@ -109,7 +109,10 @@ private:
     QStringList m_fields;
     std::unique_ptr<PreparedStatement> m_insert;
     bool m_server = false;
-    std::vector<std::pair<qsizetype, QVariantList>> m_waiting; // rows for the next statement, on a server
+    // On a server, the rows for the next statement: their places in the export, and their
+    // fields as the statement sends them.
+    std::vector<qsizetype> m_waiting;
+    QByteArray m_waitingRows;
     int m_added = 0;
     int m_addedInGroup = 0;
     int m_refused = 0;

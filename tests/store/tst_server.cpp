@@ -27,6 +27,19 @@ const QString activityRows = u"insert into ATTIVITA (DATAINATT, DATAFIATT, DESCR
                              u"values ('05/01/2011', '06/01/2011', 'SISMA', 'MODENA', 'MO', 10, '2011/01/05'), "
                              u"('07/02/2012', '07/02/2012', 'ALLUVIONE', 'PARMA', 'PR', 4, '2012/02/07')"_s;
 
+// A row whose texts hold what a bulk copy must escape, an empty text beside a missing one, and
+// a number with a fraction.
+const QString awkwardRow = u"insert into ATTIVITA (DATAINATT, DESCRATT, LOCATT, PROVATT, ORETOT, NOTE4) values "
+                           u"('09/03/2013', 'FRANA' || chr(9) || 'A\\B' || chr(10) || 'È', '', NULL, 7.25, "
+                           u"'2013/03/09')"_s;
+
+bool holdsAwkwardRow(const QString &archive)
+{
+    const QStringList found = queryLines(archive, u"select DESCRATT, LOCATT, coalesce(PROVATT, 'nessuna'), ORETOT "
+                                                  u"from ATTIVITA where NOTE4 = '2013/03/09'"_s);
+    return found == QStringList{u"FRANA\tA\\B\nÈ||nessuna|7.25"_s};
+}
+
 void setArchive(const QString &key, const QString &value)
 {
     QSettings ini(Server::settingsFile, QSettings::IniFormat);
@@ -255,14 +268,15 @@ void TestServer::dailyCopyIsASnapshotThatRestores()
     {
         WorkingFolder folder;
         QVERIFY(makeWorkingFiles());
-        runSql(Schema::registerFile, {activityRows});
+        runSql(Schema::registerFile, {activityRows, awkwardRow});
         // A day after the start that made the files, so that its copy is taken now.
         Clock::setFixed(QDateTime(QDate(2030, 1, 15), QTime(9, 0)));
         Messages::ScriptedResponder answers;
         QVERIFY(startSentaro());
         snapshot = fileBytes(u"backup/"_s + copy);
         QVERIFY(snapshot.startsWith("SQLite format 3"));
-        QCOMPARE(queryValue(u"backup/"_s + copy, u"select count(*) from ATTIVITA"_s).toInt(), 2);
+        QCOMPARE(queryValue(u"backup/"_s + copy, u"select count(*) from ATTIVITA"_s).toInt(), 3);
+        QVERIFY(holdsAwkwardRow(u"backup/"_s + copy));
     }
     // Back into an empty database as a local archive copied at the first connection.
     WorkingFolder folder;
@@ -273,7 +287,8 @@ void TestServer::dailyCopyIsASnapshotThatRestores()
     answers.answerYes(2);
     QVERIFY(startSentaro());
     QCOMPARE(answers.shown().size(), 2);
-    QCOMPARE(count(u"ATTIVITA"_s), 2);
+    QCOMPARE(count(u"ATTIVITA"_s), 3);
+    QVERIFY(holdsAwkwardRow(Schema::registerFile));
 }
 
 // A cell edited in the grid moves its row on the server, and a broken session loses the

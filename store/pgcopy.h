@@ -1,0 +1,34 @@
+#pragma once
+
+#include "store/database.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QSqlDatabase>
+#include <QVariant>
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+// Many rows to or from a server in one go, through its COPY command and its client library
+// directly: Qt's driver moves rows one value at a time. Rows travel in COPY's text format.
+namespace PgCopy {
+
+// One field of a row read: no value for NULL, else its text (numbers in C notation).
+using Field = std::optional<QByteArrayView>;
+
+// Appends `values` as one row in COPY's text format.
+void appendRow(QByteArray &rows, const QVariantList &values);
+void appendRow(QByteArray &rows, const std::vector<Field> &values);
+
+// Adds `rows` (made with appendRow) to `table`'s `fields`, on the connection of `db`, as one
+// statement: all of them or, when the server refuses one, none.
+Store::Result copyIn(const QSqlDatabase &db, const QString &table, const QStringList &fields, const QByteArray &rows);
+
+// Runs `select` on the connection of `db` and hands each row to `row`, its fields in the
+// order selected; a refusal from `row` stops the copy (the rest is read and let go).
+Store::Result copyOut(const QSqlDatabase &db, const QString &select,
+                      const std::function<Store::Result(const std::vector<Field> &)> &row);
+
+} // namespace PgCopy
