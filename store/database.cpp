@@ -21,6 +21,7 @@
 
 #include <sqlite3.h>
 
+#include <cstring>
 #include <functional>
 #include <memory>
 
@@ -41,26 +42,39 @@ namespace {
 const QString connectionPrefix = u"sentaro:"_s;
 
 // Letter case is folded beyond ASCII (È equals è), so the unique keys and look-ups
-// treat ROSSI and Rossi, FOÀ and Foà, as one. ASCII text, by far the most common,
-// is compared without leaving UTF-8.
+// treat ROSSI and Rossi, FOÀ and Foà, as one. Equal bytes, by far the most common in an
+// index's neighbours, are passed over eight at a time, and ASCII text is compared without
+// leaving UTF-8.
 int compareFolded(void *, int lengthA, const void *a, int lengthB, const void *b)
 {
     const auto *textA = static_cast<const unsigned char *>(a);
     const auto *textB = static_cast<const unsigned char *>(b);
     const int common = std::min(lengthA, lengthB);
     int i = 0;
-    for (; i < common; ++i) {
+    while (i < common) {
+        while (i + 8 <= common && std::memcmp(textA + i, textB + i, 8) == 0)
+            i += 8;
+        if (i == common)
+            break;
         const unsigned char ca = textA[i];
         const unsigned char cb = textB[i];
+        if (ca == cb) {
+            ++i;
+            continue;
+        }
         if (ca >= 0x80 || cb >= 0x80)
             break;
         const int la = (ca >= 'A' && ca <= 'Z') ? ca + 32 : ca;
         const int lb = (cb >= 'A' && cb <= 'Z') ? cb + 32 : cb;
         if (la != lb)
             return la - lb;
+        ++i;
     }
     if (i == common)
         return lengthA - lengthB;
+    // From the start of the character that differs: the bytes passed over were equal.
+    while (i > 0 && ((textA[i] & 0xC0) == 0x80 || (textB[i] & 0xC0) == 0x80))
+        --i;
     const QString restA = QString::fromUtf8(reinterpret_cast<const char *>(textA + i), lengthA - i);
     const QString restB = QString::fromUtf8(reinterpret_cast<const char *>(textB + i), lengthB - i);
     return QString::compare(restA, restB, Qt::CaseInsensitive);

@@ -162,6 +162,15 @@ void TestDataSource::uniqueKeysFoldAccentedCapitals()
     organisations.addNew();
     organisations.setValue(u"DENOM"_s, u"protezione civile è"_s);
     QCOMPARE(organisations.update().number, Store::duplicateKey);
+    // Past a long equal beginning, a letter that differs in its second byte alone.
+    for (const auto &[denomination, number] : {std::pair{u"GRUPPO COMUNALE DI PROTEZIONE CIVILE È"_s, 0},
+                                               std::pair{u"GRUPPO COMUNALE DI PROTEZIONE CIVILE Ì"_s, 0},
+                                               std::pair{u"GRUPPO COMUNALE DI PROTEZIONE CIVILE è"_s,
+                                                         int(Store::duplicateKey)}}) {
+        organisations.addNew();
+        organisations.setValue(u"DENOM"_s, denomination);
+        QCOMPARE(organisations.update().number, number);
+    }
 
     DataSource activities(u"Data3"_s, Schema::registerFile, u"Attivita"_s);
     for (const QString &description : {u"ESERCITAZIONE"_s, u"Esercitazione"_s}) {
