@@ -24,6 +24,8 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <unordered_map>
+#include <memory>
 
 using namespace Qt::StringLiterals;
 
@@ -802,6 +804,7 @@ std::optional<QString> openWorkingFiles(QStringList *notices, const Server::Pass
 
 void closeAll()
 {
+    forgetPrepared();
     Server::forget();
     for (const QString &name : QSqlDatabase::connectionNames()) {
         if (name.startsWith(connectionPrefix))
@@ -885,19 +888,54 @@ Result execute(QSqlDatabase db, const QString &sql, const QVariantList &values)
     return guarded(db, [&]() { return executeOnce(db, sql, values); });
 }
 
+namespace {
+// On a server a statement is prepared once and run again by its name: preparing it and
+// letting it go are a round trip each, for each row a window writes. At most this many are
+// kept, by connection and text.
+constexpr qsizetype preparedKept = 64;
+
+std::unordered_map<QString, std::unique_ptr<QSqlQuery>> &preparedOnServer()
+{
+    static std::unordered_map<QString, std::unique_ptr<QSqlQuery>> queries;
+    return queries;
+}
+} // namespace
+
+void forgetPrepared()
+{
+    preparedOnServer().clear();
+}
+
 Result executeOnce(QSqlDatabase db, const QString &sql, const QVariantList &values)
 {
-    QSqlQuery query(db);
     // Without values the text runs as it is: a server prepares only statements that take
     // values, not CREATE and the like.
-    if (values.isEmpty())
+    if (values.isEmpty()) {
+        QSqlQuery query(db);
         return query.exec(sql) ? Result{} : classify(query.lastError());
-    if (!query.prepare(sql))
-        return classify(query.lastError());
-    for (const QVariant &value : values)
-        query.addBindValue(value);
-    if (!query.exec())
-        return classify(query.lastError());
+    }
+    QSqlQuery once(db);
+    QSqlQuery *query = &once;
+    if (Server::isServer(db)) {
+        auto &kept = preparedOnServer();
+        const QString key = db.connectionName() + u'\n' + sql;
+        auto found = kept.find(key);
+        if (found == kept.end()) {
+            auto made = std::make_unique<QSqlQuery>(db);
+            if (!made->prepare(sql))
+                return classify(made->lastError());
+            if (qsizetype(kept.size()) >= preparedKept)
+                kept.clear();
+            found = kept.emplace(key, std::move(made)).first;
+        }
+        query = found->second.get();
+    } else if (!once.prepare(sql)) {
+        return classify(once.lastError());
+    }
+    for (int i = 0; i < values.size(); ++i)
+        query->bindValue(i, values[i]);
+    if (!query->exec())
+        return classify(query->lastError());
     return {};
 }
 

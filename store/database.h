@@ -68,6 +68,8 @@ Result copyTables(QSqlDatabase from, QSqlDatabase to, qint64 *rows);
 
 // Closes every connection opened by openWorkingFiles.
 void closeAll();
+// Lets go of the statements kept prepared on a server, before its connection is closed.
+void forgetPrepared();
 
 // Runs a statement that returns no rows on a connection, values bound in order.
 Result execute(QSqlDatabase db, const QString &sql, const QVariantList &values = {});

@@ -349,6 +349,7 @@ void reconnectIfLost(QSqlDatabase db)
 {
     if (!lost() || !isServer(db))
         return;
+    Store::forgetPrepared();
     db.close();
     if (db.open()) {
         lost() = false;
