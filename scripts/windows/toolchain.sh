@@ -7,7 +7,8 @@ source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 need_packages g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
   mingw-w64-x86-64-dev dpkg-dev tcl libwine-dev cmake ninja-build make \
-  qt6-base-dev qt6-base-dev-tools libsqlite3-dev mdbtools-dev autoconf automake libtool gettext pkg-config >&2
+  qt6-base-dev qt6-base-dev-tools libsqlite3-dev mdbtools-dev autoconf automake libtool gettext pkg-config \
+  curl patch >&2
 
 prefix="$(toolchain_dir)"
 libmdb_done="$prefix/.libmdb-$(debian_version mdbtools-dev)"
@@ -43,7 +44,7 @@ SOURCES
   local spec
   for spec in "${wanted[@]}"; do
     (cd "$work/download" && apt-get source -qq --download-only "$spec") \
-      || echo "Sorgente non scaricabile / source not available: $spec" >&2
+      || echo "Sorgente non scaricabile per intero / source not entirely available: $spec" >&2
   done
   local dsc
   for dsc in "$work"/download/*.dsc; do
