@@ -342,6 +342,16 @@ bool runningInCi()
     return !ci.isEmpty() && ci != u"false"_s && ci != u"0"_s;
 }
 
+bool keepForCheck(const QString &file)
+{
+    const QString folder = qEnvironmentVariable("SENTARO_TEST_OUTPUT");
+    if (folder.isEmpty())
+        return QFileInfo::exists(file);
+    const QString copy = QDir(folder).filePath(QFileInfo(file).fileName());
+    QFile::remove(copy);
+    return QFile::copy(file, copy);
+}
+
 bool makeDeadEnd(const QString &name)
 {
 #ifdef Q_OS_WIN

@@ -65,6 +65,9 @@ QString sharedDataFolder();
 QString missingSharedData(const QString &relative);
 // The tests run in CI (CI=true in the environment).
 bool runningInCi();
+// Copies `file` into the folder SENTARO_TEST_OUTPUT names, if any, for a reader on another system
+// to check (the Windows build's files, read on Linux). False when the file is missing or the copy fails.
+bool keepForCheck(const QString &file);
 
 // Makes `name` a link to nowhere: a name that reads as free but cannot be written. Windows makes
 // no such link for an ordinary user, so there it says it cannot.

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Installs build/windows/Sentaro-<version>-setup.exe silently into a fresh Wine prefix and checks the
 # installed program: its files, a first start in an empty folder, a start from the Start-menu launcher
-# in Documenti\Sentaro, and the uninstaller. The program runs offscreen: Wine has no display here.
+# in Documenti\Sentaro, the Access reader on a Jet file, and the uninstaller; then the test programs, and on
+# Linux the register PDF and the spreadsheet export they made. The program runs offscreen: Wine has no
+# display here.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
-need_packages wine wine64 fonts-liberation2 sqlite3
+need_packages wine wine64 fonts-liberation2 sqlite3 poppler-utils python3-xlrd
 setup="$SENTARO_ROOT/build/windows/Sentaro-$(project_version)-setup.exe"
 if [ ! -f "$setup" ]; then
   echo "Manca / missing: $setup (bash scripts/windows/build.sh)" >&2
@@ -47,7 +49,8 @@ timeout 300 wine "$setup" /S
 wineserver -w
 installed="$WINEPREFIX/drive_c/Program Files/Sentaro"
 menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Sentaro"
-for file in sentaro.exe sentaro-avvio.exe disinstalla.exe qt.conf LICENZE.txt intestazione.jpg sqlite3.dll \
+for file in sentaro.exe sentaro-avvio.exe sentaro-jetreader.exe libmdb-3.dll disinstalla.exe qt.conf LICENZE.txt \
+    intestazione.jpg sqlite3.dll \
     platforms/qwindows.dll platforms/qoffscreen.dll sqldrivers/qsqlite.dll imageformats/qjpeg.dll \
     translations/qtbase_it.qm; do
   check "installed $file" test -f "$installed/$file"
@@ -94,6 +97,15 @@ documents="$(winepath -u "$documents" 2>/dev/null)"
 check "the launcher starts the program in Documents\\Sentaro" \
   start_until "$scratch" sentaro-avvio.exe "$documents/Sentaro/intestazione.jpg" "$documents/Sentaro/attivita.mdb"
 
+# The installed reader on an Access file, as the program runs it: every row, accented letters whole.
+jet="$SENTARO_ROOT/../shared/data/jet/made/attivita.mdb"
+read_jet() {
+  local rows
+  rows="$(timeout 120 wine "C:\\Program Files\\Sentaro\\sentaro-jetreader.exe" dump "$(winepath -w "$jet")" VOLO 2>/dev/null)"
+  grep -q 'CANTÙ' <<<"$rows" && [ "$(tail -n1 <<<"$rows")" = "$(printf 'OK\t40\t40')" ]
+}
+check "the installed Access reader reads $(basename "$jet")" read_jet
+
 timeout 300 wine "C:\\Program Files\\Sentaro\\disinstalla.exe" /S
 wineserver -w
 sleep 2
@@ -108,8 +120,28 @@ if grep -qs 'add_test' "$tests/tests/CTestTestfile.cmake"; then
   while read -r dir; do path="$path${path:+;}$(winepath -w "$dir")"; done < <(dll_dirs "$(toolchain_dir)")
   rm -f "$tests"/tests/*.log
   before=$failures
-  check "the tests under Wine" env WINEPATH="$path" ctest --test-dir "$tests" -j2
+  # The register printed and the spreadsheet exported there come out for the checks below.
+  output="$scratch/output"
+  mkdir -p "$output"
+  check "the tests under Wine" env WINEPATH="$path" SENTARO_TEST_OUTPUT="$(winepath -w "$output")" \
+    ctest --test-dir "$tests" -j2
   [ "$failures" -eq "$before" ] || grep -h -A1 '^FAIL!' "$tests"/tests/*.log || true
+  register_reads() {
+    local text
+    text="$(pdftotext -layout "$output"/registro-attivita-*.pdf -)" &&
+      grep -qF "ELENCO DELLE ATTIVITA' CON DETTAGLIO PER VOLONTARIO" <<<"$text" && grep -qF 'BIANCHI ANNA' <<<"$text"
+  }
+  check "the register printed on Windows reads with pdftotext" register_reads
+  # Debian's own python3, which has Debian's xlrd: texts as texts, numbers as numbers, accents kept.
+  export_reads() {
+    /usr/bin/python3 "$SENTARO_ROOT/tests/store/xlsread.py" "$output"/dbattivitaesp*.xls 1 | /usr/bin/python3 -c '
+import json, sys
+sheet = json.load(sys.stdin)["sheets"][0]
+row = sheet["rows"]["1"]
+sys.exit(not (sheet["name"] == "Foglio1" and ["text", "CANTÙ"] in row and ["text", "ROSSI MARIO"] in row
+              and ["number", 7.5] in row))'
+  }
+  check "the spreadsheet exported on Windows reads with xlrd" export_reads
 fi
 
 if [ "$failures" -gt 0 ]; then

@@ -7,10 +7,12 @@ source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 need_packages g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
   mingw-w64-x86-64-dev dpkg-dev tcl libwine-dev cmake ninja-build make \
-  qt6-base-dev qt6-base-dev-tools libsqlite3-dev autoconf automake libtool gettext pkg-config >&2
+  qt6-base-dev qt6-base-dev-tools libsqlite3-dev mdbtools-dev autoconf automake libtool gettext pkg-config \
+  curl patch >&2
 
 prefix="$(toolchain_dir)"
-if [ -f "$prefix/.complete" ]; then
+libmdb_done="$prefix/.libmdb-$(debian_version mdbtools-dev)"
+if [ -f "$prefix/.complete" ] && [ -f "$libmdb_done" ]; then
   echo "$prefix"
   exit 0
 fi
@@ -20,9 +22,9 @@ jobs="$(nproc)"
 toolchain_file="$SENTARO_ROOT/cmake/mingw-w64.cmake"
 
 # Debian's source packages are enabled only while fetching: the machine's sources stay as they were.
-fetch_sources() {
+fetch_sources() { # source-package:installed-package ...
   local list=/etc/apt/sources.list.d/sentaro-windows-src.sources package version wanted=()
-  for package in qt6-base:qt6-base-dev sqlite3:libsqlite3-dev mdbtools:mdbtools-dev; do
+  for package in "$@"; do
     version="$(debian_version "${package#*:}" 2>/dev/null || true)"
     [ -d "$work/src/${package%%:*}" ] && continue
     wanted+=("${package%%:*}${version:+=$version}")
@@ -42,17 +44,61 @@ SOURCES
   local spec
   for spec in "${wanted[@]}"; do
     (cd "$work/download" && apt-get source -qq --download-only "$spec") \
-      || echo "Sorgente non scaricabile / source not available: $spec" >&2
+      || echo "Sorgente non scaricabile per intero / source not entirely available: $spec" >&2
   done
   local dsc
   for dsc in "$work"/download/*.dsc; do
     package="$(basename "$dsc")"; package="${package%%_*}"
     [ -d "$work/src/$package" ] && continue
-    [ "$(ls "$work/download/${package}"_* | wc -l)" -gt 1 ] || continue
-    dpkg-source --no-check -x "$dsc" "$work/src/$package" >/dev/null
+    fetch_missing_orig "$dsc"
+    if [ -f "$(dsc_file "$dsc" '*.debian.tar.*')" ] && [ -f "$(dsc_file "$dsc" '*.orig.tar.*')" ]; then
+      dpkg-source --no-check -x "$dsc" "$work/src/$package" >/dev/null
+    elif [ -f "$(dsc_file "$dsc" '*.orig.tar.*')" ]; then
+      # Debian's packaging and patches out of reach: the upstream source as it is, unpatched.
+      echo "Sorgente $package senza le patch Debian / without Debian's patches" >&2
+      mkdir -p "$work/src/$package"
+      tar -xf "$(dsc_file "$dsc" '*.orig.tar.*')" -C "$work/src/$package" --strip-components=1
+    fi
   done
   drop_source_list
   trap - EXIT
+}
+
+# The lines "sha256 size name" of a .dsc's Checksums-Sha256 field.
+dsc_sums() { # dsc
+  awk '/^Checksums-Sha256:/ { field = 1; next } /^[^ ]/ { field = 0 } field { print $1, $2, $3 }' "$1"
+}
+
+# The downloaded file of the .dsc whose name matches the pattern (whether present or not).
+dsc_file() { # dsc pattern
+  local sum size name
+  while read -r sum size name; do
+    # shellcheck disable=SC2254
+    case "$name" in $2) echo "$(dirname "$1")/$name"; return ;; esac
+  done < <(dsc_sums "$1")
+}
+
+# A mirror may list a source package yet not serve its upstream tarball. Ubuntu's archive carries the
+# same file under the same name; it is taken only if its SHA-256 and size are those Debian's .dsc gives.
+fetch_missing_orig() { # dsc
+  local file name package sum size pool component
+  file="$(dsc_file "$1" '*.orig.tar.*')"
+  { [ -z "$file" ] || [ -f "$file" ]; } && return 0
+  name="$(basename "$file")"
+  package="${name%%_*}"
+  read -r sum size < <(dsc_sums "$1" | awk -v name="$name" '$3 == name { print $1, $2 }')
+  if [[ "$package" == lib* ]]; then pool="${package:0:4}"; else pool="${package:0:1}"; fi
+  for component in main universe; do
+    curl -fsSL --retry 2 -o "$file.part" \
+      "http://archive.ubuntu.com/ubuntu/pool/$component/$pool/$package/$name" 2>/dev/null || continue
+    if [ "$(stat -c %s "$file.part")" = "$size" ] && [ "$(sha256sum < "$file.part" | cut -d' ' -f1)" = "$sum" ]; then
+      mv "$file.part" "$file"
+      echo "$name preso da / taken from Ubuntu's archive, SHA-256 as in Debian's .dsc" >&2
+      return 0
+    fi
+    echo "$name da Ubuntu non corrisponde al .dsc: scartato / does not match the .dsc: discarded" >&2
+  done
+  rm -f "$file.part"
 }
 
 drop_source_list() {
@@ -125,36 +171,41 @@ build_qt() {
 }
 
 # libmdb without GLib (mdbtools brings a small stand-in for the part it uses), as a DLL: it is LGPL.
-# Without Debian's mdbtools source the program is built without its Access reader, and says so.
 build_libmdb() {
-  [ -f "$prefix/lib/libmdb.dll.a" ] && return 0
   local src="$work/src/mdbtools"
-  if [ ! -d "$src" ]; then
-    echo "Manca il sorgente di mdbtools: niente lettore Access / no mdbtools source: no Access reader" >&2
-    return 1
-  fi
-  (cd "$src" && { [ -x configure ] || autoreconf -fi; }) >&2
-  mkdir -p "$work/mdb-build"
-  (cd "$work/mdb-build" &&
-    "$src/configure" -q --host=$MINGW CC=$MINGW-gcc-posix CXX=$MINGW-g++-posix --prefix="$prefix" \
+  patch -s -d "$src" -p1 < "$SENTARO_ROOT/scripts/windows/mdbtools-utf8.patch" >&2
+  # Built in its source folder: the library's headers are generated beside the others only there.
+  # -no-undefined lets libtool make a DLL.
+  (cd "$src" && autoreconf -fi &&
+    ./configure -q --host=$MINGW CC=$MINGW-gcc-posix CXX=$MINGW-g++-posix --prefix="$prefix" \
       --disable-glib --disable-iconv --disable-man --with-bash-completion-dir=no --enable-shared --disable-static &&
-    make -s -C src/libmdb -j"$jobs" && make -s -C src/libmdb install && make -s -C include install) >&2
+    make -s -C include && make -s -C src/libmdb -j"$jobs" LDFLAGS=-no-undefined &&
+    make -s -C src/libmdb install && make -s -C include install) >&2
 }
 
-fetch_sources
-# Without Qt's or SQLite's source there is nothing to build: said apart (exit 3), since it is the
-# archive of sources that failed, not the build.
-for needed in qt6-base:lib/cmake/Qt6/Qt6Config.cmake sqlite3:bin/sqlite3.dll; do
-  if [ ! -f "$prefix/${needed#*:}" ] && [ ! -d "$work/src/${needed%%:*}" ]; then
-    needed="${needed%%:*}"
-    echo "Sorgente Debian di $needed non scaricabile: Qt per Windows non si può costruire / the Debian source of $needed could not be fetched" >&2
-    exit 3
-  fi
-done
-build_sqlite
-build_qt
-# A toolchain without libmdb is used as it is, but not marked complete: the next run tries again.
-if build_libmdb; then
+# Without a source there is nothing to build: said apart (exit 3), since it is the archive of sources
+# that failed, not the build.
+need_source() { # source-package
+  [ -d "$work/src/$1" ] && return 0
+  echo "Sorgente Debian di $1 non scaricabile / the Debian source of $1 could not be fetched" >&2
+  exit 3
+}
+
+# Qt and SQLite, then libmdb, each with its own mark of completion: libmdb, added later or of another
+# version, is built without touching the Qt beside it.
+if [ ! -f "$prefix/.complete" ]; then
+  fetch_sources qt6-base:qt6-base-dev sqlite3:libsqlite3-dev
+  [ -f "$prefix/bin/sqlite3.dll" ] || need_source sqlite3
+  [ -f "$prefix/lib/cmake/Qt6/Qt6Config.cmake" ] || need_source qt6-base
+  build_sqlite
+  build_qt
   touch "$prefix/.complete"
+fi
+if [ ! -f "$libmdb_done" ]; then
+  rm -rf "$work/src/mdbtools" "$work"/download/mdbtools_*
+  fetch_sources mdbtools:mdbtools-dev
+  need_source mdbtools
+  build_libmdb
+  touch "$libmdb_done"
 fi
 echo "$prefix"

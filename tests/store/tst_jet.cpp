@@ -219,6 +219,9 @@ void TestJet::interruptedSwapIsCompleted()
 
 void TestJet::stoppedConversionLeavesTheOriginal()
 {
+#ifdef Q_OS_WIN
+    QSKIP("the stalling reader is a shell script");
+#endif
     WorkingFolder folder;
     QVERIFY(copyJet(u"made/attivita.mdb"_s, Schema::registerFile));
     const QByteArray original = fileBytes(Schema::registerFile);
