@@ -1,9 +1,12 @@
 #include "store/pgcopy.h"
 
+#include <QLibrary>
 #include <QSqlDriver>
 #include <QSqlError>
 
 #include <cctype>
+#include <optional>
+#include <type_traits>
 
 #ifndef SENTARO_NO_LIBPQ
 #include <libpq-fe.h>
@@ -82,11 +85,53 @@ Store::Result copyOut(const QSqlDatabase &, const QString &,
 #else
 
 namespace {
+// The server's client library, loaded on first use as Qt's driver loads it: a program that
+// never opens a server does not load it, with its Kerberos and LDAP libraries, at every start.
+struct Client {
+    decltype(&PQexec) exec = nullptr;
+    decltype(&PQresultStatus) resultStatus = nullptr;
+    decltype(&PQresultErrorField) resultErrorField = nullptr;
+    decltype(&PQerrorMessage) errorMessage = nullptr;
+    decltype(&PQclear) clear = nullptr;
+    decltype(&PQgetResult) getResult = nullptr;
+    decltype(&PQputCopyData) putCopyData = nullptr;
+    decltype(&PQputCopyEnd) putCopyEnd = nullptr;
+    decltype(&PQgetCopyData) getCopyData = nullptr;
+    decltype(&PQfreemem) freemem = nullptr;
+};
+
+const Client *client()
+{
+    static const std::optional<Client> loaded = []() -> std::optional<Client> {
+        QLibrary library(u"pq"_s, 5);
+        if (!library.load())
+            return std::nullopt;
+        Client found;
+        bool complete = true;
+        const auto resolve = [&](auto &function, const char *name) {
+            function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(library.resolve(name));
+            complete = complete && function;
+        };
+        resolve(found.exec, "PQexec");
+        resolve(found.resultStatus, "PQresultStatus");
+        resolve(found.resultErrorField, "PQresultErrorField");
+        resolve(found.errorMessage, "PQerrorMessage");
+        resolve(found.clear, "PQclear");
+        resolve(found.getResult, "PQgetResult");
+        resolve(found.putCopyData, "PQputCopyData");
+        resolve(found.putCopyEnd, "PQputCopyEnd");
+        resolve(found.getCopyData, "PQgetCopyData");
+        resolve(found.freemem, "PQfreemem");
+        return complete ? std::optional<Client>(found) : std::nullopt;
+    }();
+    return loaded ? &*loaded : nullptr;
+}
+
 PGconn *connectionOf(const QSqlDatabase &db)
 {
     const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
     // Qt's driver hands its PGconn under the name of the struct behind the typedef.
-    if (!handle.isValid() ||
+    if (!client() || !handle.isValid() ||
         (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0))
         return nullptr;
     return *static_cast<PGconn *const *>(handle.constData());
@@ -95,9 +140,9 @@ PGconn *connectionOf(const QSqlDatabase &db)
 // The server's refusal as Qt's driver would describe it, so that the store tells it alike.
 Store::Result refusal(PGconn *connection, const PGresult *result)
 {
-    const char *state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
-    const char *primary = result ? PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
-    return Store::classify(QSqlError(QString::fromUtf8(PQerrorMessage(connection)),
+    const char *state = result ? client()->resultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+    const char *primary = result ? client()->resultErrorField(result, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
+    return Store::classify(QSqlError(QString::fromUtf8(client()->errorMessage(connection)),
                                      primary ? QString::fromUtf8(primary) : QString(), QSqlError::StatementError,
                                      state ? QString::fromLatin1(state) : QString()));
 }
@@ -106,10 +151,10 @@ Store::Result refusal(PGconn *connection, const PGresult *result)
 Store::Result finished(PGconn *connection)
 {
     Store::Result outcome;
-    while (PGresult *result = PQgetResult(connection)) {
-        if (PQresultStatus(result) != PGRES_COMMAND_OK && outcome.ok())
+    while (PGresult *result = client()->getResult(connection)) {
+        if (client()->resultStatus(result) != PGRES_COMMAND_OK && outcome.ok())
             outcome = refusal(connection, result);
-        PQclear(result);
+        client()->clear(result);
     }
     return outcome;
 }
@@ -119,9 +164,9 @@ Store::Result started(PGconn *connection, const QString &command, ExecStatusType
 {
     if (!connection)
         return Store::failure(u"il collegamento con il server non è disponibile"_s);
-    PGresult *result = PQexec(connection, command.toUtf8().constData());
-    const Store::Result outcome = PQresultStatus(result) == expected ? Store::Result{} : refusal(connection, result);
-    PQclear(result);
+    PGresult *result = client()->exec(connection, command.toUtf8().constData());
+    const Store::Result outcome = client()->resultStatus(result) == expected ? Store::Result{} : refusal(connection, result);
+    client()->clear(result);
     return outcome;
 }
 
@@ -202,8 +247,8 @@ Store::Result copyIn(const QSqlDatabase &db, const QString &table, const QString
                                       PGRES_COPY_IN);
         !begun.ok())
         return begun;
-    if (PQputCopyData(connection, rows.constData(), int(rows.size())) != 1 ||
-        PQputCopyEnd(connection, nullptr) != 1) {
+    if (client()->putCopyData(connection, rows.constData(), int(rows.size())) != 1 ||
+        client()->putCopyEnd(connection, nullptr) != 1) {
         const Store::Result broken = refusal(connection, nullptr);
         finished(connection);
         return broken;
@@ -222,12 +267,12 @@ Store::Result copyOut(const QSqlDatabase &db, const QString &select,
     std::vector<Field> fields;
     char *line = nullptr;
     int length = 0;
-    while ((length = PQgetCopyData(connection, &line, 0)) > 0) {
+    while ((length = client()->getCopyData(connection, &line, 0)) > 0) {
         if (outcome.ok()) {
             split(line, line[length - 1] == '\n' ? length - 1 : length, fields);
             outcome = row(fields);
         }
-        PQfreemem(line);
+        client()->freemem(line);
     }
     if (length == -2 && outcome.ok())
         outcome = refusal(connection, nullptr);
