@@ -499,12 +499,14 @@ void TestKills::shared()
     prepareFolder();
     runSql(Schema::registerFile, {u"insert into ATTIVITA (DATAINATT, DATAFIATT, DESCRATT, NOTE4) values "
                                   u"('01/02/2011', '01/02/2011', 'CONDIVISA', '2011/02/01')"_s});
-    // The second PC has a working folder of its own, naming the same archive.
-    QTemporaryDir otherFolder;
-    QVERIFY(QFile::copy(u"sentaro.ini"_s, otherFolder.filePath(u"sentaro.ini"_s)));
-    QProcess pcs[2];
-    const QString folders[2] = {QDir::currentPath(), otherFolder.path()};
-    for (int pc = 0; pc < 2; ++pc) {
+    // The other PCs have working folders of their own, naming the same archive; the third
+    // renames the activity while the two others press on it.
+    QTemporaryDir otherFolders[2];
+    for (const QTemporaryDir &other : otherFolders)
+        QVERIFY(QFile::copy(u"sentaro.ini"_s, other.filePath(u"sentaro.ini"_s)));
+    QProcess pcs[3];
+    const QString folders[3] = {QDir::currentPath(), otherFolders[0].path(), otherFolders[1].path()};
+    for (int pc = 0; pc < 3; ++pc) {
         pcs[pc].setProcessChannelMode(QProcess::ForwardedErrorChannel);
         pcs[pc].start(QStringLiteral(SENTARO_WRITER), {u"shared"_s, folders[pc], QString::number(pc + 1)});
     }
@@ -519,6 +521,9 @@ void TestKills::shared()
         pc.write("go\n");
         pc.waitForBytesWritten(10000);
     }
+    QVERIFY(pcs[2].waitForFinished(300000));
+    QCOMPARE(pcs[2].exitCode(), 0);
+    QVERIFY(pcs[2].readAllStandardOutput().contains("RENAMED 49"));
     QStringList expected;
     for (int pc = 0; pc < 2; ++pc) {
         QVERIFY(pcs[pc].waitForFinished(300000));
@@ -537,6 +542,9 @@ void TestKills::shared()
     QCOMPARE(rows, expected);
     QCOMPARE(queryLines(Schema::registerFile, u"select ORET6, OREUOMO from ATTIVITA"_s, u"/"_s),
              queryLines(Schema::registerFile, u"select sum(ORET6), sum(OREUOMO) from ATTIVDETT"_s, u"/"_s));
+    // Each rename took every row or none, and no press wrote the name a rename was changing.
+    QCOMPARE(queryLines(Schema::registerFile, u"select distinct DESCRATT collate \"C\" from ATTIVDETT"_s),
+             queryLines(Schema::registerFile, u"select DESCRATT from ATTIVITA"_s));
 }
 
 QTEST_MAIN(TestKills)

@@ -14,7 +14,8 @@
 // "shared" (a PC of several on one server archive) adds three detail rows of its own to the
 // activity CONDIVISA and removes one of them, sharedPresses times once a line comes on its
 // standard input, each press with the activity's totals in the same commit as the details
-// window does; lines: SHARED n.
+// window does; lines: SHARED n. Run 3 instead renames the activity as many times, between
+// CONDIVISA and Condivisa (the same key, so the others still find it); lines: RENAMED n.
 // "activities" and "people" call the store's operations on the main window's data sources,
 // as the windows do; "bulk" and "readonly" run the archive commands, whose copies kept
 // before emptying and whose messages are part of what is checked.
@@ -214,14 +215,25 @@ void shared(int run)
     char go[8] = {};
     require(std::fgets(go, sizeof go, stdin) != nullptr, u"no start signal"_s);
     MainWindowInterface &main = *Windows::mainWindow();
+    if (run == 3) {
+        for (int i = 0; i < sharedPresses; ++i) {
+            const QString renamed = i % 2 == 0 ? u"Condivisa"_s : u"CONDIVISA"_s;
+            require(Activities::rename(*main.Data3, *main.Data4, u"CONDIVISA"_s, start, renamed), u"renaming"_s);
+            say(u"RENAMED "_s + QString::number(i));
+        }
+        return;
+    }
     const size_t riskIndex = size_t(riskClassOfCode(u"6"_s) - riskClasses.data());
     for (int i = 0; i < sharedPresses; ++i) {
         const QString prefix = u"PC%1 %2 "_s.arg(run).arg(i);
         press(main, u"CONDIVISA"_s, [&](DataSource &details) {
+            // The name as the activity holds it now, while it is held: the rows take it.
+            require(Activities::findNamed(*main.Data3, u"CONDIVISA"_s, start), u"no activity"_s);
+            const QString name = main.Data3->text(u"DESCRATT"_s);
             for (int k = 0; k < 3; ++k) {
                 DetailRow row;
                 row.start = start;
-                row.description = u"CONDIVISA"_s;
+                row.description = name;
                 row.surname = prefix + QString::number(k);
                 row.risk.hours[riskIndex] = 1.5 + k;
                 row.manHours = 1.5 + k;
