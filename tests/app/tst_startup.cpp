@@ -25,8 +25,10 @@
 #include <QTimer>
 
 #include <sqlite3.h>
+#ifndef Q_OS_WIN
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 using namespace Qt::StringLiterals;
 
@@ -304,6 +306,9 @@ void TestStartup::registerOfAnotherVersion()
 // start puts the file back as it was and starts, instead of calling it damaged.
 void TestStartup::writeCutShortByACrashIsRolledBack()
 {
+#ifdef Q_OS_WIN
+    QSKIP("the writer that dies halfway is a forked process");
+#else
     WorkingFolder folder;
     QVERIFY(makeWorkingFiles());
     QStringList rows{u"PRAGMA journal_mode = DELETE"_s};
@@ -331,6 +336,7 @@ void TestStartup::writeCutShortByACrashIsRolledBack()
     QCOMPARE(queryValue(Schema::registerFile, u"PRAGMA integrity_check"_s).toString(), u"ok"_s);
     qInfo("RELIABILITY write killed halfway with a rollback journal: the next start rolled it back, 300 of 300 "
           "rows as last stored");
+#endif
 }
 
 void TestStartup::closingTheMainWindowEndsTheProgram()
