@@ -919,9 +919,9 @@ Result executeOnce(QSqlDatabase db, const QString &sql, const QVariantList &valu
     }
     QSqlQuery once(db);
     QSqlQuery *query = &once;
+    const QString key = db.connectionName() + u'\n' + sql;
     if (Server::isServer(db)) {
         auto &kept = preparedOnServer();
-        const QString key = db.connectionName() + u'\n' + sql;
         auto found = kept.find(key);
         if (found == kept.end()) {
             auto made = std::make_unique<QSqlQuery>(db);
@@ -937,8 +937,14 @@ Result executeOnce(QSqlDatabase db, const QString &sql, const QVariantList &valu
     }
     for (int i = 0; i < values.size(); ++i)
         query->bindValue(i, values[i]);
-    if (!query->exec())
-        return classify(query->lastError());
+    if (!query->exec()) {
+        const Result failed = classify(query->lastError());
+        // Prepared anew next time: the refusal may have been the statement's own, such as a
+        // table another PC changed under it.
+        if (query != &once)
+            preparedOnServer().erase(key);
+        return failed;
+    }
     return {};
 }
 
