@@ -17,7 +17,7 @@ if [ -f "$prefix/.complete" ] && [ -f "$libmdb_done" ]; then
   exit 0
 fi
 work="$prefix.work"
-mkdir -p "$work" "$prefix/bin" "$prefix/lib" "$prefix/include"
+mkdir -p "$work/src" "$prefix/bin" "$prefix/lib" "$prefix/include"
 jobs="$(nproc)"
 toolchain_file="$SENTARO_ROOT/cmake/mingw-w64.cmake"
 
