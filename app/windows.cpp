@@ -7,6 +7,7 @@
 #include "participation/form3.h"
 #include "reports/formlist.h"
 #include "statistics/form4.h"
+#include "common/controls.h"
 #include "common/globals.h"
 #include "store/backup.h"
 #include "store/database.h"
@@ -76,8 +77,11 @@ MainWindowInterface *existingMainWindow()
 
 Formvol *formvol()
 {
-    if (!registry().formvol)
-        registry().formvol = new Formvol;
+    if (!registry().formvol) {
+        auto *window = new Formvol;
+        Controls::finishWindow(window, window->cmdregistra);
+        registry().formvol = window;
+    }
     if (registry().form1)
         registry().form1->fillMunicipalities(registry().formvol);
     return registry().formvol;
@@ -85,36 +89,51 @@ Formvol *formvol()
 
 Form2 *form2()
 {
-    if (!registry().form2)
-        registry().form2 = new Form2;
+    if (!registry().form2) {
+        auto *window = new Form2;
+        Controls::finishWindow(window, window->cmdreg);
+        registry().form2 = window;
+    }
     return registry().form2;
 }
 
 Form3 *form3()
 {
-    if (!registry().form3)
-        registry().form3 = new Form3;
+    if (!registry().form3) {
+        auto *window = new Form3;
+        Controls::finishWindow(window);
+        registry().form3 = window;
+    }
     return registry().form3;
 }
 
 Formass *formass()
 {
-    if (!registry().formass)
-        registry().formass = new Formass;
+    if (!registry().formass) {
+        auto *window = new Formass;
+        Controls::finishWindow(window, window->cmdassregistra);
+        registry().formass = window;
+    }
     return registry().formass;
 }
 
 Formlist *formlist()
 {
-    if (!registry().formlist)
-        registry().formlist = new Formlist;
+    if (!registry().formlist) {
+        auto *window = new Formlist;
+        Controls::finishWindow(window);
+        registry().formlist = window;
+    }
     return registry().formlist;
 }
 
 Form4 *form4()
 {
-    if (!registry().form4)
-        registry().form4 = new Form4;
+    if (!registry().form4) {
+        auto *window = new Form4;
+        Controls::finishWindow(window, window->cmdelab);
+        registry().form4 = window;
+    }
     return registry().form4;
 }
 

@@ -8,14 +8,18 @@
 #include <QCompleter>
 #include <QFocusEvent>
 #include <QImageReader>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMainWindow>
 #include <QPixmap>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QStringListModel>
+#include <QVBoxLayout>
 
 #include <algorithm>
 
@@ -241,8 +245,6 @@ void placeOnScreen(QWidget *window)
 
     // A window larger than the screen shrinks to it, as far as it can.
     const QSize size = window->size().boundedTo(room.size()).expandedTo(window->minimumSize());
-    if (size != window->size())
-        window->resize(size);
 
     // Opened again, a window stays where the user left it, as long as that is on the screen.
     QRect client(window->geometry().topLeft(), size);
@@ -250,8 +252,9 @@ void placeOnScreen(QWidget *window)
         client.moveCenter(reference ? reference->geometry().center() : available.center());
     client.moveLeft(std::clamp(client.left(), room.left(), std::max(room.left(), room.right() - size.width() + 1)));
     client.moveTop(std::clamp(client.top(), room.top(), std::max(room.top(), room.bottom() - size.height() + 1)));
-    // A top-level window's position is that of its frame.
-    window->move(client.topLeft() - QPoint(margins.left(), margins.top()));
+    // The client's place, not the frame's: a position given for the frame is taken on X11 for
+    // the client's when a window is shown again, and the window came back higher by its title bar.
+    window->setGeometry(client);
 }
 
 void showWindow(QWidget *window)
@@ -261,6 +264,105 @@ void showWindow(QWidget *window)
     window->show();
     window->raise();
     window->activateWindow();
+}
+
+namespace {
+// Controls whose vertical extents overlap stand in one row; rows go top to bottom and each
+// row left to right, as a page is read.
+void orderTabsByLayout(QWidget *area)
+{
+    QList<QWidget *> controls;
+    for (QWidget *control : area->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+        if (control->focusPolicy() & Qt::TabFocus)
+            controls << control;
+    }
+    std::stable_sort(controls.begin(), controls.end(),
+                     [](const QWidget *a, const QWidget *b) { return a->y() < b->y(); });
+    QList<std::pair<int, QWidget *>> ordered; // row, control
+    int row = 0;
+    int rowBottom = -1;
+    for (QWidget *control : controls) {
+        if (control->y() > rowBottom && !ordered.isEmpty()) {
+            ++row;
+            rowBottom = -1;
+        }
+        rowBottom = rowBottom < 0 ? control->geometry().bottom() : std::min(rowBottom, control->geometry().bottom());
+        ordered.append({row, control});
+    }
+    std::stable_sort(ordered.begin(), ordered.end(), [](const auto &a, const auto &b) {
+        return a.first != b.first ? a.first < b.first : a.second->x() < b.second->x();
+    });
+    for (qsizetype i = 1; i < ordered.size(); ++i)
+        QWidget::setTabOrder(ordered[i - 1].second, ordered[i].second);
+}
+
+// Sees the keys the control holding the focus left unused on their way up to the window.
+class WindowKeys : public QObject {
+public:
+    WindowKeys(QWidget *window, QPushButton *exit, QPushButton *defaultButton)
+        : QObject(window)
+        , m_exit(exit)
+        , m_default(defaultButton)
+    {
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::KeyPress)
+            return QObject::eventFilter(watched, event);
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (key->modifiers() & ~Qt::KeypadModifier)
+            return false;
+        if (key->key() == Qt::Key_Escape && m_exit && m_exit->isVisible() && m_exit->isEnabled()) {
+            m_exit->click();
+            return true;
+        }
+        if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter)
+            return false;
+        QWidget *focus = QApplication::focusWidget();
+        // Enter on a button presses that button, as Space does; in a box it presses the
+        // window's default button; in a list it only chooses the line.
+        QPushButton *pressed = qobject_cast<QPushButton *>(focus);
+        if (!pressed && (qobject_cast<QLineEdit *>(focus) || qobject_cast<QComboBox *>(focus)))
+            pressed = m_default;
+        if (!pressed || !pressed->isVisible() || !pressed->isEnabled())
+            return false;
+        pressed->click();
+        return true;
+    }
+
+private:
+    QPointer<QPushButton> m_exit;
+    QPointer<QPushButton> m_default;
+};
+} // namespace
+
+void finishWindow(QWidget *window, QPushButton *defaultButton)
+{
+    auto *area = new QWidget;
+    area->setObjectName(window->objectName() + u"Area"_s);
+    area->setFixedSize(window->size());
+    QPushButton *exit = nullptr;
+    for (QWidget *control : window->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+        if (control->isWindow())
+            continue;
+        // A new parent hides a control: only those the window hid itself stay hidden.
+        const bool hidden = control->isHidden() && control->testAttribute(Qt::WA_WState_ExplicitShowHide);
+        control->setParent(area);
+        control->setVisible(!hidden);
+        if (auto *button = qobject_cast<QPushButton *>(control); button && button->text() == u"Esci"_s)
+            exit = button;
+    }
+    auto *scroll = new QScrollArea(window);
+    scroll->setObjectName(window->objectName() + u"Scroll"_s);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidget(area);
+    auto *layout = new QVBoxLayout(window);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(scroll);
+    orderTabsByLayout(area);
+    window->installEventFilter(new WindowKeys(window, exit, defaultButton));
 }
 
 } // namespace Controls

@@ -57,9 +57,17 @@ void fillSorted(QListWidget *list, QStringList lines);
 void sortLikeList(QStringList &lines);
 
 // Shows a window non-modally, bringing it forward when already open. A window not yet
-// open is placed centred over the main window and wholly on its screen.
+// open is placed centred over the main window and wholly on its screen, frame included; one
+// opened again comes back where it was.
 void showWindow(QWidget *window);
 void placeOnScreen(QWidget *window);
+
+// What every window laid out in twips gets once its controls are made: the controls keep
+// their designed places inside a scroll area, so a screen smaller than the design scrolls
+// instead of cutting them; Tab follows the layout, row by row; Esc presses the window's
+// "Esci" and Enter its default button, when the control holding the focus has no use for
+// the key.
+void finishWindow(QWidget *window, QPushButton *defaultButton = nullptr);
 
 // Runs `handler` when the focus leaves `control` for another control of the program;
 // the focus taken by a message box, a menu or another window does not count.

@@ -79,7 +79,12 @@ void nameButtons(QMessageBox &box)
 QMessageBox::StandardButton showBox(const QString &text, QMessageBox::StandardButtons buttons,
                                     QMessageBox::StandardButton defaultButton)
 {
-    QMessageBox box(QMessageBox::NoIcon, programTitle(), text, buttons, ownerWindow());
+    QWidget *owner = ownerWindow();
+    QMessageBox box(QMessageBox::NoIcon, programTitle(), text, buttons, owner);
+    // A box with no window of ours under it (a second program that finds the archive taken, a
+    // start that fails) would open behind whatever the user is looking at.
+    if (!owner)
+        box.setWindowFlag(Qt::WindowStaysOnTopHint);
     box.setDefaultButton(defaultButton);
     nameButtons(box);
     keepTitleVisible(box);
@@ -126,7 +131,10 @@ std::optional<QString> promptFor(const QString &text, const QString &defaultAnsw
             return std::nullopt;
         return answer->text;
     }
-    QInputDialog dialog(ownerWindow());
+    QWidget *owner = ownerWindow();
+    QInputDialog dialog(owner);
+    if (!owner)
+        dialog.setWindowFlag(Qt::WindowStaysOnTopHint);
     dialog.setWindowTitle(programTitle());
     dialog.setOkButtonText(u"OK"_s);
     dialog.setCancelButtonText(u"Annulla"_s);

@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev libsqlite3-dev
   qt6-translations-l10n
   fonts-liberation2 poppler-utils sqlite3
-  xvfb xauth openbox imagemagick xdotool
+  xvfb xauth openbox imagemagick xdotool x11-utils
   python3-xlrd libfreexl-dev
   mdbtools-dev
   clang-14 libclang-rt-14-dev

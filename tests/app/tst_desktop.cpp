@@ -8,7 +8,10 @@
 #include "common/globals.h"
 #include "common/messages.h"
 #include "testsupport.h"
+#include "activities/form2.h"
+#include "organisations/formass.h"
 #include "participation/form3.h"
+#include "reports/formlist.h"
 #include "statistics/form4.h"
 #include "volunteers/formvol.h"
 
@@ -16,9 +19,14 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QProcess>
+#include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
+#include <QTableView>
 #include <QTest>
 #include <QTimer>
+
+#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -29,7 +37,7 @@ public:
     bool start()
     {
         // Xvfb picks a free display and writes its number to the descriptor given, here its output.
-        m_server.start(u"Xvfb"_s, {u"-displayfd"_s, u"1"_s, u"-screen"_s, u"0"_s, u"1024x768x24"_s,
+        m_server.start(u"Xvfb"_s, {u"-displayfd"_s, u"1"_s, u"-screen"_s, u"0"_s, u"1280x720x24"_s,
                                    u"-nolisten"_s, u"tcp"_s});
         if (!m_server.waitForStarted(10000))
             return fail(u"Xvfb non avviabile: "_s + m_server.errorString());
@@ -82,6 +90,43 @@ QString &skipReason()
     return reason;
 }
 
+QString frameText(const QWidget *window)
+{
+    const QRect frame = window->frameGeometry();
+    return u"%1 %2,%3 %4x%5"_s.arg(window->objectName())
+        .arg(frame.x())
+        .arg(frame.y())
+        .arg(frame.width())
+        .arg(frame.height());
+}
+
+// What a command printed; none when it failed.
+std::optional<QString> run(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(15000) || process.exitCode() != 0)
+        return std::nullopt;
+    return QString::fromLatin1(process.readAllStandardOutput());
+}
+
+bool reserveTaskBar(QWidget &bar)
+{
+    bar.setGeometry(0, 720 - 40, 1280, 40);
+    bar.show();
+    if (!QTest::qWaitForWindowExposed(&bar, 10000))
+        return false;
+    // Set again until the window manager, which may not manage the bar yet, has taken it.
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        run(u"xprop"_s, {u"-id"_s, QString::number(bar.winId()), u"-f"_s, u"_NET_WM_STRUT_PARTIAL"_s, u"32c"_s,
+                         u"-set"_s, u"_NET_WM_STRUT_PARTIAL"_s, u"0,0,0,40,0,0,0,0,0,0,0,1279"_s});
+        if (QTest::qWaitFor([]() { return QGuiApplication::primaryScreen()->availableGeometry().height() == 680; },
+                            500))
+            return true;
+    }
+    return false;
+}
+
 // Answers the next real box with the button of that text, from inside its modal loop.
 void pressInNextBox(const QString &buttonText)
 {
@@ -106,7 +151,9 @@ private slots:
     void cleanup();
     void splashGoesWhenTheMainWindowIsClicked();
     void closingABoxIsNoActivation();
-    void windowsOpenOnTheScreen();
+    void windowsFitTheScreen();
+    void reopenedWindowsComeBackWhereTheyWere();
+    void secondProgramsMessageIsOnTop();
 
 private:
     WorkingFolder *m_folder = nullptr;
@@ -173,22 +220,102 @@ void TestDesktop::closingABoxIsNoActivation()
     QTRY_COMPARE_WITH_TIMEOUT(globals().tipogriglia, u"A"_s, 10000);
 }
 
-void TestDesktop::windowsOpenOnTheScreen()
+// 1280x720 less a task bar: the tallest windows are designed taller than that.
+void TestDesktop::windowsFitTheScreen()
 {
     const QRect screen = m_main->screen()->availableGeometry();
-    // The tallest and the widest windows, with the main window and the splash.
-    for (QWidget *window : {static_cast<QWidget *>(m_main), static_cast<QWidget *>(Windows::form11()),
-                            static_cast<QWidget *>(Windows::form3()), static_cast<QWidget *>(Windows::form4())}) {
+    for (QWidget *window :
+         {static_cast<QWidget *>(m_main), static_cast<QWidget *>(Windows::form11()),
+          static_cast<QWidget *>(Windows::form2()), static_cast<QWidget *>(Windows::form3()),
+          static_cast<QWidget *>(Windows::form4()), static_cast<QWidget *>(Windows::formass()),
+          static_cast<QWidget *>(Windows::formvol()), static_cast<QWidget *>(Windows::formlist())}) {
         Controls::showWindow(window);
         QVERIFY(QTest::qWaitForWindowExposed(window, 10000));
         QTest::qWait(300);
-        QVERIFY2(screen.contains(window->frameGeometry()),
-                 qPrintable(u"%1 %2,%3 %4x%5"_s.arg(window->objectName())
-                                .arg(window->frameGeometry().x())
-                                .arg(window->frameGeometry().y())
-                                .arg(window->frameGeometry().width())
-                                .arg(window->frameGeometry().height())));
+        QVERIFY2(screen.contains(window->frameGeometry()), qPrintable(frameText(window)));
+        // Every button can be brought on the screen and pressed.
+        for (QPushButton *button : window->findChildren<QPushButton *>()) {
+            if (!button->isVisibleTo(window))
+                continue;
+            if (auto *scroll = window->findChild<QScrollArea *>())
+                scroll->ensureWidgetVisible(button, 0, 0);
+            const QRect shown(button->mapToGlobal(QPoint(0, 0)), button->size());
+            QVERIFY2(screen.contains(shown) && window->geometry().contains(shown),
+                     qPrintable(frameText(window) + u" "_s + button->objectName()));
+        }
+        if (window != m_main)
+            window->hide();
     }
+}
+
+void TestDesktop::reopenedWindowsComeBackWhereTheyWere()
+{
+    Controls::showWindow(m_main);
+    QTRY_VERIFY_WITH_TIMEOUT(!Windows::form11()->isVisible(), 10000);
+    const QRect screen = m_main->screen()->availableGeometry();
+    for (QWidget *window : {static_cast<QWidget *>(Windows::form4()), static_cast<QWidget *>(Windows::formass())}) {
+        Controls::showWindow(window);
+        QVERIFY(QTest::qWaitForWindowExposed(window, 10000));
+        QTest::qWait(300);
+        const QRect first = window->frameGeometry();
+        window->findChild<QPushButton *>(window == Windows::formass() ? u"cmdassesci"_s : u"cmdesci"_s)->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!window->isVisible(), 10000);
+        Controls::showWindow(window);
+        QVERIFY(QTest::qWaitForWindowExposed(window, 10000));
+        QTest::qWait(300);
+        QCOMPARE(window->frameGeometry(), first);
+        window->hide();
+    }
+    // The details window, opened from the grid, closed with Esci and opened again from the grid.
+    Messages::ScriptedResponder answers;
+    runSql(u"attivita.mdb"_s, {u"insert into ATTIVITA (DATAINATT, DATAFIATT, DESCRATT, NOTE4) values "
+                               u"('01/02/2026', '01/02/2026', 'PROVA', '2026/02/01')"_s});
+    m_main->showActivities();
+    QTableView *grid = m_main->DBGrid1;
+    for (int round = 0; round < 2; ++round) {
+        grid->clearSelection();
+        grid->selectRow(0);
+        Form3 *details = Windows::form3();
+        QVERIFY(QTest::qWaitForWindowExposed(details, 10000));
+        QTest::qWait(300);
+        QVERIFY2(screen.contains(details->frameGeometry()), qPrintable(frameText(details)));
+        details->cmdesci->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!details->isVisible(), 10000);
+    }
+}
+
+// A second program in the same folder says the archive is taken in a box above the first
+// program's window, which the user was just working in.
+void TestDesktop::secondProgramsMessageIsOnTop()
+{
+    Controls::showWindow(m_main);
+    QTRY_VERIFY_WITH_TIMEOUT(!Windows::form11()->isVisible(), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(QApplication::activeWindow(), m_main, 10000);
+    const QPoint corner = m_main->mapToGlobal(QPoint(8, m_main->height() - 8));
+    QVERIFY(run(u"xdotool"_s, {u"mousemove"_s, QString::number(corner.x()), QString::number(corner.y()), u"click"_s,
+                              u"1"_s}));
+    QProcess second;
+    second.setWorkingDirectory(m_folder->path());
+    second.start(QStringLiteral(SENTARO_PROGRAM), {});
+    QVERIFY(second.waitForStarted(10000));
+    const QString box =
+        run(u"xdotool"_s, {u"search"_s, u"--sync"_s, u"--onlyvisible"_s, u"--pid"_s, QString::number(second.processId())})
+            .value_or(QString())
+            .split(u'\n', Qt::SkipEmptyParts)
+            .value(0);
+    QVERIFY(!box.isEmpty());
+    QTest::qWait(500);
+    // Bottom to top: the ids of every window the window manager manages.
+    const QString stacking = run(u"xprop"_s, {u"-root"_s, u"_NET_CLIENT_LIST_STACKING"_s}).value_or(QString());
+    QList<qulonglong> order;
+    for (const QString &id : stacking.section(u'#', 1).split(u',', Qt::SkipEmptyParts))
+        order << id.trimmed().toULongLong(nullptr, 16);
+    const qsizetype boxPlace = order.indexOf(box.toULongLong());
+    const qsizetype mainPlace = order.indexOf(qulonglong(m_main->winId()));
+    second.kill();
+    second.waitForFinished(5000);
+    QVERIFY2(boxPlace >= 0 && mainPlace >= 0, qPrintable(stacking));
+    QVERIFY2(boxPlace > mainPlace, qPrintable(stacking));
 }
 
 int main(int argc, char *argv[])
@@ -201,8 +328,15 @@ int main(int argc, char *argv[])
     int result = 0;
     {
         QApplication app(argc, argv);
-        TestDesktop test;
-        result = QTest::qExec(&test, argc, argv);
+        // A task bar along the bottom, as on an office PC: the window manager leaves its strip to it.
+        QWidget taskBar(nullptr, Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus);
+        if (skipReason().isEmpty() && !reserveTaskBar(taskBar)) {
+            qCritical("la barra delle applicazioni non ha ridotto lo schermo");
+            result = 1;
+        } else {
+            TestDesktop test;
+            result = QTest::qExec(&test, argc, argv);
+        }
     }
     desktop.stop();
     return result;
