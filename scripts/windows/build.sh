@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Cross-builds Sentaro for 64-bit Windows and writes build/windows/Sentaro-<version>-setup.exe.
-# The first run builds Qt for Windows into the cache folder (about 20 minutes); later runs reuse it.
+# The first run builds Qt for Windows into the cache folder (about 30 minutes); later runs reuse it.
 # SENTARO_WINDOWS_TESTS=ON also builds the test programs, for check.sh to run under Wine.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"

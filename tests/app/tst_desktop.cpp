@@ -22,6 +22,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
@@ -154,6 +155,8 @@ private slots:
     void windowsFitTheScreen();
     void reopenedWindowsComeBackWhereTheyWere();
     void secondProgramsMessageIsOnTop();
+    void keysOfEveryWindow_data();
+    void keysOfEveryWindow();
 
 private:
     WorkingFolder *m_folder = nullptr;
@@ -316,6 +319,70 @@ void TestDesktop::secondProgramsMessageIsOnTop()
     second.waitForFinished(5000);
     QVERIFY2(boxPlace >= 0 && mainPlace >= 0, qPrintable(stacking));
     QVERIFY2(boxPlace > mainPlace, qPrintable(stacking));
+}
+
+void TestDesktop::keysOfEveryWindow_data()
+{
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("defaultButton");
+    QTest::addColumn<QString>("exitButton");
+    QTest::newRow("attività") << u"Form2"_s << u"f2loc"_s << u"cmdreg"_s << u"cmdesci"_s;
+    QTest::newRow("volontario") << u"Formvol"_s << u"fvindir"_s << u"cmdregistra"_s << u"cmdesci"_s;
+    QTest::newRow("organizzazione") << u"Formass"_s << u"assresp"_s << u"cmdassregistra"_s << u"cmdassesci"_s;
+    QTest::newRow("statistiche") << u"Form4"_s << u"f4datada"_s << u"cmdelab"_s << u"cmdesci"_s;
+    QTest::newRow("dettagli") << u"Form3"_s << u"orestandard"_s << QString() << u"cmdesci"_s;
+}
+
+void TestDesktop::keysOfEveryWindow()
+{
+    QFETCH(QString, window);
+    QFETCH(QString, box);
+    QFETCH(QString, defaultButton);
+    QFETCH(QString, exitButton);
+    QWidget *shown = nullptr;
+    for (QWidget *candidate : {static_cast<QWidget *>(Windows::form2()), static_cast<QWidget *>(Windows::formvol()),
+                               static_cast<QWidget *>(Windows::formass()), static_cast<QWidget *>(Windows::form4()),
+                               static_cast<QWidget *>(Windows::form3())}) {
+        if (candidate->objectName() == window)
+            shown = candidate;
+    }
+    Messages::ScriptedResponder answers;
+    answers.answerYesToAll();
+    Controls::showWindow(shown);
+    QVERIFY(QTest::qWaitForWindowActive(shown, 10000));
+    auto *typed = shown->findChild<QWidget *>(box);
+    QVERIFY2(typed, qPrintable(box));
+    typed->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), typed);
+
+    // Tab goes on to a control at the right or below, as the page is read.
+    const QRect from(typed->mapToGlobal(QPoint(0, 0)), typed->size());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QWidget *next = QApplication::focusWidget();
+    QVERIFY(next && next != typed);
+    const QPoint to = next->mapToGlobal(QPoint(0, 0));
+    QVERIFY2(to.y() > from.top() || (to.y() >= from.top() - from.height() && to.x() > from.left()),
+             qPrintable(next->objectName()));
+    typed->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), typed);
+
+    if (!defaultButton.isEmpty()) {
+        QSignalSpy pressed(shown->findChild<QPushButton *>(defaultButton), &QPushButton::clicked);
+        QTest::keyClick(typed, Qt::Key_Return);
+        QCOMPARE(pressed.count(), 1);
+        // Enter on another button presses that one, not the default.
+        QPushButton *exit = shown->findChild<QPushButton *>(exitButton);
+        exit->setFocus();
+        QTest::keyClick(exit, Qt::Key_Return);
+        QCOMPARE(pressed.count(), 1);
+        QTRY_VERIFY(!shown->isVisible());
+        Controls::showWindow(shown);
+        QVERIFY(QTest::qWaitForWindowActive(shown, 10000));
+        typed->setFocus();
+    }
+    QTest::keyClick(typed, Qt::Key_Escape);
+    QTRY_VERIFY(!shown->isVisible());
 }
 
 int main(int argc, char *argv[])
