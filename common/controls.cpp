@@ -19,6 +19,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QStringListModel>
+#include <QStyle>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -243,8 +244,20 @@ void placeOnScreen(QWidget *window)
     const QMargins margins = frameMargins(window);
     const QRect room = available.marginsRemoved(margins);
 
-    // A window larger than the screen shrinks to it, as far as it can.
-    const QSize size = window->size().boundedTo(room.size()).expandedTo(window->minimumSize());
+    // A window larger than the screen shrinks to it, as far as it can; on its first showing, one
+    // that scrolls one way is given room for that scroll bar, so as not to scroll the other way too.
+    QSize wanted = window->size();
+    const auto *scroll = window->findChild<QScrollArea *>(QString(), Qt::FindDirectChildrenOnly);
+    if (scroll && scroll->widget() && !window->testAttribute(Qt::WA_Moved)) {
+        const QSize designed = scroll->widget()->size();
+        const int bar = scroll->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scroll);
+        wanted = designed;
+        if (designed.height() > room.height())
+            wanted.rwidth() += bar;
+        if (designed.width() > room.width())
+            wanted.rheight() += bar;
+    }
+    const QSize size = wanted.boundedTo(room.size()).expandedTo(window->minimumSize());
 
     // Opened again, a window stays where the user left it, as long as that is on the screen.
     QRect client(window->geometry().topLeft(), size);
