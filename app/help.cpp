@@ -44,6 +44,8 @@ Formguida::Formguida()
     guida->setHtml(guideText());
     cmdesci = new QPushButton(u"Esci"_s, this);
     cmdesci->setObjectName(u"cmdesci"_s);
+    // Esc closes it as it does the other windows; this one lays itself out, so it has no scroll area of theirs.
+    cmdesci->setShortcut(QKeySequence(Qt::Key_Escape));
 
     // The text reflows, so the window may be made as large as the reader likes.
     auto *buttons = new QHBoxLayout;

@@ -341,6 +341,9 @@ void TestMainMenu::helpMenuAndAccelerators()
     const QString guide = Windows::formguida()->guida->toPlainText();
     QVERIFY2(guide.contains(folder) && guide.contains(QDir::toNativeSeparators(folder + u"/backup"_s)),
              qPrintable(guide.right(600)));
+    QVERIFY(QTest::qWaitForWindowActive(Windows::formguida()));
+    QTest::keyClick(Windows::formguida(), Qt::Key_Escape);
+    QTRY_VERIFY(!Windows::formguida()->isVisible());
 
     QFile cmake(QStringLiteral(SENTARO_SOURCE_DIR "/CMakeLists.txt"));
     QVERIFY(cmake.open(QIODevice::ReadOnly));
