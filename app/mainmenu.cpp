@@ -4,6 +4,7 @@
 #include "activities/controlladata.h"
 #include "activities/form2.h"
 #include "app/form1.h"
+#include "app/help.h"
 #include "app/maintenance.h"
 #include "app/windows.h"
 #include "common/controls.h"
@@ -34,48 +35,53 @@ MainMenu::MainMenu(Form1 *window)
     QMenuBar *bar = window->menuBar();
     bar->setObjectName(u"menubar"_s);
 
-    QMenu *mnattiv = addMenu(nullptr, u"mnattiv"_s, u"Attività"_s);
+    QMenu *mnattiv = addMenu(nullptr, u"mnattiv"_s, u"&Attività"_s);
     connect(mnattiv, &QMenu::aboutToShow, this, &MainMenu::mnattiv_Click);
-    QMenu *mnattv = addMenu(mnattiv, u"mnattv"_s, u"Visualizza"_s);
-    addCommand(mnattv, u"mnattved"_s, u"Elenco dettagli attività"_s, &MainMenu::mnattved_Click);
-    addCommand(mnattv, u"mnattvea"_s, u"Elenco Attività"_s, &MainMenu::mnattvea_Click);
-    QMenu *mnattagg = addMenu(mnattiv, u"mnattagg"_s, u"Aggiorna"_s);
-    addCommand(mnattagg, u"mnattinsdett"_s, u"Aggiornamento Dettagli Attività"_s, &MainMenu::mnattinsdett_Click);
-    addCommand(mnattagg, u"mnattins"_s, u"Aggiornamento anagrafe attività"_s, &MainMenu::mnattins_Click);
-    QMenu *mnattst = addMenu(mnattiv, u"mnattst"_s, u"Stampe"_s);
-    addCommand(mnattst, u"mnattstreg"_s, u"Stampa registro attività"_s, &MainMenu::mnattstreg_Click);
+    QMenu *mnattv = addMenu(mnattiv, u"mnattv"_s, u"&Visualizza"_s);
+    addCommand(mnattv, u"mnattved"_s, u"Elenco &dettagli attività"_s, &MainMenu::mnattved_Click);
+    addCommand(mnattv, u"mnattvea"_s, u"Elenco &Attività"_s, &MainMenu::mnattvea_Click);
+    QMenu *mnattagg = addMenu(mnattiv, u"mnattagg"_s, u"&Aggiorna"_s);
+    addCommand(mnattagg, u"mnattinsdett"_s, u"Aggiornamento &Dettagli Attività"_s, &MainMenu::mnattinsdett_Click);
+    addCommand(mnattagg, u"mnattins"_s, u"Aggiornamento &anagrafe attività"_s, &MainMenu::mnattins_Click);
+    QMenu *mnattst = addMenu(mnattiv, u"mnattst"_s, u"&Stampe"_s);
+    addCommand(mnattst, u"mnattstreg"_s, u"Stampa &registro attività"_s, &MainMenu::mnattstreg_Click);
 
-    QMenu *mnorg = addMenu(nullptr, u"mnorg"_s, u"Organizzazione"_s);
+    QMenu *mnorg = addMenu(nullptr, u"mnorg"_s, u"&Organizzazione"_s);
     connect(mnorg, &QMenu::aboutToShow, this, &MainMenu::mnorg_Click);
-    QMenu *mnorgv = addMenu(mnorg, u"mnorgv"_s, u"Visualizza"_s);
-    addCommand(mnorgv, u"mnorgvel"_s, u"Elenco Organizzazioni"_s, &MainMenu::mnorgvel_Click);
-    QMenu *mnorgagg = addMenu(mnorg, u"mnorgagg"_s, u"Aggiorna"_s);
-    addCommand(mnorgagg, u"mnorgaggman"_s, u"Inserimento manuale"_s, &MainMenu::mnorgaggman_Click);
-    addCommand(mnorgagg, u"mnorgaggmod"_s, u"Modifica Organizzazione"_s, &MainMenu::mnorgaggmod_Click);
-    addCommand(mnorgagg, u"mnorgaggann"_s, u"Annullamento Organizzazione"_s, &MainMenu::mnorgaggann_Click);
+    QMenu *mnorgv = addMenu(mnorg, u"mnorgv"_s, u"&Visualizza"_s);
+    addCommand(mnorgv, u"mnorgvel"_s, u"&Elenco Organizzazioni"_s, &MainMenu::mnorgvel_Click);
+    QMenu *mnorgagg = addMenu(mnorg, u"mnorgagg"_s, u"&Aggiorna"_s);
+    addCommand(mnorgagg, u"mnorgaggman"_s, u"&Inserimento manuale"_s, &MainMenu::mnorgaggman_Click);
+    addCommand(mnorgagg, u"mnorgaggmod"_s, u"&Modifica Organizzazione"_s, &MainMenu::mnorgaggmod_Click);
+    addCommand(mnorgagg, u"mnorgaggann"_s, u"&Annullamento Organizzazione"_s, &MainMenu::mnorgaggann_Click);
 
-    QMenu *mnvol = addMenu(nullptr, u"mnvol"_s, u"Volontari"_s);
+    QMenu *mnvol = addMenu(nullptr, u"mnvol"_s, u"&Volontari"_s);
     connect(mnvol, &QMenu::aboutToShow, this, &MainMenu::mnvol_Click);
-    QMenu *mnvv = addMenu(mnvol, u"mnvv"_s, u"Visualizza"_s);
-    addCommand(mnvv, u"mnvvev"_s, u"Elenco volontari"_s, &MainMenu::mnvvev_Click);
-    addCommand(mnvv, u"mnvvrt"_s, u"Elenco volontari  rischio tabella..."_s, &MainMenu::mnvvrt_Click);
-    QMenu *mnaggv = addMenu(mnvol, u"mnaggv"_s, u"Aggiornamento"_s);
-    addCommand(mnaggv, u"mnvolinsman"_s, u"Inserimento manuale"_s, &MainMenu::mnvolinsman_Click);
-    addCommand(mnaggv, u"mnvam"_s, u"Modifica"_s, &MainMenu::mnvam_Click);
-    addCommand(mnaggv, u"mnvac"_s, u"Cancellazione"_s, &MainMenu::mnvac_Click);
-    addCommand(mnaggv, u"mnvolimp"_s, u"Importa da Dalvimoesp"_s, &MainMenu::mnvolimp_Click);
+    QMenu *mnvv = addMenu(mnvol, u"mnvv"_s, u"&Visualizza"_s);
+    addCommand(mnvv, u"mnvvev"_s, u"&Elenco volontari"_s, &MainMenu::mnvvev_Click);
+    addCommand(mnvv, u"mnvvrt"_s, u"Elenco volontari  &rischio tabella..."_s, &MainMenu::mnvvrt_Click);
+    QMenu *mnaggv = addMenu(mnvol, u"mnaggv"_s, u"&Aggiornamento"_s);
+    addCommand(mnaggv, u"mnvolinsman"_s, u"&Inserimento manuale"_s, &MainMenu::mnvolinsman_Click);
+    addCommand(mnaggv, u"mnvam"_s, u"&Modifica"_s, &MainMenu::mnvam_Click);
+    addCommand(mnaggv, u"mnvac"_s, u"&Cancellazione"_s, &MainMenu::mnvac_Click);
+    addCommand(mnaggv, u"mnvolimp"_s, u"Im&porta da Dalvimoesp"_s, &MainMenu::mnvolimp_Click);
 
-    QMenu *mnstat = addMenu(nullptr, u"mnstat"_s, u"Statistiche"_s);
-    addCommand(mnstat, u"mnstatcombi"_s, u"Statistiche combinate"_s, &MainMenu::mnstatcombi_Click);
+    QMenu *mnstat = addMenu(nullptr, u"mnstat"_s, u"&Statistiche"_s);
+    addCommand(mnstat, u"mnstatcombi"_s, u"Statistiche &combinate"_s, &MainMenu::mnstatcombi_Click);
 
-    addCommand(nullptr, u"mnespdb"_s, u"Esporta Data Base"_s, &MainMenu::mnespdb_Click);
+    addCommand(nullptr, u"mnespdb"_s, u"Es&porta Data Base"_s, &MainMenu::mnespdb_Click);
 
-    QMenu *mnazz = addMenu(nullptr, u"mnazz"_s, u"Azzeramenti"_s);
-    addCommand(mnazz, u"mnazzatt"_s, u"Azzera Attività"_s, &MainMenu::mnazzatt_Click);
-    addCommand(mnazz, u"mnazzvol"_s, u"Azzera Volontari"_s, &MainMenu::mnazzvol_Click);
+    QMenu *mnazz = addMenu(nullptr, u"mnazz"_s, u"A&zzeramenti"_s);
+    addCommand(mnazz, u"mnazzatt"_s, u"Azzera &Attività"_s, &MainMenu::mnazzatt_Click);
+    addCommand(mnazz, u"mnazzvol"_s, u"Azzera &Volontari"_s, &MainMenu::mnazzvol_Click);
 
-    addCommand(nullptr, u"mnhelp"_s, u"Help"_s, nullptr);
-    addCommand(nullptr, u"mnesci"_s, u"Esci"_s, &MainMenu::mnesci_Click);
+    QMenu *mnhelp = addMenu(nullptr, u"mnhelp"_s, u"&?"_s);
+    QAction *mnguida = addCommand(mnhelp, u"mnguida"_s, u"&Guida di Sentaro"_s, &MainMenu::mnguida_Click);
+    // From whichever window of the program the user is in, not only the main one.
+    mnguida->setShortcut(QKeySequence(Qt::Key_F1));
+    mnguida->setShortcutContext(Qt::ApplicationShortcut);
+    addCommand(mnhelp, u"mninfo"_s, u"&Informazioni su Sentaro"_s, &MainMenu::mninfo_Click);
+    addCommand(nullptr, u"mnesci"_s, u"&Esci"_s, &MainMenu::mnesci_Click);
 }
 
 QMenu *MainMenu::addMenu(QMenu *parent, const QString &name, const QString &caption)
@@ -256,6 +262,16 @@ void MainMenu::mnazzatt_Click()
 void MainMenu::mnazzvol_Click()
 {
     azzeravolontari();
+}
+
+void MainMenu::mnguida_Click()
+{
+    Controls::showWindow(Windows::formguida());
+}
+
+void MainMenu::mninfo_Click()
+{
+    Messages::report(Help::aboutText());
 }
 
 void MainMenu::mnesci_Click()

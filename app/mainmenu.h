@@ -35,6 +35,8 @@ public:
     void mnespdb_Click();
     void mnazzatt_Click();
     void mnazzvol_Click();
+    void mnguida_Click();
+    void mninfo_Click();
     void mnesci_Click();
 
 private:

@@ -2,6 +2,7 @@
 
 #include "app/form1.h"
 #include "app/form11.h"
+#include "app/help.h"
 #include "activities/form2.h"
 #include "organisations/formass.h"
 #include "participation/form3.h"
@@ -28,6 +29,7 @@ struct Registry {
     QPointer<Formass> formass;
     QPointer<Formlist> formlist;
     QPointer<Form4> form4;
+    QPointer<Formguida> formguida;
     bool ending = false;
 };
 
@@ -137,6 +139,13 @@ Form4 *form4()
     return registry().form4;
 }
 
+Formguida *formguida()
+{
+    if (!registry().formguida)
+        registry().formguida = new Formguida;
+    return registry().formguida;
+}
+
 void endProgram(int exitCode)
 {
     if (registry().ending)
@@ -163,6 +172,7 @@ void destroyAll()
     delete windows.formass;
     delete windows.formlist;
     delete windows.form4;
+    delete windows.formguida;
     delete windows.form1;
     windows = Registry{};
     Store::closeAll();

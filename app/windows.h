@@ -10,6 +10,7 @@ class Formass;
 class Formlist;
 class Form4;
 class Formvol;
+class Formguida;
 
 // Each window is made once, on first use, and lives hidden until the program ends.
 namespace Windows {
@@ -18,6 +19,7 @@ Form11 *form11();
 Form1 *form1();
 Formlist *formlist();
 Form4 *form4();
+Formguida *formguida();
 
 // The main window if it exists, without making it.
 Form1 *existingForm1();

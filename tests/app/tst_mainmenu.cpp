@@ -1,5 +1,6 @@
 #include "app/form1.h"
 #include "app/gridmodel.h"
+#include "app/help.h"
 #include "app/windows.h"
 #include "common/activation.h"
 #include "common/globals.h"
@@ -10,9 +11,13 @@
 #include "volunteers/formvol.h"
 
 #include <QDialog>
+#include <QDir>
+#include <QFile>
 #include <QMenu>
 #include <QMenuBar>
+#include <QRegularExpression>
 #include <QTest>
+#include <QTextBrowser>
 
 using namespace Qt::StringLiterals;
 
@@ -28,7 +33,7 @@ void collect(const QList<QAction *> &actions, int level, QList<Item> &items)
     for (QAction *action : actions) {
         if (action->isSeparator())
             continue;
-        items.append({action->objectName(), action->text(), level});
+        items.append({action->objectName(), QString(action->text()).remove(u'&'), level});
         if (QMenu *submenu = action->menu()) {
             QCOMPARE(submenu->objectName(), action->objectName());
             collect(submenu->actions(), level + 1, items);
@@ -42,6 +47,22 @@ QAction *action(Form1 *main, const QString &name)
     if (!found)
         qFatal("no menu item %s", qPrintable(name));
     return found;
+}
+
+// Items of one menu that lack an Alt+letter or share one, and the same for every submenu.
+void findAcceleratorClashes(const QList<QAction *> &actions, QStringList &clashes)
+{
+    QList<QKeySequence> seen;
+    for (QAction *action : actions) {
+        if (action->isSeparator())
+            continue;
+        const QKeySequence key = QKeySequence::mnemonic(action->text());
+        if (key.isEmpty() || seen.contains(key))
+            clashes << action->text();
+        seen << key;
+        if (QMenu *submenu = action->menu())
+            findAcceleratorClashes(submenu->actions(), clashes);
+    }
 }
 
 void openMenu(Form1 *main, const QString &name)
@@ -64,6 +85,7 @@ private slots:
     void riskTablePrompt();
     void registerPrompt();
     void esciEndsTheProgram();
+    void helpMenuAndAccelerators();
 
 private:
     std::unique_ptr<WorkingFolder> m_folder;
@@ -134,7 +156,9 @@ void TestMainMenu::wholeTreeInOrder()
         {u"mnazz"_s, u"Azzeramenti"_s, 0},
         {u"mnazzatt"_s, u"Azzera Attività"_s, 1},
         {u"mnazzvol"_s, u"Azzera Volontari"_s, 1},
-        {u"mnhelp"_s, u"Help"_s, 0},
+        {u"mnhelp"_s, u"?"_s, 0},
+        {u"mnguida"_s, u"Guida di Sentaro"_s, 1},
+        {u"mninfo"_s, u"Informazioni su Sentaro"_s, 1},
         {u"mnesci"_s, u"Esci"_s, 0},
     };
     QCOMPARE(items.size(), expected.size());
@@ -300,6 +324,39 @@ void TestMainMenu::esciEndsTheProgram()
     action(m_main, u"mnesci"_s)->trigger();
     QVERIFY(Windows::endRequested());
     QVERIFY(!m_main->isVisible());
+}
+
+void TestMainMenu::helpMenuAndAccelerators()
+{
+    QStringList clashes;
+    findAcceleratorClashes(m_main->menuBar()->actions(), clashes);
+    QVERIFY2(clashes.isEmpty(), qPrintable(clashes.join(u", "_s)));
+
+    // F1 opens the guide, which names this machine's folders.
+    m_main->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_main));
+    QTest::keyClick(m_main, Qt::Key_F1);
+    QVERIFY(Windows::formguida()->isVisible());
+    const QString folder = QDir::toNativeSeparators(QDir::currentPath());
+    const QString guide = Windows::formguida()->guida->toPlainText();
+    QVERIFY2(guide.contains(folder) && guide.contains(QDir::toNativeSeparators(folder + u"/backup"_s)),
+             qPrintable(guide.right(600)));
+    QVERIFY(QTest::qWaitForWindowActive(Windows::formguida()));
+    QTest::keyClick(Windows::formguida(), Qt::Key_Escape);
+    QTRY_VERIFY(!Windows::formguida()->isVisible());
+
+    QFile cmake(QStringLiteral(SENTARO_SOURCE_DIR "/CMakeLists.txt"));
+    QVERIFY(cmake.open(QIODevice::ReadOnly));
+    const QString version = QRegularExpression(u"project\\(Sentaro VERSION ([0-9.]+)"_s)
+                                .match(QString::fromUtf8(cmake.readAll()))
+                                .captured(1);
+    m_responder->answerYes();
+    action(m_main, u"mninfo"_s)->trigger();
+    QCOMPARE(m_responder->shown().size(), 1);
+    const QString about = m_responder->shown().constFirst();
+    QVERIFY2(about.startsWith(u"Sentaro "_s + version + u'\n') && about.contains(u"GPL-3.0-or-later"_s) &&
+                 about.contains(folder),
+             qPrintable(about));
 }
 
 QTEST_MAIN(TestMainMenu)
