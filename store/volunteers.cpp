@@ -58,7 +58,7 @@ void writeEntered(DataSource &volunteers, const Volunteer &v)
     volunteers.setValue(u"CITTA"_s, v.city);
     volunteers.setValue(u"PROV"_s, v.province);
     volunteers.setValue(u"TEL"_s, v.phone);
-    volunteers.setValue(u"MAIL"_s, QVariant());
+    volunteers.setValue(u"MAIL"_s, v.mail.isNull() ? QVariant() : QVariant(v.mail));
     volunteers.setValue(u"SPEC"_s, v.specialisation);
     volunteers.setValue(u"DATANA"_s, v.birthDate);
     volunteers.setValue(u"LUOGONA"_s, v.birthPlace);

@@ -28,13 +28,14 @@ std::optional<Volunteer> find(DataSource &volunteers, const QString &surname, co
 std::optional<QString> taxCodeHolder(DataSource &volunteers, const QString &taxCode, const QString &surname,
                                      const QString &name);
 
-// The volunteer window's writes: every field but the fax, which the window never shows,
-// and the mail, which it clears.
+// The writes of a volunteer: every field of the record but the fax, which the volunteer
+// window never shows; a mail that is null text leaves no value (the window clears it).
 Store::Result insert(DataSource &volunteers, const Volunteer &volunteer);
-// Rewrites the volunteer `surname` `name` as `renamed`, in one transaction with the detail
-// rows that name him (ATTIVDETT.COGN, letter case aside), which take his new text. A new
-// surname and first name another volunteer has are refused with Store::duplicateKey, and a
-// volunteer no longer there with a failure: then nothing is written.
+// Rewrites the volunteer `surname` `name` as `renamed` (with the same names for a plain
+// change), in one transaction with the detail rows that name him (ATTIVDETT.COGN, letter
+// case aside), which take his new text. A surname and first name another volunteer has are
+// refused with Store::duplicateKey, and a volunteer no longer there with a failure: then
+// nothing is written.
 Store::Result rename(DataSource &volunteers, const QString &surname, const QString &name, const Volunteer &renamed);
 // Deletes the volunteer the source stands on.
 Store::Result remove(DataSource &volunteers);
