@@ -96,7 +96,9 @@ void caricaorganizzazioni()
 void Formass::clearBoxes()
 {
     cmbassdenom->setEditText(QString());
-    for (QLineEdit *box : {assindir, asscomune, asscap, assprov, asstel, assfax, assemail, assresp, asstelresp})
+    // The code too: kept, it would pass to the next organisation inserted.
+    for (QLineEdit *box :
+         {assindir, asscomune, asscap, assprov, asstel, assfax, assemail, assresp, asstelresp, fasscodass})
         box->clear();
 }
 
@@ -205,26 +207,29 @@ void Formass::insert()
     Messages::report(u"Organizzazione inserita regolarmente."_s);
 }
 
-bool Formass::findTyped(DataSource *organisations)
+std::optional<Organisation> Formass::findTyped(DataSource *organisations)
 {
     Hourglass::set();
-    const bool found = Organisations::find(*organisations, cmbassdenom->currentText().toUpper()).has_value();
+    const auto found = Organisations::find(*organisations, cmbassdenom->currentText().toUpper());
     if (readRefused(organisations))
-        return false;
+        return std::nullopt;
     if (!found) {
         Hourglass::reset();
         Messages::report(u"Organizzazione non trovata."_s);
-        return false;
     }
-    return true;
+    return found;
 }
 
 void Formass::modify()
 {
     DataSource *organisations = Windows::mainWindow()->Data8;
-    if (!findTyped(organisations))
+    const auto found = findTyped(organisations);
+    if (!found)
         return;
-    const Store::Result result = Organisations::rewrite(*organisations, entered());
+    // The code box holds a code only when the name came from the list: the row keeps its own.
+    Organisation changed = entered();
+    changed.code = found->code;
+    const Store::Result result = Organisations::rewrite(*organisations, changed);
     Hourglass::reset();
     Messages::report(result.ok() ? u"Organizzazione modificata."_s
                                  : Store::refusal(u"Organizzazione non modificata: "_s, result));
@@ -235,7 +240,7 @@ void Formass::remove()
     DataSource *organisations = Windows::mainWindow()->Data8;
     if (!findTyped(organisations))
         return;
-    if (!Messages::askOkCancel(u"Confermi l'eliminazione dell'organizzazione premi OK o cancel."_s,
+    if (!Messages::askOkCancel(u"Confermi l'eliminazione dell'organizzazione premi OK o Annulla."_s,
                                Messages::Default::No)) {
         Hourglass::reset();
         return;

@@ -2,10 +2,13 @@
 
 #include <QWidget>
 
+#include <optional>
+
 class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class DataSource;
 struct Organisation;
 
 // The organisation window: inserts, modifies or deletes one member organisation, as tipoopass says.
@@ -50,7 +53,8 @@ private:
     void clearBoxes();
     // The organisation as the boxes hold it, ready to be stored.
     Organisation entered() const;
-    bool findTyped(class DataSource *organisations);
+    // The organisation the name box names, the source standing on it; none, said, when missing.
+    std::optional<Organisation> findTyped(DataSource *organisations);
     void insert();
     void modify();
     void remove();

@@ -22,16 +22,22 @@ QString withoutTrailingBlanks(QString text)
     return text;
 }
 
-// A volunteer without surname or first name is compared as empty text: no value matches an
-// empty field, and the reverse.
-QString matching(const QString &field, bool blank)
+// Points `volunteers` at the volunteer `surname` `name`. One without surname or first name
+// is compared as empty text: no value matches an empty field, and the reverse.
+void pointAt(DataSource &volunteers, const QString &surname, const QString &name)
 {
-    return blank ? u"("_s + field + u" IS NULL OR "_s + field + u" = '')"_s : field + u" = ?"_s;
-}
-
-QString lookup(bool blankSurname, bool blankName)
-{
-    return u" from volo where "_s + matching(u"COGN"_s, blankSurname) + u" AND "_s + matching(u"NOME"_s, blankName);
+    QVariantList values;
+    const auto matching = [&values](const QString &field, const QString &value) {
+        if (value.isEmpty())
+            return u"("_s + field + u" IS NULL OR "_s + field + u" = '')"_s;
+        values << value;
+        return field + u" = ?"_s;
+    };
+    // One after the other: the values go in the order of their fields.
+    const QString bySurname = matching(u"COGN"_s, surname);
+    const QString byName = matching(u"NOME"_s, name);
+    volunteers.setRecordSource(
+        u"select * from volo where "_s + bySurname + u" AND "_s + byName + u" order by COGN, NOME"_s, values);
 }
 
 // Every write is read back at once, so that the source shows what is stored.
@@ -52,7 +58,7 @@ void writeEntered(DataSource &volunteers, const Volunteer &v)
     volunteers.setValue(u"CITTA"_s, v.city);
     volunteers.setValue(u"PROV"_s, v.province);
     volunteers.setValue(u"TEL"_s, v.phone);
-    volunteers.setValue(u"MAIL"_s, QVariant());
+    volunteers.setValue(u"MAIL"_s, v.mail.isNull() ? QVariant() : QVariant(v.mail));
     volunteers.setValue(u"SPEC"_s, v.specialisation);
     volunteers.setValue(u"DATANA"_s, v.birthDate);
     volunteers.setValue(u"LUOGONA"_s, v.birthPlace);
@@ -66,30 +72,42 @@ void writeEntered(DataSource &volunteers, const Volunteer &v)
 } // namespace
 
 namespace Volunteers {
-std::optional<Shown> findByText(DataSource &volunteers, const QString &text)
+std::optional<Volunteer> findByText(DataSource &volunteers, const QString &text)
 {
     const QString wanted = withoutTrailingBlanks(text);
     volunteers.setRecordSource(u"select * from VOLO order by NOME"_s);
     volunteers.refresh();
     for (; !volunteers.eof(); volunteers.moveNext()) {
         const QString candidate = VolunteerText::of(volunteers.text(u"COGN"_s), volunteers.text(u"NOME"_s));
-        if (!VolunteerText::same(withoutTrailingBlanks(candidate), wanted))
-            continue;
-        const auto valued = [&](const QString &field) { return !volunteers.value(field).isNull(); };
-        return Shown{Records::volunteer(volunteers), valued(u"SPEC"_s), valued(u"NOTE"_s), valued(u"NOTE2"_s),
-                     valued(u"NOTE3"_s)};
+        if (VolunteerText::same(withoutTrailingBlanks(candidate), wanted))
+            return Records::volunteer(volunteers);
     }
     return std::nullopt;
 }
 
 std::optional<Volunteer> find(DataSource &volunteers, const QString &surname, const QString &name)
 {
-    volunteers.setRecordSource(u"select * from VOLO where COGN = ? and nome = ? order by COGN, NOME"_s,
-                               {surname, name});
+    pointAt(volunteers, surname, name);
     volunteers.refresh();
     if (volunteers.eof())
         return std::nullopt;
     return Records::volunteer(volunteers);
+}
+
+std::optional<QString> taxCodeHolder(DataSource &volunteers, const QString &taxCode, const QString &surname,
+                                     const QString &name)
+{
+    if (taxCode.trimmed().isEmpty())
+        return std::nullopt;
+    volunteers.setRecordSource(u"select * from VOLO where CODFISC = ? order by COGN, NOME"_s, {taxCode});
+    volunteers.refresh();
+    for (; !volunteers.eof(); volunteers.moveNext()) {
+        const QString holderSurname = volunteers.text(u"COGN"_s);
+        const QString holderName = volunteers.text(u"NOME"_s);
+        if (!VolunteerText::same(holderSurname, surname) || !VolunteerText::same(holderName, name))
+            return VolunteerText::of(holderSurname, holderName);
+    }
+    return std::nullopt;
 }
 
 Store::Result insert(DataSource &volunteers, const Volunteer &volunteer)
@@ -99,11 +117,25 @@ Store::Result insert(DataSource &volunteers, const Volunteer &volunteer)
     return stored(volunteers, volunteers.update());
 }
 
-Store::Result rewrite(DataSource &volunteers, const Volunteer &volunteer)
+Store::Result rename(DataSource &volunteers, const QString &surname, const QString &name, const Volunteer &renamed)
 {
-    volunteers.edit();
-    writeEntered(volunteers, volunteer);
-    return stored(volunteers, volunteers.update());
+    const QString oldText = VolunteerText::of(surname, name);
+    const QString newText = VolunteerText::of(renamed.surname, renamed.name);
+    const Store::Result result = Store::inTransaction(volunteers.database(), [&]() -> Store::Result {
+        // Looked up inside the transaction: on a server another PC may have changed him since he was shown.
+        if (!find(volunteers, surname, name)) {
+            return volunteers.failed() ? volunteers.lastError()
+                                       : Store::failure(u"il volontario %1 non c'è più: un altro utente l'ha "
+                                                        u"cambiato o tolto"_s.arg(oldText));
+        }
+        volunteers.edit();
+        writeEntered(volunteers, renamed);
+        if (Store::Result written = volunteers.update(); !written.ok() || newText == oldText)
+            return written;
+        // The detail rows know a volunteer only by this text: they must follow it.
+        return volunteers.execute(u"update ATTIVDETT set COGN = ? where COGN = ?"_s, {newText, oldText});
+    });
+    return stored(volunteers, result);
 }
 
 Store::Result remove(DataSource &volunteers)
@@ -351,17 +383,7 @@ void VolunteerImport::rollback()
 
 void VolunteerImport::showLastLookedUp()
 {
-    if (m_lastAsked >= 0) {
-        const Name &last = m_exported[m_lastAsked];
-        const bool blankSurname = last.surname.isEmpty();
-        const bool blankName = last.name.isEmpty();
-        QVariantList values;
-        if (!blankSurname)
-            values << last.surname;
-        if (!blankName)
-            values << last.name;
-        m_volunteers.setRecordSource(u"select *"_s + lookup(blankSurname, blankName) + u" order by COGN,NOME"_s,
-                                     values);
-    }
+    if (m_lastAsked >= 0)
+        pointAt(m_volunteers, m_exported[m_lastAsked].surname, m_exported[m_lastAsked].name);
     m_volunteers.refresh();
 }

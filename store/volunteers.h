@@ -16,27 +16,27 @@ class PreparedStatement;
 // The volunteers (VOLO), read and written through the volunteer source the caller passes
 // (the main window's), which each operation leaves on the rows it read.
 namespace Volunteers {
-// A volunteer as the volunteer window shows it. The specialisation and the notes are shown
-// only when they hold a value: one without leaves its box as it was.
-struct Shown {
-    Volunteer volunteer;
-    bool hasSpecialisation = false;
-    bool hasNote = false;
-    bool hasNote2 = false;
-    bool hasNote3 = false;
-};
-
 // The volunteer whose text (surname, blank, first name) is `text`, trailing blanks aside,
 // standing on it; none when missing or the read was refused.
-std::optional<Shown> findByText(DataSource &volunteers, const QString &text);
+std::optional<Volunteer> findByText(DataSource &volunteers, const QString &text);
 // The volunteer of that surname and first name, standing on it; none when missing or the
-// read was refused.
+// read was refused. An empty surname or first name matches a field without value too.
 std::optional<Volunteer> find(DataSource &volunteers, const QString &surname, const QString &name);
+// The text (surname, blank, first name) of a volunteer other than `surname` `name` whose
+// tax code is `taxCode`, letter case aside; none for a blank code, when nobody else holds it
+// or when the read was refused.
+std::optional<QString> taxCodeHolder(DataSource &volunteers, const QString &taxCode, const QString &surname,
+                                     const QString &name);
 
-// The volunteer window's writes: every field but the fax, which the window never shows,
-// and the mail, which it clears.
+// The writes of a volunteer: every field of the record but the fax, which the volunteer
+// window never shows; a mail that is null text leaves no value (the window clears it).
 Store::Result insert(DataSource &volunteers, const Volunteer &volunteer);
-Store::Result rewrite(DataSource &volunteers, const Volunteer &volunteer);
+// Rewrites the volunteer `surname` `name` as `renamed` (with the same names for a plain
+// change), in one transaction with the detail rows that name him (ATTIVDETT.COGN, letter
+// case aside), which take his new text. A surname and first name another volunteer has are
+// refused with Store::duplicateKey, and a volunteer no longer there with a failure: then
+// nothing is written.
+Store::Result rename(DataSource &volunteers, const QString &surname, const QString &name, const Volunteer &renamed);
 // Deletes the volunteer the source stands on.
 Store::Result remove(DataSource &volunteers);
 

@@ -19,13 +19,17 @@
 #include "volunteers/specialisations.h"
 #include "volunteers/taxcode.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QCompleter>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShowEvent>
+#include <QStringListModel>
 
-#include <tuple>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -70,6 +74,8 @@ Formvol::Formvol()
     fvluogona->setMinimumContentsLength(39);
     // Typing offers the matching places in a pop-up; a place is taken only when the user picks it.
     Controls::offerPopupCompletion(fvluogona);
+    // In the entries' fixed-pitch font the provinces line up.
+    fvluogona->completer()->popup()->setFont(fvluogona->font());
     Label7 = label(this, u"Label7"_s, u"Provincia di nascita"_s, 240, 2895, 2040);
     fvprovna = textBox(this, u"fvprovna"_s, 2400, 2880, 855, 285,
                        u"Sigla della provincia di nascita del volontario."_s);
@@ -98,6 +104,7 @@ Formvol::Formvol()
     connect(cmbassdenom, &QComboBox::activated, this, &Formvol::cmbassdenom_Click);
     connect(fvluogona, &QComboBox::activated, this, &Formvol::fvluogona_Click);
     Controls::onLostFocus(fvsesso, [this]() { fvsesso_LostFocus(); });
+    Controls::onLostFocus(fvluogona, [this]() { takeProvinceOfPlace(); });
     Activation::watch(this, [this]() { Form_Activate(); });
 }
 
@@ -119,47 +126,59 @@ void caricaspecializzazioni()
                         file.open(QIODevice::ReadOnly) ? readDelimitedItems(file.readAll()) : QStringList());
 }
 
-void Formvol::showVolunteer(const Volunteers::Shown &shown)
+void Formvol::showVolunteer(const Volunteer &v)
 {
-    const Volunteer &v = shown.volunteer;
     m_shown = true;
     m_shownSurname = v.surname;
     m_shownName = v.name;
+    // Every box, those without value too: a box kept from the volunteer shown before would
+    // pass to this one at the next registration.
     fvcogn->setText(v.surname);
     fvnome->setText(v.name);
     fvindir->setText(v.address);
     fvcap->setText(v.postCode);
     fvcitta->setText(v.city);
     fvprov->setText(v.province);
-    if (shown.hasSpecialisation)
-        cmbspec->setEditText(v.specialisation);
+    cmbspec->setEditText(v.specialisation);
     fvdatana->setText(v.birthDate);
     fvluogona->setEditText(v.birthPlace);
     fvprovna->setText(v.birthProvince);
     fvsesso->setText(v.sex);
     fvcfisc->setText(v.taxCode);
-    const std::tuple<bool, QString, QLineEdit *> notes[] = {
-        {shown.hasNote, v.note, fvnote}, {shown.hasNote2, v.note2, fvnote2}, {shown.hasNote3, v.note3, fvnote3}};
-    for (const auto &[valued, note, box] : notes) {
-        if (valued)
-            box->setText(note);
-    }
+    fvnote->setText(v.note);
+    fvnote2->setText(v.note2);
+    fvnote3->setText(v.note3);
+}
+
+void Formvol::showEvent(QShowEvent *event)
+{
+    if (!event->spontaneous())
+        m_shownAnew = true;
+    QWidget::showEvent(event);
 }
 
 void Formvol::Form_Activate()
 {
+    const QString operation = globals().tipoopvol;
+    // A volunteer opened to be seen is not changed from here.
+    cmdregistra->setVisible(operation != Operation::view);
+    // A new volunteer takes nothing from the one another operation showed, nor from what
+    // the window held when it was closed.
+    if (std::exchange(m_shownAnew, false) || m_shown) {
+        if (operation == Operation::insert)
+            clearWindow();
+    }
+    m_shown = false;
     caricaspecializzazioni();
     MainWindowInterface *main = Windows::mainWindow();
     DataSource *organisations = main->Data8;
     const auto first = Organisations::first(*organisations);
-    m_shown = false;
     // A store that refuses one read would refuse the next: it is said once.
     if (readRefused(organisations))
         return;
     if (first)
         cmbassdenom->setEditText(first->name);
 
-    const QString operation = globals().tipoopvol;
     if (operation != Operation::modify && operation != Operation::remove && operation != Operation::view)
         return;
     DataSource *volunteers = main->Data6;
@@ -182,6 +201,31 @@ void Formvol::cmbassdenom_Click()
 void Formvol::fvluogona_Click()
 {
     fvprovna->setText(fvluogona->currentText().mid(37, 2).toUpper());
+}
+
+std::optional<QString> Formvol::placeEntry() const
+{
+    const QString typed = fvluogona->currentText();
+    const QString name = typed.trimmed();
+    const auto *model = qobject_cast<const QStringListModel *>(fvluogona->model());
+    const QStringList entries = model ? model->stringList() : QStringList();
+    QString named;
+    int namedCount = 0;
+    for (const QString &entry : entries) {
+        if (entry == typed)
+            return entry;
+        if (QString::compare(QStringView(entry).left(35).trimmed(), name, Qt::CaseInsensitive) == 0) {
+            named = entry;
+            ++namedCount;
+        }
+    }
+    return namedCount == 1 ? std::optional<QString>(named) : std::nullopt;
+}
+
+void Formvol::takeProvinceOfPlace()
+{
+    if (const auto entry = placeEntry())
+        fvprovna->setText(entry->mid(37, 2).toUpper());
 }
 
 void Formvol::fvsesso_LostFocus()
@@ -231,11 +275,18 @@ void Formvol::clearWindow()
     fvluogona->setEditText(QString());
     for (QLineEdit *box : {fvprovna, fvsesso, fvcfisc, fvnote, fvnote2, fvnote3})
         box->clear();
+    // The specialisation is stored: kept, it would pass silently to the next volunteer.
+    cmbspec->setEditText(QString());
+    m_shown = false;
 }
 
 void Formvol::cmdregistra_Click()
 {
     Globals &g = globals();
+    const QString operation = g.tipoopvol;
+    // Hidden for a volunteer opened to be seen.
+    if (operation == Operation::view)
+        return;
     if (cmbassdenom->currentText().isEmpty()) {
         Messages::report(u"Scegli l'organizzazione."_s);
         return;
@@ -253,7 +304,7 @@ void Formvol::cmdregistra_Click()
         Messages::report(message);
     };
     // Every volunteer is known by its surname: a blank one is never stored.
-    if (g.tipoopvol != Operation::remove && fvcogn->text().trimmed().isEmpty()) {
+    if (operation != Operation::remove && fvcogn->text().trimmed().isEmpty()) {
         finish(u"Manca Cognome."_s);
         return;
     }
@@ -272,11 +323,13 @@ void Formvol::cmdregistra_Click()
         finish(u"Sesso errato."_s);
         return;
     }
+    takeProvinceOfPlace();
     DataSource *volunteers = Windows::mainWindow()->Data6;
-    const auto found = Volunteers::find(*volunteers, fvcogn->text().toUpper(), fvnome->text().toUpper());
+    const QString surname = fvcogn->text().toUpper();
+    const QString name = fvnome->text().toUpper();
+    const auto found = Volunteers::find(*volunteers, surname, name);
     if (readRefused(volunteers))
         return;
-    const QString operation = g.tipoopvol;
     const auto stored = [&](const Store::Result &result, const QString &done) {
         if (result.ok()) {
             finish(done);
@@ -285,26 +338,51 @@ void Formvol::cmdregistra_Click()
             finish(result.number == Store::duplicateKey ? u"Volontario già presente"_s : result.description);
         }
     };
-    if (found) {
-        // A name changed onto another volunteer's would overwrite that volunteer. The key
-        // ignores letter case, so no two volunteers differ only in it.
-        const bool another = m_shown && (!VolunteerText::same(found->surname, m_shownSurname) ||
-                                         !VolunteerText::same(found->name, m_shownName));
-        if (operation == Operation::modify && !another) {
-            stored(Volunteers::rewrite(*volunteers, entered()), u"Volontario modificato"_s);
-        } else if (operation == Operation::remove) {
+    // Questions are put with the normal pointer; the work goes on under the hourglass.
+    const auto confirmed = [](const QString &question) {
+        Hourglass::reset();
+        const bool yes = Messages::askYesNo(question, Messages::Default::No);
+        if (yes)
+            Hourglass::set();
+        return yes;
+    };
+    // The key ignores letter case, so no two volunteers differ only in it.
+    const bool namesShown =
+        m_shown && VolunteerText::same(surname, m_shownSurname) && VolunteerText::same(name, m_shownName);
+    if (operation == Operation::remove) {
+        // Only the volunteer shown, while the boxes still name him.
+        if (found && namesShown)
             stored(Volunteers::remove(*volunteers), u"Volontario eliminato"_s);
-        } else {
-            finish(u"Volontario già presente."_s);
-        }
+        else
+            finish(u"Volontario non trovato."_s);
         return;
     }
-    // Nothing to delete: no record is added in its place.
-    if (operation == Operation::remove) {
+    // A modification changes the volunteer shown, or without one the volunteer the boxes name.
+    const bool modify = operation == Operation::modify;
+    const bool renaming = modify && m_shown && !namesShown;
+    const QString oldSurname = renaming ? m_shownSurname : surname;
+    const QString oldName = renaming ? m_shownName : name;
+    if (modify && !m_shown && !found) {
         finish(u"Volontario non trovato."_s);
         return;
     }
-    stored(Volunteers::insert(*volunteers, entered()), u"Volontario inserito"_s);
+    // The names of another volunteer: an insertion would repeat him, a renaming overwrite him.
+    if (found && (!modify || renaming)) {
+        finish(u"Volontario già presente."_s);
+        return;
+    }
+    if (renaming && !confirmed(u"Rinomino %1 in %2?"_s.arg(VolunteerText::of(oldSurname, oldName),
+                                                           VolunteerText::of(surname, name))))
+        return;
+    const auto holder = Volunteers::taxCodeHolder(*volunteers, fvcfisc->text().toUpper(), oldSurname, oldName);
+    if (readRefused(volunteers))
+        return;
+    if (holder && !confirmed(u"Codice fiscale già presente per %1: registro comunque?"_s.arg(*holder)))
+        return;
+    if (modify)
+        stored(Volunteers::rename(*volunteers, oldSurname, oldName, entered()), u"Volontario modificato"_s);
+    else
+        stored(Volunteers::insert(*volunteers, entered()), u"Volontario inserito"_s);
 }
 
 void calcolacodicefiscale()
@@ -320,11 +398,16 @@ void calcolacodicefiscale()
         Messages::report(*problem);
         return;
     }
+    // Five names stand in two provinces: a place is known by its entry, which carries its province.
+    const auto entry = window->placeEntry();
+    if (!entry) {
+        Messages::report(u"Scegliere il luogo di nascita dall'elenco."_s);
+        return;
+    }
     Hourglass::set();
-    // Five names stand in two provinces: an entry of the list carries its province.
-    const QString province = place.size() >= 39 && place.mid(35, 2) == u"  "_s ? place.mid(37, 2).trimmed() : QString();
     DataSource *municipalities = Windows::mainWindow()->Data20;
-    const auto cadastralCode = Municipalities::cadastralCode(*municipalities, municipality, province);
+    const auto cadastralCode =
+        Municipalities::cadastralCode(*municipalities, entry->left(35).trimmed(), entry->mid(37).trimmed());
     if (readRefused(municipalities))
         return;
     if (!cadastralCode) {

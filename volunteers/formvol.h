@@ -2,14 +2,13 @@
 
 #include <QWidget>
 
+#include <optional>
+
 class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 struct Volunteer;
-namespace Volunteers {
-struct Shown;
-}
 
 // The volunteer window: enters, shows, changes and deletes one volunteer, as tipoopvol says.
 class Formvol : public QWidget {
@@ -57,14 +56,27 @@ public:
     void fvluogona_Click();
     void fvsesso_LostFocus();
 
+    // The entry of the place of birth list that the box names: the entry chosen, or the one
+    // municipality whose name was typed (letter case aside); none for a name of no
+    // municipality or of several.
+    std::optional<QString> placeEntry() const;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
     // The volunteer as the boxes hold it, ready to be stored.
     Volunteer entered() const;
+    // Empties every box but the organisation, for the next volunteer.
     void clearWindow();
-    void showVolunteer(const Volunteers::Shown &shown);
+    void showVolunteer(const Volunteer &v);
+    // A place of birth that names one municipality gives the province of birth.
+    void takeProvinceOfPlace();
 
+    // Shown by a command since the last activation: an insertion then starts empty.
+    bool m_shownAnew = true;
     // The surname and first name of the volunteer the activation showed: a modification
-    // may rewrite that record, never another one.
+    // or deletion acts on that record, never another one.
     bool m_shown = false;
     QString m_shownSurname;
     QString m_shownName;

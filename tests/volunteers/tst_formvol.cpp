@@ -141,6 +141,11 @@ void TestFormvol::registerExpecting(const QStringList &messages)
 
 void TestFormvol::insertionFromTheMenu()
 {
+    // A new volunteer takes nothing from the one seen before.
+    globals().tipoopvol = u"V"_s;
+    globals().volontarioscelto = u"ROSSI MARIO"_s;
+    activate(m_form);
+    activate(m_main);
     m_main->findChild<QAction *>(u"mnvolinsman"_s)->trigger();
     QVERIFY(m_form->isVisible());
     QCOMPARE(globals().tipoopvol, u"I"_s);
@@ -150,6 +155,9 @@ void TestFormvol::insertionFromTheMenu()
     QCOMPARE(m_form->cmbassdenom->currentText(), u"GRUPPO ALFA"_s);
     QVERIFY(m_form->cmbspec->findText(u"RADIO, TELECOMUNICAZIONI"_s) >= 0);
     QVERIFY(m_form->cmbspec->findText(u"SEGRETERIA, AMMINISTRAZIONE"_s) >= 0);
+    for (QLineEdit *box : {m_form->fvcogn, m_form->fvindir, m_form->fvcfisc, m_form->fvnote})
+        QVERIFY(box->text().isEmpty());
+    QVERIFY(m_form->cmdregistra->isVisible());
     // Filled lists choose nothing for the user.
     QVERIFY(m_form->cmbspec->currentText().isEmpty());
     QVERIFY(m_form->fvluogona->currentText().isEmpty());
@@ -162,6 +170,7 @@ void TestFormvol::insertionFromTheMenu()
     QCOMPARE(m_form->fvluogona->currentText(), u"roma"_s);
     QAbstractItemView *offered = m_form->fvluogona->completer()->popup();
     QVERIFY(offered->isVisible());
+    QCOMPARE(offered->font(), m_form->fvluogona->font());
     QTest::keyClick(offered, Qt::Key_Down);
     QTest::keyClick(offered, Qt::Key_Return);
     QCOMPARE(m_form->fvprovna->text(), u"RM"_s);
@@ -178,13 +187,13 @@ void TestFormvol::insertionFromTheMenu()
              u"CUCINA DA CAMPO|NOTA||TRE"_s);
     QVERIFY(value(u"select coalesce(MAIL, FAX, 'none') from VOLO where COGN = 'D''ANGELO'"_s) == u"none"_s);
 
-    // Cleared for the next volunteer of the same organisation.
+    // Cleared for the next volunteer of the same organisation, the specialisation too.
     for (QLineEdit *box : {m_form->fvcogn, m_form->fvnome, m_form->fvdatana, m_form->fvprovna, m_form->fvcfisc,
                            m_form->fvnote3})
         QVERIFY(box->text().isEmpty());
     QVERIFY(m_form->fvluogona->currentText().isEmpty());
     QCOMPARE(m_form->cmbassdenom->currentText(), u"GRUPPO ALFA"_s);
-    QCOMPARE(m_form->cmbspec->currentText(), u"cucina da campo"_s);
+    QVERIFY(m_form->cmbspec->currentText().isEmpty());
 }
 
 void TestFormvol::checksRunInOrder()
@@ -220,12 +229,15 @@ void TestFormvol::checksRunInOrder()
                  .toString(),
              u"RM||"_s);
 
-    // Only roma and ROMA become RM.
+    // Only roma and ROMA become RM. A place typed by hand takes the province of the one
+    // municipality of that name.
     fillValid();
     m_form->fvcogn->setText(u"VERDI"_s);
+    m_form->fvcfisc->clear();
     m_form->fvprov->setText(u"Roma"_s);
+    m_form->fvluogona->setEditText(u"milano "_s);
     registerExpecting({u"Volontario inserito"_s});
-    QCOMPARE(value(u"select PROV from VOLO where COGN = 'VERDI'"_s).toString(), u"ROMA"_s);
+    QCOMPARE(value(u"select PROV || '|' || PROVNA from VOLO where COGN = 'VERDI'"_s).toString(), u"ROMA|MI"_s);
 }
 
 void TestFormvol::duplicateInOtherCaseIsRefused()
@@ -243,6 +255,19 @@ void TestFormvol::duplicateInOtherCaseIsRefused()
     m_form->fvnome->setText(u"luca"_s);
     registerExpecting({u"Volontario già presente."_s});
     QCOMPARE(volunteers(), 2);
+
+    // A tax code another volunteer has, in any case of letters, is registered only when confirmed.
+    const QString sameCode = u"Codice fiscale già presente per ROSSI MARIO: registro comunque?"_s;
+    m_form->fvnome->setText(u"anna"_s);
+    m_form->fvcfisc->setText(u"rssmra80a01h501u"_s);
+    m_answers->clear();
+    m_answers->answerNo();
+    m_form->cmdregistra->click();
+    QCOMPARE(m_answers->shown(), QStringList{sameCode});
+    QCOMPARE(m_answers->defaults(), QList<Messages::Default>{Messages::Default::No});
+    QCOMPARE(volunteers(), 2);
+    registerExpecting({sameCode, u"Volontario inserito"_s});
+    QCOMPARE(volunteers(), 3);
 }
 
 void TestFormvol::modifyShowsAndRewritesTheVolunteer()
@@ -268,35 +293,50 @@ void TestFormvol::modifyShowsAndRewritesTheVolunteer()
              u"PIAZZA DUOMO 3||||06 456|none"_s);
     QVERIFY(m_form->fvcogn->text().isEmpty());
 
-    // A changed first name is another volunteer: a second record, the first untouched.
+    // A changed first name renames the volunteer, once confirmed, and his detail rows with him.
+    runSql(Schema::registerFile,
+           {u"insert into ATTIVDETT (DESCRATT, DATAINATT, COGN) values ('SISMA', "
+            u"'01/02/2010', 'ROSSI MARIO'), ('ALLUVIONE', '03/04/2011', 'Rossi Mario'), "
+            u"('SISMA', '01/02/2010', 'ROSSI MARIONE')"_s,
+            u"insert into VOLO (COGN, NOME, INDIR) values ('ROSSI', 'MARIANO', 'VIA VECCHIA')"_s});
     activate(m_main);
     activate(m_form);
-    m_form->fvnome->setText(u"mariano"_s);
-    registerExpecting({u"Volontario inserito"_s});
+    m_form->fvnome->setText(u"mario luigi"_s);
+    registerExpecting({u"Rinomino ROSSI MARIO in ROSSI MARIO LUIGI?"_s, u"Volontario modificato"_s});
+    QCOMPARE(m_answers->defaults().first(), Messages::Default::No);
     QCOMPARE(volunteers(), 2);
-    QCOMPARE(value(u"select INDIR from VOLO where NOME = 'MARIO'"_s).toString(), u"PIAZZA DUOMO 3"_s);
+    QCOMPARE(value(u"select INDIR from VOLO where NOME = 'MARIO LUIGI'"_s).toString(), u"PIAZZA DUOMO 3"_s);
+    QCOMPARE(queryColumn(Schema::registerFile, u"select COGN from ATTIVDETT order by DESCRATT, COGN"_s),
+             (QVariantList{u"ROSSI MARIO LUIGI"_s, u"ROSSI MARIO LUIGI"_s, u"ROSSI MARIONE"_s}));
 
     // A name changed onto another volunteer's leaves that volunteer as it was.
+    globals().volontarioscelto = u"ROSSI MARIO LUIGI"_s;
     activate(m_main);
     activate(m_form);
     m_form->fvnome->setText(u"Mariano"_s);
     m_form->fvindir->setText(u"via nuova"_s);
     registerExpecting({u"Volontario già presente."_s});
-    QCOMPARE(value(u"select INDIR from VOLO where NOME = 'MARIANO'"_s).toString(), u"PIAZZA DUOMO 3"_s);
+    QCOMPARE(value(u"select INDIR from VOLO where NOME = 'MARIANO'"_s).toString(), u"VIA VECCHIA"_s);
     QCOMPARE(m_form->fvnome->text(), u"Mariano"_s);
 }
 
 void TestFormvol::deleteRemovesOnlyWhatItFinds()
 {
+    runSql(Schema::registerFile, {u"insert into VOLO (COGN, NOME) values ('VERDI', 'LUCA')"_s});
     globals().tipoopvol = u"C"_s;
     globals().volontarioscelto = u"ROSSI MARIO"_s;
     activate(m_form);
     m_form->fvnome->setText(u"MARIANO"_s);
     registerExpecting({u"Volontario non trovato."_s});
-    QCOMPARE(volunteers(), 1);
+    // Only the volunteer shown is deleted, not another one the boxes were changed to.
+    m_form->fvcogn->setText(u"verdi"_s);
+    m_form->fvnome->setText(u"luca"_s);
+    registerExpecting({u"Volontario non trovato."_s});
+    QCOMPARE(volunteers(), 2);
+    m_form->fvcogn->setText(u"rossi"_s);
     m_form->fvnome->setText(u"mario"_s);
     registerExpecting({u"Volontario eliminato"_s});
-    QCOMPARE(volunteers(), 0);
+    QCOMPARE(volunteers(), 1);
     QVERIFY(m_form->fvcogn->text().isEmpty());
 }
 
@@ -310,8 +350,8 @@ void TestFormvol::viewOfAMissingOrIncompleteVolunteer()
     QCOMPARE(m_answers->shown(), QStringList{u"Volontario non trovato."_s});
     QCOMPARE(m_form->fvcogn->text(), u"RESTA"_s);
 
-    // A record from elsewhere with no values shows them as empty text; empty notes
-    // leave their boxes as they were.
+    // A record from elsewhere with no values shows them as empty text, notes too: nothing
+    // stays from the volunteer shown before. Seen only, it cannot be registered.
     runSql(Schema::registerFile, {u"insert into VOLO (COGN) values ('SOLO')"_s});
     m_form->fvnote2->setText(u"RESTA ANCHE"_s);
     globals().volontarioscelto = u"SOLO"_s;
@@ -319,7 +359,8 @@ void TestFormvol::viewOfAMissingOrIncompleteVolunteer()
     activate(m_form);
     QCOMPARE(m_form->fvcogn->text(), u"SOLO"_s);
     QCOMPARE(m_form->fvnome->text(), QString());
-    QCOMPARE(m_form->fvnote2->text(), u"RESTA ANCHE"_s);
+    QVERIFY(m_form->fvnote2->text().isEmpty());
+    QVERIFY(m_form->cmdregistra->isHidden());
 
     // Sex in capitals when the box is left; the province of birth from the chosen entry.
     m_form->fvsesso->setText(u"f"_s);
