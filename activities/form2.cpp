@@ -2,6 +2,7 @@
 
 #include "activities/activityregistry.h"
 #include "activities/controlladata.h"
+#include "activities/datecheck.h"
 #include "common/clock.h"
 #include "common/controls.h"
 #include "common/globals.h"
@@ -161,6 +162,11 @@ bool Form2::commonChecks()
         return false;
     if (dateRefused(f2datafi->text(), u"Data fine errata."_s))
         return false;
+    // Reports and the details window count an activity's days from its start to its end.
+    if (calendarDate(f2datafi->text()) < calendarDate(f2datain->currentText())) {
+        Messages::report(u"La data di fine è precedente alla data di inizio."_s);
+        return false;
+    }
     globals().datacontrollo = TextFormat::yearFirst(f2datain->currentText());
     return true;
 }

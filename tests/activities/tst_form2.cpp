@@ -168,6 +168,8 @@ void TestForm2::checksRunInOrder()
          {u"Data errata. Deve essere nel formato GG/MM/AAAA."_s, u"Data inizio errata."_s}},
         {u"01/01/2010"_s, u"31/02/2010"_s, u"neve"_s, u"roma"_s, u"rm"_s,
          {u"Data errata. Deve essere nel formato GG/MM/AAAA."_s, u"Data fine errata."_s}},
+        {u"02/01/2010"_s, u"01/01/2010"_s, u"neve"_s, u"roma"_s, u"rm"_s,
+         {u"La data di fine è precedente alla data di inizio."_s}},
     };
     for (const auto &item : cases) {
         fill(item.start, item.end, item.description, item.place, item.province);
