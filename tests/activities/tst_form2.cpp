@@ -28,6 +28,14 @@ int count(const QString &table, const QString &where = QString())
 {
     return value(u"select count(*) from "_s + table + (where.isEmpty() ? QString() : u" where "_s + where)).toInt();
 }
+
+// The messages but those of a read the store refused: the read of the lists after a change
+// may be the one cut.
+QStringList withoutRefusals(QStringList shown)
+{
+    shown.removeIf([](const QString &text) { return text.contains(u"lettura rifiutata"_s); });
+    return shown;
+}
 } // namespace
 
 class TestForm2 : public QObject {
@@ -139,9 +147,11 @@ void TestForm2::registersInCapitalsOnce()
                                               u"from ATTIVITA where DATAINATT = '10/03/2010'"_s)
                  .value(0),
              u"CORSO BASE|CANTÙ|CO|PRIMA NOTA||2010/03/10|0.0"_s);
-    // The grid shows it among the others; Form2's own lists wait for the next opening.
+    // The grid and Form2's own lists show it among the others.
     QCOMPARE(m_main->gridModel->rowCount(), 3);
-    QCOMPARE(m_form->f2datain->count(), 2);
+    QCOMPARE(m_form->f2datain->count(), 3);
+    QCOMPARE(m_form->f2descr->itemText(0), u"CORSO BASE"_s);
+    QCOMPARE(m_form->f2descr->currentText(), u"CORSO BASE"_s);
 
     m_form->f2descr->setEditText(u"Corso Base"_s);
     m_answers->clear();
@@ -276,7 +286,7 @@ void TestForm2::renameMovesTheDetailsOrNothing()
     allowWrites(u"ATTIVITA"_s);
 
     cutEveryRead(m_form->cmdmodifica, u"attività modificata regolarmente."_s);
-    QCOMPARE(m_answers->shown(),
+    QCOMPARE(withoutRefusals(m_answers->shown()),
              (QStringList{u"Vuoi modificare la denominazione? "_s, u"attività modificata regolarmente."_s}));
     QCOMPARE(count(u"ATTIVDETT"_s, u"DESCRATT = 'TERREMOTO'"_s), 2);
     QCOMPARE(count(u"ATTIVDETT"_s, u"DESCRATT = 'SISMA'"_s), 0);
@@ -330,7 +340,7 @@ void TestForm2::deleteTakesTheDetailsOrNothing()
     allowWrites(u"ATTIVITA"_s);
 
     cutEveryRead(m_form->cmdelimina, u"attività eliminata regolarmente."_s);
-    QCOMPARE(m_answers->shown(),
+    QCOMPARE(withoutRefusals(m_answers->shown()),
              (QStringList{u"Confermi l'eliminazione dall'attività?"_s, u"attività eliminata regolarmente."_s}));
     QCOMPARE(count(u"ATTIVITA"_s), 1);
     QCOMPARE(count(u"ATTIVDETT"_s, u"DESCRATT = 'SISMA'"_s), 0);
