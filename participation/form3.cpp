@@ -68,7 +68,7 @@ Form3::Form3()
         u"al rumore durante il lavoro, vibrazioni,  a campi elettromagnetici, alle radiazioni ottiche) "_s,
         u"Sostanze pericolose (protezione da agenti chimici, da agenti cancerogeni e mutageni, dai "
         u"rischi connessi all\u2019esposizione all\u2019amianto) "_s,
-        u"Esposizione ad egenti biologici."_s,
+        u"Esposizione ad agenti biologici."_s,
     };
     static_assert(std::size(riskTips) == riskClasses.size());
     QPushButton *Form3::*const riskButtons[] = {&Form3::cmdr0, &Form3::cmdr6, &Form3::cmdr7,

@@ -183,6 +183,7 @@ void TestForm3::windowShowsTheArchive()
     QCOMPARE(m_form->cmdr9->toolTip(), u"Sostanze pericolose (protezione da agenti chimici, da agenti cancerogeni e "
                                        u"mutageni, dai rischi connessi all’esposizione all’amianto) "_s);
     QCOMPARE(m_form->cmdr0->toolTip(), QString());
+    QCOMPARE(m_form->cmdr10->toolTip(), u"Esposizione ad agenti biologici."_s);
     QCOMPARE(lines(m_form->List2), (QStringList{QString(), u"BIANCHI ANNA"_s, u"ROSSI MARIO"_s, u"VERDI LUCA"_s}));
     QCOMPARE(m_form->Labelarc->text(), u"Archivio volontari: 3"_s);
     QCOMPARE(m_form->cmbvolo->count(), 3);
