@@ -205,6 +205,7 @@ void Form3::cmbvolo_Click()
     for (int i = 1; i < List2->count(); ++i) {
         if (List2->item(i)->text() == wanted) {
             List2->item(i)->setSelected(true);
+            List2->scrollToItem(List2->item(i));
             return;
         }
     }

@@ -198,6 +198,10 @@ void TestForm3::windowShowsTheArchive()
     QVERIFY(m_form->List2->item(2)->isSelected());
     choose(m_form->cmbvolo, u"ROSSI MARIO"_s);
     QVERIFY(m_form->List2->item(2)->isSelected());
+    // The entry picked is brought into view.
+    m_form->List2->resize(m_form->List2->width(), m_form->List2->sizeHintForRow(0) * 2);
+    choose(m_form->cmbvolo, u"VERDI LUCA"_s);
+    QVERIFY(m_form->List2->viewport()->rect().contains(m_form->List2->visualItemRect(m_form->List2->item(3))));
 }
 
 void TestForm3::typicalRoadKeepsTheTotals()
