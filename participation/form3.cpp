@@ -136,15 +136,25 @@ QStringList Form3::fillArchive()
 void Form3::activated()
 {
     Globals &g = globals();
-    if (g.dagriglia == 1) {
+    // Opened from the grid, the window keeps the activity just loaded; the archive is read
+    // all the same, or nobody could be added to it.
+    if (g.dagriglia == 1)
         g.dagriglia = 0;
-        return;
-    }
-    List1->clear();
+    else
+        List1->clear();
     QStringList texts = fillArchive();
     Controls::sortLikeList(texts);
     Controls::fillCombo(cmbvolo, texts);
+    forgetChoices();
     Hourglass::reset();
+}
+
+// A press records the volunteers selected and the hours typed: none of them may carry over
+// to another activity, or to the window opened again.
+void Form3::forgetChoices()
+{
+    List2->clearSelection();
+    orestandard->clear();
 }
 
 void Form3::showActivityFields(const Activity &activity)
@@ -165,6 +175,7 @@ void Form3::f3datain_Click()
     g.dataattivita = f3datain->currentText();
     f3descr->clear();
     List1->clear();
+    forgetChoices();
     DataSource *activities = Windows::mainWindow()->Data3;
     for (const Activity &activity : Activities::ofDate(*activities, g.dataattivita)) {
         f3descr->addItem(activity.description, g.dataattivita);
@@ -182,6 +193,7 @@ void Form3::f3descr_Click()
     if (const QVariant start = f3descr->currentData(); start.isValid())
         g.dataattivita = start.toString();
     g.descrattivita = f3descr->currentText();
+    forgetChoices();
     caricadettagli();
 }
 

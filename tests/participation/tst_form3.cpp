@@ -349,7 +349,12 @@ void TestForm3::chosenDateShowsItsLastActivity()
     QCOMPARE(m_form->f3descr->count(), 2);
     QCOMPARE(m_form->f3descr->currentText(), u"SISMA"_s);
     QCOMPARE(m_form->f3loc->text(), u"MODENA"_s);
+    // What was selected and typed for one activity is not kept for another.
+    select(m_form->List2, u"ROSSI MARIO"_s);
+    m_form->orestandard->setText(u"8"_s);
     choose(m_form->f3descr, u"ALLUVIONE"_s);
+    QVERIFY(m_form->List2->selectedItems().isEmpty());
+    QVERIFY(m_form->orestandard->text().isEmpty());
     QCOMPARE(m_form->f3loc->text(), u"PARMA"_s);
     QCOMPARE(globals().descrattivita, u"ALLUVIONE"_s);
 
@@ -357,10 +362,12 @@ void TestForm3::chosenDateShowsItsLastActivity()
     select(m_form->List2, u"ROSSI MARIO"_s);
     press(m_form->cmdr6, u"1"_s);
     QCOMPARE(m_form->List1->count(), 1);
+    m_form->orestandard->setText(u"8"_s);
     activate(Windows::form1());
     activate(m_form);
     QCOMPARE(m_form->List1->count(), 0);
     QCOMPARE(m_form->f3descr->currentText(), u"ALLUVIONE"_s);
+    QVERIFY(m_form->orestandard->text().isEmpty());
 }
 
 void TestForm3::searchMatchesTheTypedTextLiterally()
@@ -413,8 +420,19 @@ void TestForm3::gridSelectionOpensTheActivity()
     QCOMPARE(m_form->List1->count(), 1);
     activate(m_form);
     QCOMPARE(globals().dagriglia, 0);
-    // The activation opened from the grid keeps the activity loaded.
+    // The activation opened from the grid keeps the activity loaded, and lists the archive.
     QCOMPARE(m_form->List1->count(), 1);
+    QCOMPARE(m_form->List2->count(), 4);
+    QCOMPARE(m_form->cmbvolo->count(), 3);
+    // Opened from the grid again, it keeps no selection nor hours of before.
+    select(m_form->List2, u"ROSSI MARIO"_s);
+    m_form->orestandard->setText(u"8"_s);
+    activate(m_main);
+    m_main->DBGrid1->selectRow(1);
+    activate(m_form);
+    QCOMPARE(m_form->f3descr->currentText(), u"SISMA"_s);
+    QVERIFY(m_form->List2->selectedItems().isEmpty());
+    QVERIFY(m_form->orestandard->text().isEmpty());
 
     // Organisations and volunteers in the grid open nothing.
     m_form->hide();
