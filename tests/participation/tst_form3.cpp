@@ -70,6 +70,7 @@ private slots:
     void windowShowsTheArchive();
     void typicalRoadKeepsTheTotals();
     void hoursAreCheckedFirst();
+    void hoursBeyondTheDaysAsk();
     void emptyEntryAndNoSelection();
     void removingVolunteers();
     void chosenDateShowsItsLastActivity();
@@ -283,6 +284,28 @@ void TestForm3::hoursAreCheckedFirst()
     }
     QCOMPARE(value(u"select count(*) from ATTIVDETT"_s).toInt(), 0);
     QVERIFY(m_form->List2->item(2)->isSelected());
+}
+
+void TestForm3::hoursBeyondTheDaysAsk()
+{
+    open();
+    choose(m_form->f3datain, u"05/01/2011"_s);
+    choose(m_form->f3descr, u"ALLUVIONE"_s);
+    // A one-day activity holds 24 hours a volunteer: No writes nothing.
+    select(m_form->List2, u"ROSSI MARIO"_s);
+    m_form->orestandard->setText(u"25"_s);
+    m_answers->answerNo();
+    m_form->cmdr6->click();
+    QCOMPARE(m_answers->shown(), QStringList{u"Ore superiori alla durata dell'attività: confermi?"_s});
+    QCOMPARE(m_answers->defaults(), QList<Messages::Default>{Messages::Default::No});
+    QCOMPARE(value(u"select count(*) from ATTIVDETT"_s).toInt(), 0);
+    press(m_form->cmdr6, u"20"_s);
+    QCOMPARE(m_answers->shown(), QStringList{u"Volontari inseriti:  1"_s});
+    // The hours of his other classes count too; Yes records them.
+    select(m_form->List2, u"ROSSI MARIO"_s);
+    press(m_form->cmdr10, u"5"_s, 2);
+    QCOMPARE(m_answers->shown().constFirst(), u"Ore superiori alla durata dell'attività: confermi?"_s);
+    QCOMPARE(row(u"ROSSI MARIO"_s), u"0.0/20.0/0.0/0.0/0.0/5.0/25.0"_s);
 }
 
 void TestForm3::emptyEntryAndNoSelection()
