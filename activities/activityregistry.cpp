@@ -18,8 +18,6 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-// Both windows list every activity, oldest start first, one entry per activity.
 void fillActivityLists(QComboBox *dates, QComboBox *descriptions)
 {
     DataSource *activities = Windows::mainWindow()->Data3;
@@ -29,11 +27,12 @@ void fillActivityLists(QComboBox *dates, QComboBox *descriptions)
         dateEntries << activity.start;
         descriptionEntries << activity.description;
     }
-    readRefused(activities);
+    // Part of the activities would pass for all of them.
+    if (readRefused(activities))
+        return;
     Controls::fillCombo(dates, dateEntries);
     fillDescriptions(descriptions, descriptionEntries, dateEntries);
 }
-} // namespace
 
 void caricaattivitaform2()
 {

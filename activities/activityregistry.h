@@ -20,6 +20,11 @@ void caricaattivitaform3();
 // activity already has that description on that date or the store fails; false then.
 bool rinominaattivita();
 
+// Fills the lists of start dates and descriptions with every activity, oldest start first,
+// one entry per activity, leaving their texts empty (both activity windows); a read the
+// store refuses is said and leaves them as they were.
+void fillActivityLists(QComboBox *dates, QComboBox *descriptions);
+
 // Fills a drop-down list of activity descriptions, each entry carrying its start date, so
 // that choosing one names one activity even where several days share a description.
 void fillDescriptions(QComboBox *combo, const QStringList &descriptions, const QStringList &starts);

@@ -18,6 +18,11 @@ bool isCalendarDate(const QString &text)
     return QDate(text.mid(6, 4).toInt(), text.mid(3, 2).toInt(), text.left(2).toInt()).isValid();
 }
 
+QDate calendarDate(const QString &text)
+{
+    return isCalendarDate(text) ? QDate::fromString(text, u"dd/MM/yyyy"_s) : QDate();
+}
+
 bool isAcceptableDate(const QString &text)
 {
     if (text.isEmpty())

@@ -1,9 +1,12 @@
 #pragma once
 
+class QDate;
 class QString;
 
 // Two digits, a slash, two digits, a slash, four digits, naming a real day.
 bool isCalendarDate(const QString &text);
+// The day such a text names; an invalid date for any other text.
+QDate calendarDate(const QString &text);
 
 // The date check without its message: true when `text` is empty or a real GG/MM/AAAA date.
 bool isAcceptableDate(const QString &text);

@@ -2,6 +2,7 @@
 
 #include "activities/activityregistry.h"
 #include "activities/controlladata.h"
+#include "activities/datecheck.h"
 #include "common/clock.h"
 #include "common/controls.h"
 #include "common/globals.h"
@@ -161,6 +162,11 @@ bool Form2::commonChecks()
         return false;
     if (dateRefused(f2datafi->text(), u"Data fine errata."_s))
         return false;
+    // Reports and the details window count an activity's days from its start to its end.
+    if (calendarDate(f2datafi->text()) < calendarDate(f2datain->currentText())) {
+        Messages::report(u"La data di fine è precedente alla data di inizio."_s);
+        return false;
+    }
     globals().datacontrollo = TextFormat::yearFirst(f2datain->currentText());
     return true;
 }
@@ -200,11 +206,17 @@ Activity Form2::typedActivity(double total, double manHours) const
     return activity;
 }
 
-void Form2::refreshMainWindow()
+void Form2::showChange()
 {
     MainWindowInterface *main = Windows::mainWindow();
     main->Data3->refresh();
     main->showActivities();
+    // The lists offer the activities as they now stand; the boxes keep what the user sees.
+    const QString start = f2datain->currentText();
+    const QString description = f2descr->currentText();
+    fillActivityLists(f2datain, f2descr);
+    f2datain->setEditText(start);
+    f2descr->setEditText(description);
 }
 
 void Form2::cmdreg_Click()
@@ -228,7 +240,7 @@ void Form2::cmdreg_Click()
         return;
     }
     Messages::report(u"attività inserita regolarmente."_s);
-    refreshMainWindow();
+    showChange();
 }
 
 void Form2::cmdmodifica_Click()
@@ -237,25 +249,35 @@ void Form2::cmdmodifica_Click()
     double manHours = 0;
     if (!commonChecks() || !readHours(&total, &manHours))
         return;
-    if (f2descr->currentText() != globals().descrattivita) {
-        if (Messages::askYesNo(u"Vuoi modificare la denominazione? "_s) && !rinominaattivita())
+    bool renamed = false;
+    if (f2descr->currentText() != globals().descrattivita &&
+        Messages::askYesNo(u"Vuoi modificare la denominazione? "_s)) {
+        if (!rinominaattivita())
             return;
+        renamed = true;
     }
+    // A rename is committed on its own: the windows show it even when the change stops after it.
+    if (rewriteActivity(total, manHours) || renamed)
+        showChange();
+}
+
+bool Form2::rewriteActivity(double total, double manHours)
+{
     DataSource *activities = Windows::mainWindow()->Data3;
     const bool exists = Activities::find(*activities, f2datain->currentText(), f2descr->currentText());
     if (readRefused(activities))
-        return;
+        return false;
     if (!exists) {
         Messages::report(u"Attività non trovata."_s);
-        return;
+        return false;
     }
     const Store::Result result = Activities::rewrite(*activities, typedActivity(total, manHours));
     if (!result.ok()) {
         Messages::report(Store::refusal(u"Attività non modificata: "_s, result));
-        return;
+        return false;
     }
     Messages::report(u"attività modificata regolarmente."_s);
-    refreshMainWindow();
+    return true;
 }
 
 void Form2::cmdelimina_Click()
@@ -291,7 +313,7 @@ void Form2::cmdelimina_Click()
         Messages::report(Store::refusal(u"Attività non eliminata, nulla è stato cambiato: "_s, result));
         return;
     }
-    refreshMainWindow();
+    showChange();
     Messages::report(u"attività eliminata regolarmente."_s);
 }
 

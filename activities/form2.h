@@ -53,5 +53,8 @@ private:
     void showActivityFields(const Activity &activity);
     // The activity as the boxes and the date check now hold it, with the hours read.
     Activity typedActivity(double total, double manHours) const;
-    void refreshMainWindow();
+    // Writes the boxes over the activity they name, saying how it went; true when written.
+    bool rewriteActivity(double total, double manHours);
+    // After a change of the activities: the main grid and this window's lists show it.
+    void showChange();
 };

@@ -68,7 +68,7 @@ Form3::Form3()
         u"al rumore durante il lavoro, vibrazioni,  a campi elettromagnetici, alle radiazioni ottiche) "_s,
         u"Sostanze pericolose (protezione da agenti chimici, da agenti cancerogeni e mutageni, dai "
         u"rischi connessi all\u2019esposizione all\u2019amianto) "_s,
-        u"Esposizione ad egenti biologici."_s,
+        u"Esposizione ad agenti biologici."_s,
     };
     static_assert(std::size(riskTips) == riskClasses.size());
     QPushButton *Form3::*const riskButtons[] = {&Form3::cmdr0, &Form3::cmdr6, &Form3::cmdr7,
@@ -136,15 +136,25 @@ QStringList Form3::fillArchive()
 void Form3::activated()
 {
     Globals &g = globals();
-    if (g.dagriglia == 1) {
+    // Opened from the grid, the window keeps the activity just loaded; the archive is read
+    // all the same, or nobody could be added to it.
+    if (g.dagriglia == 1)
         g.dagriglia = 0;
-        return;
-    }
-    List1->clear();
+    else
+        List1->clear();
     QStringList texts = fillArchive();
     Controls::sortLikeList(texts);
     Controls::fillCombo(cmbvolo, texts);
+    forgetChoices();
     Hourglass::reset();
+}
+
+// A press records the volunteers selected and the hours typed: none of them may carry over
+// to another activity, or to the window opened again.
+void Form3::forgetChoices()
+{
+    List2->clearSelection();
+    orestandard->clear();
 }
 
 void Form3::showActivityFields(const Activity &activity)
@@ -165,6 +175,7 @@ void Form3::f3datain_Click()
     g.dataattivita = f3datain->currentText();
     f3descr->clear();
     List1->clear();
+    forgetChoices();
     DataSource *activities = Windows::mainWindow()->Data3;
     for (const Activity &activity : Activities::ofDate(*activities, g.dataattivita)) {
         f3descr->addItem(activity.description, g.dataattivita);
@@ -182,6 +193,7 @@ void Form3::f3descr_Click()
     if (const QVariant start = f3descr->currentData(); start.isValid())
         g.dataattivita = start.toString();
     g.descrattivita = f3descr->currentText();
+    forgetChoices();
     caricadettagli();
 }
 
@@ -205,6 +217,7 @@ void Form3::cmbvolo_Click()
     for (int i = 1; i < List2->count(); ++i) {
         if (List2->item(i)->text() == wanted) {
             List2->item(i)->setSelected(true);
+            List2->scrollToItem(List2->item(i));
             return;
         }
     }

@@ -68,4 +68,5 @@ public:
 
 private:
     void placeColumnLabels();
+    void forgetChoices();
 };

@@ -1,6 +1,7 @@
 #include "participation/participation.h"
 
 #include "activities/activityregistry.h"
+#include "activities/datecheck.h"
 #include "common/controls.h"
 #include "common/globals.h"
 #include "common/hourglass.h"
@@ -16,13 +17,14 @@
 #include "store/details.h"
 
 #include <QComboBox>
+#include <QDate>
 #include <QHash>
 #include <QMultiHash>
-#include <QSet>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 
+#include <algorithm>
 #include <optional>
 
 using namespace Qt::StringLiterals;
@@ -38,16 +40,45 @@ bool findCurrentActivity(DataSource *activities, const Form3 *window)
 }
 
 // The volunteers of the current activity as its detail rows hold them, whatever the lists
-// show; nothing when the store refused the read, having said so.
-std::optional<QSet<QString>> presentVolunteers(DataSource *details, const Form3 *window)
+// show, each with the most hours one of its rows holds outside the class at `riskIndex`;
+// nothing when the store refused the read, having said so.
+std::optional<QHash<QString, double>> presentVolunteers(DataSource *details, const Form3 *window, size_t riskIndex)
 {
-    QSet<QString> present;
+    QHash<QString, double> present;
     for (const DetailRow &row :
-         Details::rows(*details, window->f3descr->currentText(), window->f3datain->currentText()))
-        present.insert(VolunteerText::key(row.surname));
+         Details::rows(*details, window->f3descr->currentText(), window->f3datain->currentText())) {
+        double &otherClasses = present[VolunteerText::key(row.surname)];
+        otherClasses = std::max(otherClasses, row.risk.total() - row.risk.at(riskIndex));
+    }
     if (readRefused(details))
         return std::nullopt;
     return present;
+}
+
+// The hours one volunteer can work in an activity: 24 for each of its days, both ends
+// counted; nothing when its dates do not say how long it lasted.
+std::optional<double> hoursTheDaysHold(const QString &start, const QString &end)
+{
+    const QDate first = calendarDate(start);
+    const QDate last = calendarDate(end);
+    if (!first.isValid() || !last.isValid() || last < first)
+        return std::nullopt;
+    return 24.0 * double(first.daysTo(last) + 1);
+}
+
+// True when the hours to record leave no selected volunteer with more hours than the
+// activity's days hold, or the user confirms them.
+bool hoursFitOrConfirmed(const Form3 *window, const QHash<QString, double> &present, double hours)
+{
+    const auto limit = hoursTheDaysHold(window->f3datain->currentText(), window->f3datafi->text());
+    if (!limit)
+        return true;
+    for (int i = 1; i < window->List2->count(); ++i) {
+        const QListWidgetItem *entry = window->List2->item(i);
+        if (entry->isSelected() && present.value(VolunteerText::key(entry->text())) + hours > *limit)
+            return Messages::askYesNo(u"Ore superiori alla durata dell'attività: confermi?"_s, Messages::Default::No);
+    }
+    return true;
 }
 
 // The rows a button stores or deletes go in one commit: a commit each would wait on the disk
@@ -207,8 +238,8 @@ void aggiungivolontari()
         return;
     const auto riskIndex = size_t(riskClass - riskClasses.data());
     DataSource *details = main->Data4;
-    const auto present = presentVolunteers(details, window);
-    if (!present)
+    const auto present = presentVolunteers(details, window, riskIndex);
+    if (!present || !hoursFitOrConfirmed(window, *present, *hours))
         return;
 
     Hourglass::set();

@@ -83,10 +83,13 @@ void Form4::Form_Load()
     for (const RiskClass &riskClass : riskClasses)
         classes << riskClass.label.toString();
     Controls::fillCombo(cmbrisc, classes);
+    // A listing of everything is what most want first.
+    cmbrisc->setCurrentIndex(0);
     QStringList names{u"TUTTI"_s};
     Reports::volunteers(*Windows::mainWindow()->Data6,
                         [&](const Volunteer &row) { names << VolunteerText::of(row.surname, row.name); });
     Controls::fillCombo(cmbvol, names);
+    cmbvol->setCurrentIndex(0);
     Hourglass::reset();
 }
 
@@ -96,9 +99,19 @@ void Form4::cmdelab_Click()
     if (periodDateRefused(f4datada->text(), u"Data inizio errata."_s) ||
         periodDateRefused(f4dataa->text(), u"Data fine errata."_s))
         return;
+    // Without them the listing would count nothing and look like an archive without hours.
+    const QString riskChoice = cmbrisc->currentText();
+    if (riskChoice != u"TUTTI"_s && !riskClassOfLabel(riskChoice)) {
+        Messages::report(u"Scegliere il rischio."_s);
+        return;
+    }
+    if (cmbvol->currentText().trimmed().isEmpty()) {
+        Messages::report(u"Scegliere i volontari."_s);
+        return;
+    }
     Store::Result refusal;
-    const QStringList lines = buildStatistics(
-        {f4datada->text(), f4dataa->text(), cmbrisc->currentText(), cmbvol->currentText()}, &refusal);
+    const QStringList lines =
+        buildStatistics({f4datada->text(), f4dataa->text(), riskChoice, cmbvol->currentText()}, &refusal);
     List1->addItems(lines);
     if (!refusal.ok())
         Messages::report(u"Statistica non calcolata, l'archivio non si è potuto leggere: "_s + refusal.description);

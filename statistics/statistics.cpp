@@ -12,11 +12,6 @@ using namespace Qt::StringLiterals;
 using TextFormat::Pattern;
 
 namespace {
-QDate dateOf(const QString &text)
-{
-    return isCalendarDate(text) ? QDate::fromString(text, u"dd/MM/yyyy"_s) : QDate();
-}
-
 QString withoutTrailingBlanks(QString text)
 {
     while (text.endsWith(u' '))
@@ -42,8 +37,8 @@ void StatisticsListing::Sums::add(const Sums &other)
 }
 
 StatisticsListing::StatisticsListing(const StatisticsChoice &choice)
-    : m_from(dateOf(choice.from))
-    , m_to(dateOf(choice.to))
+    : m_from(calendarDate(choice.from))
+    , m_to(calendarDate(choice.to))
     , m_volunteer(choice.volunteer)
     , m_everyone(choice.volunteer == u"TUTTI"_s)
     , m_allClasses(choice.riskClass == u"TUTTI"_s)
@@ -85,7 +80,7 @@ void StatisticsListing::add(const DetailRow &row)
     // A start date that is no date counts in no period.
     auto known = m_dates.constFind(row.start);
     if (known == m_dates.cend())
-        known = m_dates.insert(row.start, dateOf(row.start));
+        known = m_dates.insert(row.start, calendarDate(row.start));
     const QDate start = *known;
     if (!start.isValid() || !m_from.isValid() || !m_to.isValid() || start < m_from || start > m_to)
         return;
@@ -121,7 +116,7 @@ QStringList buildStatistics(const StatisticsChoice &choice, Store::Result *refus
 {
     StatisticsListing listing(choice);
     const Store::Result read =
-        Reports::detailHours(*Windows::mainWindow()->Data4, dateOf(choice.from), dateOf(choice.to),
+        Reports::detailHours(*Windows::mainWindow()->Data4, calendarDate(choice.from), calendarDate(choice.to),
                              [&](const DetailRow &row) { listing.add(row); });
     // Sums of part of the archive would pass for the whole.
     if (!read.ok()) {

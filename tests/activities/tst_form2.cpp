@@ -14,6 +14,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -28,6 +29,9 @@ int count(const QString &table, const QString &where = QString())
 {
     return value(u"select count(*) from "_s + table + (where.isEmpty() ? QString() : u" where "_s + where)).toInt();
 }
+
+// The messages but a refused read: the one cut may be that of the lists after a change.
+const QRegularExpression notRefused(u"^(?!Lettura dell'archivio non riuscita)"_s);
 } // namespace
 
 class TestForm2 : public QObject {
@@ -139,9 +143,11 @@ void TestForm2::registersInCapitalsOnce()
                                               u"from ATTIVITA where DATAINATT = '10/03/2010'"_s)
                  .value(0),
              u"CORSO BASE|CANTÙ|CO|PRIMA NOTA||2010/03/10|0.0"_s);
-    // The grid shows it among the others; Form2's own lists wait for the next opening.
+    // The grid and Form2's own lists show it among the others.
     QCOMPARE(m_main->gridModel->rowCount(), 3);
-    QCOMPARE(m_form->f2datain->count(), 2);
+    QCOMPARE(m_form->f2datain->count(), 3);
+    QCOMPARE(m_form->f2descr->itemText(0), u"CORSO BASE"_s);
+    QCOMPARE(m_form->f2descr->currentText(), u"CORSO BASE"_s);
 
     m_form->f2descr->setEditText(u"Corso Base"_s);
     m_answers->clear();
@@ -168,6 +174,8 @@ void TestForm2::checksRunInOrder()
          {u"Data errata. Deve essere nel formato GG/MM/AAAA."_s, u"Data inizio errata."_s}},
         {u"01/01/2010"_s, u"31/02/2010"_s, u"neve"_s, u"roma"_s, u"rm"_s,
          {u"Data errata. Deve essere nel formato GG/MM/AAAA."_s, u"Data fine errata."_s}},
+        {u"02/01/2010"_s, u"01/01/2010"_s, u"neve"_s, u"roma"_s, u"rm"_s,
+         {u"La data di fine è precedente alla data di inizio."_s}},
     };
     for (const auto &item : cases) {
         fill(item.start, item.end, item.description, item.place, item.province);
@@ -274,7 +282,7 @@ void TestForm2::renameMovesTheDetailsOrNothing()
     allowWrites(u"ATTIVITA"_s);
 
     cutEveryRead(m_form->cmdmodifica, u"attività modificata regolarmente."_s);
-    QCOMPARE(m_answers->shown(),
+    QCOMPARE(m_answers->shown().filter(notRefused),
              (QStringList{u"Vuoi modificare la denominazione? "_s, u"attività modificata regolarmente."_s}));
     QCOMPARE(count(u"ATTIVDETT"_s, u"DESCRATT = 'TERREMOTO'"_s), 2);
     QCOMPARE(count(u"ATTIVDETT"_s, u"DESCRATT = 'SISMA'"_s), 0);
@@ -328,7 +336,7 @@ void TestForm2::deleteTakesTheDetailsOrNothing()
     allowWrites(u"ATTIVITA"_s);
 
     cutEveryRead(m_form->cmdelimina, u"attività eliminata regolarmente."_s);
-    QCOMPARE(m_answers->shown(),
+    QCOMPARE(m_answers->shown().filter(notRefused),
              (QStringList{u"Confermi l'eliminazione dall'attività?"_s, u"attività eliminata regolarmente."_s}));
     QCOMPARE(count(u"ATTIVITA"_s), 1);
     QCOMPARE(count(u"ATTIVDETT"_s, u"DESCRATT = 'SISMA'"_s), 0);

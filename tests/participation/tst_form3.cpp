@@ -183,6 +183,7 @@ void TestForm3::windowShowsTheArchive()
     QCOMPARE(m_form->cmdr9->toolTip(), u"Sostanze pericolose (protezione da agenti chimici, da agenti cancerogeni e "
                                        u"mutageni, dai rischi connessi all’esposizione all’amianto) "_s);
     QCOMPARE(m_form->cmdr0->toolTip(), QString());
+    QCOMPARE(m_form->cmdr10->toolTip(), u"Esposizione ad agenti biologici."_s);
     QCOMPARE(lines(m_form->List2), (QStringList{QString(), u"BIANCHI ANNA"_s, u"ROSSI MARIO"_s, u"VERDI LUCA"_s}));
     QCOMPARE(m_form->Labelarc->text(), u"Archivio volontari: 3"_s);
     QCOMPARE(m_form->cmbvolo->count(), 3);
@@ -197,6 +198,10 @@ void TestForm3::windowShowsTheArchive()
     QVERIFY(m_form->List2->item(2)->isSelected());
     choose(m_form->cmbvolo, u"ROSSI MARIO"_s);
     QVERIFY(m_form->List2->item(2)->isSelected());
+    // The entry picked is brought into view.
+    m_form->List2->resize(m_form->List2->width(), m_form->List2->sizeHintForRow(0) * 2);
+    choose(m_form->cmbvolo, u"VERDI LUCA"_s);
+    QVERIFY(m_form->List2->viewport()->rect().contains(m_form->List2->visualItemRect(m_form->List2->item(3))));
 }
 
 void TestForm3::typicalRoadKeepsTheTotals()
@@ -278,6 +283,17 @@ void TestForm3::hoursAreCheckedFirst()
     }
     QCOMPARE(value(u"select count(*) from ATTIVDETT"_s).toInt(), 0);
     QVERIFY(m_form->List2->item(2)->isSelected());
+
+    // SISMA's two days hold 48 hours; his other classes count too, and No writes nothing.
+    press(m_form->cmdr6, u"40"_s);
+    select(m_form->List2, u"ROSSI MARIO"_s);
+    m_form->orestandard->setText(u"9"_s);
+    m_answers->clear();
+    m_answers->answerNo();
+    m_form->cmdr10->click();
+    QCOMPARE(m_answers->shown(), QStringList{u"Ore superiori alla durata dell'attività: confermi?"_s});
+    QCOMPARE(m_answers->defaults(), QList<Messages::Default>{Messages::Default::No});
+    QCOMPARE(row(u"ROSSI MARIO"_s), u"0.0/40.0/0.0/0.0/0.0/0.0/40.0"_s);
 }
 
 void TestForm3::emptyEntryAndNoSelection()
@@ -344,7 +360,12 @@ void TestForm3::chosenDateShowsItsLastActivity()
     QCOMPARE(m_form->f3descr->count(), 2);
     QCOMPARE(m_form->f3descr->currentText(), u"SISMA"_s);
     QCOMPARE(m_form->f3loc->text(), u"MODENA"_s);
+    // What was selected and typed for one activity is not kept for another.
+    select(m_form->List2, u"ROSSI MARIO"_s);
+    m_form->orestandard->setText(u"8"_s);
     choose(m_form->f3descr, u"ALLUVIONE"_s);
+    QVERIFY(m_form->List2->selectedItems().isEmpty());
+    QVERIFY(m_form->orestandard->text().isEmpty());
     QCOMPARE(m_form->f3loc->text(), u"PARMA"_s);
     QCOMPARE(globals().descrattivita, u"ALLUVIONE"_s);
 
@@ -352,10 +373,12 @@ void TestForm3::chosenDateShowsItsLastActivity()
     select(m_form->List2, u"ROSSI MARIO"_s);
     press(m_form->cmdr6, u"1"_s);
     QCOMPARE(m_form->List1->count(), 1);
+    m_form->orestandard->setText(u"8"_s);
     activate(Windows::form1());
     activate(m_form);
     QCOMPARE(m_form->List1->count(), 0);
     QCOMPARE(m_form->f3descr->currentText(), u"ALLUVIONE"_s);
+    QVERIFY(m_form->orestandard->text().isEmpty());
 }
 
 void TestForm3::searchMatchesTheTypedTextLiterally()
@@ -408,8 +431,9 @@ void TestForm3::gridSelectionOpensTheActivity()
     QCOMPARE(m_form->List1->count(), 1);
     activate(m_form);
     QCOMPARE(globals().dagriglia, 0);
-    // The activation opened from the grid keeps the activity loaded.
+    // The activation opened from the grid keeps the activity loaded, and lists the archive.
     QCOMPARE(m_form->List1->count(), 1);
+    QCOMPARE(m_form->List2->count(), 4);
 
     // Organisations and volunteers in the grid open nothing.
     m_form->hide();

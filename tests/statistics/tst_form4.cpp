@@ -88,8 +88,12 @@ void TestForm4::opensWithThisYear()
     QCOMPARE(m_form->cmbrisc->count(), 7);
     QCOMPARE(m_form->cmbvol->itemText(0), u"TUTTI"_s);
     QCOMPARE(m_form->cmbvol->itemText(1), u"BIANCHI ANNA"_s);
-    // Nothing chosen: no volunteer listed, a zero grand total.
-    QVERIFY(m_form->cmbrisc->currentText().isEmpty());
+    // Everything, for everyone, to begin with.
+    QCOMPARE(m_form->cmbrisc->currentText(), u"TUTTI"_s);
+    QCOMPARE(m_form->cmbvol->currentText(), u"TUTTI"_s);
+    // A period without hours: no volunteer listed, a zero grand total.
+    m_form->f4datada->setText(u"01/01/2000"_s);
+    m_form->f4dataa->setText(u"01/01/2000"_s);
     elabora();
     const QStringList shown = lines(m_form->List1);
     QCOMPARE(shown.size(), 5);
@@ -97,6 +101,12 @@ void TestForm4::opensWithThisYear()
     QCOMPARE(shown[4], statisticsLine(u"TOTALE GENERALE"_s, 0, {0, 0, 0, 0, 0, 0}));
     QCOMPARE(shown[4].mid(56, 6), u"  0,00"_s);
     QCOMPARE(shown[4].right(6), u"   ,00"_s);
+    // An empty choice is named, not listed as zero hours.
+    m_form->cmbrisc->setEditText(QString());
+    elabora({u"Scegliere il rischio."_s});
+    choose(m_form->cmbrisc, u"R0"_s);
+    m_form->cmbvol->setEditText(QString());
+    elabora({u"Scegliere i volontari."_s});
 }
 
 void TestForm4::listingMatchesItsReference_data()
