@@ -87,7 +87,12 @@ Form1::Form1()
         if (!rows.isEmpty())
             DBGrid1_SelChange();
     });
-    connect(gridModel, &QAbstractItemModel::modelReset, this, [this]() { m_selectedRows.clear(); });
+    // Sized on the rows read first: measuring every row would read them all.
+    DBGrid1->horizontalHeader()->setResizeContentsPrecision(64);
+    connect(gridModel, &QAbstractItemModel::modelReset, this, [this]() {
+        m_selectedRows.clear();
+        fitColumns();
+    });
 
     menu = new MainMenu(this);
     Twips::resizeClient(this, clientWidth, clientHeight);
@@ -183,6 +188,15 @@ QImage Form1::headerPicture() const
 void Form1::showActivities()
 {
     showInGrid(GridSource::activities(), GridKind::activities);
+}
+
+void Form1::fitColumns()
+{
+    // Columns as wide as their texts, none wider than the grid; a cell's tooltip holds its whole text.
+    DBGrid1->resizeColumnsToContents();
+    const int widest = DBGrid1->viewport()->width();
+    for (int column = 0; column < gridModel->columnCount(); ++column)
+        DBGrid1->setColumnWidth(column, std::min(DBGrid1->columnWidth(column), widest));
 }
 
 void Form1::DBGrid1_SelChange()

@@ -50,6 +50,7 @@ protected:
 
 private:
     void activated();
+    void fitColumns();
 
     // The header picture's file as read at load: the register prints it whole.
     QByteArray m_headerPicture;

@@ -1,10 +1,11 @@
 #include "app/gridmodel.h"
 
+#include "app/gridedit.h"
 #include "common/messages.h"
 #include "common/textformat.h"
 #include "store/database.h"
 #include "store/datasource.h"
-#include "store/schema.h"
+#include "store/grid.h"
 
 #include <QHash>
 #include <QLocale>
@@ -158,6 +159,15 @@ void GridModel::loadBlock(int first) const
         m_loadedCount = 0;
     }
     const int count = std::min(blockRows, m_rowCount - first);
+    if (!readRows(first, count))
+        return;
+    for (int i = 0; i < count; ++i)
+        m_loaded[static_cast<size_t>(first + i)] = true;
+    m_loadedCount += count;
+}
+
+bool GridModel::readRows(int first, int count) const
+{
     QSqlQuery query(m_source->database());
     query.setForwardOnly(true);
     const QSqlDatabase db = m_source->database();
@@ -171,7 +181,7 @@ void GridModel::loadBlock(int first) const
     if (count == 0)
         query.bindValue(0, DataSource::rowidValue(db, 0));
     if (!query.exec())
-        return;
+        return false;
     const QSqlRecord record = query.record();
     if (m_fields.isEmpty()) {
         for (int i = 1; i < record.count(); ++i)
@@ -189,9 +199,7 @@ void GridModel::loadBlock(int first) const
     }
     // No read stays open while the program waits for the user.
     query.finish();
-    for (int i = 0; i < count; ++i)
-        m_loaded[static_cast<size_t>(first + i)] = true;
-    m_loadedCount += count;
+    return true;
 }
 
 const QVariantList &GridModel::rowValues(int row) const
@@ -216,12 +224,22 @@ QString GridModel::shown(const QVariant &value) const
     return TextFormat::numberText(value);
 }
 
+QString GridModel::fieldName(int column) const
+{
+    return m_fields.value(column);
+}
+
 QVariant GridModel::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || index.row() >= rowCount() || index.column() >= columnCount())
         return {};
     if (role == Qt::DisplayRole || role == Qt::EditRole)
         return shown(rowValues(index.row()).value(index.column()));
+    // The whole text, wherever the column is too narrow for it.
+    if (role == Qt::ToolTipRole) {
+        const QString text = shown(rowValues(index.row()).value(index.column()));
+        return text.isEmpty() ? QVariant() : QVariant(text);
+    }
     return {};
 }
 
@@ -229,49 +247,40 @@ QVariant GridModel::headerData(int section, Qt::Orientation orientation, int rol
 {
     if (role != Qt::DisplayRole)
         return {};
-    if (orientation == Qt::Horizontal)
-        return m_fields.value(section);
+    if (orientation == Qt::Horizontal && section < m_fields.size())
+        return GridSource::heading(m_table, m_fields.at(section));
     return {};
 }
 
 Qt::ItemFlags GridModel::flags(const QModelIndex &index) const
 {
     Qt::ItemFlags result = QAbstractTableModel::flags(index);
-    if (index.isValid() && !m_table.isEmpty())
+    if (index.isValid() && !m_table.isEmpty() && GridEdit::editable(m_table, m_fields.value(index.column())))
         result |= Qt::ItemIsEditable;
     return result;
 }
 
 bool GridModel::setData(const QModelIndex &index, const QVariant &value, int role)
 {
-    if (role != Qt::EditRole || !index.isValid() || index.row() >= rowCount() || m_table.isEmpty())
+    if (role != Qt::EditRole || !index.isValid() || index.row() >= rowCount() || !(flags(index) & Qt::ItemIsEditable))
         return false;
-    const qint64 id = rowid(index.row());
     const QString field = m_fields.value(index.column());
-    const QString typed = value.toString();
-    if (typed == shown(rowValues(index.row()).value(index.column())))
+    const QString current = shown(rowValues(index.row()).value(index.column()));
+    if (value.toString() == current)
         return false;
+    // A change the checks refuse, or that stores what is there, leaves the cell as it was.
+    const auto stored = GridEdit::checked(m_table, field, value.toString());
+    if (!stored || shown(*stored) == current)
+        return false;
+    if (GridEdit::movesOtherRows(m_table, field))
+        return changeKey(index, *stored);
 
-    QVariant stored = typed;
-    if (Schema::kindOf(m_table, field) != Schema::Kind::Text) {
-        if (typed.trimmed().isEmpty()) {
-            stored = QVariant();
-        } else if (const auto number = TextFormat::readNumber(typed)) {
-            stored = *number;
-        } else {
-            Messages::report(u"Il campo %1 accetta solo numeri: resta il valore registrato."_s.arg(field));
-            return false;
-        }
-    }
-    qint64 movedTo = id;
+    qint64 movedTo = rowid(index.row());
     QVariant kept;
-    const Store::Result result = m_source->setField(m_table, field, stored, &movedTo, &kept);
-    if (result.number == Store::duplicateKey) {
-        Messages::report(u"Esiste già un'altra riga con questo valore: modifica non registrata."_s);
-        return false;
-    }
+    const Store::Result result = m_source->setField(m_table, field, *stored, &movedTo, &kept);
     if (!result.ok()) {
-        Messages::report(Store::refusal(u"Modifica non registrata: "_s, result));
+        Messages::report(result.number == Store::duplicateKey ? GridEdit::duplicateMessage(m_table)
+                                                              : Store::refusal(u"Modifica non registrata: "_s, result));
         return false;
     }
     // The cell shows what the store keeps; a server may have moved the row.
@@ -281,5 +290,23 @@ bool GridModel::setData(const QModelIndex &index, const QVariant &value, int rol
         values.resize(m_fields.size());
     values[index.column()] = kept;
     emit dataChanged(index, index);
+    return true;
+}
+
+bool GridModel::changeKey(const QModelIndex &index, const QVariant &value)
+{
+    const int row = index.row();
+    const auto key = GridEdit::changeKey(m_table, m_fields.value(index.column()), value, m_fields, rowValues(row));
+    if (!key)
+        return false;
+    // The row keeps its place in the grid, read again whole: the operation may have changed
+    // other fields of it, and on a server moved it.
+    const auto id = GridSource::rowIdentity(*m_source, m_table, GridEdit::keyFields(m_table), *key);
+    if (!id)
+        return false;
+    m_rowids[static_cast<size_t>(row)] = *id;
+    if (!readRows(row, 1))
+        return false;
+    emit dataChanged(this->index(row, 0), this->index(row, columnCount() - 1));
     return true;
 }

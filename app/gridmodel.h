@@ -9,9 +9,9 @@
 
 class DataSource;
 
-// What the main grid shows: every field of the rows of its data source, field names
-// as headings. A changed cell is stored in its row at once; rows are neither added
-// nor deleted here.
+// What the main grid shows: every field of the rows of its data source, under Italian
+// headings. A changed cell is checked and stored as the window that owns the row does it
+// (see GridEdit); rows are neither added nor deleted here.
 class GridModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -26,12 +26,17 @@ public:
 
     // Reads the rows of the data source's record source again.
     void reload();
+    // The name of the field a column shows.
+    QString fieldName(int column) const;
 
 private:
     QString shown(const QVariant &value) const;
     // The fields of a row, read when first shown; empty for a row that is gone.
     const QVariantList &rowValues(int row) const;
     void loadBlock(int first) const;
+    // Reads `count` rows from `first` by their identities; false when the store refused it.
+    bool readRows(int first, int count) const;
+    bool changeKey(const QModelIndex &index, const QVariant &value);
     // The identity of a row; -1 for a row deleted since the grid was read.
     qint64 rowid(int row) const;
     // Reads the identities not yet known, in the record source's order, until `count` are

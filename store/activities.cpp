@@ -52,6 +52,35 @@ Store::Result written(DataSource &activities, const Activity &activity)
     activities.refresh();
     return result;
 }
+
+// Writes `detailFields` into every detail row of the activity `description` of `start`, then
+// `activityFields` into the activity, all or nothing. A walk the store cuts short would change
+// only part of the rows: then nothing changes.
+Store::Result rewriteActivity(DataSource &activities, DataSource &details, const QString &description,
+                              const QString &start, const QList<std::pair<QString, QVariant>> &detailFields,
+                              const QList<std::pair<QString, QVariant>> &activityFields)
+{
+    const auto rewriteAll = [&](DataSource &source, const QString &sql,
+                                const QList<std::pair<QString, QVariant>> &fields) {
+        source.setRecordSource(sql, {description, start});
+        source.refresh();
+        for (; !source.eof(); source.moveNext()) {
+            source.edit();
+            for (const auto &[field, value] : fields)
+                source.setValue(field, value);
+            if (Store::Result stored = source.update(); !stored.ok())
+                return stored;
+        }
+        return source.lastError();
+    };
+    return Store::inTransaction(details.database(), [&]() {
+        if (Store::Result held = Activities::lock(details.database(), description, start); !held.ok())
+            return held;
+        const Store::Result moved =
+            rewriteAll(details, u"select * from attivdett where descratt = ? and datainatt = ?"_s, detailFields);
+        return moved.ok() ? rewriteAll(activities, findByName, activityFields) : moved;
+    });
+}
 } // namespace
 
 namespace Activities {
@@ -130,25 +159,14 @@ Store::Result removeWithDetails(DataSource &activities, DataSource &details, con
 Store::Result rename(DataSource &activities, DataSource &details, const QString &oldName, const QString &start,
                      const QString &newName)
 {
-    // A walk the store cuts short would rename only part of the rows: then nothing is renamed.
-    const auto renameAll = [&](DataSource &source, const QString &sql) {
-        source.setRecordSource(sql, {oldName, start});
-        source.refresh();
-        for (; !source.eof(); source.moveNext()) {
-            source.edit();
-            source.setValue(u"DESCRATT"_s, newName);
-            if (Store::Result stored = source.update(); !stored.ok())
-                return stored;
-        }
-        return source.lastError();
-    };
-    return Store::inTransaction(details.database(), [&]() {
-        if (Store::Result held = lock(details.database(), oldName, start); !held.ok())
-            return held;
-        const Store::Result renamed =
-            renameAll(details, u"select * from attivdett where descratt = ? and datainatt = ?"_s);
-        return renamed.ok() ? renameAll(activities, findByName) : renamed;
-    });
+    return rewriteActivity(activities, details, oldName, start, {{u"DESCRATT"_s, newName}}, {{u"DESCRATT"_s, newName}});
+}
+
+Store::Result moveStart(DataSource &activities, DataSource &details, const QString &description,
+                        const QString &oldStart, const QString &newStart, const QString &newSortKey)
+{
+    return rewriteActivity(activities, details, description, oldStart, {{u"DATAINATT"_s, newStart}},
+                           {{u"DATAINATT"_s, newStart}, {u"NOTE4"_s, newSortKey}});
 }
 
 Store::Result lock(const QSqlDatabase &db, const QString &description, const QString &start)

@@ -43,6 +43,10 @@ Store::Result removeWithDetails(DataSource &activities, DataSource &details, con
 // Renames the activity `oldName` of `start`, its detail rows first, all or nothing.
 Store::Result rename(DataSource &activities, DataSource &details, const QString &oldName, const QString &start,
                      const QString &newName);
+// Moves the activity `description` of `oldStart` to `newStart`, its detail rows first and its
+// year-first date with it, all or nothing.
+Store::Result moveStart(DataSource &activities, DataSource &details, const QString &description,
+                        const QString &oldStart, const QString &newStart, const QString &newSortKey);
 
 // Inside a transaction on a server, holds the activity's row until the transaction ends, so
 // that writes of its detail rows and its totals from several PCs go one after another; a

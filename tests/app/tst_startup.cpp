@@ -5,6 +5,7 @@
 #include "common/controls.h"
 #include "common/globals.h"
 #include "common/messages.h"
+#include "store/datasource.h"
 #include "store/schema.h"
 #include "testsupport.h"
 #include "volunteers/formvol.h"
@@ -44,7 +45,7 @@ QStringList column(const GridModel *model, int column)
 int fieldIndex(const GridModel *model, const QString &name)
 {
     for (int i = 0; i < model->columnCount(); ++i) {
-        if (model->headerData(i, Qt::Horizontal).toString() == name)
+        if (model->fieldName(i) == name)
             return i;
     }
     return -1;
@@ -111,8 +112,8 @@ void TestStartup::firstStartMakesFilesAndWindows()
     QCOMPARE(globals().vocecomune, places->itemText(places->count() - 1));
 
     QCOMPARE(main->gridModel->columnCount(), 17);
-    QCOMPARE(main->gridModel->headerData(0, Qt::Horizontal).toString(), u"DATAINATT"_s);
-    QCOMPARE(main->gridModel->headerData(2, Qt::Horizontal).toString(), u"DESCRATT"_s);
+    QCOMPARE(main->gridModel->fieldName(0), u"DATAINATT"_s);
+    QCOMPARE(main->gridModel->fieldName(2), u"DESCRATT"_s);
     QCOMPARE(main->DBGrid1->model(), main->gridModel);
 }
 
@@ -178,45 +179,69 @@ void TestStartup::gridEditsAreStored()
 {
     WorkingFolder folder;
     QVERIFY(makeWorkingFiles());
+    // NOTE3 and CODASS mark the rows the cases change.
     runSql(Schema::registerFile,
-           {u"insert into ATTIVITA (DATAINATT, DESCRATT, NOTE4, ORETOT) values ('05/01/2011', 'SISMA', '2011/01/05', 4)"_s,
+           {u"insert into ATTIVITA (DATAINATT, DATAFIATT, DESCRATT, LOCATT, PROVATT, NOTE3, NOTE4, ORETOT) values "
+            u"('05/01/2011', '05/01/2011', 'SISMA', 'ROMA', 'RM', 'S', '2011/01/05', 4), "
+            u"('05/01/2011', '05/01/2011', 'NEVE', 'ROMA', 'RM', '', '2011/01/05', 0)"_s,
             u"insert into ATTIVDETT (DATAINATT, DESCRATT, COGN) values ('05/01/2011', 'SISMA', 'ROSSI MARIO')"_s,
-            u"insert into ASSO (DENOM) values ('GRUPPO A')"_s, u"insert into ASSO (DENOM) values ('GRUPPO B')"_s});
+            u"insert into ASSO (DENOM, CODASS) values ('GRUPPO A', 'A'), ('GRUPPO B', 'B')"_s,
+            u"insert into VOLO (COGN, NOME) values ('ROSSI', 'MARIO')"_s});
     Messages::ScriptedResponder responder;
     Form1 *main = startSentaro();
     QVERIFY(main);
-    main->showActivities();
     GridModel *grid = main->gridModel;
-    QVERIFY(grid->flags(grid->index(0, 2)) & Qt::ItemIsEditable);
-
-    // A text with double quotes and an apostrophe is stored as typed.
-    const QString renamed = u"SISMA \"EMILIA\" DELL'ANNO"_s;
-    QVERIFY(grid->setData(grid->index(0, 2), renamed));
-    QCOMPARE(queryValue(Schema::registerFile, u"select DESCRATT from ATTIVITA"_s).toString(), renamed);
-    // Only the activity row changes: its details keep the old description.
-    QCOMPARE(queryValue(Schema::registerFile, u"select DESCRATT from ATTIVDETT"_s).toString(), u"SISMA"_s);
-
-    const int hours = fieldIndex(grid, u"ORETOT"_s);
-    QVERIFY(hours > 0);
-    QVERIFY(responder.shown().isEmpty());
-    responder.answerYes();
-    QVERIFY(!grid->setData(grid->index(0, hours), u"quattro"_s));
-    QCOMPARE(responder.shown().size(), 1);
-    QVERIFY(responder.shown().constFirst().contains(u"ORETOT"_s));
-    QCOMPARE(grid->index(0, hours).data().toString(), u"4"_s);
-    QCOMPARE(queryValue(Schema::registerFile, u"select ORETOT from ATTIVITA"_s).toDouble(), 4.0);
-
-    QVERIFY(grid->setData(grid->index(0, hours), u"7,5"_s));
-    QCOMPARE(queryValue(Schema::registerFile, u"select ORETOT from ATTIVITA"_s).toDouble(), 7.5);
-    QCOMPARE(grid->index(0, hours).data().toString(), u"7,5"_s);
-
-    // A second organisation of the same name is refused; the stored name stays.
-    main->showInGrid(u"select * from ASSO order by DENOM"_s, u"O"_s);
-    const int name = fieldIndex(grid, u"DENOM"_s);
-    responder.answerYes();
-    QVERIFY(!grid->setData(grid->index(1, name), u"gruppo a"_s));
-    QCOMPARE(grid->index(1, name).data().toString(), u"GRUPPO B"_s);
-    QCOMPARE(queryValue(Schema::registerFile, u"select count(*) from ASSO where DENOM = 'GRUPPO B'"_s).toInt(), 1);
+    // The row each case changes comes first in the grid.
+    const QString activity = u"ATTIVITA where NOTE3 = 'S'"_s;
+    const QString organisation = u"ASSO where CODASS = 'B'"_s;
+    const QString volunteer = u"VOLO"_s;
+    const QHash<QString, QString> sources = {{activity, u"select * from ATTIVITA order by NOTE3 DESC"_s},
+                                             {organisation, u"select * from ASSO order by CODASS DESC"_s},
+                                             {volunteer, u"select * from VOLO"_s}};
+    // Each change is checked as the window that owns the row checks it; a refused one is undone.
+    const struct {
+        QString rows, field, typed, cell;
+        QStringList messages;
+    } cases[] = {
+        {activity, u"DESCRATT"_s, u"sisma emilia"_s, u"SISMA EMILIA"_s, {}},
+        {activity, u"DESCRATT"_s, u"neve"_s, u"SISMA EMILIA"_s, {u"Attività già esistente."_s}},
+        {activity, u"DATAINATT"_s, u"06/01/2011"_s, u"06/01/2011"_s, {}},
+        {activity,
+         u"DATAINATT"_s,
+         u"31/04/2011"_s,
+         u"06/01/2011"_s,
+         {u"Data errata. Deve essere nel formato GG/MM/AAAA."_s, u"Data inizio errata."_s}},
+        {activity, u"LOCATT"_s, QString(), u"ROMA"_s, {u"Manca Località principale dove si è svolta l'attività"_s}},
+        {activity,
+         u"ORETOT"_s,
+         u"quattro"_s,
+         u"4"_s,
+         {u"Numero ore totali errato: scrivere un numero non negativo, per esempio 7,5."_s}},
+        {organisation, u"DENOM"_s, u"gruppo a"_s, u"GRUPPO B"_s, {u"Organizzazione già presente"_s}},
+        {organisation, u"DENOM"_s, u"gruppo \"b\""_s, u"GRUPPO 'B'"_s, {}},
+        {volunteer, u"SESSO"_s, u"x"_s, QString(), {u"Sesso errato."_s}},
+        {volunteer, u"PROV"_s, u"roma"_s, u"RM"_s, {}},
+        {volunteer, u"COGN"_s, u"verdi"_s, u"ROSSI"_s, {u"Per cambiare cognome o nome usare la finestra Volontari."_s}},
+    };
+    for (const auto &item : cases) {
+        if (main->Data7->recordSource() != sources[item.rows])
+            main->showInGrid(sources[item.rows], u"A"_s);
+        const QModelIndex cell = grid->index(0, fieldIndex(grid, item.field));
+        responder.clear();
+        responder.answerYes(int(item.messages.size()));
+        QCOMPARE(grid->setData(cell, item.typed), item.messages.isEmpty());
+        QCOMPARE(responder.shown(), item.messages);
+        QCOMPARE(cell.data().toString(), item.cell);
+        QCOMPARE(queryValue(Schema::registerFile, u"select "_s + item.field + u" from "_s + item.rows).toString(),
+                 item.cell);
+    }
+    // The activity's detail rows and its year-first date follow it.
+    QCOMPARE(queryValue(Schema::registerFile, u"select DESCRATT || '|' || DATAINATT from ATTIVDETT"_s).toString(),
+             u"SISMA EMILIA|06/01/2011"_s);
+    QCOMPARE(queryValue(Schema::registerFile, u"select NOTE4 from "_s + activity).toString(), u"2011/01/06"_s);
+    // Its risk hours follow its detail rows alone.
+    main->showActivities();
+    QVERIFY(!(grid->flags(grid->index(0, fieldIndex(grid, u"ORET0"_s))) & Qt::ItemIsEditable));
     QVERIFY(responder.unexpected().isEmpty());
 }
 

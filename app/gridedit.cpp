@@ -1,0 +1,220 @@
+#include "app/gridedit.h"
+
+#include "activities/activityregistry.h"
+#include "activities/controlladata.h"
+#include "common/globals.h"
+#include "common/mainwindowinterface.h"
+#include "common/messages.h"
+#include "common/riskclasses.h"
+#include "common/textformat.h"
+#include "common/windowaccess.h"
+#include "store/activities.h"
+#include "store/grid.h"
+#include "store/schema.h"
+
+#include <algorithm>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+using Checked = std::optional<QVariant>;
+
+Checked refused(const QString &message)
+{
+    Messages::report(message);
+    return std::nullopt;
+}
+
+Checked required(const QString &text, const QString &missing)
+{
+    return text.isEmpty() ? refused(missing) : Checked(text);
+}
+
+// Dates are stored as typed, once the shared check passes them; it speaks first.
+Checked date(const QString &typed, const QString &missing, const QString &wrong)
+{
+    if (typed.isEmpty() && !missing.isEmpty())
+        return refused(missing);
+    Globals &g = globals();
+    g.datacontrollo = typed;
+    controlladata();
+    return g.esitodata == u"1"_s ? refused(wrong) : Checked(typed);
+}
+
+Checked hours(const QString &typed, const QString &what)
+{
+    const auto read = typedHours(typed, true);
+    return read ? Checked(*read) : refused(wrongHoursMessage(what));
+}
+
+// The fields no window checks: numbers must be numbers, text goes as typed.
+Checked unchecked(const QString &table, const QString &field, const QString &typed)
+{
+    if (Schema::kindOf(table, field) == Schema::Kind::Text)
+        return typed;
+    if (typed.trimmed().isEmpty())
+        return QVariant();
+    if (const auto number = TextFormat::readNumber(typed))
+        return *number;
+    return refused(
+        u"Il campo %1 accetta solo numeri: resta il valore registrato."_s.arg(GridSource::heading(table, field)));
+}
+
+Checked activityField(const QString &field, const QString &typed)
+{
+    const QString upper = typed.toUpper();
+    if (field == u"DATAINATT"_s)
+        return date(typed, u"Manca la data di inizio attività"_s, u"Data inizio errata."_s);
+    if (field == u"DATAFIATT"_s)
+        return date(typed, u"Manca la data di fine attività"_s, u"Data fine errata."_s);
+    if (field == u"DESCRATT"_s)
+        return required(upper, u"Manca descrizione o nome dell'attività"_s);
+    if (field == u"LOCATT"_s)
+        return required(upper, u"Manca Località principale dove si è svolta l'attività"_s);
+    if (field == u"PROVATT"_s)
+        return required(upper, u"Manca la sigla della provincia principale dove si è svolta l'attività"_s);
+    if (field == u"ORETOT"_s)
+        return hours(typed, u"Numero ore totali"_s);
+    if (field == u"OREUOMO"_s)
+        return hours(typed, u"Numero ore uomo"_s);
+    // The registry's note boxes take a hundred characters.
+    if (field == u"NOTE1"_s || field == u"NOTE2"_s)
+        return upper.left(100);
+    return unchecked(Schema::attivita, field, typed);
+}
+
+Checked volunteerField(const QString &field, const QString &typed)
+{
+    const QString upper = typed.toUpper();
+    if (field == u"COGN"_s) {
+        if (upper.trimmed().isEmpty())
+            return refused(u"Manca Cognome."_s);
+        return upper.size() > 25 ? refused(u"Cognome volontario troppo lungo. Massimo 25 caratteri."_s) : upper;
+    }
+    if (field == u"NOME"_s)
+        return upper.size() > 25 ? refused(u"Nome volontario troppo lungo. Massimo 25 caratteri."_s) : upper;
+    if (field == u"PROV"_s)
+        return typed == u"roma"_s || typed == u"ROMA"_s ? u"RM"_s : upper;
+    if (field == u"DATANA"_s)
+        return date(typed, QString(), u"Data di nascita errata."_s);
+    if (field == u"LUOGONA"_s) {
+        // A municipality entry is the name padded to 35 characters, two blanks and the province.
+        QString place = upper.left(37);
+        while (place.endsWith(u' '))
+            place.chop(1);
+        return place;
+    }
+    if (field == u"SESSO"_s)
+        return upper.isEmpty() || upper == u"F"_s || upper == u"M"_s ? Checked(upper) : refused(u"Sesso errato."_s);
+    static const QStringList capitals = {u"INDIR"_s,   u"CAP"_s,  u"CITTA"_s, u"SPEC"_s, u"PROVNA"_s,
+                                         u"CODFISC"_s, u"NOTE"_s, u"NOTE2"_s, u"NOTE3"_s};
+    return capitals.contains(field) ? Checked(upper) : unchecked(Schema::volo, field, typed);
+}
+
+Checked organisationField(const QString &field, const QString &typed)
+{
+    const QString upper = typed.toUpper();
+    if (field == u"DENOM"_s) {
+        // The window keeps double quotes out of names, and passes an empty one over without a word.
+        QString name = upper;
+        name.replace(u'"', u'\'');
+        if (name.isEmpty())
+            return std::nullopt;
+        if (name.size() > 40)
+            return refused(u"Denominazione troppo lunga. Potrebbe creare problemi nella stampa degli attestati. "
+                           u"Abbreviarla entro i 40 caratteri."_s);
+        return name;
+    }
+    static const QStringList capitals = {u"INDIR"_s, u"CITTA"_s, u"PROV"_s,   u"TEL"_s,
+                                         u"FAX"_s,   u"RESP"_s,  u"TELRESP"_s};
+    return capitals.contains(field) ? Checked(upper) : unchecked(Schema::asso, field, typed);
+}
+} // namespace
+
+namespace GridEdit {
+
+bool editable(const QString &table, const QString &field)
+{
+    if (table.toUpper() != Schema::attivita)
+        return true;
+    return field != u"NOTE4"_s && std::none_of(riskClasses.cbegin(), riskClasses.cend(),
+                                               [&](const RiskClass &c) { return c.hourField == field; });
+}
+
+std::optional<QVariant> checked(const QString &table, const QString &field, const QString &typed)
+{
+    const QString name = table.toUpper();
+    if (name == Schema::attivita)
+        return activityField(field, typed);
+    if (name == Schema::volo)
+        return volunteerField(field, typed);
+    if (name == Schema::asso)
+        return organisationField(field, typed);
+    return unchecked(table, field, typed);
+}
+
+bool movesOtherRows(const QString &table, const QString &field)
+{
+    return keyFields(table).contains(field);
+}
+
+QStringList keyFields(const QString &table)
+{
+    const QString name = table.toUpper();
+    if (name == Schema::attivita)
+        return {u"DESCRATT"_s, u"DATAINATT"_s};
+    if (name == Schema::volo)
+        return {u"COGN"_s, u"NOME"_s};
+    return {};
+}
+
+std::optional<QVariantList> changeKey(const QString &table, const QString &field, const QVariant &value,
+                                      const QStringList &fields, const QVariantList &row)
+{
+    if (table.toUpper() != Schema::attivita) {
+        Messages::report(u"Per cambiare cognome o nome usare la finestra Volontari."_s);
+        return std::nullopt;
+    }
+    const auto valueOf = [&](const QString &name) { return row.value(fields.indexOf(name)).toString(); };
+    const QString description = valueOf(u"DESCRATT"_s);
+    const QString start = valueOf(u"DATAINATT"_s);
+    MainWindowInterface *main = Windows::mainWindow();
+    DataSource *activities = main->Data3;
+    const bool found = Activities::findNamed(*activities, description, start);
+    if (readRefused(activities))
+        return std::nullopt;
+    if (!found) {
+        Messages::report(u"Attività non trovata."_s);
+        return std::nullopt;
+    }
+    const bool renaming = field == u"DESCRATT"_s;
+    const QString newDescription = renaming ? value.toString() : description;
+    const QString newStart = renaming ? start : value.toString();
+    // The store's key refuses a second activity of that description on that day, whoever
+    // wrote it.
+    const Store::Result result = renaming
+                                     ? Activities::rename(*activities, *main->Data4, description, start, newDescription)
+                                     : Activities::moveStart(*activities, *main->Data4, description, start, newStart,
+                                                             TextFormat::yearFirst(newStart));
+    if (!result.ok()) {
+        Messages::report(result.number == Store::duplicateKey
+                             ? duplicateMessage(table)
+                             : Store::refusal(u"Modifica non registrata, nulla è stato cambiato: "_s, result));
+        return std::nullopt;
+    }
+    return QVariantList{newDescription, newStart};
+}
+
+QString duplicateMessage(const QString &table)
+{
+    const QString name = table.toUpper();
+    if (name == Schema::attivita)
+        return u"Attività già esistente."_s;
+    if (name == Schema::volo)
+        return u"Volontario già presente"_s;
+    if (name == Schema::asso)
+        return u"Organizzazione già presente"_s;
+    return u"Esiste già un'altra riga con questo valore: modifica non registrata."_s;
+}
+
+} // namespace GridEdit

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVariantList>
+
+#include <optional>
+
+// A cell of the main grid changed by the user: checked, and stored, as the window that owns the
+// record checks and stores it. Every refusal is said before the caller hears of it.
+namespace GridEdit {
+
+// Whether the grid lets a field be changed: an activity's year-first date follows its start,
+// and its risk hours its detail rows.
+bool editable(const QString &table, const QString &field);
+
+// A typed value as the owning window stores it (capitals where it writes capitals, a number
+// for a number field), once its checks are passed; none when they refuse it.
+std::optional<QVariant> checked(const QString &table, const QString &field, const QString &typed);
+
+// Whether a change of the field takes other rows with it, through changeKey(): an activity's
+// description and start date are copied into its detail rows, a volunteer's name too.
+bool movesOtherRows(const QString &table, const QString &field);
+// The fields that find a row of the table again once its key has changed.
+QStringList keyFields(const QString &table);
+// Gives the field `value` in the row whose fields and values the grid read, with the rows that
+// follow it, all or nothing; the row's key afterwards, in the order of keyFields(), or none.
+std::optional<QVariantList> changeKey(const QString &table, const QString &field, const QVariant &value,
+                                      const QStringList &fields, const QVariantList &row);
+
+// What a second row of the same key is called, as the owning window says it.
+QString duplicateMessage(const QString &table);
+
+} // namespace GridEdit
