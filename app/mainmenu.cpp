@@ -148,9 +148,12 @@ void MainMenu::mnattins_Click()
 void MainMenu::mnattstreg_Click()
 {
     Globals &g = globals();
-    QString answer = Messages::prompt(u"Batti la data di inizio attività da stampare es. 01/01/2010 oppure non "
-                                      u"inserire niente per stampare tutto."_s)
-                         .value_or(QString());
+    const auto typed = Messages::prompt(u"Batti la data di inizio attività da stampare es. 01/01/2010 oppure non "
+                                        u"inserire niente per stampare tutto."_s);
+    // Annulla prints nothing; only an empty answer confirmed prints everything.
+    if (!typed)
+        return;
+    QString answer = *typed;
     if (answer.isEmpty())
         answer = u"01/01/2000"_s;
     g.datacontrollo = answer;

@@ -276,9 +276,10 @@ std::unique_ptr<Case> registerPrintout(Program &program, const QString &drawingF
     // without recording.
     auto drawn = std::make_shared<QList<DrawnItem>>();
     auto warmUp = std::make_shared<bool>(true);
-    // Where the PDF went, and that the register was printed.
+    // Where the PDF went (left unopened), and that the register was printed.
     c->before = [&program, warmUp] {
-        program.answers().answerYes(2);
+        program.answers().answerNo();
+        program.answers().answerYes();
         Printer::setRecording(*warmUp);
     };
     c->timed = [] { stamparegistro(); };

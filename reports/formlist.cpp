@@ -4,6 +4,7 @@
 #include "common/compactlines.h"
 #include "common/controls.h"
 #include "common/globals.h"
+#include "common/mainwindowinterface.h"
 #include "common/messages.h"
 #include "common/twips.h"
 #include "common/windowaccess.h"
@@ -12,8 +13,25 @@
 #include "volunteers/formvol.h"
 
 #include <QPushButton>
+#include <QStyledItemDelegate>
 
 using namespace Qt::StringLiterals;
+
+// Makes every line of the list as wide as the longest, so that the list scrolls sideways to
+// the end of any line: the list measures only one of its lines.
+class WholeLines : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        size.setWidth(std::max(size.width(), width));
+        return size;
+    }
+
+    int width = 0;
+};
 
 Formlist::Formlist()
 {
@@ -25,6 +43,9 @@ Formlist::Formlist()
     List1->setObjectName(u"List1"_s);
     List1->setFont(Twips::font(u"Courier New"_s, 8.25));
     Twips::place(List1, 360, 600, 14295, 6990);
+    List1->setTextElideMode(Qt::ElideNone);
+    m_wholeLines = new WholeLines(List1);
+    List1->setItemDelegate(m_wholeLines);
     cmdstampa = Controls::button(this, u"cmdstampa"_s, u"Stampa"_s, 11520, 8400, 1095, 495);
     cmdesci = Controls::button(this, u"cmdesci"_s, u"Esci"_s, 12960, 8400, 1095, 495);
     setTabOrder(List1, cmdstampa);
@@ -39,17 +60,29 @@ Formlist::Formlist()
 void Formlist::Form_Activate()
 {
     const Globals &g = globals();
-    if (g.tipolista == ListKind::details)
-        setWindowTitle(u"SENTARO - ELENCO ATTIVITA' CON DETTAGLIO PER VOLONTARIO"_s);
+    setWindowTitle(g.tipolista == ListKind::details ? u"SENTARO - ELENCO ATTIVITA' CON DETTAGLIO PER VOLONTARIO"_s
+                                                    : u"Sentaro - "_s);
     // The old lines go before the new ones are read: a long list is never held twice.
     List1->clear();
     CompactLines lines;
     QStringList keys;
+    QString longest;
     const Store::Result refusal = buildList(
-        g.tipolista, g.tabrischio, [&](const QString &line) { lines.append(line); }, &keys);
+        g.tipolista, g.tabrischio,
+        [&](const QString &line) {
+            lines.append(line);
+            if (line.size() > longest.size())
+                longest = line;
+        },
+        &keys);
+    // The activity lists walk the grid's source: the grid shows every activity again, as at start.
+    if (g.tipolista == ListKind::activities || g.tipolista == ListKind::details)
+        Windows::mainWindow()->showActivities();
     // A list cut short by the store is not shown as if it were the whole.
     if (refusal.ok()) {
         lines.squeeze();
+        m_wholeLines->width =
+            List1->fontMetrics().horizontalAdvance(longest) + 2 * List1->fontMetrics().averageCharWidth();
         List1->setLines(std::move(lines), std::move(keys));
     } else {
         Messages::report(u"Elenco non disponibile, l'archivio non si è potuto leggere: "_s + refusal.description);

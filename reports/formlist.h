@@ -5,6 +5,7 @@
 #include <QWidget>
 
 class QPushButton;
+class WholeLines;
 
 // The list window: one of seven read-only lists, printable; a volunteer list hands the
 // clicked volunteer to the volunteer window.
@@ -21,4 +22,7 @@ public:
     void List1_Click();
     void cmdstampa_Click();
     void cmdesci_Click();
+
+private:
+    WholeLines *m_wholeLines;
 };

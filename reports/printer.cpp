@@ -5,12 +5,15 @@
 #include "common/messages.h"
 #include "common/twips.h"
 
+#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QUrl>
 
 #include <cmath>
 
@@ -397,8 +400,13 @@ bool Printer::finish()
         Messages::report(m_failure);
         return false;
     }
-    if (m_started && !m_pdfFile.isEmpty())
-        Messages::report(u"Nessuna stampante disponibile: la stampa è nel file "_s + m_pdfFile);
+    if (m_started && !m_pdfFile.isEmpty()) {
+        const QString path = QDir::toNativeSeparators(QFileInfo(m_pdfFile).absoluteFilePath());
+        const QString question =
+            u"Nessuna stampante disponibile: la stampa è nel file "_s + path + u"\nAprire il file?"_s;
+        if (Messages::askYesNo(question, Messages::Default::No) && !QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
+            Messages::report(u"Il file non si è potuto aprire: "_s + path);
+    }
     return true;
 }
 
@@ -466,16 +474,25 @@ void printListing(const QStringList &lines, const QString &documentName, int lay
     const auto perLine = std::max<qsizetype>(4, qsizetype(printer.pageWidth() / (0.6 * size * 20)));
     const QString margin = u"   "_s;
     printer.print(u" "_s);
+    const qsizetype room = perLine - margin.size();
     for (const QString &line : lines) {
         QString rest = line;
         if (margin.size() + rest.size() > perLine) {
             while (rest.endsWith(u' '))
                 rest.chop(1);
         }
-        // A line wider than the page goes on over the next printed lines, under its own start.
+        // A line wider than the page goes on over the next printed lines, under its own start,
+        // broken at a blank: only a word wider than the page is cut.
         do {
-            printer.print(margin + rest.left(perLine - margin.size()));
-            rest.remove(0, perLine - margin.size());
+            qsizetype cut = rest.size() <= room ? rest.size() : rest.lastIndexOf(u' ', room);
+            if (cut <= 0)
+                cut = std::min(room, rest.size());
+            printer.print(margin + rest.left(cut));
+            rest.remove(0, cut);
+            qsizetype blanks = 0;
+            while (blanks < rest.size() && rest.at(blanks) == u' ')
+                ++blanks;
+            rest.remove(0, blanks);
         } while (!rest.isEmpty());
     }
     Hourglass::reset();

@@ -106,7 +106,8 @@ public:
     // an empty page.
     void endPage();
     // Sends the document to the printer or finishes the PDF, and tells the user where a
-    // PDF went or why nothing could be printed. True when the document was printed.
+    // PDF went, offering to open it, or why nothing could be printed. True when the document
+    // was printed.
     bool finish();
     // Drops the document: nothing of it is printed or kept.
     void abandon();

@@ -181,6 +181,9 @@ bool stamparegistro()
             for (const PrintStep &step : layout.activity(activity, details))
                 printer.draw(step);
         });
+    // The walk pointed the grid's source at the register's activities: the grid shows all of
+    // them again, as at start.
+    main->showActivities();
     if (layout.started()) {
         g.stampaattiva = 1;
         g.intestazionepagina = layout.headingDue() ? 1 : 0;

@@ -16,6 +16,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QRegularExpression>
+#include <QTableView>
 #include <QTest>
 #include <QTextBrowser>
 
@@ -174,7 +175,8 @@ void TestMainMenu::topLevelMenusRepointTheGrid()
     GridModel *grid = m_main->gridModel;
     openMenu(m_main, u"mnorg"_s);
     QCOMPARE(globals().tipogriglia, u"O"_s);
-    QCOMPARE(grid->headerData(1, Qt::Horizontal).toString(), u"DENOM"_s);
+    QCOMPARE(grid->fieldName(1), u"DENOM"_s);
+    QCOMPARE(grid->headerData(1, Qt::Horizontal).toString(), u"Denominazione"_s);
     QCOMPARE(grid->rowCount(), 1);
 
     openMenu(m_main, u"mnvol"_s);
@@ -182,10 +184,17 @@ void TestMainMenu::topLevelMenusRepointTheGrid()
     QCOMPARE(grid->columnCount(), 20);
     QCOMPARE(grid->index(0, 2).data().toString(), u"BIANCHI"_s);
 
+    // Italian headings; a description shown whole, in its column or in its tooltip.
+    const QString longName = u"ESERCITAZIONE REGIONALE DI PROTEZIONE CIVILE CON EVACUAZIONE"_s;
+    runSql(Schema::registerFile, {u"update ATTIVITA set DESCRATT = '%1' where DESCRATT = 'SISMA'"_s.arg(longName)});
     openMenu(m_main, u"mnattiv"_s);
     QCOMPARE(globals().tipogriglia, u"A"_s);
-    QCOMPARE(grid->index(0, 2).data().toString(), u"SISMA"_s);
+    QCOMPARE(grid->index(0, 2).data().toString(), longName);
     QCOMPARE(grid->rowCount(), 2);
+    QCOMPARE(grid->headerData(0, Qt::Horizontal).toString(), u"Data inizio"_s);
+    QCOMPARE(grid->headerData(7, Qt::Horizontal).toString(), u"Ore R0"_s);
+    QCOMPARE(grid->index(0, 2).data(Qt::ToolTipRole).toString(), longName);
+    QVERIFY(m_main->DBGrid1->columnWidth(2) > m_main->DBGrid1->fontMetrics().horizontalAdvance(longName));
 }
 
 void TestMainMenu::activationResetsTheGridButNotAfterABox()
@@ -195,7 +204,7 @@ void TestMainMenu::activationResetsTheGridButNotAfterABox()
     openMenu(m_main, u"mnvol"_s);
     QApplication::sendEvent(m_main, &activate);
     QCOMPARE(globals().tipogriglia, u"A"_s);
-    QCOMPARE(m_main->gridModel->headerData(0, Qt::Horizontal).toString(), u"DATAINATT"_s);
+    QCOMPARE(m_main->gridModel->fieldName(0), u"DATAINATT"_s);
 
     // Back from one of our boxes, or from another program: the same window again, no activation.
     openMenu(m_main, u"mnorg"_s);
@@ -278,7 +287,13 @@ void TestMainMenu::registerPrompt()
     const QString done = u"Stampa registro terminata."_s;
     Globals &g = globals();
 
+    // Annulla prints nothing; an empty answer, everything.
     m_responder->answerPromptCancelled();
+    action(m_main, u"mnattstreg"_s)->trigger();
+    QCOMPARE(m_responder->shown(), QStringList{question});
+    QCOMPARE(g.stampaattiva, 0);
+    m_responder->clear();
+    m_responder->answerPrompt(QString());
     m_responder->answerYes();
     action(m_main, u"mnattstreg"_s)->trigger();
     QCOMPARE(m_responder->shown(), (QStringList{question, done}));
@@ -297,6 +312,9 @@ void TestMainMenu::registerPrompt()
     action(m_main, u"mnattstreg"_s)->trigger();
     QCOMPARE(g.datainiziostampa, u"2010/03/15"_s);
     QCOMPARE(g.stampaattiva, 1);
+    // The grid shows every activity again, the latest first.
+    QCOMPARE(m_main->gridModel->rowCount(), 2);
+    QCOMPARE(m_main->gridModel->index(0, 2).data().toString(), u"SISMA"_s);
 
     resetGlobals();
     m_responder->clear();

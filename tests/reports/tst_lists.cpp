@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStandardPaths>
 #include <QTest>
 
@@ -213,6 +214,13 @@ void TestLists::printingStartsWithABlankLine()
     QCOMPARE(drawn[3].text, u"   "_s + window->List1->text(2));
     QCOMPARE(drawn[3].font, u"Courier New"_s);
     // 131 characters and the margin do not fit a portrait page at 8 points: landscape, all at one size.
+    // On screen no line is cut short: a list narrower than its lines scrolls sideways to their end.
+    LineListView *list = window->List1;
+    list->resize(list->width() / 3, list->height());
+    QCoreApplication::processEvents();
+    QCOMPARE(list->textElideMode(), Qt::ElideNone);
+    QVERIFY(list->horizontalScrollBar()->maximum() + list->viewport()->width() >=
+            list->fontMetrics().horizontalAdvance(list->text(2)));
     QVERIFY(Printer::lastPage().landscape);
     QVERIFY(drawn[3].size >= 8 && drawn[3].size < 12);
     QVERIFY(134 * 0.6 * drawn[3].size * 20 <= Printer::lastPage().printableWidth);
@@ -220,9 +228,11 @@ void TestLists::printingStartsWithABlankLine()
     for (const DrawnItem &item : drawn)
         QCOMPARE(item.x, 0);
 
-    // A list of free text stays at 12 points: its one overlong line goes on over the next.
+    // A list of free text stays at 12 points: its one overlong line goes on over the next,
+    // broken between two words. The list has its own caption.
     activate(m_main);
     openFromMenu(u"mnattvea"_s);
+    QCOMPARE(window->windowTitle(), u"Sentaro - "_s);
     window->cmdstampa->click();
     const QList<DrawnItem> free = Printer::lastRecording();
     QCOMPARE(free.size(), window->List1->count() + 2);
@@ -230,7 +240,7 @@ void TestLists::printingStartsWithABlankLine()
     for (const DrawnItem &item : free)
         QCOMPARE(item.size, 12.0);
     const QString longest = window->List1->text(0);
-    QCOMPARE(free[1].text.mid(3) + free[2].text.mid(3), longest);
+    QCOMPARE(free[1].text.mid(3).trimmed() + u"  "_s + free[2].text.mid(3), longest);
 
     // An unknown list prints the blank line alone.
     globals().tipolista = u"XX"_s;
@@ -247,13 +257,18 @@ void TestLists::printedPdfHoldsTheLines()
         QSKIP("pdftotext is not installed");
     Printer::setTarget(Printer::Target::Pdf);
     openFromMenu(u"mnvvev"_s);
-    m_answers->answerYes();
+    m_answers->answerNo();
     Windows::formlist()->cmdstampa->click();
     Printer::setTarget(Printer::Target::RecordOnly);
+    // The file named with its whole path, and offered to be opened.
     QCOMPARE(m_answers->shown().size(), 1);
     const QString message = m_answers->shown().constFirst();
-    QVERIFY2(message.startsWith(u"Nessuna stampante disponibile: la stampa è nel file elenco-"_s), qPrintable(message));
-    const QString pdf = message.section(u' ', -1);
+    const QString said = u"Nessuna stampante disponibile: la stampa è nel file "_s;
+    QVERIFY2(message.startsWith(said + QDir::toNativeSeparators(m_folder->path() + u"/elenco-"_s)) &&
+                 message.endsWith(u".pdf\nAprire il file?"_s),
+             qPrintable(message));
+    QCOMPARE(m_answers->defaults(), QList<Messages::Default>{Messages::Default::No});
+    const QString pdf = message.mid(said.size()).section(u'\n', 0, 0);
     QVERIFY(QFile::exists(pdf));
     QProcess process;
     process.start(pdftotext, {u"-layout"_s, pdf, u"-"_s});
