@@ -412,8 +412,9 @@ void TestHostile::gridCells()
         const QModelIndex cell = grid->index(0, 4);
         m_answers->clear();
         grid->setData(cell, text);
-        QCOMPARE(grid->index(0, 4).data().toString(), text);
-        QCOMPARE(value(u"select INDIR from VOLO where COGN = 'ROSSI'"_s).toString(), text);
+        // Stored in capitals, as the volunteer window stores an address.
+        QCOMPARE(grid->index(0, 4).data().toString(), text.toUpper());
+        QCOMPARE(value(u"select INDIR from VOLO where COGN = 'ROSSI'"_s).toString(), text.toUpper());
         ++stored;
     }
     tried(u"DBGrid1"_s, stored, 0);
