@@ -11,6 +11,7 @@
 #include "store/activities.h"
 #include "store/grid.h"
 #include "store/schema.h"
+#include "store/volunteers.h"
 
 #include <algorithm>
 
@@ -171,38 +172,52 @@ QStringList keyFields(const QString &table)
 std::optional<QVariantList> changeKey(const QString &table, const QString &field, const QVariant &value,
                                       const QStringList &fields, const QVariantList &row)
 {
-    if (table.toUpper() != Schema::attivita) {
-        Messages::report(u"Per cambiare cognome o nome usare la finestra Volontari."_s);
-        return std::nullopt;
-    }
     const auto valueOf = [&](const QString &name) { return row.value(fields.indexOf(name)).toString(); };
-    const QString description = valueOf(u"DESCRATT"_s);
-    const QString start = valueOf(u"DATAINATT"_s);
     MainWindowInterface *main = Windows::mainWindow();
-    DataSource *activities = main->Data3;
-    const bool found = Activities::findNamed(*activities, description, start);
-    if (readRefused(activities))
-        return std::nullopt;
-    if (!found) {
-        Messages::report(u"Attività non trovata."_s);
-        return std::nullopt;
+    QVariantList key;
+    Store::Result result;
+    if (table.toUpper() == Schema::volo) {
+        const QString surname = valueOf(u"COGN"_s);
+        const QString name = valueOf(u"NOME"_s);
+        DataSource *volunteers = main->Data6;
+        auto volunteer = Volunteers::find(*volunteers, surname, name);
+        if (readRefused(volunteers))
+            return std::nullopt;
+        if (!volunteer) {
+            Messages::report(u"Volontario non trovato."_s);
+            return std::nullopt;
+        }
+        (field == u"COGN"_s ? volunteer->surname : volunteer->name) = value.toString();
+        // His detail rows know him by his text: they take the new one in the same transaction.
+        result = Volunteers::rename(*volunteers, surname, name, *volunteer);
+        key = {volunteer->surname, volunteer->name};
+    } else {
+        const QString description = valueOf(u"DESCRATT"_s);
+        const QString start = valueOf(u"DATAINATT"_s);
+        DataSource *activities = main->Data3;
+        const bool found = Activities::findNamed(*activities, description, start);
+        if (readRefused(activities))
+            return std::nullopt;
+        if (!found) {
+            Messages::report(u"Attività non trovata."_s);
+            return std::nullopt;
+        }
+        const bool renaming = field == u"DESCRATT"_s;
+        const QString newDescription = renaming ? value.toString() : description;
+        const QString newStart = renaming ? start : value.toString();
+        result = renaming ? Activities::rename(*activities, *main->Data4, description, start, newDescription)
+                          : Activities::moveStart(*activities, *main->Data4, description, start, newStart,
+                                                  TextFormat::yearFirst(newStart));
+        key = {newDescription, newStart};
     }
-    const bool renaming = field == u"DESCRATT"_s;
-    const QString newDescription = renaming ? value.toString() : description;
-    const QString newStart = renaming ? start : value.toString();
-    // The store's key refuses a second activity of that description on that day, whoever
-    // wrote it.
-    const Store::Result result = renaming
-                                     ? Activities::rename(*activities, *main->Data4, description, start, newDescription)
-                                     : Activities::moveStart(*activities, *main->Data4, description, start, newStart,
-                                                             TextFormat::yearFirst(newStart));
+    // The store's key refuses a second row of that key, whoever wrote it.
     if (!result.ok()) {
         Messages::report(result.number == Store::duplicateKey
                              ? duplicateMessage(table)
                              : Store::refusal(u"Modifica non registrata, nulla è stato cambiato: "_s, result));
         return std::nullopt;
     }
-    return QVariantList{newDescription, newStart};
+    return key;
 }
 
 QString duplicateMessage(const QString &table)

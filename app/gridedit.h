@@ -20,7 +20,7 @@ bool editable(const QString &table, const QString &field);
 std::optional<QVariant> checked(const QString &table, const QString &field, const QString &typed);
 
 // Whether a change of the field takes other rows with it, through changeKey(): an activity's
-// description and start date are copied into its detail rows, a volunteer's name too.
+// description and start date are copied into its detail rows, a volunteer's names too.
 bool movesOtherRows(const QString &table, const QString &field);
 // The fields that find a row of the table again once its key has changed.
 QStringList keyFields(const QString &table);

@@ -186,7 +186,8 @@ void TestStartup::gridEditsAreStored()
             u"('05/01/2011', '05/01/2011', 'NEVE', 'ROMA', 'RM', '', '2011/01/05', 0)"_s,
             u"insert into ATTIVDETT (DATAINATT, DESCRATT, COGN) values ('05/01/2011', 'SISMA', 'ROSSI MARIO')"_s,
             u"insert into ASSO (DENOM, CODASS) values ('GRUPPO A', 'A'), ('GRUPPO B', 'B')"_s,
-            u"insert into VOLO (COGN, NOME) values ('ROSSI', 'MARIO')"_s});
+            u"insert into VOLO (COGN, NOME, MAIL) values ('ROSSI', 'MARIO', 'rossi@posta.it'), ('BIANCHI', "
+            u"'MARIO LUIGI', NULL)"_s});
     Messages::ScriptedResponder responder;
     Form1 *main = startSentaro();
     QVERIFY(main);
@@ -194,10 +195,10 @@ void TestStartup::gridEditsAreStored()
     // The row each case changes comes first in the grid.
     const QString activity = u"ATTIVITA where NOTE3 = 'S'"_s;
     const QString organisation = u"ASSO where CODASS = 'B'"_s;
-    const QString volunteer = u"VOLO"_s;
+    const QString volunteer = u"VOLO where MAIL is not null"_s;
     const QHash<QString, QString> sources = {{activity, u"select * from ATTIVITA order by NOTE3 DESC"_s},
                                              {organisation, u"select * from ASSO order by CODASS DESC"_s},
-                                             {volunteer, u"select * from VOLO"_s}};
+                                             {volunteer, u"select * from VOLO order by COGN DESC"_s}};
     // Each change is checked as the window that owns the row checks it; a refused one is undone.
     const struct {
         QString rows, field, typed, cell;
@@ -221,7 +222,8 @@ void TestStartup::gridEditsAreStored()
         {organisation, u"DENOM"_s, u"gruppo \"b\""_s, u"GRUPPO 'B'"_s, {}},
         {volunteer, u"SESSO"_s, u"x"_s, QString(), {u"Sesso errato."_s}},
         {volunteer, u"PROV"_s, u"roma"_s, u"RM"_s, {}},
-        {volunteer, u"COGN"_s, u"verdi"_s, u"ROSSI"_s, {u"Per cambiare cognome o nome usare la finestra Volontari."_s}},
+        {volunteer, u"NOME"_s, u"mario luigi"_s, u"MARIO LUIGI"_s, {}},
+        {volunteer, u"COGN"_s, u"bianchi"_s, u"ROSSI"_s, {u"Volontario già presente"_s}},
     };
     for (const auto &item : cases) {
         if (main->Data7->recordSource() != sources[item.rows])
@@ -235,9 +237,10 @@ void TestStartup::gridEditsAreStored()
         QCOMPARE(queryValue(Schema::registerFile, u"select "_s + item.field + u" from "_s + item.rows).toString(),
                  item.cell);
     }
-    // The activity's detail rows and its year-first date follow it.
-    QCOMPARE(queryValue(Schema::registerFile, u"select DESCRATT || '|' || DATAINATT from ATTIVDETT"_s).toString(),
-             u"SISMA EMILIA|06/01/2011"_s);
+    // The activity's detail rows and its year-first date follow it, the volunteer's name too.
+    QCOMPARE(queryValue(Schema::registerFile, u"select DESCRATT || '|' || DATAINATT || '|' || COGN from ATTIVDETT"_s)
+                 .toString(),
+             u"SISMA EMILIA|06/01/2011|ROSSI MARIO LUIGI"_s);
     QCOMPARE(queryValue(Schema::registerFile, u"select NOTE4 from "_s + activity).toString(), u"2011/01/06"_s);
     // Its risk hours follow its detail rows alone.
     main->showActivities();
