@@ -2,6 +2,7 @@
 
 #include "activities/activityregistry.h"
 #include "activities/controlladata.h"
+#include "activities/datecheck.h"
 #include "common/globals.h"
 #include "common/mainwindowinterface.h"
 #include "common/messages.h"
@@ -12,6 +13,8 @@
 #include "store/grid.h"
 #include "store/schema.h"
 #include "store/volunteers.h"
+
+#include <QDate>
 
 #include <algorithm>
 
@@ -61,13 +64,27 @@ Checked unchecked(const QString &table, const QString &field, const QString &typ
         u"Il campo %1 accetta solo numeri: resta il valore registrato."_s.arg(GridSource::heading(table, field)));
 }
 
-Checked activityField(const QString &field, const QString &typed)
+// Reports and the details window count an activity's days from its start to its end; false
+// after saying so when the end comes first.
+bool inOrder(const QString &start, const QString &end)
+{
+    const QDate first = calendarDate(start);
+    const QDate last = calendarDate(end);
+    return !(first.isValid() && last.isValid() && last < first) ||
+           refused(u"La data di fine è precedente alla data di inizio."_s);
+}
+
+Checked activityField(const QString &field, const QString &typed, const GridEdit::Row &row)
 {
     const QString upper = typed.toUpper();
-    if (field == u"DATAINATT"_s)
-        return date(typed, u"Manca la data di inizio attività"_s, u"Data inizio errata."_s);
-    if (field == u"DATAFIATT"_s)
-        return date(typed, u"Manca la data di fine attività"_s, u"Data fine errata."_s);
+    if (field == u"DATAINATT"_s) {
+        const Checked start = date(typed, u"Manca la data di inizio attività"_s, u"Data inizio errata."_s);
+        return start && inOrder(typed, row.text(u"DATAFIATT"_s)) ? start : std::nullopt;
+    }
+    if (field == u"DATAFIATT"_s) {
+        const Checked end = date(typed, u"Manca la data di fine attività"_s, u"Data fine errata."_s);
+        return end && inOrder(row.text(u"DATAINATT"_s), typed) ? end : std::nullopt;
+    }
     if (field == u"DESCRATT"_s)
         return required(upper, u"Manca descrizione o nome dell'attività"_s);
     if (field == u"LOCATT"_s)
@@ -84,7 +101,20 @@ Checked activityField(const QString &field, const QString &typed)
     return unchecked(Schema::attivita, field, typed);
 }
 
-Checked volunteerField(const QString &field, const QString &typed)
+// A tax code another volunteer holds is stored only once the user confirms it.
+Checked taxCode(const QString &code, const GridEdit::Row &row)
+{
+    DataSource *volunteers = Windows::mainWindow()->Data6;
+    const auto holder = Volunteers::taxCodeHolder(*volunteers, code, row.text(u"COGN"_s), row.text(u"NOME"_s));
+    if (readRefused(volunteers))
+        return std::nullopt;
+    if (holder && !Messages::askYesNo(u"Codice fiscale già presente per %1: registro comunque?"_s.arg(*holder),
+                                      Messages::Default::No))
+        return std::nullopt;
+    return code;
+}
+
+Checked volunteerField(const QString &field, const QString &typed, const GridEdit::Row &row)
 {
     const QString upper = typed.toUpper();
     if (field == u"COGN"_s) {
@@ -107,8 +137,10 @@ Checked volunteerField(const QString &field, const QString &typed)
     }
     if (field == u"SESSO"_s)
         return upper.isEmpty() || upper == u"F"_s || upper == u"M"_s ? Checked(upper) : refused(u"Sesso errato."_s);
-    static const QStringList capitals = {u"INDIR"_s,   u"CAP"_s,  u"CITTA"_s, u"SPEC"_s, u"PROVNA"_s,
-                                         u"CODFISC"_s, u"NOTE"_s, u"NOTE2"_s, u"NOTE3"_s};
+    if (field == u"CODFISC"_s)
+        return taxCode(upper, row);
+    static const QStringList capitals = {u"INDIR"_s,  u"CAP"_s,  u"CITTA"_s, u"SPEC"_s,
+                                         u"PROVNA"_s, u"NOTE"_s, u"NOTE2"_s, u"NOTE3"_s};
     return capitals.contains(field) ? Checked(upper) : unchecked(Schema::volo, field, typed);
 }
 
@@ -142,13 +174,18 @@ bool editable(const QString &table, const QString &field)
                                                [&](const RiskClass &c) { return c.hourField == field; });
 }
 
-std::optional<QVariant> checked(const QString &table, const QString &field, const QString &typed)
+QString Row::text(const QString &field) const
+{
+    return values.value(fields.indexOf(field)).toString();
+}
+
+std::optional<QVariant> checked(const QString &table, const QString &field, const QString &typed, const Row &row)
 {
     const QString name = table.toUpper();
     if (name == Schema::attivita)
-        return activityField(field, typed);
+        return activityField(field, typed, row);
     if (name == Schema::volo)
-        return volunteerField(field, typed);
+        return volunteerField(field, typed, row);
     if (name == Schema::asso)
         return organisationField(field, typed);
     return unchecked(table, field, typed);
@@ -169,16 +206,14 @@ QStringList keyFields(const QString &table)
     return {};
 }
 
-std::optional<QVariantList> changeKey(const QString &table, const QString &field, const QVariant &value,
-                                      const QStringList &fields, const QVariantList &row)
+std::optional<QVariantList> changeKey(const QString &table, const QString &field, const QVariant &value, const Row &row)
 {
-    const auto valueOf = [&](const QString &name) { return row.value(fields.indexOf(name)).toString(); };
     MainWindowInterface *main = Windows::mainWindow();
     QVariantList key;
     Store::Result result;
     if (table.toUpper() == Schema::volo) {
-        const QString surname = valueOf(u"COGN"_s);
-        const QString name = valueOf(u"NOME"_s);
+        const QString surname = row.text(u"COGN"_s);
+        const QString name = row.text(u"NOME"_s);
         DataSource *volunteers = main->Data6;
         auto volunteer = Volunteers::find(*volunteers, surname, name);
         if (readRefused(volunteers))
@@ -192,8 +227,8 @@ std::optional<QVariantList> changeKey(const QString &table, const QString &field
         result = Volunteers::rename(*volunteers, surname, name, *volunteer);
         key = {volunteer->surname, volunteer->name};
     } else {
-        const QString description = valueOf(u"DESCRATT"_s);
-        const QString start = valueOf(u"DATAINATT"_s);
+        const QString description = row.text(u"DESCRATT"_s);
+        const QString start = row.text(u"DATAINATT"_s);
         DataSource *activities = main->Data3;
         const bool found = Activities::findNamed(*activities, description, start);
         if (readRefused(activities))

@@ -15,19 +15,28 @@ namespace GridEdit {
 // and its risk hours its detail rows.
 bool editable(const QString &table, const QString &field);
 
-// A typed value as the owning window stores it (capitals where it writes capitals, a number
-// for a number field), once its checks are passed; none when they refuse it.
-std::optional<QVariant> checked(const QString &table, const QString &field, const QString &typed);
+// A row as the grid read it: the fields of its table and their values.
+struct Row {
+    const QStringList &fields;
+    const QVariantList &values;
+    // The value of a field as text; empty for none.
+    QString text(const QString &field) const;
+};
+
+// A value typed into a field of `row` as the owning window stores it (capitals where it
+// writes capitals, a number for a number field), once its checks are passed, the other fields
+// of the row counted; none when they refuse it.
+std::optional<QVariant> checked(const QString &table, const QString &field, const QString &typed, const Row &row);
 
 // Whether a change of the field takes other rows with it, through changeKey(): an activity's
 // description and start date are copied into its detail rows, a volunteer's names too.
 bool movesOtherRows(const QString &table, const QString &field);
 // The fields that find a row of the table again once its key has changed.
 QStringList keyFields(const QString &table);
-// Gives the field `value` in the row whose fields and values the grid read, with the rows that
-// follow it, all or nothing; the row's key afterwards, in the order of keyFields(), or none.
+// Gives the field `value` in `row`, with the rows that follow it, all or nothing; the row's
+// key afterwards, in the order of keyFields(), or none.
 std::optional<QVariantList> changeKey(const QString &table, const QString &field, const QVariant &value,
-                                      const QStringList &fields, const QVariantList &row);
+                                      const Row &row);
 
 // What a second row of the same key is called, as the owning window says it.
 QString duplicateMessage(const QString &table);

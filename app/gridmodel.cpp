@@ -269,7 +269,7 @@ bool GridModel::setData(const QModelIndex &index, const QVariant &value, int rol
     if (value.toString() == current)
         return false;
     // A change the checks refuse, or that stores what is there, leaves the cell as it was.
-    const auto stored = GridEdit::checked(m_table, field, value.toString());
+    const auto stored = GridEdit::checked(m_table, field, value.toString(), {m_fields, rowValues(index.row())});
     if (!stored || shown(*stored) == current)
         return false;
     if (GridEdit::movesOtherRows(m_table, field))
@@ -296,7 +296,7 @@ bool GridModel::setData(const QModelIndex &index, const QVariant &value, int rol
 bool GridModel::changeKey(const QModelIndex &index, const QVariant &value)
 {
     const int row = index.row();
-    const auto key = GridEdit::changeKey(m_table, m_fields.value(index.column()), value, m_fields, rowValues(row));
+    const auto key = GridEdit::changeKey(m_table, m_fields.value(index.column()), value, {m_fields, rowValues(row)});
     if (!key)
         return false;
     // The row keeps its place in the grid, read again whole: the operation may have changed

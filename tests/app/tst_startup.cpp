@@ -182,12 +182,12 @@ void TestStartup::gridEditsAreStored()
     // NOTE3 and CODASS mark the rows the cases change.
     runSql(Schema::registerFile,
            {u"insert into ATTIVITA (DATAINATT, DATAFIATT, DESCRATT, LOCATT, PROVATT, NOTE3, NOTE4, ORETOT) values "
-            u"('05/01/2011', '05/01/2011', 'SISMA', 'ROMA', 'RM', 'S', '2011/01/05', 4), "
+            u"('05/01/2011', '10/01/2011', 'SISMA', 'ROMA', 'RM', 'S', '2011/01/05', 4), "
             u"('05/01/2011', '05/01/2011', 'NEVE', 'ROMA', 'RM', '', '2011/01/05', 0)"_s,
             u"insert into ATTIVDETT (DATAINATT, DESCRATT, COGN) values ('05/01/2011', 'SISMA', 'ROSSI MARIO')"_s,
             u"insert into ASSO (DENOM, CODASS) values ('GRUPPO A', 'A'), ('GRUPPO B', 'B')"_s,
-            u"insert into VOLO (COGN, NOME, MAIL) values ('ROSSI', 'MARIO', 'rossi@posta.it'), ('BIANCHI', "
-            u"'MARIO LUIGI', NULL)"_s});
+            u"insert into VOLO (COGN, NOME, MAIL, CODFISC) values ('ROSSI', 'MARIO', 'rossi@posta.it', NULL), "
+            u"('BIANCHI', 'MARIO LUIGI', NULL, 'BNCMLG80A01H501X')"_s});
     Messages::ScriptedResponder responder;
     Form1 *main = startSentaro();
     QVERIFY(main);
@@ -199,7 +199,8 @@ void TestStartup::gridEditsAreStored()
     const QHash<QString, QString> sources = {{activity, u"select * from ATTIVITA order by NOTE3 DESC"_s},
                                              {organisation, u"select * from ASSO order by CODASS DESC"_s},
                                              {volunteer, u"select * from VOLO order by COGN DESC"_s}};
-    // Each change is checked as the window that owns the row checks it; a refused one is undone.
+    // Each change is checked as the window that owns the row checks it (its questions answered
+    // Yes); a refused one is undone.
     const struct {
         QString rows, field, typed, cell;
         QStringList messages;
@@ -212,6 +213,8 @@ void TestStartup::gridEditsAreStored()
          u"31/04/2011"_s,
          u"06/01/2011"_s,
          {u"Data errata. Deve essere nel formato GG/MM/AAAA."_s, u"Data inizio errata."_s}},
+        {activity, u"DATAFIATT"_s, u"04/01/2011"_s, u"10/01/2011"_s,
+         {u"La data di fine è precedente alla data di inizio."_s}},
         {activity, u"LOCATT"_s, QString(), u"ROMA"_s, {u"Manca Località principale dove si è svolta l'attività"_s}},
         {activity,
          u"ORETOT"_s,
@@ -222,6 +225,8 @@ void TestStartup::gridEditsAreStored()
         {organisation, u"DENOM"_s, u"gruppo \"b\""_s, u"GRUPPO 'B'"_s, {}},
         {volunteer, u"SESSO"_s, u"x"_s, QString(), {u"Sesso errato."_s}},
         {volunteer, u"PROV"_s, u"roma"_s, u"RM"_s, {}},
+        {volunteer, u"CODFISC"_s, u"bncmlg80a01h501x"_s, u"BNCMLG80A01H501X"_s,
+         {u"Codice fiscale già presente per BIANCHI MARIO LUIGI: registro comunque?"_s}},
         {volunteer, u"NOME"_s, u"mario luigi"_s, u"MARIO LUIGI"_s, {}},
         {volunteer, u"COGN"_s, u"bianchi"_s, u"ROSSI"_s, {u"Volontario già presente"_s}},
     };
@@ -229,9 +234,10 @@ void TestStartup::gridEditsAreStored()
         if (main->Data7->recordSource() != sources[item.rows])
             main->showInGrid(sources[item.rows], u"A"_s);
         const QModelIndex cell = grid->index(0, fieldIndex(grid, item.field));
+        const bool changes = cell.data().toString() != item.cell;
         responder.clear();
         responder.answerYes(int(item.messages.size()));
-        QCOMPARE(grid->setData(cell, item.typed), item.messages.isEmpty());
+        QCOMPARE(grid->setData(cell, item.typed), changes);
         QCOMPARE(responder.shown(), item.messages);
         QCOMPARE(cell.data().toString(), item.cell);
         QCOMPARE(queryValue(Schema::registerFile, u"select "_s + item.field + u" from "_s + item.rows).toString(),
