@@ -6,6 +6,7 @@
 #include "common/globals.h"
 #include "common/mainwindowinterface.h"
 #include "common/messages.h"
+#include "common/volunteertext.h"
 #include "common/riskclasses.h"
 #include "common/textformat.h"
 #include "common/windowaccess.h"
@@ -223,6 +224,11 @@ std::optional<QVariantList> changeKey(const QString &table, const QString &field
             return std::nullopt;
         }
         (field == u"COGN"_s ? volunteer->surname : volunteer->name) = value.toString();
+        // The grid starts editing on any key: a rename is asked first, as the volunteer window asks it.
+        if (!Messages::askYesNo(u"Rinomino %1 in %2?"_s.arg(VolunteerText::of(surname, name),
+                                                            VolunteerText::of(volunteer->surname, volunteer->name)),
+                                Messages::Default::No))
+            return std::nullopt;
         // His detail rows know him by his text: they take the new one in the same transaction.
         result = Volunteers::rename(*volunteers, surname, name, *volunteer);
         key = {volunteer->surname, volunteer->name};
@@ -238,6 +244,8 @@ std::optional<QVariantList> changeKey(const QString &table, const QString &field
             return std::nullopt;
         }
         const bool renaming = field == u"DESCRATT"_s;
+        if (renaming && !Messages::askYesNo(u"Vuoi modificare la denominazione? "_s))
+            return std::nullopt;
         const QString newDescription = renaming ? value.toString() : description;
         const QString newStart = renaming ? start : value.toString();
         result = renaming ? Activities::rename(*activities, *main->Data4, description, start, newDescription)
@@ -261,7 +269,7 @@ QString duplicateMessage(const QString &table)
     if (name == Schema::attivita)
         return u"Attività già esistente."_s;
     if (name == Schema::volo)
-        return u"Volontario già presente"_s;
+        return u"Volontario già presente."_s;
     if (name == Schema::asso)
         return u"Organizzazione già presente"_s;
     return u"Esiste già un'altra riga con questo valore: modifica non registrata."_s;

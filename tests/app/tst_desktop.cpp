@@ -25,6 +25,7 @@
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 
 #include <optional>
@@ -53,7 +54,15 @@ public:
         m_windowManager.start(u"openbox"_s, {u"--sm-disable"_s});
         if (!m_windowManager.waitForStarted(10000))
             return fail(u"openbox non avviabile: "_s + m_windowManager.errorString());
-        return true;
+        // A window mapped before the window manager is ready may never be managed by it.
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            QProcess check;
+            check.start(u"xprop"_s, {u"-root"_s, u"_NET_SUPPORTING_WM_CHECK"_s});
+            if (check.waitForFinished(5000) && check.readAllStandardOutput().contains("window id"))
+                return true;
+            QThread::msleep(100);
+        }
+        return fail(u"openbox non si è avviato"_s);
     }
 
     void stop()
@@ -114,16 +123,19 @@ std::optional<QString> run(const QString &program, const QStringList &arguments)
 bool reserveTaskBar(QWidget &bar)
 {
     bar.setGeometry(0, 720 - 40, 1280, 40);
-    bar.show();
-    if (!QTest::qWaitForWindowExposed(&bar, 10000))
-        return false;
-    // Set again until the window manager, which may not manage the bar yet, has taken it.
-    for (int attempt = 0; attempt < 20; ++attempt) {
+    const auto reserve = [&bar]() {
         run(u"xprop"_s, {u"-id"_s, QString::number(bar.winId()), u"-f"_s, u"_NET_WM_STRUT_PARTIAL"_s, u"32c"_s,
                          u"-set"_s, u"_NET_WM_STRUT_PARTIAL"_s, u"0,0,0,40,0,0,0,0,0,0,0,1279"_s});
+    };
+    // Marked before it is shown, so that the window manager reads it when it takes the bar; set
+    // again while it has not, on a busy machine.
+    reserve();
+    bar.show();
+    for (int attempt = 0; attempt < 30; ++attempt) {
         if (QTest::qWaitFor([]() { return QGuiApplication::primaryScreen()->availableGeometry().height() == 680; },
-                            500))
+                            1000))
             return true;
+        reserve();
     }
     return false;
 }
@@ -398,7 +410,9 @@ int main(int argc, char *argv[])
         // A task bar along the bottom, as on an office PC: the window manager leaves its strip to it.
         QWidget taskBar(nullptr, Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus);
         if (skipReason().isEmpty() && !reserveTaskBar(taskBar)) {
-            qCritical("la barra delle applicazioni non ha ridotto lo schermo");
+            qCritical("la barra delle applicazioni non ha ridotto lo schermo: %s, %s",
+                      qPrintable(run(u"xprop"_s, {u"-root"_s, u"_NET_WORKAREA"_s}).value_or(QString())),
+                      qPrintable(run(u"xprop"_s, {u"-id"_s, QString::number(taskBar.winId())}).value_or(QString())));
             result = 1;
         } else {
             TestDesktop test;

@@ -205,8 +205,12 @@ void TestStartup::gridEditsAreStored()
         QString rows, field, typed, cell;
         QStringList messages;
     } cases[] = {
-        {activity, u"DESCRATT"_s, u"sisma emilia"_s, u"SISMA EMILIA"_s, {}},
-        {activity, u"DESCRATT"_s, u"neve"_s, u"SISMA EMILIA"_s, {u"Attività già esistente."_s}},
+        {activity, u"DESCRATT"_s, u"sisma emilia"_s, u"SISMA EMILIA"_s, {u"Vuoi modificare la denominazione? "_s}},
+        {activity,
+         u"DESCRATT"_s,
+         u"neve"_s,
+         u"SISMA EMILIA"_s,
+         {u"Vuoi modificare la denominazione? "_s, u"Attività già esistente."_s}},
         {activity, u"DATAINATT"_s, u"06/01/2011"_s, u"06/01/2011"_s, {}},
         {activity,
          u"DATAINATT"_s,
@@ -227,8 +231,12 @@ void TestStartup::gridEditsAreStored()
         {volunteer, u"PROV"_s, u"roma"_s, u"RM"_s, {}},
         {volunteer, u"CODFISC"_s, u"bncmlg80a01h501x"_s, u"BNCMLG80A01H501X"_s,
          {u"Codice fiscale già presente per BIANCHI MARIO LUIGI: registro comunque?"_s}},
-        {volunteer, u"NOME"_s, u"mario luigi"_s, u"MARIO LUIGI"_s, {}},
-        {volunteer, u"COGN"_s, u"bianchi"_s, u"ROSSI"_s, {u"Volontario già presente"_s}},
+        {volunteer, u"NOME"_s, u"mario luigi"_s, u"MARIO LUIGI"_s, {u"Rinomino ROSSI MARIO in ROSSI MARIO LUIGI?"_s}},
+        {volunteer,
+         u"COGN"_s,
+         u"bianchi"_s,
+         u"ROSSI"_s,
+         {u"Rinomino ROSSI MARIO LUIGI in BIANCHI MARIO LUIGI?"_s, u"Volontario già presente."_s}},
     };
     for (const auto &item : cases) {
         if (main->Data7->recordSource() != sources[item.rows])
