@@ -40,8 +40,19 @@ bool holdsAwkwardRow(const QString &archive)
     return found == QStringList{u"FRANA\tA\\B\nÈ||nessuna|7.25"_s};
 }
 
+// A key of [archivio] set; a piece of text as the file holds it ("[archivio]", "utente=")
+// replaced by the value.
 void setArchive(const QString &key, const QString &value)
 {
+    if (key.startsWith(u'[') || key.endsWith(u'=')) {
+        QFile file(Server::settingsFile);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(file.readAll()).replace(key, value);
+        file.close();
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(text.toUtf8());
+        return;
+    }
     QSettings ini(Server::settingsFile, QSettings::IniFormat);
     ini.setValue(u"archivio/"_s + key, value);
 }
@@ -124,6 +135,16 @@ void TestServer::archiveThatCannotBeOpenedStopsTheStart_data()
                                  << u"Nel file sentaro.ini, sezione [archivio], ssl deve essere preferito, richiesto "
                                     u"o verificato."_s
                                  << QString();
+    QTest::newRow("misspelt section")
+        << u"[archivio]"_s << u"[archivo]"_s
+        << u"Nel file sentaro.ini la sezione [archivo] non è prevista: Sentaro legge solo [archivio]."_s << QString();
+    QTest::newRow("no section") << u"[archivio]"_s << u""_s
+                                << u"Nel file sentaro.ini la chiave database sta fuori dalla sezione [archivio]."_s
+                                << QString();
+    QTest::newRow("unknown key") << u"utente="_s << u"utenti="_s
+                                 << u"Nel file sentaro.ini, sezione [archivio], la chiave utenti non è prevista."_s
+                                 << QString();
+    QTest::newRow("capitals") << u"[archivio]\ndatabase="_s << u"[Archivio]\nDATABASE="_s << QString() << QString();
     // Nothing listens on port 1 of this machine.
     QTest::newRow("closed port") << u"porta"_s << u"1"_s << u"Il server 127.0.0.1:%1 non risponde ("_s << QString();
     QTest::newRow("missing database") << u"database"_s << u"nessuno"_s << u"Sul server %1 non c'è l'archivio nessuno."_s
@@ -307,10 +328,10 @@ void TestServer::movedRowsAndLostSessionsAreFoundAgain()
     for (const QString &typed : {u"MILANO"_s, u"TORINO"_s}) {
         QVERIFY(grid->setData(place, typed));
         QCOMPARE(grid->index(0, 3).data().toString(), typed);
-        QCOMPARE(queryValue(Schema::registerFile,
-                            u"select LOCATT from ATTIVITA where DESCRATT = '%1'"_s.arg(description))
-                     .toString(),
-                 typed);
+        QCOMPARE(
+            queryValue(Schema::registerFile, u"select LOCATT from ATTIVITA where DESCRATT = '%1'"_s.arg(description))
+                .toString(),
+            typed);
     }
     QVERIFY2(answers.shown().isEmpty(), qPrintable(answers.shown().join(u" | "_s)));
 
