@@ -116,6 +116,35 @@ Store::Result copyLocalRegister(QSqlDatabase &server, qint64 *rows)
     return result;
 }
 
+// What the role may do on the register's tables: all read and all written, or not.
+struct Rights {
+    bool read = false;
+    bool write = false;
+};
+
+Rights rights(QSqlDatabase &db)
+{
+    QStringList names;
+    for (const Schema::Table &table : Schema::registerTables())
+        names << u"'"_s + table.name.toLower() + u"'"_s;
+    QSqlQuery query(db);
+    query.exec(u"select coalesce(bool_and(has_table_privilege(c.oid, 'SELECT')), false), "
+               u"coalesce(bool_and(has_table_privilege(c.oid, 'INSERT, UPDATE, DELETE')), false) "
+               u"from pg_catalog.pg_class c where c.relnamespace = current_schema()::regnamespace and "
+               u"c.relkind = 'r' and lower(c.relname) in ("_s +
+               names.join(u", "_s) + u')');
+    if (!query.next())
+        return {};
+    return {query.value(0).toBool(), query.value(1).toBool()};
+}
+
+bool mayCreateTables(QSqlDatabase &db)
+{
+    QSqlQuery query(db);
+    return query.exec(u"select has_schema_privilege(current_schema(), 'CREATE')"_s) && query.next() &&
+           query.value(0).toBool();
+}
+
 bool isSQLiteFile(const QString &path)
 {
     QFile file(path);
@@ -316,13 +345,25 @@ std::optional<QString> openRegister(const QString &connectionName, const Setting
             missing << table.name;
     }
     std::optional<QString> problem;
-    if (missing.size() == qsizetype(Schema::registerTables().size()))
-        problem = createTables(db, settings, ask, notices);
-    else if (!missing.isEmpty())
+    const QString readOnly = u"L'utente %1 può solo consultare l'archivio."_s.arg(settings.user);
+    Rights allowed;
+    if (missing.size() == qsizetype(Schema::registerTables().size())) {
+        // Tables the role cannot make would fail half way, with the server's words.
+        problem = mayCreateTables(db)
+                      ? createTables(db, settings, ask, notices)
+                      : u"%1 Sul server %2 l'archivio %3 è vuoto: le sue tabelle le crea un utente che scrive."_s.arg(
+                            readOnly, settings.address(), settings.database);
+    } else if (!missing.isEmpty()) {
         problem = u"Sul server %1 l'archivio %2 è incompleto: manca la tabella %3."_s.arg(
             settings.address(), settings.database, missing.constFirst());
-    else if (!(problem = checkVersion(db, settings)))
+    } else if (allowed = rights(db); !allowed.read) {
+        // Otherwise the program would open on empty lists, as if the register held nothing.
+        problem = u"L'utente %1 non ha accesso all'archivio sul server %2."_s.arg(settings.user, settings.address());
+    } else if (!(problem = checkVersion(db, settings))) {
         problem = fieldProblem(present, settings);
+    }
+    if (!problem && allowed.read && !allowed.write && notices)
+        *notices << readOnly;
     if (problem) {
         db.close();
         return problem;

@@ -99,6 +99,7 @@ private slots:
     void archiveThatCannotBeOpenedStopsTheStart();
     void passwordAskedWhenNoneIsGiven_data();
     void passwordAskedWhenNoneIsGiven();
+    void readOnlyUserReadsButNeverWrites_data();
     void readOnlyUserReadsButNeverWrites();
     void firstConnectionCopiesTheLocalArchiveIfWanted_data();
     void firstConnectionCopiesTheLocalArchiveIfWanted();
@@ -227,16 +228,43 @@ void TestServer::passwordAskedWhenNoneIsGiven()
     }
 }
 
+void TestServer::readOnlyUserReadsButNeverWrites_data()
+{
+    QTest::addColumn<QString>("tables");  // "", "lette" or "negate"
+    QTest::addColumn<QString>("message"); // at start; the archive opens when it is the read-only notice
+    const QString readOnly = u"L'utente consultazione può solo consultare l'archivio."_s;
+    QTest::newRow("reads") << u"lette"_s << readOnly;
+    QTest::newRow("no rights") << u"negate"_s
+                               << u"L'utente consultazione non ha accesso all'archivio sul server %1.\nSentaro si "
+                                  u"chiude senza modificare nulla."_s;
+    QTest::newRow("empty database") << QString()
+                                    << readOnly + u" Sul server %1 l'archivio %2 è vuoto: le sue tabelle le crea un "
+                                                  u"utente che scrive.\nSentaro si chiude senza modificare nulla."_s;
+}
+
 void TestServer::readOnlyUserReadsButNeverWrites()
 {
+    QFETCH(QString, tables);
+    QFETCH(QString, message);
     WorkingFolder folder;
-    QVERIFY(makeWorkingFiles());
-    runSql(Schema::registerFile, {activityRows, u"insert into ASSO (DENOM) values ('GRUPPO ALFA')"_s});
+    if (!tables.isEmpty()) {
+        QVERIFY(makeWorkingFiles());
+        runSql(Schema::registerFile, {activityRows, u"insert into ASSO (DENOM) values ('GRUPPO ALFA')"_s});
+    }
+    if (tables == u"negate"_s)
+        runSql(Schema::registerFile, {u"revoke select on all tables in schema public from consultazione"_s});
+    message = message.arg(address(), queryValue(Schema::registerFile, u"select current_database()"_s).toString());
     setArchive(u"utente"_s, u"consultazione"_s);
     qputenv("PGPASSWORD", "consultazione-prova");
     Messages::ScriptedResponder answers;
     Form1 *main = startSentaro();
-    QVERIFY2(main, qPrintable(answers.shown().join(u" | "_s)));
+    QCOMPARE(answers.shown(), QStringList{message});
+    if (tables != u"lette"_s) {
+        qputenv("PGPASSWORD", "segreteria-prova");
+        QVERIFY(!main);
+        return;
+    }
+    QVERIFY(main);
     QCOMPARE(main->gridModel->rowCount(), 2);
 
     main->findChild<QAction *>(u"mnvolinsman"_s)->trigger();
@@ -247,7 +275,7 @@ void TestServer::readOnlyUserReadsButNeverWrites()
     form->fvdatana->setText(u"01/08/1985"_s);
     answers.answerYes();
     form->cmdregistra->click();
-    QCOMPARE(answers.shown(), QStringList{u"L'utente consultazione può solo consultare l'archivio."_s});
+    QCOMPARE(answers.shown(), QStringList(2, message));
     stopSentaro();
     qputenv("PGPASSWORD", "segreteria-prova");
     QCOMPARE(count(u"VOLO"_s), 0);
