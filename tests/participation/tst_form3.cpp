@@ -459,6 +459,7 @@ void TestForm3::volunteersJoinOnlyAnExistingActivity()
 void TestForm3::anotherPcsPressIsWaitedFor_data()
 {
     QTest::addColumn<QString>("action");
+    QTest::newRow("same volunteer pressed") << u"press"_s;
     QTest::newRow("activities emptied") << u"empty"_s;
 }
 
