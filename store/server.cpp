@@ -152,10 +152,11 @@ bool isSQLiteFile(const QString &path)
 }
 
 std::optional<QString> createTables(QSqlDatabase &db, const Settings &settings, const Question &ask,
-                                    QStringList *notices)
+                                    QStringList *notices, bool *copied)
 {
     const bool copy = isSQLiteFile(Schema::registerFile) && ask &&
                       ask(u"Copio sul server l'archivio locale %1?"_s.arg(Schema::registerFile));
+    *copied = copy;
     qint64 rows = 0;
     const Store::Result made = Store::inTransaction(db, [&]() -> Store::Result {
         rows = 0;
@@ -182,24 +183,24 @@ std::optional<QString> createTables(QSqlDatabase &db, const Settings &settings, 
 }
 
 // A register of an earlier version is migrated in one transaction; a later one is refused.
-std::optional<QString> checkVersion(QSqlDatabase &db, const Settings &settings)
+// `found` is the version the register had.
+std::optional<QString> checkVersion(QSqlDatabase &db, const Settings &settings, int *found)
 {
     QSqlQuery query(db);
     if (!query.exec(Schema::serverVersionQuery()) || !query.next())
         return u"L'archivio sul server %1 non si può leggere (%2)."_s.arg(settings.address(),
                                                                           errorText(query.lastError()));
     const QString comment = query.value(0).toString();
-    const int found =
-        comment.startsWith(Schema::versionComment) ? comment.mid(Schema::versionComment.size()).toInt() : 1;
+    *found = comment.startsWith(Schema::versionComment) ? comment.mid(Schema::versionComment.size()).toInt() : 1;
     query.finish();
-    if (found > Schema::version)
+    if (*found > Schema::version)
         return u"L'archivio sul server %1 è di una versione di Sentaro più recente: aggiornare il programma."_s.arg(
             settings.address());
-    if (found == Schema::version)
+    if (*found == Schema::version)
         return std::nullopt;
     const Store::Result migrated = Store::inTransaction(db, [&]() -> Store::Result {
         for (const Schema::Migration &migration : Schema::registerMigrations()) {
-            if (migration.to <= found)
+            if (migration.to <= *found)
                 continue;
             for (const QString &statement : migration.statements) {
                 if (Store::Result done = Store::execute(db, statement); !done.ok())
@@ -347,10 +348,12 @@ std::optional<QString> openRegister(const QString &connectionName, const Setting
     std::optional<QString> problem;
     const QString readOnly = u"L'utente %1 può solo consultare l'archivio."_s.arg(settings.user);
     Rights allowed;
+    int found = Schema::version;
+    bool copied = false;
     if (missing.size() == qsizetype(Schema::registerTables().size())) {
         // Tables the role cannot make would fail half way, with the server's words.
         problem = mayCreateTables(db)
-                      ? createTables(db, settings, ask, notices)
+                      ? createTables(db, settings, ask, notices, &copied)
                       : u"%1 Sul server %2 l'archivio %3 è vuoto: le sue tabelle le crea un utente che scrive."_s.arg(
                             readOnly, settings.address(), settings.database);
     } else if (!missing.isEmpty()) {
@@ -359,9 +362,12 @@ std::optional<QString> openRegister(const QString &connectionName, const Setting
     } else if (allowed = rights(db); !allowed.read) {
         // Otherwise the program would open on empty lists, as if the register held nothing.
         problem = u"L'utente %1 non ha accesso all'archivio sul server %2."_s.arg(settings.user, settings.address());
-    } else if (!(problem = checkVersion(db, settings))) {
+    } else if (!(problem = checkVersion(db, settings, &found))) {
         problem = fieldProblem(present, settings);
     }
+    // Doubles are said where they arrive: a copy of the local archive or an older register.
+    if (!problem)
+        Store::addDetailKey(db, found < 3 || copied ? notices : nullptr);
     if (!problem && allowed.read && !allowed.write && notices)
         *notices << readOnly;
     if (problem) {
