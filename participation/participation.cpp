@@ -42,7 +42,7 @@ bool findCurrentActivity(DataSource *activities, const Form3 *window)
 // The volunteers of the current activity as its detail rows hold them, whatever the lists
 // show, each with the most hours one of its rows holds outside the class at `riskIndex`;
 // nothing when the store refused the read, having said so.
-std::optional<QHash<QString, double>> presentVolunteers(DataSource *details, const Form3 *window, size_t riskIndex)
+QHash<QString, double> readPresence(DataSource *details, const Form3 *window, size_t riskIndex)
 {
     QHash<QString, double> present;
     for (const DetailRow &row :
@@ -50,6 +50,12 @@ std::optional<QHash<QString, double>> presentVolunteers(DataSource *details, con
         double &otherClasses = present[VolunteerText::key(row.surname)];
         otherClasses = std::max(otherClasses, row.risk.total() - row.risk.at(riskIndex));
     }
+    return present;
+}
+
+std::optional<QHash<QString, double>> presentVolunteers(DataSource *details, const Form3 *window, size_t riskIndex)
+{
+    QHash<QString, double> present = readPresence(details, window, riskIndex);
     if (readRefused(details))
         return std::nullopt;
     return present;
@@ -112,8 +118,9 @@ public:
         if (const Store::Result &held = m_group.held(); !held.ok()) {
             m_group.rollback();
             Hourglass::reset();
-            Messages::report(held.number == Store::readOnlyUser ? held.description
-                                                                 : u"Nulla è stato cambiato: "_s + held.description + u'.');
+            Messages::report(held.number == Store::readOnlyUser
+                                 ? held.description
+                                 : u"Nulla è stato cambiato: "_s + held.description + u'.');
             return false;
         }
         if (stopped()) {
@@ -238,7 +245,8 @@ void aggiungivolontari()
         return;
     const auto riskIndex = size_t(riskClass - riskClasses.data());
     DataSource *details = main->Data4;
-    const auto present = presentVolunteers(details, window, riskIndex);
+    // Asked before the activity is held: no other PC waits on a question.
+    auto present = presentVolunteers(details, window, riskIndex);
     if (!present || !hoursFitOrConfirmed(window, *present, *hours))
         return;
 
@@ -248,6 +256,11 @@ void aggiungivolontari()
     QHash<QString, QString> taxCodes;
     bool taxCodesRead = false;
     PressWrites writes(details, description, start);
+    // Another PC may have added the same volunteers since the check above: who is present is
+    // read again under the activity's hold, which its press took too, so no one gets two rows.
+    present = readPresence(details, window, riskIndex);
+    if (details->failed())
+        writes.stop(details->lastError());
     // The notes now shown go with every row stored, new or changed.
     for (int i = 1; i < window->List2->count() && !writes.stopped(); ++i) {
         QListWidgetItem *entry = window->List2->item(i);

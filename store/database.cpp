@@ -278,7 +278,8 @@ std::optional<QString> checkTables(const QString &fileName, const std::vector<Sc
 // A register of an earlier version is brought to this program's in one transaction, which
 // also checks the result and writes the new version: it is migrated and usable, or left as
 // it was. One of a later version is left alone, since this program would misread it.
-std::optional<QString> migrateRegister(QSqlDatabase db, const QString &fileName)
+// `found` is the version the file had.
+std::optional<QString> migrateRegister(QSqlDatabase db, const QString &fileName, int *found)
 {
     QSqlQuery query(db);
     if (!query.exec(u"PRAGMA user_version"_s) || !query.next()) {
@@ -286,17 +287,17 @@ std::optional<QString> migrateRegister(QSqlDatabase db, const QString &fileName)
         // and the check says it better.
         return std::nullopt;
     }
-    const int found = query.value(0).toInt();
-    if (found > Schema::version)
+    *found = query.value(0).toInt();
+    if (*found > Schema::version)
         return u"Il file %1 è di una versione di Sentaro più recente: aggiornare il programma."_s.arg(fileName);
-    if (found == Schema::version)
+    if (*found == Schema::version)
         return std::nullopt;
     query.finish();
     std::optional<QString> problem;
     const Result migrated = inTransaction(db, [&]() -> Result {
         for (const Schema::Migration &migration : Schema::registerMigrations()) {
             // Files made before the version was written are of the first one.
-            if (migration.to <= std::max(found, 1))
+            if (migration.to <= std::max(*found, 1))
                 continue;
             for (const QString &statement : migration.statements) {
                 if (Result done = execute(db, statement); !done.ok()) {
@@ -445,6 +446,7 @@ std::optional<QString> openRegister(QStringList *notices)
         return u"Il file %1 è di sola lettura: Sentaro non potrebbe registrare nulla."_s.arg(fileName);
     finishInterruptedConversion(fileName, notices);
     Format format = detectFormat(fileName);
+    const bool converted = format == Format::Jet;
     if (format == Format::Jet) {
         if (auto problem = convertArchive(fileName, Schema::registerTables(), notices))
             return problem;
@@ -464,8 +466,9 @@ std::optional<QString> openRegister(QStringList *notices)
     std::optional<QString> problem;
     if (!db.isOpen()) {
         problem = u"Il file %1 non si può aprire: %2"_s.arg(fileName, db.lastError().text());
-    } else if (!(problem = migrateRegister(db, fileName)) &&
-               !(problem = tableProblem(db, fileName, Schema::registerTables()))) {
+    } else if (int found = Schema::version; !(problem = migrateRegister(db, fileName, &found)) &&
+                                             !(problem = tableProblem(db, fileName, Schema::registerTables()))) {
+        addDetailKey(db, converted || found < 3 ? notices : nullptr);
         // WAL keeps every committed row through a crash of the program; FULL sync keeps it
         // through a power cut too.
         QSqlQuery pragma(db);
@@ -883,6 +886,30 @@ Result inTransaction(QSqlDatabase db, const std::function<Result()> &work)
         // Another PC's write held what this one needed; it is over by now, or soon.
         QThread::msleep(50 * attempt);
     }
+}
+
+void addDetailKey(QSqlDatabase db, QStringList *notices)
+{
+    const bool server = Server::isServer(db);
+    QSqlQuery query(db);
+    if (!query.exec(Schema::detailKeyPresentQuery(server ? Schema::Dialect::Server : Schema::Dialect::File)) ||
+        !query.next() || query.value(0).toInt() > 0)
+        return;
+    QStringList doubles;
+    if (!query.exec(Schema::doubleDetailsQuery()))
+        return;
+    while (query.next())
+        doubles << u"%1 in %2 del %3"_s.arg(query.value(0).toString(), query.value(1).toString(),
+                                            query.value(2).toString());
+    query.finish();
+    if (doubles.isEmpty()) {
+        // A role that may only read leaves it to the next one that writes; the presses' hold
+        // on their activity keeps new doubles out meanwhile.
+        execute(db, Schema::detailKeyStatement());
+        return;
+    }
+    if (notices)
+        *notices << u"Presenze doppie: %1."_s.arg(doubles.join(u"; "_s));
 }
 
 Result execute(QSqlDatabase db, const QString &sql, const QVariantList &values)

@@ -144,7 +144,9 @@ PreparedStatement::PreparedStatement(const QSqlDatabase &db, const QString &sql)
         m_prepareFailure = Store::failure(u"istruzione non preparata"_s);
 }
 
-// On a server the values go through Qt's driver, which sends them apart from the text.
+// On a server Qt's driver prepares the text once and, at each run, writes the values into the EXECUTE
+// text itself, each escaped by libpq as a literal: user text never becomes SQL, but it does travel inside
+// the statement (and so shows in the server's log of statements).
 Store::Result PreparedStatement::runOnServer(const QVariantList &values, QList<QVariantList> *rows, bool *gaveRow)
 {
     for (int i = 0; i < values.size(); ++i)

@@ -2,6 +2,7 @@
 
 #include "store/datasource.h"
 #include "store/schema.h"
+#include "store/server.h"
 #include "store/xlswriter.h"
 
 using namespace Qt::StringLiterals;
@@ -11,6 +12,15 @@ namespace Maintenance {
 Store::Result emptyActivities(DataSource &details, DataSource &activities)
 {
     return Store::inTransaction(details.database(), [&]() {
+        // Another PC's press holds its activity and then writes detail rows: the tables taken
+        // for the whole emptying make it finish first or find no activity afterwards, so no
+        // detail row outlives its activity. The file has one writer at a time already.
+        if (Server::isServer(details.database())) {
+            if (Store::Result held =
+                    Store::execute(details.database(), u"LOCK TABLE attivita, attivdett IN EXCLUSIVE MODE"_s);
+                !held.ok())
+                return held;
+        }
         const Store::Result removed = details.execute(u"delete from attivdett"_s);
         return removed.ok() ? activities.execute(u"delete from attivita"_s) : removed;
     });

@@ -146,8 +146,32 @@ const std::vector<Migration> &registerMigrations()
 {
     static const std::vector<Migration> migrations{
         {2, {u"CREATE INDEX IF NOT EXISTS VOLOEXTRA_IDX1 ON VOLOEXTRA (COGN, NOME)"_s}},
+        // The detail rows' key, added by Store::addDetailKey where no doubles keep it out.
+        {3, {}},
     };
     return migrations;
+}
+
+QString detailKeyStatement()
+{
+    return u"CREATE UNIQUE INDEX IF NOT EXISTS ATTIVDETT_KEY ON ATTIVDETT (DESCRATT, DATAINATT, COGN)"_s;
+}
+
+QString detailKeyPresentQuery(Dialect dialect)
+{
+    return dialect == Dialect::Server
+               ? u"select count(*) from pg_catalog.pg_indexes where schemaname = current_schema() and "
+                 u"lower(indexname) = 'attivdett_key'"_s
+               : u"select count(*) from sqlite_master where type = 'index' and name = 'ATTIVDETT_KEY'"_s;
+}
+
+QString doubleDetailsQuery()
+{
+    // Grouped under the columns' own collation, which ignores letter case as the key does; a
+    // missing value is never a double of another.
+    return u"select min(COGN), min(DESCRATT), min(DATAINATT) from ATTIVDETT where COGN is not null and DESCRATT "
+           u"is not null and DATAINATT is not null group by DESCRATT, DATAINATT, COGN having count(*) > 1 "
+           u"order by 3, 2, 1"_s;
 }
 
 } // namespace Schema

@@ -52,7 +52,7 @@ QStringList createStatements(const Table &table, Dialect dialect = Dialect::File
 QString serverCollationStatement();
 
 // The version of the layout this program writes, kept in each file's user_version.
-inline constexpr int version = 2;
+inline constexpr int version = 3;
 // Writes `version` into a file, inside the transaction that made or migrated it; on a
 // server, as the comment of the activities' table.
 QString versionStatement(Dialect dialect = Dialect::File);
@@ -68,6 +68,15 @@ struct Migration {
 };
 // Oldest first; a register is migrated through every one above its version.
 const std::vector<Migration> &registerMigrations();
+
+// A detail row is unique per activity and volunteer, letter case ignored, by this key. It is
+// kept out of the tables above since a register that already holds such doubles (older files
+// may) keeps them and goes without it: Store::addDetailKey decides.
+QString detailKeyStatement();
+// Whether the key stands: one row, its count.
+QString detailKeyPresentQuery(Dialect dialect);
+// The doubles that keep the key out: volunteer, activity and start of each, one a row.
+QString doubleDetailsQuery();
 
 } // namespace Schema
 

@@ -92,7 +92,7 @@ std::optional<QString> fieldProblem(const QHash<QString, QSet<QString>> &present
         for (const Schema::Field &field : table.fields) {
             if (!present.value(table.name).contains(field.name))
                 return u"Sul server %1 la tabella %2 non ha il campo %3."_s.arg(settings.address(), table.name,
-                                                                                 field.name);
+                                                                                field.name);
         }
     }
     return std::nullopt;
@@ -116,6 +116,35 @@ Store::Result copyLocalRegister(QSqlDatabase &server, qint64 *rows)
     return result;
 }
 
+// What the role may do on the register's tables: all read and all written, or not.
+struct Rights {
+    bool read = false;
+    bool write = false;
+};
+
+Rights rights(QSqlDatabase &db)
+{
+    QStringList names;
+    for (const Schema::Table &table : Schema::registerTables())
+        names << u"'"_s + table.name.toLower() + u"'"_s;
+    QSqlQuery query(db);
+    query.exec(u"select coalesce(bool_and(has_table_privilege(c.oid, 'SELECT')), false), "
+               u"coalesce(bool_and(has_table_privilege(c.oid, 'INSERT, UPDATE, DELETE')), false) "
+               u"from pg_catalog.pg_class c where c.relnamespace = current_schema()::regnamespace and "
+               u"c.relkind = 'r' and lower(c.relname) in ("_s +
+               names.join(u", "_s) + u')');
+    if (!query.next())
+        return {};
+    return {query.value(0).toBool(), query.value(1).toBool()};
+}
+
+bool mayCreateTables(QSqlDatabase &db)
+{
+    QSqlQuery query(db);
+    return query.exec(u"select has_schema_privilege(current_schema(), 'CREATE')"_s) && query.next() &&
+           query.value(0).toBool();
+}
+
 bool isSQLiteFile(const QString &path)
 {
     QFile file(path);
@@ -123,10 +152,11 @@ bool isSQLiteFile(const QString &path)
 }
 
 std::optional<QString> createTables(QSqlDatabase &db, const Settings &settings, const Question &ask,
-                                    QStringList *notices)
+                                    QStringList *notices, bool *copied)
 {
     const bool copy = isSQLiteFile(Schema::registerFile) && ask &&
                       ask(u"Copio sul server l'archivio locale %1?"_s.arg(Schema::registerFile));
+    *copied = copy;
     qint64 rows = 0;
     const Store::Result made = Store::inTransaction(db, [&]() -> Store::Result {
         rows = 0;
@@ -153,25 +183,24 @@ std::optional<QString> createTables(QSqlDatabase &db, const Settings &settings, 
 }
 
 // A register of an earlier version is migrated in one transaction; a later one is refused.
-std::optional<QString> checkVersion(QSqlDatabase &db, const Settings &settings)
+// `found` is the version the register had.
+std::optional<QString> checkVersion(QSqlDatabase &db, const Settings &settings, int *found)
 {
     QSqlQuery query(db);
     if (!query.exec(Schema::serverVersionQuery()) || !query.next())
         return u"L'archivio sul server %1 non si può leggere (%2)."_s.arg(settings.address(),
-                                                                            errorText(query.lastError()));
+                                                                          errorText(query.lastError()));
     const QString comment = query.value(0).toString();
-    const int found = comment.startsWith(Schema::versionComment)
-                          ? comment.mid(Schema::versionComment.size()).toInt()
-                          : 1;
+    *found = comment.startsWith(Schema::versionComment) ? comment.mid(Schema::versionComment.size()).toInt() : 1;
     query.finish();
-    if (found > Schema::version)
+    if (*found > Schema::version)
         return u"L'archivio sul server %1 è di una versione di Sentaro più recente: aggiornare il programma."_s.arg(
             settings.address());
-    if (found == Schema::version)
+    if (*found == Schema::version)
         return std::nullopt;
     const Store::Result migrated = Store::inTransaction(db, [&]() -> Store::Result {
         for (const Schema::Migration &migration : Schema::registerMigrations()) {
-            if (migration.to <= found)
+            if (migration.to <= *found)
                 continue;
             for (const QString &statement : migration.statements) {
                 if (Store::Result done = Store::execute(db, statement); !done.ok())
@@ -208,29 +237,54 @@ std::optional<Settings> settings(QString *problem)
         *problem = u"Il file %1 non si può leggere."_s.arg(settingsFile);
         return std::nullopt;
     }
-    if (!ini.childGroups().contains(u"archivio"_s))
+    // The file is there to name a server: a misspelt section or key would otherwise leave the
+    // user on a new local archive without a word. Letter case does not count.
+    const auto refuse = [&](const QString &what) {
+        *problem = u"Nel file %1 %2."_s.arg(settingsFile, what);
         return std::nullopt;
-    ini.beginGroup(u"archivio"_s);
+    };
     const auto wrong = [&](const QString &what) {
         *problem = u"Nel file %1, sezione [archivio], %2."_s.arg(settingsFile, what);
         return std::nullopt;
     };
+    if (const QStringList loose = ini.childKeys(); !loose.isEmpty())
+        return refuse(u"la chiave %1 sta fuori dalla sezione [archivio]"_s.arg(loose.constFirst()));
+    QString section;
+    for (const QString &group : ini.childGroups()) {
+        if (group.compare(u"archivio"_s, Qt::CaseInsensitive) != 0)
+            return refuse(u"la sezione [%1] non è prevista: Sentaro legge solo [archivio]"_s.arg(group));
+        if (!section.isEmpty())
+            return refuse(u"la sezione [archivio] è ripetuta"_s);
+        section = group;
+    }
+    if (section.isEmpty())
+        return refuse(u"manca la sezione [archivio] con il server"_s);
+    ini.beginGroup(section);
+    static const QStringList known{u"server"_s, u"porta"_s, u"database"_s, u"utente"_s, u"ssl"_s};
+    QHash<QString, QString> values;
+    for (const QString &key : ini.allKeys()) {
+        const QString word = key.toLower();
+        if (!known.contains(word))
+            return wrong(u"la chiave %1 non è prevista"_s.arg(key));
+        if (values.contains(word))
+            return wrong(u"la chiave %1 è ripetuta"_s.arg(word));
+        values.insert(word, ini.value(key).toString().trimmed());
+    }
     Settings settings;
-    settings.host = ini.value(u"server"_s).toString().trimmed();
+    settings.host = values.value(u"server"_s);
     if (settings.host.isEmpty())
         return wrong(u"manca il server"_s);
     bool ok = true;
-    const QString port = ini.value(u"porta"_s, u"5432"_s).toString().trimmed();
-    settings.port = port.toInt(&ok);
+    settings.port = values.value(u"porta"_s, u"5432"_s).toInt(&ok);
     if (!ok || settings.port < 1 || settings.port > 65535)
         return wrong(u"la porta deve essere un numero da 1 a 65535"_s);
-    settings.database = ini.value(u"database"_s, u"sentaro"_s).toString().trimmed();
+    settings.database = values.value(u"database"_s, u"sentaro"_s);
     if (settings.database.isEmpty())
         return wrong(u"manca il database"_s);
-    settings.user = ini.value(u"utente"_s).toString().trimmed();
+    settings.user = values.value(u"utente"_s);
     if (settings.user.isEmpty())
         return wrong(u"manca l'utente"_s);
-    const QString ssl = ini.value(u"ssl"_s, u"preferito"_s).toString().trimmed().toLower();
+    const QString ssl = values.value(u"ssl"_s, u"preferito"_s).toLower();
     settings.sslMode.clear();
     for (const auto &[word, mode] : sslModes) {
         if (word == ssl)
@@ -292,13 +346,30 @@ std::optional<QString> openRegister(const QString &connectionName, const Setting
             missing << table.name;
     }
     std::optional<QString> problem;
-    if (missing.size() == qsizetype(Schema::registerTables().size()))
-        problem = createTables(db, settings, ask, notices);
-    else if (!missing.isEmpty())
+    const QString readOnly = u"L'utente %1 può solo consultare l'archivio."_s.arg(settings.user);
+    Rights allowed;
+    int found = Schema::version;
+    bool copied = false;
+    if (missing.size() == qsizetype(Schema::registerTables().size())) {
+        // Tables the role cannot make would fail half way, with the server's words.
+        problem = mayCreateTables(db)
+                      ? createTables(db, settings, ask, notices, &copied)
+                      : u"%1 Sul server %2 l'archivio %3 è vuoto: le sue tabelle le crea un utente che scrive."_s.arg(
+                            readOnly, settings.address(), settings.database);
+    } else if (!missing.isEmpty()) {
         problem = u"Sul server %1 l'archivio %2 è incompleto: manca la tabella %3."_s.arg(
             settings.address(), settings.database, missing.constFirst());
-    else if (!(problem = checkVersion(db, settings)))
+    } else if (allowed = rights(db); !allowed.read) {
+        // Otherwise the program would open on empty lists, as if the register held nothing.
+        problem = u"L'utente %1 non ha accesso all'archivio sul server %2."_s.arg(settings.user, settings.address());
+    } else if (!(problem = checkVersion(db, settings, &found))) {
         problem = fieldProblem(present, settings);
+    }
+    // Doubles are said where they arrive: a copy of the local archive or an older register.
+    if (!problem)
+        Store::addDetailKey(db, found < 3 || copied ? notices : nullptr);
+    if (!problem && allowed.read && !allowed.write && notices)
+        *notices << readOnly;
     if (problem) {
         db.close();
         return problem;
@@ -332,10 +403,14 @@ int &openings()
 
 bool connectionBroke(const QString &clientText)
 {
-    static const QStringList signs{u"server closed the connection"_s, u"no connection to the server"_s,
-                                   u"terminating connection"_s,       u"could not receive data from server"_s,
-                                   u"could not send data to server"_s, u"connection to server was lost"_s,
-                                   u"SSL SYSCALL error"_s,             u"SSL connection has been closed"_s};
+    static const QStringList signs{u"server closed the connection"_s,
+                                   u"no connection to the server"_s,
+                                   u"terminating connection"_s,
+                                   u"could not receive data from server"_s,
+                                   u"could not send data to server"_s,
+                                   u"connection to server was lost"_s,
+                                   u"SSL SYSCALL error"_s,
+                                   u"SSL connection has been closed"_s};
     return std::any_of(signs.cbegin(), signs.cend(),
                        [&](const QString &sign) { return clientText.contains(sign, Qt::CaseInsensitive); });
 }

@@ -25,8 +25,9 @@ struct Settings {
     QString where() const;
 };
 
-// The [archivio] section of sentaro.ini; none when the working folder has no such file or
-// section. A value that cannot be used gives the message to show in `problem`.
+// The [archivio] section of sentaro.ini, section and keys in any letter case; none when the
+// working folder has no such file. A file that names no server, holds a section or key of its
+// own or a value that cannot be used gives the message to show in `problem`.
 std::optional<Settings> settings(QString *problem);
 
 // Writes the [archivio] section of a sentaro.ini (`file`), as settings() reads it; false when

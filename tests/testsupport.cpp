@@ -23,7 +23,10 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTest>
+#include <QThread>
 #include <QWidget>
+
+#include <future>
 
 using namespace Qt::StringLiterals;
 
@@ -217,6 +220,29 @@ void runSql(const QString &fileName, const QStringList &statements)
     // Another program writes while Sentaro waits for the user, holding no reads open.
     DataSource::releaseAll();
     withConnection(fileName, [&](QSqlDatabase &db) { execAll(db, statements); });
+}
+
+OtherPc::OtherPc(const QStringList &statements, int holdMs)
+{
+    std::promise<void> ran;
+    std::future<void> running = ran.get_future();
+    m_thread = std::thread([statements, holdMs, database = serverDatabase(), &ran] {
+        withDatabase(
+            u"test:other-pc"_s,
+            [&](const QString &name) { return openOnServer(name, database, serverUser, serverPassword); },
+            [&](QSqlDatabase &db) {
+                execAll(db, QStringList{u"BEGIN"_s} + statements);
+                ran.set_value();
+                QThread::msleep(holdMs);
+                execAll(db, {u"COMMIT"_s});
+            });
+    });
+    running.wait();
+}
+
+OtherPc::~OtherPc()
+{
+    m_thread.join();
 }
 
 QVariant queryValue(const QString &fileName, const QString &sql)

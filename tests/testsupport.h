@@ -3,6 +3,8 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <thread>
+
 class Form1;
 class QAbstractItemView;
 class QComboBox;
@@ -45,6 +47,20 @@ bool makeWorkingFiles();
 void runSql(const QString &fileName, const QStringList &statements);
 // The first column of the first row of a query on a database file, or an invalid value.
 QVariant queryValue(const QString &fileName, const QString &sql);
+
+// Another PC on the server archive: runs `statements` in one transaction on a connection of its
+// own thread and returns once they ran; the transaction commits `holdMs` later, and the
+// destructor waits for that.
+class OtherPc {
+public:
+    OtherPc(const QStringList &statements, int holdMs);
+    ~OtherPc();
+    OtherPc(const OtherPc &) = delete;
+    OtherPc &operator=(const OtherPc &) = delete;
+
+private:
+    std::thread m_thread;
+};
 
 // The first column of every row of a query, in one go.
 QVariantList queryColumn(const QString &fileName, const QString &sql);

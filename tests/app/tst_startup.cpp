@@ -307,9 +307,11 @@ void TestStartup::registerOfAnotherVersion_data()
 {
     QTest::addColumn<int>("version");
     QTest::addColumn<bool>("starts");
-    QTest::newRow("made before versions were written") << 0 << true;
-    QTest::newRow("the first version") << 1 << true;
-    QTest::newRow("a later version") << Schema::version + 1 << false;
+    QTest::addColumn<bool>("doubles"); // a volunteer with two rows in one activity
+    QTest::newRow("made before versions were written") << 0 << true << false;
+    QTest::newRow("the first version") << 1 << true << false;
+    QTest::newRow("the second version, doubled presences") << 2 << true << true;
+    QTest::newRow("a later version") << Schema::version + 1 << false << false;
 }
 
 // An earlier register is brought up to date with its rows; a later one is left alone.
@@ -317,10 +319,14 @@ void TestStartup::registerOfAnotherVersion()
 {
     QFETCH(int, version);
     QFETCH(bool, starts);
+    QFETCH(bool, doubles);
     WorkingFolder folder;
     QVERIFY(makeWorkingFiles());
     runSql(Schema::registerFile,
-           {u"DROP INDEX IF EXISTS VOLOEXTRA_IDX1"_s, u"insert into VOLO (COGN, NOME) values ('ROSSI', 'MARIO')"_s,
+           {u"DROP INDEX IF EXISTS VOLOEXTRA_IDX1"_s, u"DROP INDEX ATTIVDETT_KEY"_s,
+            u"insert into VOLO (COGN, NOME) values ('ROSSI', 'MARIO')"_s,
+            u"insert into ATTIVDETT (DATAINATT, DESCRATT, COGN) values ('05/01/2011', 'SISMA', 'ROSSI MARIO'), "
+            u"('05/01/2011', 'SISMA', '%1')"_s.arg(doubles ? u"ROSSI MARIO"_s : u"VERDI LUCA"_s),
             u"PRAGMA user_version = %1"_s.arg(version)});
     const QByteArray before = fileBytes(Schema::registerFile);
 
@@ -335,11 +341,20 @@ void TestStartup::registerOfAnotherVersion()
         QCOMPARE(fileBytes(Schema::registerFile), before);
         return;
     }
-    QVERIFY(responder.shown().isEmpty());
+    // The doubles are kept, and said once; the key is added where there are none.
+    QCOMPARE(responder.shown(), doubles ? QStringList{u"Presenze doppie: ROSSI MARIO in SISMA del 05/01/2011."_s}
+                                        : QStringList());
+    stopSentaro();
+    QVERIFY(startSentaro());
+    QCOMPARE(responder.shown().size(), doubles ? 1 : 0);
+    QCOMPARE(
+        queryValue(Schema::registerFile, u"select count(*) from sqlite_master where name = 'ATTIVDETT_KEY'"_s).toInt(),
+        doubles ? 0 : 1);
+    QCOMPARE(queryValue(Schema::registerFile, u"select count(*) from ATTIVDETT"_s).toInt(), 2);
     QCOMPARE(queryValue(Schema::registerFile, u"PRAGMA user_version"_s).toInt(), Schema::version);
     QCOMPARE(
         queryValue(Schema::registerFile, u"select count(*) from sqlite_master where name = 'VOLOEXTRA_IDX1'"_s).toInt(),
-        1);
+        version == 2 ? 0 : 1); // version 2 already had it
     QCOMPARE(queryValue(Schema::registerFile, u"select count(*) from VOLO"_s).toInt(), 1);
 }
 

@@ -77,6 +77,8 @@ private slots:
     void gridSelectionOpensTheActivity();
     void volunteersJoinOnlyAnExistingActivity();
     void presenceIsWhatTheRowsHold();
+    void anotherPcsPressIsWaitedFor_data();
+    void anotherPcsPressIsWaitedFor();
     void cutReadsLeaveNothingHalfDone();
 
 private:
@@ -452,6 +454,40 @@ void TestForm3::volunteersJoinOnlyAnExistingActivity()
     QCOMPARE(m_answers->shown(), QStringList{u"Prima scegliere l'attività."_s});
     QCOMPARE(value(u"select count(*) from ATTIVDETT"_s).toInt(), 0);
     QCOMPARE(value(u"select count(*) from ATTIVITA where OREUOMO is not null"_s).toInt(), 0);
+}
+
+void TestForm3::anotherPcsPressIsWaitedFor_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::newRow("same volunteer pressed") << u"press"_s;
+    QTest::newRow("activities emptied") << u"empty"_s;
+}
+
+// Another PC's press holds SISMA and has written ROSSI MARIO's row, not yet committed: this
+// PC's press or emptying waits for it, and neither doubles nor orphans the row.
+void TestForm3::anotherPcsPressIsWaitedFor()
+{
+    QFETCH(QString, action);
+    if (!serverArchive())
+        QSKIP("one program writes a file at a time");
+    open();
+    choose(m_form->f3datain, u"05/01/2011"_s);
+    select(m_form->List2, u"ROSSI MARIO"_s);
+    const OtherPc other({u"select 1 from ATTIVITA where DESCRATT = 'SISMA' and DATAINATT = '05/01/2011' for update"_s,
+                         u"insert into ATTIVDETT (DATAINATT, DESCRATT, COGN, ORET6, OREUOMO) values "
+                         u"('05/01/2011', 'SISMA', 'ROSSI MARIO', 5, 5)"_s},
+                        1000);
+    if (action == u"press"_s) {
+        press(m_form->cmdr6, u"5"_s);
+        QCOMPARE(m_answers->shown(), QStringList{u"Volontari inseriti:  1"_s});
+        QCOMPARE(queryLines(Schema::registerFile, u"select COGN, ORET6 from ATTIVDETT"_s),
+                 QStringList{u"ROSSI MARIO|5.0"_s});
+    } else {
+        m_answers->answerYes(2);
+        m_main->findChild<QAction *>(u"mnazzatt"_s)->trigger();
+        QCOMPARE(m_answers->shown(), (QStringList{u"Azzero l'archivio attività?"_s, u"Archivio Attività azzerato."_s}));
+        QCOMPARE(value(u"select count(*) from ATTIVDETT"_s).toInt(), 0);
+    }
 }
 
 void TestForm3::presenceIsWhatTheRowsHold()

@@ -40,8 +40,19 @@ bool holdsAwkwardRow(const QString &archive)
     return found == QStringList{u"FRANA\tA\\B\nÈ||nessuna|7.25"_s};
 }
 
+// A key of [archivio] set; a piece of text as the file holds it ("[archivio]", "utente=")
+// replaced by the value.
 void setArchive(const QString &key, const QString &value)
 {
+    if (key.startsWith(u'[') || key.endsWith(u'=')) {
+        QFile file(Server::settingsFile);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(file.readAll()).replace(key, value);
+        file.close();
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(text.toUtf8());
+        return;
+    }
     QSettings ini(Server::settingsFile, QSettings::IniFormat);
     ini.setValue(u"archivio/"_s + key, value);
 }
@@ -73,7 +84,11 @@ void makeLocalRegister()
     QVERIFY(makeWorkingFiles());
     // Under another name, so that the test's SQL reaches the file and not the server.
     QVERIFY(QFile::rename(Schema::registerFile, u"locale.mdb"_s));
-    runSql(u"locale.mdb"_s, {activityRows, u"insert into VOLO (COGN, NOME) values ('ROSSI', 'MARIO')"_s});
+    // An older file may hold a volunteer twice in one activity.
+    runSql(u"locale.mdb"_s, {activityRows, u"insert into VOLO (COGN, NOME) values ('ROSSI', 'MARIO')"_s,
+                             u"DROP INDEX ATTIVDETT_KEY"_s,
+                             u"insert into ATTIVDETT (DATAINATT, DESCRATT, COGN) values ('05/01/2011', 'SISMA', "
+                             u"'ROSSI MARIO'), ('05/01/2011', 'SISMA', 'ROSSI MARIO')"_s});
     QVERIFY(QFile::rename(u"locale.mdb"_s, Schema::registerFile));
     QVERIFY(QFile::rename(u"server.ini"_s, Server::settingsFile));
 }
@@ -88,6 +103,7 @@ private slots:
     void archiveThatCannotBeOpenedStopsTheStart();
     void passwordAskedWhenNoneIsGiven_data();
     void passwordAskedWhenNoneIsGiven();
+    void readOnlyUserReadsButNeverWrites_data();
     void readOnlyUserReadsButNeverWrites();
     void firstConnectionCopiesTheLocalArchiveIfWanted_data();
     void firstConnectionCopiesTheLocalArchiveIfWanted();
@@ -124,6 +140,16 @@ void TestServer::archiveThatCannotBeOpenedStopsTheStart_data()
                                  << u"Nel file sentaro.ini, sezione [archivio], ssl deve essere preferito, richiesto "
                                     u"o verificato."_s
                                  << QString();
+    QTest::newRow("misspelt section")
+        << u"[archivio]"_s << u"[archivo]"_s
+        << u"Nel file sentaro.ini la sezione [archivo] non è prevista: Sentaro legge solo [archivio]."_s << QString();
+    QTest::newRow("no section") << u"[archivio]"_s << u""_s
+                                << u"Nel file sentaro.ini la chiave database sta fuori dalla sezione [archivio]."_s
+                                << QString();
+    QTest::newRow("unknown key") << u"utente="_s << u"utenti="_s
+                                 << u"Nel file sentaro.ini, sezione [archivio], la chiave utenti non è prevista."_s
+                                 << QString();
+    QTest::newRow("capitals") << u"[archivio]\ndatabase="_s << u"[Archivio]\nDATABASE="_s << QString() << QString();
     // Nothing listens on port 1 of this machine.
     QTest::newRow("closed port") << u"porta"_s << u"1"_s << u"Il server 127.0.0.1:%1 non risponde ("_s << QString();
     QTest::newRow("missing database") << u"database"_s << u"nessuno"_s << u"Sul server %1 non c'è l'archivio nessuno."_s
@@ -206,16 +232,43 @@ void TestServer::passwordAskedWhenNoneIsGiven()
     }
 }
 
+void TestServer::readOnlyUserReadsButNeverWrites_data()
+{
+    QTest::addColumn<QString>("tables");  // "", "lette" or "negate"
+    QTest::addColumn<QString>("message"); // at start; the archive opens when it is the read-only notice
+    const QString readOnly = u"L'utente consultazione può solo consultare l'archivio."_s;
+    QTest::newRow("reads") << u"lette"_s << readOnly;
+    QTest::newRow("no rights") << u"negate"_s
+                               << u"L'utente consultazione non ha accesso all'archivio sul server %1.\nSentaro si "
+                                  u"chiude senza modificare nulla."_s;
+    QTest::newRow("empty database") << QString()
+                                    << readOnly + u" Sul server %1 l'archivio %2 è vuoto: le sue tabelle le crea un "
+                                                  u"utente che scrive.\nSentaro si chiude senza modificare nulla."_s;
+}
+
 void TestServer::readOnlyUserReadsButNeverWrites()
 {
+    QFETCH(QString, tables);
+    QFETCH(QString, message);
     WorkingFolder folder;
-    QVERIFY(makeWorkingFiles());
-    runSql(Schema::registerFile, {activityRows, u"insert into ASSO (DENOM) values ('GRUPPO ALFA')"_s});
+    if (!tables.isEmpty()) {
+        QVERIFY(makeWorkingFiles());
+        runSql(Schema::registerFile, {activityRows, u"insert into ASSO (DENOM) values ('GRUPPO ALFA')"_s});
+    }
+    if (tables == u"negate"_s)
+        runSql(Schema::registerFile, {u"revoke select on all tables in schema public from consultazione"_s});
+    message = message.arg(address(), queryValue(Schema::registerFile, u"select current_database()"_s).toString());
     setArchive(u"utente"_s, u"consultazione"_s);
     qputenv("PGPASSWORD", "consultazione-prova");
     Messages::ScriptedResponder answers;
     Form1 *main = startSentaro();
-    QVERIFY2(main, qPrintable(answers.shown().join(u" | "_s)));
+    QCOMPARE(answers.shown(), QStringList{message});
+    if (tables != u"lette"_s) {
+        qputenv("PGPASSWORD", "segreteria-prova");
+        QVERIFY(!main);
+        return;
+    }
+    QVERIFY(main);
     QCOMPARE(main->gridModel->rowCount(), 2);
 
     main->findChild<QAction *>(u"mnvolinsman"_s)->trigger();
@@ -226,7 +279,7 @@ void TestServer::readOnlyUserReadsButNeverWrites()
     form->fvdatana->setText(u"01/08/1985"_s);
     answers.answerYes();
     form->cmdregistra->click();
-    QCOMPARE(answers.shown(), QStringList{u"L'utente consultazione può solo consultare l'archivio."_s});
+    QCOMPARE(answers.shown(), QStringList(2, message));
     stopSentaro();
     qputenv("PGPASSWORD", "segreteria-prova");
     QCOMPARE(count(u"VOLO"_s), 0);
@@ -252,11 +305,16 @@ void TestServer::firstConnectionCopiesTheLocalArchiveIfWanted()
         answers.answerNo();
     QVERIFY(startSentaro());
     QCOMPARE(answers.shown().constFirst(), u"Copio sul server l'archivio locale attivita.mdb?"_s);
+    // The doubles come along and are said; an empty register gets the key that keeps them out.
     QCOMPARE(answers.shown().mid(1),
-             copy ? QStringList{u"Copiate sul server 3 righe dall'archivio locale attivita.mdb, che resta com'era."_s}
+             copy ? (QStringList{u"Copiate sul server 5 righe dall'archivio locale attivita.mdb, che resta com'era."_s,
+                                 u"Presenze doppie: ROSSI MARIO in SISMA del 05/01/2011."_s})
                   : QStringList());
     QCOMPARE(count(u"ATTIVITA"_s), copy ? 2 : 0);
     QCOMPARE(count(u"VOLO"_s), copy ? 1 : 0);
+    QCOMPARE(queryValue(Schema::registerFile, u"select count(*) from pg_indexes where indexname = 'attivdett_key'"_s)
+                 .toInt(),
+             copy ? 0 : 1);
     stopSentaro();
     QCOMPARE(fileBytes(Schema::registerFile), local);
 }
@@ -307,10 +365,10 @@ void TestServer::movedRowsAndLostSessionsAreFoundAgain()
     for (const QString &typed : {u"MILANO"_s, u"TORINO"_s}) {
         QVERIFY(grid->setData(place, typed));
         QCOMPARE(grid->index(0, 3).data().toString(), typed);
-        QCOMPARE(queryValue(Schema::registerFile,
-                            u"select LOCATT from ATTIVITA where DESCRATT = '%1'"_s.arg(description))
-                     .toString(),
-                 typed);
+        QCOMPARE(
+            queryValue(Schema::registerFile, u"select LOCATT from ATTIVITA where DESCRATT = '%1'"_s.arg(description))
+                .toString(),
+            typed);
     }
     QVERIFY2(answers.shown().isEmpty(), qPrintable(answers.shown().join(u" | "_s)));
 
