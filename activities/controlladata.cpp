@@ -16,3 +16,13 @@ void controlladata()
     Messages::report(u"Data errata. Deve essere nel formato GG/MM/AAAA."_s);
     g.esitodata = u"1"_s;
 }
+
+bool dateRefused(const QString &date, const QString &refusal)
+{
+    globals().datacontrollo = date;
+    controlladata();
+    if (globals().esitodata != u"1"_s)
+        return false;
+    Messages::report(refusal);
+    return true;
+}

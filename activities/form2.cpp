@@ -22,16 +22,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-bool dateRefused(const QString &date, const QString &message)
-{
-    globals().datacontrollo = date;
-    controlladata();
-    if (globals().esitodata == u"1"_s) {
-        Messages::report(message);
-        return true;
-    }
-    return false;
-}
 } // namespace
 
 Form2::Form2()

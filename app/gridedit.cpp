@@ -40,10 +40,7 @@ Checked date(const QString &typed, const QString &missing, const QString &wrong)
 {
     if (typed.isEmpty() && !missing.isEmpty())
         return refused(missing);
-    Globals &g = globals();
-    g.datacontrollo = typed;
-    controlladata();
-    return g.esitodata == u"1"_s ? refused(wrong) : Checked(typed);
+    return dateRefused(typed, wrong) ? Checked(std::nullopt) : Checked(typed);
 }
 
 Checked hours(const QString &typed, const QString &what)

@@ -156,12 +156,8 @@ void MainMenu::mnattstreg_Click()
     QString answer = *typed;
     if (answer.isEmpty())
         answer = u"01/01/2000"_s;
-    g.datacontrollo = answer;
-    controlladata();
-    if (g.esitodata == u"1"_s) {
-        Messages::report(u"Data inizio errata."_s);
+    if (dateRefused(answer, u"Data inizio errata."_s))
         return;
-    }
     g.datainiziostampa = TextFormat::yearFirst(answer);
     stamparegistro();
 }

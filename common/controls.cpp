@@ -196,6 +196,38 @@ private:
 };
 } // namespace
 
+namespace {
+class EnterFilter : public QObject {
+public:
+    EnterFilter(QWidget *control, std::function<void()> handler)
+        : QObject(control)
+        , m_handler(std::move(handler))
+    {
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent *>(event)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                m_handler();
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> m_handler;
+};
+} // namespace
+
+void onEnter(QWidget *control, std::function<void()> handler)
+{
+    control->installEventFilter(new EnterFilter(control, std::move(handler)));
+}
+
 void onLostFocus(QWidget *control, std::function<void()> handler)
 {
     // An editable drop-down list keeps the focus itself: its line edit only forwards to it.

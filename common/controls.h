@@ -72,4 +72,6 @@ void finishWindow(QWidget *window, QPushButton *defaultButton = nullptr);
 // Runs `handler` when the focus leaves `control` for another control of the program;
 // the focus taken by a message box, a menu or another window does not count.
 void onLostFocus(QWidget *control, std::function<void()> handler);
+// Runs `handler` for Enter pressed in `control`, which then does nothing else with it.
+void onEnter(QWidget *control, std::function<void()> handler);
 } // namespace Controls

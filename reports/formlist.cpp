@@ -12,41 +12,12 @@
 #include "reports/printer.h"
 #include "volunteers/formvol.h"
 
-#include <QKeyEvent>
 #include <QPushButton>
 #include <QStyledItemDelegate>
 
-#include <functional>
 
 using namespace Qt::StringLiterals;
 
-namespace {
-// Enter on the chosen line of the list opens it, as a click on it does.
-class EnterOpens : public QObject {
-public:
-    EnterOpens(QObject *parent, std::function<void()> open)
-        : QObject(parent)
-        , m_open(std::move(open))
-    {
-    }
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() == QEvent::KeyPress) {
-            const int key = static_cast<QKeyEvent *>(event)->key();
-            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-                m_open();
-                return true;
-            }
-        }
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    std::function<void()> m_open;
-};
-} // namespace
 
 // Makes every line of the list as wide as the longest, so that the list scrolls sideways to
 // the end of any line: the list measures only one of its lines.
@@ -83,7 +54,8 @@ Formlist::Formlist()
     setTabOrder(cmdstampa, cmdesci);
 
     connect(List1, &QAbstractItemView::clicked, this, &Formlist::List1_Click);
-    List1->installEventFilter(new EnterOpens(this, [this]() { List1_Click(); }));
+    // Enter on the chosen line opens it, as a click on it does.
+    Controls::onEnter(List1, [this]() { List1_Click(); });
     connect(cmdstampa, &QPushButton::clicked, this, &Formlist::cmdstampa_Click);
     connect(cmdesci, &QPushButton::clicked, this, &Formlist::cmdesci_Click);
     Activation::watch(this, [this]() { Form_Activate(); });

@@ -27,14 +27,11 @@ namespace {
 // An empty period date passes the date check but bounds nothing: it is refused too.
 bool periodDateRefused(const QString &date, const QString &message)
 {
-    Globals &g = globals();
-    g.datacontrollo = date;
-    controlladata();
-    if (g.esitodata == u"1"_s || date.isEmpty()) {
-        Messages::report(message);
+    if (dateRefused(date, message))
         return true;
-    }
-    return false;
+    if (date.isEmpty())
+        Messages::report(message);
+    return date.isEmpty();
 }
 } // namespace
 

@@ -291,12 +291,8 @@ void Formvol::cmdregistra_Click()
         Messages::report(u"Scegli l'organizzazione."_s);
         return;
     }
-    g.datacontrollo = fvdatana->text();
-    controlladata();
-    if (g.esitodata == u"1"_s) {
-        Messages::report(u"Data di nascita errata."_s);
+    if (dateRefused(fvdatana->text(), u"Data di nascita errata."_s))
         return;
-    }
     Hourglass::set();
     // Every way out of here puts the pointer back before its message.
     const auto finish = [](const QString &message) {
