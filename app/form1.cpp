@@ -133,6 +133,8 @@ bool Form1::load()
         Messages::report(*problem + u"\nSentaro si chiude senza modificare nulla."_s);
         return false;
     }
+    // A connection to the server opened again by a later command is said by that command.
+    Server::setNotice([](const QString &text) { Messages::report(text); });
     if (const auto failed = Store::keepDailyBackup()) {
         Hourglass::reset();
         Messages::report(*failed);

@@ -97,17 +97,20 @@ public:
     {
     }
 
+    // A connection broken under a write takes the whole press back: its transaction is gone.
     void written(const QString &volunteer, const QList<Store::Result> &results)
     {
         for (const Store::Result &result : results) {
             if (result.ok())
                 ++m_done;
+            else if (result.number == Store::lostConnection)
+                m_broken = result;
             else
                 m_failures << volunteer + u": "_s + result.description;
         }
     }
     void stop(const Store::Result &readFailure) { m_readFailure = readFailure; }
-    bool stopped() const { return !m_readFailure.ok(); }
+    bool stopped() const { return !m_readFailure.ok() || !m_broken.ok(); }
 
     // Totals the activity from its rows in the same commit, so that PCs sharing a server
     // never leave totals that miss another's rows; commits and reports the count after
@@ -115,29 +118,32 @@ public:
     // back, having said why: then there is nothing to reload.
     bool finish(const QString &countText, const QString &failuresText)
     {
-        if (const Store::Result &held = m_group.held(); !held.ok()) {
+        const Store::Result &held = m_group.held();
+        if (!held.ok() || !m_broken.ok()) {
+            const Store::Result &why = held.ok() ? m_broken : held;
             m_group.rollback();
             Hourglass::reset();
-            Messages::report(held.number == Store::readOnlyUser
-                                 ? held.description
-                                 : u"Nulla è stato cambiato: "_s + held.description + u'.');
+            Messages::report(why.number == Store::readOnlyUser
+                                 ? why.description
+                                 : u"Nulla è stato cambiato: "_s + why.description + u'.');
             return false;
         }
         if (stopped()) {
             m_group.rollback();
             Hourglass::reset();
-            Messages::report(readFailureMessage(m_readFailure.description) +
-                             (m_group.grouped() ? u"\nNulla è stato cambiato."_s : QString()));
-            // Without a transaction the rows stored so far stand, and the totals must follow.
-            if (!m_group.grouped())
-                ricalcolaore();
-            return !m_group.grouped();
+            Messages::report(readFailureMessage(m_readFailure.description) + u"\nNulla è stato cambiato."_s);
+            return false;
         }
         Store::Result committed = totalCurrentActivity();
         if (committed.ok())
             committed = m_group.commit();
         else
             m_group.rollback();
+        if (committed.number == Store::unknownOutcome) {
+            Hourglass::reset();
+            Messages::report(committed.description);
+            return false;
+        }
         if (!committed.ok()) {
             m_failures = QStringList{committed.description};
             m_done = 0;
@@ -153,6 +159,7 @@ private:
     int m_done = 0;
     QStringList m_failures;
     Store::Result m_readFailure;
+    Store::Result m_broken;
 };
 } // namespace
 

@@ -708,7 +708,13 @@ Result classifyServer(const QSqlError &error)
     }
     if (code == u"40001"_s || code == u"40P01"_s) // serialization_failure, deadlock_detected
         return {conflict, u"l'archivio è occupato da un altro utente, riprovare (%1)"_s.arg(text)};
-    if (code.startsWith(u"08"_s) || code == u"57P01"_s) { // connection_exception, admin_shutdown
+    // connection_exception, admin_shutdown, crash_shutdown, cannot_connect_now
+    if (code.startsWith(u"08"_s) || code == u"57P01"_s || code == u"57P02"_s || code == u"57P03"_s) {
+        Server::markLost();
+        return {lostConnection, u"il collegamento con il server si è interrotto (%1)"_s.arg(text)};
+    }
+    // Whatever the code, a break of the connection itself is told by libpq's words.
+    if (Server::connectionBroke(text)) {
         Server::markLost();
         return {lostConnection, u"il collegamento con il server si è interrotto (%1)"_s.arg(text)};
     }
@@ -829,6 +835,7 @@ QHash<QString, bool> &openTransactions()
 
 bool begin(QSqlDatabase db)
 {
+    Server::reconnectIfLost(db);
     const bool begun = db.transaction();
     if (begun)
         openTransactions().insert(db.connectionName(), false);
@@ -847,6 +854,74 @@ void rollback(QSqlDatabase db)
 {
     db.rollback();
     openTransactions().remove(db.connectionName());
+}
+
+bool transactionOpen(const QSqlDatabase &db)
+{
+    return openTransactions().contains(db.connectionName());
+}
+
+Result failed(QSqlDatabase db, const QSqlError &error, const QString &otherwise)
+{
+    Result result = classify(error);
+    if (result.number != lostConnection && Server::isServer(db) && !db.isOpen()) {
+        Server::markLost();
+        result = {lostConnection, Server::notOpen(db)};
+    }
+    return result.ok() ? failure(otherwise) : result;
+}
+
+namespace {
+Result refusedOrLost(QSqlDatabase db, const QString &otherwise)
+{
+    return failed(db, db.lastError(), otherwise);
+}
+} // namespace
+
+Result beginOrSay(QSqlDatabase db)
+{
+    if (begin(db))
+        return {};
+    // A break found by BEGIN is found before anything was done: it is begun on a new connection.
+    if (refusedOrLost(db, {}).number == lostConnection && begin(db))
+        return {};
+    return refusedOrLost(db, u"la transazione non è cominciata"_s);
+}
+
+qint64 transactionNumber(QSqlDatabase db)
+{
+    if (!Server::isServer(db))
+        return 0;
+    QSqlQuery query(db);
+    return query.exec(u"select txid_current()"_s) && query.next() ? query.value(0).toLongLong() : 0;
+}
+
+Result commitOrSay(QSqlDatabase db, qint64 number)
+{
+    if (commit(db))
+        return {};
+    const Result failed = refusedOrLost(db, u"il salvataggio non è riuscito"_s);
+    rollback(db);
+    if (failed.number != lostConnection || number == 0)
+        return failed;
+    // The server knows what became of the transaction, once it can be asked again.
+    Server::reconnectIfLost(db);
+    QString status;
+    // The server may take a moment to notice the old connection's end and settle its transaction.
+    for (int asked = 0; asked < 20 && (asked == 0 || status == u"in progress"_s); ++asked) {
+        if (asked > 0)
+            QThread::msleep(100);
+        QSqlQuery query(db);
+        query.prepare(u"select txid_status(?)"_s);
+        query.addBindValue(number);
+        status = db.isOpen() && query.exec() && query.next() ? query.value(0).toString() : QString();
+    }
+    if (status == u"committed"_s)
+        return {};
+    if (status == u"aborted"_s)
+        return {lostConnection, failed.description + u": nulla è stato registrato"_s};
+    return {unknownOutcome, u"Il collegamento con il server si è interrotto durante il salvataggio e non si sa se è "
+                            u"stato registrato: rileggere quando il server risponde."_s};
 }
 
 Result guarded(QSqlDatabase db, const std::function<Result()> &statement)
@@ -870,17 +945,15 @@ Result inTransaction(QSqlDatabase db, const std::function<Result()> &work)
 {
     constexpr int attempts = 3;
     for (int attempt = 1;; ++attempt) {
-        if (!begin(db))
-            return classify(db.lastError());
+        if (Result begun = beginOrSay(db); !begun.ok())
+            return begun;
         Result result = work();
-        if (result.ok() && !commit(db)) {
-            result = classify(db.lastError());
-            if (result.ok())
-                result = failure(u"il salvataggio non è riuscito"_s);
-        }
+        if (result.ok())
+            result = commitOrSay(db);
+        else
+            rollback(db);
         if (result.ok())
             return result;
-        rollback(db);
         if (result.number != conflict || attempt == attempts)
             return result;
         // Another PC's write held what this one needed; it is over by now, or soon.
@@ -915,6 +988,9 @@ void addDetailKey(QSqlDatabase db, QStringList *notices)
 Result execute(QSqlDatabase db, const QString &sql, const QVariantList &values)
 {
     Server::reconnectIfLost(db);
+    // Qt runs nothing on a connection that is not open, and gives no reason.
+    if (Server::isServer(db) && !db.isOpen())
+        return refusedOrLost(db, {});
     return guarded(db, [&]() { return executeOnce(db, sql, values); });
 }
 
@@ -938,11 +1014,12 @@ void forgetPrepared()
 
 Result executeOnce(QSqlDatabase db, const QString &sql, const QVariantList &values)
 {
+    const QString notRun = u"istruzione non eseguita"_s;
     // Without values the text runs as it is: a server prepares only statements that take
     // values, not CREATE and the like.
     if (values.isEmpty()) {
         QSqlQuery query(db);
-        return query.exec(sql) ? Result{} : classify(query.lastError());
+        return query.exec(sql) ? Result{} : failed(db, query.lastError(), notRun);
     }
     QSqlQuery once(db);
     QSqlQuery *query = &once;
@@ -953,24 +1030,24 @@ Result executeOnce(QSqlDatabase db, const QString &sql, const QVariantList &valu
         if (found == kept.end()) {
             auto made = std::make_unique<QSqlQuery>(db);
             if (!made->prepare(sql))
-                return classify(made->lastError());
+                return failed(db, made->lastError(), notRun);
             if (qsizetype(kept.size()) >= preparedKept)
                 kept.clear();
             found = kept.emplace(key, std::move(made)).first;
         }
         query = found->second.get();
     } else if (!once.prepare(sql)) {
-        return classify(once.lastError());
+        return failed(db, once.lastError(), notRun);
     }
     for (int i = 0; i < values.size(); ++i)
         query->bindValue(i, values[i]);
     if (!query->exec()) {
-        const Result failed = classify(query->lastError());
+        const Result refused = failed(db, query->lastError(), notRun);
         // Prepared anew next time: the refusal may have been the statement's own, such as a
         // table another PC changed under it.
         if (query != &once)
             preparedOnServer().erase(key);
-        return failed;
+        return refused;
     }
     return {};
 }

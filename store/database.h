@@ -25,8 +25,15 @@ inline constexpr int otherFailure = -1;
 inline constexpr int readOnlyUser = -2;
 inline constexpr int conflict = -3;
 inline constexpr int lostConnection = -4;
+// The connection broke during a commit and the server, not reachable again, could not say
+// whether it was stored.
+inline constexpr int unknownOutcome = -6;
 
 Result classify(const QSqlError &error);
+// What became of a statement that failed on `db`: classify's answer, but a server's connection
+// that is no longer open is a lost one (Qt gives no reason then), and no reason at all is
+// `otherwise`.
+Result failed(QSqlDatabase db, const QSqlError &error, const QString &otherwise);
 // What a window says of a write the store refused: `what` (e.g. "Attività non registrata: ")
 // then the store's reason; a role that may only read is told so in the store's words alone.
 QString refusal(const QString &what, const Result &result);
@@ -88,6 +95,17 @@ Result inTransaction(QSqlDatabase db, const std::function<Result()> &work);
 bool begin(QSqlDatabase db);
 bool commit(QSqlDatabase db);
 void rollback(QSqlDatabase db);
+// Whether a transaction begun by the store is open on the connection.
+bool transactionOpen(const QSqlDatabase &db);
+// The same begin, saying why not: a connection found broken is opened again and the
+// transaction begun on the new one, since nothing was done yet.
+Result beginOrSay(QSqlDatabase db);
+// The same commit, saying why not. On a server, the open transaction's number asked first
+// (transactionNumber, 0 on the file) lets a commit that the connection's break cut short be
+// settled once the connection is back: stored after all is success, not stored is the lost
+// connection's result, and a server still unreachable is unknownOutcome.
+qint64 transactionNumber(QSqlDatabase db);
+Result commitOrSay(QSqlDatabase db, qint64 number = 0);
 
 // Runs one statement's work. On a server a statement that fails inside a transaction spoils
 // the whole transaction; inside a savepoint it spoils only itself, as on the file, where a

@@ -530,7 +530,8 @@ bool DataSource::refresh()
     if (!db.isOpen()) {
         m_query = QSqlQuery();
         m_preparedSql.clear();
-        setFailure(Store::failure(u"archivio %1 non aperto"_s.arg(m_fileName)));
+        setFailure(Server::isServer(db) ? Store::Result{Store::lostConnection, Server::notOpen(db)}
+                                        : Store::failure(u"archivio %1 non aperto"_s.arg(m_fileName)));
         emit refreshed();
         return false;
     }
@@ -548,6 +549,13 @@ bool DataSource::refresh()
     bool ok = true;
     if (m_preparedSql != run.sql || m_preparedValues != m_values.size() || !m_query.driver() ||
         m_query.driver() != db.driver() || m_preparedGeneration != Server::generation()) {
+        // A statement prepared on a connection since lost is let go with a DEALLOCATE that
+        // the new one refuses, which would spoil a transaction open there: a savepoint takes it.
+        if (m_preparedGeneration != Server::generation())
+            Store::guarded(db, [&]() {
+                m_query = QSqlQuery();
+                return Store::failure(u"istruzione di un collegamento perso"_s);
+            });
         m_preparedGeneration = Server::generation();
         m_query = QSqlQuery(db);
         // A server's rows come whole with the answer, so that a walk is never cut by another
@@ -563,9 +571,17 @@ bool DataSource::refresh()
         ok = m_query.exec();
     }
     if (!ok) {
-        setFailure(Store::classify(m_query.lastError()));
+        setFailure(Store::failed(db, m_query.lastError(), u"lettura non riuscita"_s));
         m_query = QSqlQuery();
         m_preparedSql.clear();
+        // A break found by a read outside a transaction is mended by reading again on a new
+        // connection: nothing was done on the old one.
+        if (m_lastError.number == Store::lostConnection && !Store::transactionOpen(db) && !m_rereading) {
+            m_rereading = true;
+            const bool reread = refresh();
+            m_rereading = false;
+            return reread;
+        }
         emit refreshed();
         return false;
     }

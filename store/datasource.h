@@ -177,6 +177,7 @@ private:
     QSqlQuery m_query;
     QString m_preparedSql; // what m_query is prepared with, empty when nothing
     int m_preparedGeneration = 0; // of the server connection it was prepared on
+    bool m_rereading = false;     // reading again after the connection broke
     qsizetype m_preparedValues = 0;
     bool m_walking = false;      // m_query still has rows to give
     bool m_firstRowRead = false; // the first row came through m_query; the others are stepped

@@ -158,8 +158,9 @@ QStringList archive(DataSource &volunteers)
 
 WriteGroup::WriteGroup(const DataSource &source)
     : m_db(source.database())
-    , m_grouped(Store::begin(m_db))
+    , m_held(Store::beginOrSay(m_db))
 {
+    m_grouped = m_held.ok();
 }
 
 WriteGroup::WriteGroup(const DataSource &source, const QString &description, const QString &start)
@@ -167,15 +168,14 @@ WriteGroup::WriteGroup(const DataSource &source, const QString &description, con
 {
     if (m_grouped)
         m_held = Activities::lock(m_db, description, start);
+    // A press says what the server holds even when the connection breaks at its commit.
+    if (m_held.ok())
+        m_number = Store::transactionNumber(m_db);
 }
 
 Store::Result WriteGroup::commit()
 {
-    if (!m_grouped || Store::commit(m_db))
-        return {};
-    const Store::Result failed = Store::failure(m_db.lastError().text());
-    Store::rollback(m_db);
-    return failed;
+    return m_grouped ? Store::commitOrSay(m_db, m_number) : m_held;
 }
 
 void WriteGroup::rollback()

@@ -57,16 +57,19 @@ public:
     // Activities::lock), so that its totals can be made from its rows before the commit.
     WriteGroup(const DataSource &source, const QString &description, const QString &start);
     bool grouped() const { return m_grouped; }
-    // Why the activity could not be held; the group then writes nothing.
+    // Why the transaction could not begin or the activity could not be held; the group then
+    // writes nothing.
     const Store::Result &held() const { return m_held; }
-    // On failure nothing of the group is kept.
+    // On failure nothing of the group is kept; a commit the connection's break cut short is
+    // success when the server stored it after all (see Store::commitOrSay).
     Store::Result commit();
     void rollback();
 
 private:
     QSqlDatabase m_db;
-    bool m_grouped;
     Store::Result m_held;
+    bool m_grouped = false;
+    qint64 m_number = 0; // the transaction's, on a server
 };
 
 } // namespace Details

@@ -399,6 +399,11 @@ int &openings()
     static int count = 0;
     return count;
 }
+std::function<void(const QString &)> &notice()
+{
+    static std::function<void(const QString &)> show;
+    return show;
+}
 } // namespace
 
 bool connectionBroke(const QString &clientText)
@@ -422,14 +427,34 @@ void markLost()
 
 void reconnectIfLost(QSqlDatabase db)
 {
-    if (!lost() || !isServer(db))
+    // libpq tells a connection it found broken from one still open: that one is lost too,
+    // whichever statement met the break.
+    if (!isServer(db) || !current() || (!lost() && db.isOpen()) || Store::transactionOpen(db))
         return;
+    lost() = true;
     Store::forgetPrepared();
     db.close();
-    if (db.open()) {
-        lost() = false;
-        ++openings();
-    }
+    if (!db.open())
+        return;
+    lost() = false;
+    ++openings();
+    if (notice())
+        notice()(u"Connessione al server ripristinata."_s);
+}
+
+void setNotice(const std::function<void(const QString &)> &show)
+{
+    notice() = show;
+}
+
+QString notOpen(const QSqlDatabase &db)
+{
+    const auto &settings = current();
+    if (!settings)
+        return u"archivio sul server non aperto"_s;
+    const QString why = errorText(db.lastError());
+    return u"archivio %1 sul server %2 non aperto"_s.arg(settings->database, settings->address()) +
+           (why.isEmpty() ? QString() : u" ("_s + why + u')');
 }
 
 int generation()

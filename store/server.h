@@ -54,12 +54,17 @@ void forget();
 bool isServer(const QSqlDatabase &db);
 
 // A connection lost (the server stopped, the network broke) is said once, by the command
-// that met it; the next command opens it again. Statements prepared on the old one are
-// prepared anew: `generation` counts the openings.
+// that met it; the next command opens it again with the password already given, unless a
+// transaction was open on it: that one is gone, and what follows in it must fail rather than
+// run outside it. Statements prepared on the old one are prepared anew: `generation` counts
+// the openings. A connection opened again is said to the user through the notice set.
 bool connectionBroke(const QString &clientText);
 void markLost();
 void reconnectIfLost(QSqlDatabase db);
 int generation();
+void setNotice(const std::function<void(const QString &text)> &show);
+// Why the register on the server cannot be read now, naming the server and its database.
+QString notOpen(const QSqlDatabase &db);
 
 // Row identities on the server: a row's physical place (ctid), as a number, since SQLite's
 // rowid is what the data sources keep. A row rewritten gets a new place; the write says which.

@@ -353,22 +353,25 @@ Store::Result VolunteerImport::sendWaiting()
     return result;
 }
 
-void VolunteerImport::begin()
+Store::Result VolunteerImport::begin()
 {
-    Store::begin(m_db);
     m_addedInGroup = 0;
+    const Store::Result begun = Store::beginOrSay(m_db);
+    m_group = begun.ok() ? Store::transactionNumber(m_db) : 0;
+    return begun;
 }
 
 Store::Result VolunteerImport::commit()
 {
     Store::Result result = sendWaiting();
-    if (result.ok() && Store::commit(m_db)) {
-        m_addedInGroup = 0;
-        return {};
+    if (!result.ok()) {
+        rollback();
+        return result;
     }
-    if (result.ok())
-        result = Store::failure(m_db.lastError().text());
-    rollback();
+    result = Store::commitOrSay(m_db, m_group);
+    if (!result.ok())
+        m_added -= m_addedInGroup;
+    m_addedInGroup = 0;
     return result;
 }
 

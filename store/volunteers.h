@@ -82,8 +82,10 @@ public:
     int refused() const { return m_refused; }
     const QString &firstRefusal() const { return m_firstRefusal; }
 
-    void begin();
-    // Commits the group; one the store refuses is rolled back.
+    // Begins a group; nothing may be added when it could not begin.
+    Store::Result begin();
+    // Commits the group; one the store refuses is rolled back. On a server a commit cut by
+    // the connection's break counts as the server settles it (see Store::commitOrSay).
     Store::Result commit();
     void rollback();
 
@@ -115,6 +117,7 @@ private:
     QByteArray m_waitingRows;
     int m_added = 0;
     int m_addedInGroup = 0;
+    qint64 m_group = 0; // the transaction's number, on a server
     int m_refused = 0;
     QString m_firstRefusal;
     void counted(qsizetype i, const Store::Result &result);

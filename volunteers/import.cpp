@@ -35,17 +35,20 @@ void importavolontari()
     QElapsedTimer sinceCommit;
     sinceCommit.start();
     QString commitError;
-    QString readOnly; // the store's words when every row would be refused
+    QString readOnly;     // the store's words when every row would be refused
+    bool unknown = false; // whether the last group's commit was stored is not known
     VolunteerImport copy(*target);
-    const auto commitGroup = [&]() {
-        const Store::Result result = copy.commit();
-        if (result.ok())
-            return true;
+    const auto stopOn = [&](const Store::Result &result) {
         if (result.number == Store::readOnlyUser)
             readOnly = result.description;
         else
             commitError = result.description;
+        unknown = result.number == Store::unknownOutcome;
         return false;
+    };
+    const auto commitGroup = [&]() {
+        const Store::Result result = copy.commit();
+        return result.ok() || stopOn(result);
     };
     const auto showCounts = [&]() {
         main->setCaption(u"Sentaro - Letti:"_s + QString::number(read) + u" record aggiunti: "_s +
@@ -55,11 +58,13 @@ void importavolontari()
     Store::Result readError = copy.read(*source);
     if (!readError.ok())
         read = int(copy.count());
-    copy.begin();
+    // Nothing is added outside a group: a group that cannot begin stops the import.
+    bool stopped = false;
+    if (const Store::Result begun = readError.ok() ? copy.begin() : Store::Result{}; !begun.ok())
+        stopped = !stopOn(begun);
 
     // A read the store refused leaves the group it fell in uncommitted: whether the rest of
     // that group was already there is not known.
-    bool stopped = false;
     for (qsizetype i = 0; readError.ok() && !stopped && i < copy.count(); ++i) {
         ++read;
         if (!copy.present(i)) {
@@ -68,10 +73,7 @@ void importavolontari()
                 break;
             if (!result.ok()) {
                 // Every other row would be refused the same way.
-                if (result.number == Store::readOnlyUser)
-                    readOnly = result.description;
-                else
-                    commitError = result.description;
+                stopOn(result);
                 copy.rollback();
                 stopped = true;
                 break;
@@ -82,7 +84,10 @@ void importavolontari()
                 stopped = true;
                 break;
             }
-            copy.begin();
+            if (const Store::Result begun = copy.begin(); !begun.ok()) {
+                stopped = !stopOn(begun);
+                break;
+            }
             sinceCommit.restart();
             // The caption is shown only when events are let through, so it is set just before:
             // setting it for every row cost more than reading the row.
@@ -104,15 +109,21 @@ void importavolontari()
     copy.endReading();
     Store::closeImportFile();
     Hourglass::reset();
-    if (!readOnly.isEmpty())
+    if (!readOnly.isEmpty()) {
         Messages::report(readOnly);
-    else if (readError.ok())
-        Messages::report(u"Importazione terminata"_s);
-    else
+    } else if (!readError.ok()) {
         Messages::report(u"Importazione interrotta: "_s + readError.description +
                          u". Gli ultimi volontari letti non sono stati registrati."_s);
-    if (!committed && readOnly.isEmpty())
-        Messages::report(u"Gli ultimi volontari letti non sono stati registrati: "_s + commitError);
+    } else if (!committed) {
+        // Stopped before the end of the export: what was read and what stayed, and the reason.
+        Messages::report(
+            u"Importazione interrotta: letti %1, aggiunti %2; rilanciare l'importazione per completarla."_s.arg(read)
+                .arg(copy.added()));
+        Messages::report(unknown ? commitError
+                                 : u"Gli ultimi volontari letti non sono stati registrati: "_s + commitError);
+    } else {
+        Messages::report(u"Importazione terminata"_s);
+    }
     if (copy.refused() > 0)
         Messages::report(u"Volontari non importati perché rifiutati dall'archivio: "_s +
                          QString::number(copy.refused()) + u" (il primo: "_s + copy.firstRefusal() + u")."_s);
