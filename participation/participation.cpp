@@ -123,7 +123,7 @@ public:
             const Store::Result &why = held.ok() ? m_broken : held;
             m_group.rollback();
             Hourglass::reset();
-            Messages::report(why.number == Store::readOnlyUser
+            Messages::report(why.number == Store::readOnlyUser || why.number == Store::busy
                                  ? why.description
                                  : u"Nulla è stato cambiato: "_s + why.description + u'.');
             return false;

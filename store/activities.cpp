@@ -177,8 +177,13 @@ Store::Result lock(const QSqlDatabase &db, const QString &description, const QSt
     query.prepare(u"select 1 from attivita where descratt = ? and datainatt = ? for update"_s);
     query.addBindValue(description);
     query.addBindValue(start);
-    if (!query.exec())
-        return Store::classify(query.lastError());
+    if (!query.exec()) {
+        const Store::Result refused = Store::classify(query.lastError());
+        // Another PC's press held it for the whole lock wait.
+        return refused.number == Store::busy
+                   ? Store::Result{Store::busy, u"L'attività è in uso su un'altra postazione: riprovare."_s}
+                   : refused;
+    }
     if (!query.next())
         return Store::failure(u"l'attività %1 del %2 non c'è più: un altro utente l'ha cambiata o tolta"_s.arg(
             description, start));

@@ -708,6 +708,10 @@ Result classifyServer(const QSqlError &error)
     }
     if (code == u"40001"_s || code == u"40P01"_s) // serialization_failure, deadlock_detected
         return {conflict, u"l'archivio è occupato da un altro utente, riprovare (%1)"_s.arg(text)};
+    if (code == u"55P03"_s) // lock_not_available: the lock wait ran out
+        return {busy, u"L'archivio è in uso su un'altra postazione: riprovare."_s};
+    if (code == u"57014"_s) // query_canceled: the statement limit ran out
+        return {otherFailure, u"il server non ha risposto in tempo (%1)"_s.arg(text)};
     // connection_exception, admin_shutdown, crash_shutdown, cannot_connect_now
     if (code.startsWith(u"08"_s) || code == u"57P01"_s || code == u"57P02"_s || code == u"57P03"_s) {
         Server::markLost();
@@ -724,7 +728,7 @@ Result classifyServer(const QSqlError &error)
 
 QString refusal(const QString &what, const Result &result)
 {
-    return result.number == readOnlyUser ? result.description : what + result.description;
+    return result.number == readOnlyUser || result.number == busy ? result.description : what + result.description;
 }
 
 Result classify(const QSqlError &error)

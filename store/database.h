@@ -25,6 +25,9 @@ inline constexpr int otherFailure = -1;
 inline constexpr int readOnlyUser = -2;
 inline constexpr int conflict = -3;
 inline constexpr int lostConnection = -4;
+// Another PC held what a write waited for longer than the server's lock wait; the description
+// is a whole sentence, said alone.
+inline constexpr int busy = -5;
 // The connection broke during a commit and the server, not reachable again, could not say
 // whether it was stored.
 inline constexpr int unknownOutcome = -6;
@@ -35,7 +38,8 @@ Result classify(const QSqlError &error);
 // `otherwise`.
 Result failed(QSqlDatabase db, const QSqlError &error, const QString &otherwise);
 // What a window says of a write the store refused: `what` (e.g. "Attività non registrata: ")
-// then the store's reason; a role that may only read is told so in the store's words alone.
+// then the store's reason; a role that may only read, or a write that waited too long for
+// another PC, is told so in the store's words alone.
 QString refusal(const QString &what, const Result &result);
 
 // Gives an open connection the program's letter-case rules (accented letters folded too);

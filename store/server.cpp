@@ -52,6 +52,18 @@ bool wantsPassword(const QString &why)
     return wrongPassword(why) || says(why, {u"no password supplied"_s, u"nessuna password"_s});
 }
 
+// No wait without an end: a line that froze or a server that went away is noticed in about
+// half a minute, by TCP's keepalives while the program waits and by the unacknowledged data's
+// limit while it sends, and the server notices a PC gone as soon, letting go of what its
+// transaction held; a write waits about ten seconds for what another PC holds; a statement
+// gives up after five minutes, well beyond the biggest list on a slow line.
+QString waitLimits()
+{
+    return u"keepalives=1;keepalives_idle=10;keepalives_interval=5;keepalives_count=4;tcp_user_timeout=30000;"
+           u"options='-c lock_timeout=10000 -c statement_timeout=300000 -c tcp_keepalives_idle=10 "
+           u"-c tcp_keepalives_interval=5 -c tcp_keepalives_count=4'"_s;
+}
+
 // libpq's reasons, said in Italian with the server named; its own words follow for whoever
 // has to look into it.
 QString connectionProblem(const Settings &settings, const QString &why)
@@ -325,6 +337,7 @@ std::optional<QString> openRegister(const QString &connectionName, const Setting
     db.setDatabaseName(settings.database);
     db.setUserName(settings.user);
     db.setConnectOptions(u"sslmode=%1;connect_timeout=10;application_name=Sentaro"_s.arg(settings.sslMode));
+    db.setConnectOptions(db.connectOptions() + u';' + waitLimits());
     bool asked = false;
     while (!db.open()) {
         const QString why = errorText(db.lastError());

@@ -559,6 +559,9 @@ void TestServer::pressMeetingAServerLossIsWholeAndSaid_data()
         << QStringList{restored, u"Volontari inseriti:  0"_s, u"Volontari non registrati:\n"_s + lost} << 0;
     QTest::newRow("commit stored, answer lost")
         << press << QByteArrayLiteral("COMMIT") << 1 << true << QStringList{restored, u"Volontari inseriti:  3"_s} << 3;
+    QTest::newRow("activity held by another PC")
+        << press << QByteArrayLiteral("lock") << 0 << false
+        << QStringList{u"L'attività è in uso su un'altra postazione: riprovare."_s} << 0;
     QTest::newRow("import") << u"import"_s << QByteArrayLiteral("COMMIT") << 1 << false
                             << QStringList{restored,
                                            u"Importazione interrotta: letti 2, aggiunti 0; rilanciare l'importazione "
