@@ -421,16 +421,14 @@ std::function<void(const QString &)> &notice()
 
 bool connectionBroke(const QString &clientText)
 {
-    static const QStringList signs{u"server closed the connection"_s,
-                                   u"no connection to the server"_s,
-                                   u"terminating connection"_s,
-                                   u"could not receive data from server"_s,
-                                   u"could not send data to server"_s,
-                                   u"connection to server was lost"_s,
-                                   u"SSL SYSCALL error"_s,
-                                   u"SSL connection has been closed"_s};
-    return std::any_of(signs.cbegin(), signs.cend(),
-                       [&](const QString &sign) { return clientText.contains(sign, Qt::CaseInsensitive); });
+    // In English and in libpq's Italian, as says() reads the reasons.
+    return says(clientText, {u"server closed the connection"_s, u"no connection to the server"_s,
+                             u"terminating connection"_s, u"could not receive data from server"_s,
+                             u"could not send data to server"_s, u"connection to server was lost"_s,
+                             u"SSL SYSCALL error"_s, u"SSL connection has been closed"_s,
+                             u"il server ha chiuso la connessione"_s, u"nessuna connessione al server"_s,
+                             u"ricezione dati dal server fallita"_s, u"invio dati al server fallito"_s,
+                             u"errore SSL SYSCALL"_s, u"la connessione SSL è stata chiusa"_s});
 }
 
 void markLost()
