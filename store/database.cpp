@@ -892,16 +892,16 @@ Result beginOrSay(QSqlDatabase db)
     return refusedOrLost(db, u"la transazione non è cominciata"_s);
 }
 
-qint64 transactionNumber(QSqlDatabase db)
+Result commitOrSay(QSqlDatabase db)
 {
-    if (!Server::isServer(db))
-        return 0;
-    QSqlQuery query(db);
-    return query.exec(u"select txid_current()"_s) && query.next() ? query.value(0).toLongLong() : 0;
-}
-
-Result commitOrSay(QSqlDatabase db, qint64 number)
-{
+    // The transaction's number, none when it wrote nothing: a commit cut by a break of the
+    // connection is settled by asking the server about it.
+    qint64 number = 0;
+    if (Server::isServer(db)) {
+        QSqlQuery query(db);
+        if (query.exec(u"select txid_current_if_assigned()"_s) && query.next())
+            number = query.value(0).toLongLong();
+    }
     if (commit(db))
         return {};
     const Result failed = refusedOrLost(db, u"il salvataggio non è riuscito"_s);

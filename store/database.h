@@ -104,12 +104,10 @@ bool transactionOpen(const QSqlDatabase &db);
 // The same begin, saying why not: a connection found broken is opened again and the
 // transaction begun on the new one, since nothing was done yet.
 Result beginOrSay(QSqlDatabase db);
-// The same commit, saying why not. On a server, the open transaction's number asked first
-// (transactionNumber, 0 on the file) lets a commit that the connection's break cut short be
-// settled once the connection is back: stored after all is success, not stored is the lost
-// connection's result, and a server still unreachable is unknownOutcome.
-qint64 transactionNumber(QSqlDatabase db);
-Result commitOrSay(QSqlDatabase db, qint64 number = 0);
+// The same commit, saying why not. On a server, a commit that the connection's break cut
+// short is settled once the connection is back: stored after all is success, not stored is
+// the lost connection's result, and a server still unreachable is unknownOutcome.
+Result commitOrSay(QSqlDatabase db);
 
 // Runs one statement's work. On a server a statement that fails inside a transaction spoils
 // the whole transaction; inside a savepoint it spoils only itself, as on the file, where a

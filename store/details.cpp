@@ -168,14 +168,11 @@ WriteGroup::WriteGroup(const DataSource &source, const QString &description, con
 {
     if (m_grouped)
         m_held = Activities::lock(m_db, description, start);
-    // A press says what the server holds even when the connection breaks at its commit.
-    if (m_held.ok())
-        m_number = Store::transactionNumber(m_db);
 }
 
 Store::Result WriteGroup::commit()
 {
-    return m_grouped ? Store::commitOrSay(m_db, m_number) : m_held;
+    return m_grouped ? Store::commitOrSay(m_db) : m_held;
 }
 
 void WriteGroup::rollback()

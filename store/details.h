@@ -69,7 +69,6 @@ private:
     QSqlDatabase m_db;
     Store::Result m_held;
     bool m_grouped = false;
-    qint64 m_number = 0; // the transaction's, on a server
 };
 
 } // namespace Details

@@ -356,9 +356,7 @@ Store::Result VolunteerImport::sendWaiting()
 Store::Result VolunteerImport::begin()
 {
     m_addedInGroup = 0;
-    const Store::Result begun = Store::beginOrSay(m_db);
-    m_group = begun.ok() ? Store::transactionNumber(m_db) : 0;
-    return begun;
+    return Store::beginOrSay(m_db);
 }
 
 Store::Result VolunteerImport::commit()
@@ -368,7 +366,7 @@ Store::Result VolunteerImport::commit()
         rollback();
         return result;
     }
-    result = Store::commitOrSay(m_db, m_group);
+    result = Store::commitOrSay(m_db);
     if (!result.ok())
         m_added -= m_addedInGroup;
     m_addedInGroup = 0;

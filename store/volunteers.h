@@ -117,7 +117,6 @@ private:
     QByteArray m_waitingRows;
     int m_added = 0;
     int m_addedInGroup = 0;
-    qint64 m_group = 0; // the transaction's number, on a server
     int m_refused = 0;
     QString m_firstRefusal;
     void counted(qsizetype i, const Store::Result &result);
