@@ -25,6 +25,8 @@ inline constexpr int otherFailure = -1;
 inline constexpr int readOnlyUser = -2;
 inline constexpr int conflict = -3;
 inline constexpr int lostConnection = -4;
+// A row changed or deleted by another PC since it was read: nothing was written.
+inline constexpr int changedElsewhere = -5;
 
 Result classify(const QSqlError &error);
 // What a window says of a write the store refused: `what` (e.g. "Attività non registrata: ")
@@ -86,6 +88,8 @@ Result inTransaction(QSqlDatabase db, const std::function<Result()> &work);
 // A transaction begun, committed or rolled back by the store: every transaction goes
 // through these, so that a statement knows whether it runs inside one (see guarded).
 bool begin(QSqlDatabase db);
+// Runs `work` in the transaction already open on the connection, or in one of its own.
+Result inOpenTransaction(QSqlDatabase db, const std::function<Result()> &work);
 bool commit(QSqlDatabase db);
 void rollback(QSqlDatabase db);
 
