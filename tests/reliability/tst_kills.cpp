@@ -236,6 +236,7 @@ private slots:
     void bulk();
     void conversion();
     void shared();
+    void windows();
 
 private:
     void report(const QString &group, const KillPlan &kills);
@@ -540,6 +541,74 @@ void TestKills::shared()
     // Each rename took every row or none, and no press wrote the name a rename was changing.
     QCOMPARE(queryLines(Schema::registerFile, u"select distinct DESCRATT collate \"C\" from ATTIVDETT"_s),
              queryLines(Schema::registerFile, u"select DESCRATT from ATTIVITA"_s));
+}
+
+// Two PCs work the program's own windows on one server archive at the same moment: both
+// press the same four volunteers on one activity, or one presses while the other empties the
+// activities. No volunteer is there twice, no row is left without its activity, and what each
+// PC said is what the server holds.
+void TestKills::windows()
+{
+    if (!serverArchive())
+        QSKIP("on the local file one program works at a time");
+    WorkingFolder folder;
+    prepareFolder();
+    QTemporaryDir otherFolders[2];
+    QProcess pcs[3];
+    for (int pc = 0; pc < 3; ++pc) {
+        const QString path = pc == 0 ? QDir::currentPath() : otherFolders[pc - 1].path();
+        if (pc > 0)
+            QVERIFY(QFile::copy(u"sentaro.ini"_s, path + u"/sentaro.ini"_s));
+        pcs[pc].setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        pcs[pc].start(QStringLiteral(SENTARO_WRITER), {u"windows"_s, path, QString::number(pc + 1)});
+    }
+    for (QProcess &pc : pcs) {
+        QByteArray said;
+        while (!said.contains("STARTED") && pc.waitForReadyRead(60000))
+            said += pc.readAllStandardOutput();
+        QVERIFY2(said.contains("STARTED"), said.constData());
+    }
+    const QString pressed = u"MESSAGE Volontari inseriti:  4"_s;
+    for (int round = 0; round < 20; ++round) {
+        runSql(Schema::registerFile, {u"delete from ATTIVDETT"_s, u"delete from ATTIVITA"_s,
+                                      u"insert into ATTIVITA (DATAINATT, DATAFIATT, DESCRATT, NOTE4) values "
+                                      u"('01/02/2011', '01/02/2011', 'CONDIVISA', '2011/02/01')"_s});
+        const bool emptying = round % 2 == 1;
+        QProcess *const working[2] = {&pcs[0], &pcs[emptying ? 2 : 1]};
+        for (QProcess *pc : working) {
+            pc->write(QByteArray::number(round) + '\n');
+            pc->waitForBytesWritten(10000);
+        }
+        // Each PC says what it was told, once done.
+        QStringList said[2];
+        for (int i = 0; i < 2; ++i) {
+            QByteArray output;
+            const QByteArray done = "DONE " + QByteArray::number(round);
+            while (!output.contains(done) && working[i]->waitForReadyRead(60000))
+                output += working[i]->readAllStandardOutput();
+            QVERIFY2(output.contains(done), output.constData());
+            said[i] = QString::fromUtf8(output).split(u'\n', Qt::SkipEmptyParts);
+            said[i].removeLast();
+        }
+        QCOMPARE(registerIntegrity(), u"ok"_s);
+        QCOMPARE(count(u"select count(*) from ATTIVDETT d where not exists (select 1 from ATTIVITA a where "
+                       u"a.DESCRATT = d.DESCRATT and a.DATAINATT = d.DATAINATT)"_s),
+                 0);
+        if (emptying) {
+            QCOMPARE(said[1].value(said[1].size() - 1), u"MESSAGE Archivio Attività azzerato."_s);
+            QCOMPARE(count(u"select count(*) from ATTIVITA"_s), 0);
+            continue;
+        }
+        QCOMPARE(said[0], QStringList{pressed});
+        QCOMPARE(said[1], QStringList{pressed});
+        QCOMPARE(queryLines(Schema::registerFile, u"select COGN, ORET6 from ATTIVDETT order by COGN"_s),
+                 (QStringList{u"BIANCHI ANNA|5.0"_s, u"NERI ADA|5.0"_s, u"ROSSI MARIO|5.0"_s, u"VERDI LUCA|5.0"_s}));
+    }
+    for (QProcess &pc : pcs) {
+        pc.closeWriteChannel();
+        QVERIFY(pc.waitForFinished(60000));
+        QCOMPARE(pc.exitCode(), 0);
+    }
 }
 
 QTEST_MAIN(TestKills)
