@@ -105,9 +105,9 @@ std::optional<int> GridModel::countRows() const
         return std::nullopt;
     QSqlQuery query(m_source->database());
     query.setForwardOnly(true);
-    const bool ok = query.prepare(u"SELECT count(*) FROM ("_s +
-                                  (match.hasMatch() ? m_rowidSql.left(match.capturedStart()) : m_rowidSql) +
-                                  u") AS righe"_s);
+    const bool ok =
+        query.prepare(u"SELECT count(*) FROM ("_s +
+                      (match.hasMatch() ? m_rowidSql.left(match.capturedStart()) : m_rowidSql) + u") AS righe"_s);
     for (const QVariant &value : m_rowidValues)
         query.addBindValue(value);
     if (!ok || !query.exec() || !query.next())
@@ -120,10 +120,10 @@ bool GridModel::readRowids(size_t count) const
     QSqlQuery query(m_source->database());
     query.setForwardOnly(true);
     // A server sends the whole answer at once: the rows wanted are asked for, no more.
-    const bool limited = count < std::numeric_limits<size_t>::max() &&
-                         !m_rowidSql.contains(u"limit"_s, Qt::CaseInsensitive);
-    bool ok = query.prepare(limited ? m_rowidSql + u" LIMIT "_s + QString::number(count + m_rowids.size())
-                                    : m_rowidSql);
+    const bool limited =
+        count < std::numeric_limits<size_t>::max() && !m_rowidSql.contains(u"limit"_s, Qt::CaseInsensitive);
+    bool ok =
+        query.prepare(limited ? m_rowidSql + u" LIMIT "_s + QString::number(count + m_rowids.size()) : m_rowidSql);
     for (const QVariant &value : m_rowidValues)
         query.addBindValue(value);
     ok = ok && query.exec();
@@ -277,7 +277,14 @@ bool GridModel::setData(const QModelIndex &index, const QVariant &value, int rol
 
     qint64 movedTo = rowid(index.row());
     QVariant kept;
-    const Store::Result result = m_source->setField(m_table, field, *stored, &movedTo, &kept);
+    const Store::Result result =
+        m_source->setField(m_table, field, *stored, &movedTo, &kept, m_fields, rowValues(index.row()));
+    if (result.number == Store::changedElsewhere) {
+        Messages::report(
+            u"Il record è stato cambiato o eliminato da un'altra postazione: la griglia è stata ricaricata."_s);
+        reload();
+        return false;
+    }
     if (!result.ok()) {
         Messages::report(result.number == Store::duplicateKey ? GridEdit::duplicateMessage(m_table)
                                                               : Store::refusal(u"Modifica non registrata: "_s, result));

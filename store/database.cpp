@@ -467,7 +467,7 @@ std::optional<QString> openRegister(QStringList *notices)
     if (!db.isOpen()) {
         problem = u"Il file %1 non si può aprire: %2"_s.arg(fileName, db.lastError().text());
     } else if (int found = Schema::version; !(problem = migrateRegister(db, fileName, &found)) &&
-                                             !(problem = tableProblem(db, fileName, Schema::registerTables()))) {
+                                            !(problem = tableProblem(db, fileName, Schema::registerTables()))) {
         addDetailKey(db, converted || found < 3 ? notices : nullptr);
         // WAL keeps every committed row through a crash of the program; FULL sync keeps it
         // through a power cut too.
@@ -533,8 +533,8 @@ std::optional<QString> openImportFile()
     if (format == Format::Missing)
         return u"Il file %1 non è nella cartella di lavoro: nessun volontario importato."_s.arg(fileName);
     // The volunteers are found by surname and first name; the other fields may be missing.
-    const Schema::Table volunteers{Schema::volo, {{u"COGN"_s, Schema::Kind::Text}, {u"NOME"_s, Schema::Kind::Text}},
-                                   {}, {}};
+    const Schema::Table volunteers{
+        Schema::volo, {{u"COGN"_s, Schema::Kind::Text}, {u"NOME"_s, Schema::Kind::Text}}, {}, {}};
     QString readable = fileName;
     if (format == Format::Jet) {
         // The export of the other program is an Access file: read through a copy in our format.
@@ -610,8 +610,7 @@ Result copyTables(QSqlDatabase from, QSqlDatabase to, qint64 *rows)
         const QString select = u"select "_s + names.join(u", "_s) + u" from "_s + table.name;
         if (!toServer) {
             PreparedStatement insert(to, u"insert into "_s + table.name + u" ("_s + names.join(u", "_s) +
-                                             u") values ("_s + QStringList(names.size(), u"?"_s).join(u", "_s) +
-                                             u')');
+                                             u") values ("_s + QStringList(names.size(), u"?"_s).join(u", "_s) + u')');
             const Result copied = PgCopy::copyOut(from, select, [&](const std::vector<PgCopy::Field> &fields) {
                 ++*rows;
                 return insert.runWithTexts(fields, kinds);
@@ -668,7 +667,8 @@ Result backupRegister(const QString &fileName)
                 return failure(u"la copia esiste già"_s);
             qint64 rows = 0;
             const Result read = inTransaction(db, [&]() -> Result {
-                if (Result snapshot = executeOnce(db, u"SET TRANSACTION ISOLATION LEVEL REPEATABLE READ READ ONLY"_s, {});
+                if (Result snapshot =
+                        executeOnce(db, u"SET TRANSACTION ISOLATION LEVEL REPEATABLE READ READ ONLY"_s, {});
                     !snapshot.ok())
                     return snapshot;
                 return copyTables(db, copy, &rows);
@@ -799,8 +799,8 @@ std::optional<QString> openWorkingFiles(QStringList *notices, const Server::Pass
     if (!settingsProblem.isEmpty())
         return settingsProblem;
     if (server) {
-        if (auto problem = Server::openRegister(connectionPrefix + Schema::registerFile, *server, askPassword, ask,
-                                                notices)) {
+        if (auto problem =
+                Server::openRegister(connectionPrefix + Schema::registerFile, *server, askPassword, ask, notices)) {
             closeAll();
             return problem;
         }
@@ -926,6 +926,11 @@ Result commitOrSay(QSqlDatabase db)
         return {lostConnection, failed.description + u": nulla è stato registrato"_s};
     return {unknownOutcome, u"Il collegamento con il server si è interrotto durante il salvataggio e non si sa se è "
                             u"stato registrato: rileggere quando il server risponde."_s};
+}
+
+Result inOpenTransaction(QSqlDatabase db, const std::function<Result()> &work)
+{
+    return openTransactions().contains(db.connectionName()) ? work() : inTransaction(db, work);
 }
 
 Result guarded(QSqlDatabase db, const std::function<Result()> &statement)

@@ -25,12 +25,14 @@ inline constexpr int otherFailure = -1;
 inline constexpr int readOnlyUser = -2;
 inline constexpr int conflict = -3;
 inline constexpr int lostConnection = -4;
+// A row changed or deleted by another PC since it was read: nothing was written.
+inline constexpr int changedElsewhere = -5;
 // Another PC held what a write waited for longer than the server's lock wait; the description
 // is a whole sentence, said alone.
-inline constexpr int busy = -5;
+inline constexpr int busy = -6;
 // The connection broke during a commit and the server, not reachable again, could not say
 // whether it was stored.
-inline constexpr int unknownOutcome = -6;
+inline constexpr int unknownOutcome = -7;
 
 Result classify(const QSqlError &error);
 // What became of a statement that failed on `db`: classify's answer, but a server's connection
@@ -97,6 +99,8 @@ Result inTransaction(QSqlDatabase db, const std::function<Result()> &work);
 // A transaction begun, committed or rolled back by the store: every transaction goes
 // through these, so that a statement knows whether it runs inside one (see guarded).
 bool begin(QSqlDatabase db);
+// Runs `work` in the transaction already open on the connection, or in one of its own.
+Result inOpenTransaction(QSqlDatabase db, const std::function<Result()> &work);
 bool commit(QSqlDatabase db);
 void rollback(QSqlDatabase db);
 // Whether a transaction begun by the store is open on the connection.

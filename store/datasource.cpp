@@ -248,8 +248,7 @@ Store::Result PreparedStatement::stepRows(const QVariantList &values, const std:
     return finish(status);
 }
 
-Store::Result PreparedStatement::runWithRowOf(PreparedStatement &from, const QVariantList &values,
-                                              Store::Result *read)
+Store::Result PreparedStatement::runWithRowOf(PreparedStatement &from, const QVariantList &values, Store::Result *read)
 {
     *read = from.m_prepareFailure;
     if (!read->ok())
@@ -358,8 +357,7 @@ int PreparedStatement::bind(const QVariantList &values)
 }
 
 // Lets go of the run's row and values; a status other than a row or the end is the failure.
-Store::Result PreparedStatement::runWithTexts(const std::vector<Text> &values,
-                                              const std::vector<Schema::Kind> &kinds)
+Store::Result PreparedStatement::runWithTexts(const std::vector<Text> &values, const std::vector<Schema::Kind> &kinds)
 {
     if (!m_prepareFailure.ok())
         return m_prepareFailure;
@@ -499,11 +497,10 @@ QVariant DataSource::rowidValue(const QSqlDatabase &db, qint64 rowid)
 
 QString DataSource::rowsWithRowids(const QSqlDatabase &db, const QString &table, int count)
 {
-    const QString marks = QStringList(std::max(count, 1), Server::isServer(db) ? u"CAST(? AS tid)"_s : u"?"_s)
-                              .join(u", "_s);
-    return u"SELECT "_s + rowidOf(db) + u", * FROM "_s + table + (Server::isServer(db) ? u" WHERE ctid IN ("_s
-                                                                                         : u" WHERE rowid IN ("_s) +
-           marks + u')';
+    const QString marks =
+        QStringList(std::max(count, 1), Server::isServer(db) ? u"CAST(? AS tid)"_s : u"?"_s).join(u", "_s);
+    return u"SELECT "_s + rowidOf(db) + u", * FROM "_s + table +
+           (Server::isServer(db) ? u" WHERE ctid IN ("_s : u" WHERE rowid IN ("_s) + marks + u')';
 }
 
 bool DataSource::refresh()
@@ -616,7 +613,6 @@ void DataSource::readCurrent()
     m_rowDeleted = false;
     m_eof = false;
 }
-
 
 // The rows after the first are stepped here rather than through QSqlQuery, whose cache
 // copies every field of every row once more: a walk over the details is 200,000 rows.
@@ -890,11 +886,57 @@ Store::Result DataSource::writeRow()
         return {};
     const QSqlDatabase db = database();
     values << rowidValue(db, m_rowid);
-    const QString sql = u"UPDATE "_s + table + u" SET "_s + columns.join(u" = ?, "_s) + u" = ? WHERE "_s + rowidMatch(db);
-    if (!Server::isServer(db))
-        return Store::execute(db, sql, values);
-    // A row rewritten on a server takes a new place: the source follows it there.
-    return writeOnServer(sql + u" RETURNING "_s + Server::rowidSelect(), values);
+    const QString sql =
+        u"UPDATE "_s + table + u" SET "_s + columns.join(u" = ?, "_s) + u" = ? WHERE "_s + rowidMatch(db);
+    return Store::inOpenTransaction(db, [&]() {
+        if (Store::Result held = stillAsRead(db, table, m_rowid, m_fieldNames, m_row); !held.ok())
+            return held;
+        if (!Server::isServer(db))
+            return Store::execute(db, sql, values);
+        // A row rewritten on a server takes a new place: the source follows it there.
+        return writeOnServer(sql + u" RETURNING "_s + Server::rowidSelect(), values);
+    });
+}
+
+namespace {
+bool sameValue(const QVariant &stored, const QVariant &read)
+{
+    if (stored.isNull() || read.isNull())
+        return stored.isNull() && read.isNull();
+    if (stored.typeId() == QMetaType::QString || read.typeId() == QMetaType::QString)
+        return stored.toString() == read.toString();
+    return stored.toDouble() == read.toDouble();
+}
+
+Store::Result changedElsewhere()
+{
+    return {Store::changedElsewhere, u"il record è stato cambiato o eliminato da un'altra postazione"_s};
+}
+} // namespace
+
+// A row is known by its place, which is not its identity: on a server another row takes a
+// deleted row's place after a vacuum, and a row changed by another PC moves on. A write
+// goes ahead only where the place still holds every value read, key included, and holds
+// the row until it commits.
+Store::Result DataSource::stillAsRead(const QSqlDatabase &db, const QString &table, qint64 rowid,
+                                      const QStringList &fields, const QVariantList &read)
+{
+    if (fields.isEmpty())
+        return changedElsewhere();
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    query.prepare(u"SELECT "_s + fields.join(u", "_s) + u" FROM "_s + table + u" WHERE "_s + rowidMatch(db) +
+                  (Server::isServer(db) ? u" FOR UPDATE"_s : QString()));
+    query.addBindValue(rowidValue(db, rowid));
+    if (!query.exec())
+        return Store::classify(query.lastError());
+    if (!query.next())
+        return query.lastError().isValid() ? Store::classify(query.lastError()) : changedElsewhere();
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        if (!sameValue(query.value(int(i)), read.value(i)))
+            return changedElsewhere();
+    }
+    return {};
 }
 
 Store::Result DataSource::writeOnServer(const QString &sql, const QVariantList &values)
@@ -911,7 +953,7 @@ Store::Result DataSource::writeOnServerOnce(const QString &sql, const QVariantLi
     if (!query.exec())
         return Store::classify(query.lastError());
     if (query.isSelect() ? !query.next() : query.numRowsAffected() < 1)
-        return Store::failure(u"la riga è stata cambiata o tolta da un altro utente: rileggere l'archivio"_s);
+        return changedElsewhere();
     if (query.isSelect())
         m_rowid = query.value(0).toLongLong();
     return {};
@@ -940,43 +982,51 @@ Store::Result DataSource::remove()
     beforeWrite(m_fileName);
     const QSqlDatabase db = database();
     const QString sql = u"DELETE FROM "_s + tableName() + u" WHERE "_s + rowidMatch(db);
-    const Store::Result result = Server::isServer(db) ? writeOnServer(sql, {rowidValue(db, m_rowid)})
-                                                     : Store::execute(db, sql, {m_rowid});
+    const Store::Result result = Store::inOpenTransaction(db, [&]() {
+        if (Store::Result held = stillAsRead(db, tableName(), m_rowid, m_fieldNames, m_row); !held.ok())
+            return held;
+        return Server::isServer(db) ? writeOnServer(sql, {rowidValue(db, m_rowid)})
+                                    : Store::execute(db, sql, {m_rowid});
+    });
     if (result.ok())
         m_rowDeleted = true;
     return result;
 }
 
 Store::Result DataSource::setField(const QString &table, const QString &field, const QVariant &value, qint64 *rowid,
-                                   QVariant *kept)
+                                   QVariant *kept, const QStringList &fields, const QVariantList &read)
 {
     beforeWrite(m_fileName);
-    const QSqlDatabase db = database();
+    QSqlDatabase db = database();
+    Server::reconnectIfLost(db);
     const QString match = u" WHERE "_s + rowidMatch(db);
-    if (Server::isServer(db)) {
-        Server::reconnectIfLost(db);
-        QSqlQuery query(db);
-        query.prepare(u"UPDATE "_s + table + u" SET "_s + field + u" = ?"_s + match + u" RETURNING "_s +
-                      Server::rowidSelect() + u", "_s + field);
-        query.addBindValue(value);
-        query.addBindValue(rowidValue(db, *rowid));
-        if (!query.exec())
-            return Store::classify(query.lastError());
-        if (!query.next())
-            return Store::failure(u"la riga è stata cambiata o tolta da un altro utente: rileggere l'archivio"_s);
-        *rowid = query.value(0).toLongLong();
-        *kept = query.value(1);
+    return Store::inOpenTransaction(db, [&]() -> Store::Result {
+        if (Store::Result held = stillAsRead(db, table, *rowid, fields, read); !held.ok())
+            return held;
+        if (Server::isServer(db)) {
+            QSqlQuery query(db);
+            query.prepare(u"UPDATE "_s + table + u" SET "_s + field + u" = ?"_s + match + u" RETURNING "_s +
+                          Server::rowidSelect() + u", "_s + field);
+            query.addBindValue(value);
+            query.addBindValue(rowidValue(db, *rowid));
+            if (!query.exec())
+                return Store::classify(query.lastError());
+            if (!query.next())
+                return changedElsewhere();
+            *rowid = query.value(0).toLongLong();
+            *kept = query.value(1);
+            return {};
+        }
+        const Store::Result result =
+            Store::execute(db, u"UPDATE "_s + table + u" SET "_s + field + u" = ?"_s + match, {value, *rowid});
+        if (!result.ok())
+            return result;
+        QSqlQuery readBack(db);
+        readBack.prepare(u"SELECT "_s + field + u" FROM "_s + table + match);
+        readBack.addBindValue(*rowid);
+        *kept = readBack.exec() && readBack.next() ? readBack.value(0) : value;
         return {};
-    }
-    const Store::Result result =
-        Store::execute(db, u"UPDATE "_s + table + u" SET "_s + field + u" = ?"_s + match, {value, *rowid});
-    if (!result.ok())
-        return result;
-    QSqlQuery readBack(db);
-    readBack.prepare(u"SELECT "_s + field + u" FROM "_s + table + match);
-    readBack.addBindValue(*rowid);
-    *kept = readBack.exec() && readBack.next() ? readBack.value(0) : value;
-    return {};
+    });
 }
 
 Store::Result DataSource::execute(const QString &sql, const QVariantList &values)

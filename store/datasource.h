@@ -57,7 +57,6 @@ private:
     QSqlDatabase m_db; // a server's, for the savepoint of each write
     Store::Result finish(int status);
 
-
     QSqlQuery m_query; // owns the statement
     Store::Result m_prepareFailure;
     QByteArray m_texts; // the texts bound for the current run
@@ -127,10 +126,11 @@ public:
     void cancelUpdate();
 
     // Sets one field of the row of identity `rowid` in `table` of this source's database, as
-    // the grid edits a cell; `rowid` becomes the row's identity afterwards (a server moves a
+    // the grid edits a cell, provided the row still holds `read` in `fields` (else
+    // Store::changedElsewhere); `rowid` becomes the row's identity afterwards (a server moves a
     // rewritten row) and `kept` the value as the store keeps it.
     Store::Result setField(const QString &table, const QString &field, const QVariant &value, qint64 *rowid,
-                           QVariant *kept);
+                           QVariant *kept, const QStringList &fields, const QVariantList &read);
 
     // Runs a statement that returns no rows on this source's database.
     Store::Result execute(const QString &sql, const QVariantList &values = {});
@@ -164,6 +164,10 @@ private:
     int position(const QString &field) const;
     const QStringList &writeNames() const;
     Store::Result writeRow();
+    // Whether the row of identity `rowid` still holds `read` in `fields`, taken for the write
+    // that follows in the same transaction.
+    static Store::Result stillAsRead(const QSqlDatabase &db, const QString &table, qint64 rowid,
+                                     const QStringList &fields, const QVariantList &read);
     // Runs an update or delete of the current row on a server, following the row to its new place.
     Store::Result writeOnServer(const QString &sql, const QVariantList &values);
     Store::Result writeOnServerOnce(const QString &sql, const QVariantList &values);
@@ -175,7 +179,7 @@ private:
     QString m_recordSource;
     QVariantList m_values;
     QSqlQuery m_query;
-    QString m_preparedSql; // what m_query is prepared with, empty when nothing
+    QString m_preparedSql;        // what m_query is prepared with, empty when nothing
     int m_preparedGeneration = 0; // of the server connection it was prepared on
     bool m_rereading = false;     // reading again after the connection broke
     qsizetype m_preparedValues = 0;

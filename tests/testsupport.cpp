@@ -1,11 +1,14 @@
 #include "testsupport.h"
 
+#include "common/riskclasses.h"
+
 #include "app/startup.h"
 #include "app/windows.h"
 #include "common/activation.h"
 #include "common/clock.h"
 #include "common/globals.h"
 #include "common/messages.h"
+#include "common/riskclasses.h"
 #include "reports/printer.h"
 #include "store/database.h"
 #include "store/datasource.h"
@@ -245,6 +248,33 @@ OtherPc::~OtherPc()
     m_thread.join();
 }
 
+QString registerIntegrity()
+{
+    if (!serverArchive())
+        return queryValue(Schema::registerFile, u"PRAGMA integrity_check"_s).toString();
+    // A server keeps its own files whole: what a kill may spoil there is what it holds, the
+    // activities' risk hours against their rows (the man-hours are typed) and one row per
+    // volunteer in an activity.
+    QStringList faults;
+    for (const RiskClass &riskClass : riskClasses) {
+        const QString field = riskClass.hourField.toString();
+        const int wrong = queryValue(Schema::registerFile,
+                                     u"select count(*) from ATTIVITA a where coalesce(a.%1, 0) <> coalesce((select "
+                                     u"sum(d.%1) from ATTIVDETT d where d.DESCRATT = a.DESCRATT and d.DATAINATT = "
+                                     u"a.DATAINATT), 0)"_s.arg(field))
+                              .toInt();
+        if (wrong > 0)
+            faults << u"%1 activities whose %2 is not the sum of their rows"_s.arg(wrong).arg(field);
+    }
+    const int doubled =
+        queryValue(Schema::registerFile, u"select count(*) from (select 1 from ATTIVDETT group by upper(DESCRATT), "
+                                         u"DATAINATT, upper(COGN) having count(*) > 1) as doppie"_s)
+            .toInt();
+    if (doubled > 0)
+        faults << u"%1 volunteers twice in an activity"_s.arg(doubled);
+    return faults.isEmpty() ? u"ok"_s : faults.join(u"; "_s);
+}
+
 QVariant queryValue(const QString &fileName, const QString &sql)
 {
     QVariant result;
@@ -341,8 +371,7 @@ void allowWrites(const QString &table)
 {
     const QString name = u"refuse_"_s + table.toLower();
     if (onServer(Schema::registerFile))
-        runSql(Schema::registerFile,
-               {u"DROP TRIGGER %1 ON %2"_s.arg(name, table), u"DROP FUNCTION %1()"_s.arg(name)});
+        runSql(Schema::registerFile, {u"DROP TRIGGER %1 ON %2"_s.arg(name, table), u"DROP FUNCTION %1()"_s.arg(name)});
     else
         runSql(Schema::registerFile, {u"DROP TRIGGER "_s + name});
 }

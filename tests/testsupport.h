@@ -62,6 +62,9 @@ private:
     std::thread m_thread;
 };
 
+// "ok" when the register is whole: a file's pages, or on a server what it holds (the
+// activities' totals are the sums of their rows, a volunteer is once in an activity).
+QString registerIntegrity();
 // The first column of every row of a query, in one go.
 QVariantList queryColumn(const QString &fileName, const QString &sql);
 // Each row of a query as the text SQLite's || makes of its columns joined by `separator`, whichever

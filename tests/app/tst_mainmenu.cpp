@@ -81,6 +81,7 @@ private slots:
     void wholeTreeInOrder();
     void topLevelMenusRepointTheGrid();
     void activationResetsTheGridButNotAfterABox();
+    void gridEditOfARowAnotherPcChanged();
     void commandsSetTheirCodes();
     void riskTablePrompt_data();
     void riskTablePrompt();
@@ -197,6 +198,41 @@ void TestMainMenu::topLevelMenusRepointTheGrid()
     QVERIFY(m_main->DBGrid1->columnWidth(2) > m_main->DBGrid1->fontMetrics().horizontalAdvance(longName));
 }
 
+// A grid edit lands on the row that was read or nowhere: another PC may have changed the row,
+// or deleted it and let a new one take its place (a vacuum on a server, the last rowid on the file).
+void TestMainMenu::gridEditOfARowAnotherPcChanged()
+{
+    const bool server = serverArchive();
+    runSql(Schema::registerFile, {u"insert into VOLO (COGN, NOME) values ('VOLONTARIO', 'DIECI')"_s});
+    GridModel *grid = m_main->gridModel;
+    const int tel = 13;
+    const struct {
+        QStringList otherPc;
+        QString rowAfter, telAfter;
+    } cases[] = {
+        {{u"delete from VOLO where COGN = 'VOLONTARIO'"_s, server ? u"vacuum VOLO"_s : u"vacuum"_s,
+          u"insert into VOLO (COGN, NOME) values ('VOLPE', 'ARRIVATO')"_s},
+         u"VOLPE"_s,
+         QString()},
+        {{u"update VOLO set TEL = '0611' where COGN = 'VOLPE'"_s}, u"VOLPE"_s, u"0611"_s},
+    };
+    for (const auto &item : cases) {
+        openMenu(m_main, u"mnvol"_s);
+        QCOMPARE(grid->fieldName(tel), u"TEL"_s);
+        runSql(Schema::registerFile, item.otherPc);
+        m_responder->clear();
+        m_responder->answerYes();
+        QVERIFY(!grid->setData(grid->index(2, tel), u"0699"_s));
+        QCOMPARE(m_responder->shown(),
+                 QStringList{u"Il record è stato cambiato o eliminato da un'altra postazione: la griglia è stata "
+                             u"ricaricata."_s});
+        QCOMPARE(grid->index(2, 2).data().toString(), item.rowAfter);
+        QCOMPARE(grid->index(2, tel).data().toString(), item.telAfter);
+        QCOMPARE(queryValue(Schema::registerFile, u"select TEL from VOLO where COGN = 'VOLPE'"_s).toString(),
+                 item.telAfter);
+    }
+}
+
 void TestMainMenu::activationResetsTheGridButNotAfterABox()
 {
     QEvent activate(QEvent::WindowActivate);
@@ -228,11 +264,10 @@ void TestMainMenu::commandsSetTheirCodes()
         QString tipoopvol;
         QString tipoopass;
     } cases[] = {
-        {u"mnattved"_s, u"ED"_s, {}, {}},  {u"mnattvea"_s, u"EA"_s, {}, {}},
-        {u"mnorgvel"_s, u"EO"_s, {}, {}},  {u"mnvvev"_s, u"EV"_s, {}, {}},
-        {u"mnvolinsman"_s, {}, u"I"_s, {}}, {u"mnvam"_s, u"EM"_s, u"M"_s, {}},
-        {u"mnvac"_s, u"EC"_s, u"C"_s, {}},  {u"mnorgaggman"_s, {}, {}, u"I"_s},
-        {u"mnorgaggmod"_s, {}, {}, u"M"_s}, {u"mnorgaggann"_s, {}, {}, u"A"_s},
+        {u"mnattved"_s, u"ED"_s, {}, {}},   {u"mnattvea"_s, u"EA"_s, {}, {}},   {u"mnorgvel"_s, u"EO"_s, {}, {}},
+        {u"mnvvev"_s, u"EV"_s, {}, {}},     {u"mnvolinsman"_s, {}, u"I"_s, {}}, {u"mnvam"_s, u"EM"_s, u"M"_s, {}},
+        {u"mnvac"_s, u"EC"_s, u"C"_s, {}},  {u"mnorgaggman"_s, {}, {}, u"I"_s}, {u"mnorgaggmod"_s, {}, {}, u"M"_s},
+        {u"mnorgaggann"_s, {}, {}, u"A"_s},
     };
     for (const auto &item : cases) {
         resetGlobals();
@@ -323,7 +358,8 @@ void TestMainMenu::registerPrompt()
     action(m_main, u"mnattstreg"_s)->trigger();
     QCOMPARE(g.stampaattiva, 0);
     QCOMPARE(g.intestazionepagina, 0);
-    QCOMPARE(m_responder->shown(), (QStringList{question, u"Nessuna attività dalla data indicata: non è stato stampato nulla."_s}));
+    QCOMPARE(m_responder->shown(),
+             (QStringList{question, u"Nessuna attività dalla data indicata: non è stato stampato nulla."_s}));
 
     // A wrong date: the check's message, then the prompt's own, and nothing else.
     resetGlobals();
@@ -331,8 +367,8 @@ void TestMainMenu::registerPrompt()
     m_responder->answerPrompt(u"31/04/2010"_s);
     m_responder->answerYes(2);
     action(m_main, u"mnattstreg"_s)->trigger();
-    QCOMPARE(m_responder->shown(), (QStringList{question, u"Data errata. Deve essere nel formato GG/MM/AAAA."_s,
-                                                u"Data inizio errata."_s}));
+    QCOMPARE(m_responder->shown(),
+             (QStringList{question, u"Data errata. Deve essere nel formato GG/MM/AAAA."_s, u"Data inizio errata."_s}));
     QCOMPARE(g.datainiziostampa, QString());
 }
 

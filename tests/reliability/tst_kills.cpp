@@ -26,16 +26,18 @@ constexpr int killsPerOperation = 100;
 constexpr int killsAnywhere = 10;
 
 struct Run {
-    QStringList events;            // operations completed
-    QString pending;               // the operation the kill interrupted, if any
-    QMap<QString, qint64> lasted;  // how long, in milliseconds, each kind of operation took
+    QStringList events;           // operations completed
+    QString pending;              // the operation the kill interrupted, if any
+    QMap<QString, qint64> lasted; // how long, in milliseconds, each kind of operation took
     bool started = false;
-    int exitCode = -1;  // when the writer ended before the kill, its exit code
+    int exitCode = -1; // when the writer ended before the kill, its exit code
 };
 
 #ifdef Q_OS_WIN
 // A Windows process shares no open file with a child it starts: ending the writer ends its hold.
-void startInOwnGroup(QProcess &) {}
+void startInOwnGroup(QProcess &)
+{
+}
 
 void killGroup(QProcess &writer)
 {
@@ -131,7 +133,7 @@ Run runAndKill(const QString &group, int run, const QString &target, int within)
 }
 
 struct Kill {
-    QString target;  // empty: a moment from the process start
+    QString target; // empty: a moment from the process start
     int within;
 };
 
@@ -141,7 +143,8 @@ struct Kill {
 class KillPlan {
 public:
     KillPlan(const QStringList &operations, quint32 seed)
-        : m_operations(operations), m_random(seed)
+        : m_operations(operations)
+        , m_random(seed)
     {
     }
 
@@ -165,10 +168,10 @@ public:
             ++m_anywhere;
             return {QString(), int(m_random.bounded(1000))};
         }
-        const QString target = *std::min_element(m_operations.cbegin(), m_operations.cend(),
-                                                  [this](const QString &a, const QString &b) {
-                                                      return m_landed.value(a) < m_landed.value(b);
-                                                  });
+        const QString target =
+            *std::min_element(m_operations.cbegin(), m_operations.cend(), [this](const QString &a, const QString &b) {
+                return m_landed.value(a) < m_landed.value(b);
+            });
         const qint64 runs = m_runs.value(target);
         const qint64 typical = runs == 0 ? 5 : m_total.value(target) / runs;
         return {target, int(m_random.bounded(std::max<qint64>(typical, 1)))};
@@ -200,14 +203,6 @@ private:
     int m_anywhere = 0;
     int m_duringStart = 0;
 };
-
-QString integrity()
-{
-    // A server keeps its own files whole; what a kill may spoil there is only what it holds.
-    if (serverArchive())
-        return u"ok"_s;
-    return queryValue(Schema::registerFile, u"PRAGMA integrity_check"_s).toString();
-}
 
 int count(const QString &sql)
 {
@@ -241,6 +236,7 @@ private slots:
     void bulk();
     void conversion();
     void shared();
+    void windows();
 
 private:
     void report(const QString &group, const KillPlan &kills);
@@ -299,7 +295,7 @@ void TestKills::activities()
         QCOMPARE(done.exitCode, -1);
         for (const QString &event : done.events)
             apply(event.section(u' ', 0, 0), event.section(u' ', 1));
-        QCOMPARE(integrity(), u"ok"_s);
+        QCOMPARE(registerIntegrity(), u"ok"_s);
         readArchive();
         // The interrupted operation is done or not; where it promises all or nothing, it is.
         if (!done.pending.isEmpty()) {
@@ -354,7 +350,7 @@ void TestKills::people()
             else
                 organisationShouldExist[argument] = kind == u"ORGANISATION"_s;
         }
-        QCOMPARE(integrity(), u"ok"_s);
+        QCOMPARE(registerIntegrity(), u"ok"_s);
         QSet<QString> volunteers;
         for (const QVariant &name : queryColumn(Schema::registerFile, u"select COGN from VOLO"_s))
             volunteers.insert(name.toString());
@@ -403,7 +399,7 @@ void TestKills::bulk()
         // The writer never ends by itself: ending early is a start that was refused.
         QCOMPARE(done.exitCode, -1);
         const QString last = done.events.isEmpty() ? QString() : done.events.last();
-        QCOMPARE(integrity(), u"ok"_s);
+        QCOMPARE(registerIntegrity(), u"ok"_s);
         // An import cut short keeps the groups of rows it had committed, until the next
         // import completes them.
         const int imported = count(u"select count(*) from VOLO where COGN like 'IMP%'"_s);
@@ -545,6 +541,74 @@ void TestKills::shared()
     // Each rename took every row or none, and no press wrote the name a rename was changing.
     QCOMPARE(queryLines(Schema::registerFile, u"select distinct DESCRATT collate \"C\" from ATTIVDETT"_s),
              queryLines(Schema::registerFile, u"select DESCRATT from ATTIVITA"_s));
+}
+
+// Two PCs work the program's own windows on one server archive at the same moment: both
+// press the same four volunteers on one activity, or one presses while the other empties the
+// activities. No volunteer is there twice, no row is left without its activity, and what each
+// PC said is what the server holds.
+void TestKills::windows()
+{
+    if (!serverArchive())
+        QSKIP("on the local file one program works at a time");
+    WorkingFolder folder;
+    prepareFolder();
+    QTemporaryDir otherFolders[2];
+    QProcess pcs[3];
+    for (int pc = 0; pc < 3; ++pc) {
+        const QString path = pc == 0 ? QDir::currentPath() : otherFolders[pc - 1].path();
+        if (pc > 0)
+            QVERIFY(QFile::copy(u"sentaro.ini"_s, path + u"/sentaro.ini"_s));
+        pcs[pc].setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        pcs[pc].start(QStringLiteral(SENTARO_WRITER), {u"windows"_s, path, QString::number(pc + 1)});
+    }
+    for (QProcess &pc : pcs) {
+        QByteArray said;
+        while (!said.contains("STARTED") && pc.waitForReadyRead(60000))
+            said += pc.readAllStandardOutput();
+        QVERIFY2(said.contains("STARTED"), said.constData());
+    }
+    const QString pressed = u"MESSAGE Volontari inseriti:  4"_s;
+    for (int round = 0; round < 20; ++round) {
+        runSql(Schema::registerFile, {u"delete from ATTIVDETT"_s, u"delete from ATTIVITA"_s,
+                                      u"insert into ATTIVITA (DATAINATT, DATAFIATT, DESCRATT, NOTE4) values "
+                                      u"('01/02/2011', '01/02/2011', 'CONDIVISA', '2011/02/01')"_s});
+        const bool emptying = round % 2 == 1;
+        QProcess *const working[2] = {&pcs[0], &pcs[emptying ? 2 : 1]};
+        for (QProcess *pc : working) {
+            pc->write(QByteArray::number(round) + '\n');
+            pc->waitForBytesWritten(10000);
+        }
+        // Each PC says what it was told, once done.
+        QStringList said[2];
+        for (int i = 0; i < 2; ++i) {
+            QByteArray output;
+            const QByteArray done = "DONE " + QByteArray::number(round);
+            while (!output.contains(done) && working[i]->waitForReadyRead(60000))
+                output += working[i]->readAllStandardOutput();
+            QVERIFY2(output.contains(done), output.constData());
+            said[i] = QString::fromUtf8(output).split(u'\n', Qt::SkipEmptyParts);
+            said[i].removeLast();
+        }
+        QCOMPARE(registerIntegrity(), u"ok"_s);
+        QCOMPARE(count(u"select count(*) from ATTIVDETT d where not exists (select 1 from ATTIVITA a where "
+                       u"a.DESCRATT = d.DESCRATT and a.DATAINATT = d.DATAINATT)"_s),
+                 0);
+        if (emptying) {
+            QCOMPARE(said[1].value(said[1].size() - 1), u"MESSAGE Archivio Attività azzerato."_s);
+            QCOMPARE(count(u"select count(*) from ATTIVITA"_s), 0);
+            continue;
+        }
+        QCOMPARE(said[0], QStringList{pressed});
+        QCOMPARE(said[1], QStringList{pressed});
+        QCOMPARE(queryLines(Schema::registerFile, u"select COGN, ORET6 from ATTIVDETT order by COGN"_s),
+                 (QStringList{u"BIANCHI ANNA|5.0"_s, u"NERI ADA|5.0"_s, u"ROSSI MARIO|5.0"_s, u"VERDI LUCA|5.0"_s}));
+    }
+    for (QProcess &pc : pcs) {
+        pc.closeWriteChannel();
+        QVERIFY(pc.waitForFinished(60000));
+        QCOMPARE(pc.exitCode(), 0);
+    }
 }
 
 QTEST_MAIN(TestKills)

@@ -4,7 +4,7 @@
 //
 //   sentaro-writer GROUP FOLDER RUN
 //
-// GROUP: activities, people, bulk, conversion, start, readonly, shared
+// GROUP: activities, people, bulk, conversion, start, readonly, shared, windows
 // Lines: STARTED, then per completed operation one of
 //   ACTIVITY name | DETAILS name | RENAMED old new | DELETED name
 //   VOLUNTEER surname | NOVOLUNTEER surname | ORGANISATION name | NOORGANISATION name
@@ -16,16 +16,23 @@
 // standard input, each press with the activity's totals in the same commit as the details
 // window does; lines: SHARED n. Run 3 instead renames the activity as many times, between
 // CONDIVISA and Condivisa (the same key, so the others still find it); lines: RENAMED n.
+// "windows" works the program's own windows once for each line on its standard input: runs 1
+// and 2 press "< Rischio 6" for the four volunteers of the archive on CONDIVISA in the details
+// window, run 3 empties the activities from the menu; lines: MESSAGE text for each message
+// shown, then DONE and the line read.
 // "activities" and "people" call the store's operations on the main window's data sources,
 // as the windows do; "bulk" and "readonly" run the archive commands, whose copies kept
 // before emptying and whose messages are part of what is checked.
 
+#include "app/form1.h"
 #include "app/maintenance.h"
+#include "app/windows.h"
 #include "common/mainwindowinterface.h"
 #include "common/messages.h"
 #include "common/riskclasses.h"
 #include "common/textformat.h"
 #include "common/windowaccess.h"
+#include "participation/form3.h"
 #include "store/activities.h"
 #include "store/datasource.h"
 #include "store/details.h"
@@ -34,7 +41,12 @@
 #include "testsupport.h"
 #include "volunteers/import.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
 #include <QDir>
 
 #include <cstdio>
@@ -249,6 +261,33 @@ void shared(int run)
     }
 }
 
+void windows(int run, Messages::ScriptedResponder &answers)
+{
+    Form1 *main = Windows::existingForm1();
+    char line[8] = {};
+    while (std::fgets(line, sizeof line, stdin) != nullptr) {
+        answers.clear();
+        if (run == 3) {
+            main->findChild<QAction *>(u"mnazzatt"_s)->trigger();
+        } else {
+            main->findChild<QAction *>(u"mnattinsdett"_s)->trigger();
+            Form3 *form = Windows::form3();
+            activate(form);
+            const int day = form->f3datain->findText(start);
+            require(day >= 0, u"no activity on "_s + start);
+            form->f3datain->setCurrentIndex(day);
+            emit form->f3datain->activated(day);
+            for (int i = 0; i < form->List2->count(); ++i)
+                form->List2->item(i)->setSelected(!form->List2->item(i)->text().trimmed().isEmpty());
+            form->orestandard->setText(u"5"_s);
+            form->cmdr6->click();
+        }
+        for (const QString &message : answers.shown())
+            say(u"MESSAGE "_s + QString(message).replace(u'\n', u' '));
+        say(u"DONE "_s + QString::fromLatin1(line).trimmed());
+    }
+}
+
 // Each run starts with another operation, so that the kills fall on all of them.
 void bulk(int run)
 {
@@ -308,6 +347,8 @@ int main(int argc, char *argv[])
         bulk(run);
     else if (group == u"shared"_s)
         shared(run);
+    else if (group == u"windows"_s)
+        windows(run, answers);
     else if (group == u"readonly"_s) {
         readOnlyFolder();
         tell();
