@@ -170,15 +170,24 @@ WriteGroup::WriteGroup(const DataSource &source, const QString &description, con
         m_held = Activities::lock(m_db, description, start);
 }
 
+WriteGroup::~WriteGroup()
+{
+    rollback();
+}
+
 Store::Result WriteGroup::commit()
 {
-    return m_grouped ? Store::commitOrSay(m_db) : m_held;
+    if (!m_grouped)
+        return m_held;
+    m_grouped = false;
+    return Store::commitOrSay(m_db);
 }
 
 void WriteGroup::rollback()
 {
     if (m_grouped)
         Store::rollback(m_db);
+    m_grouped = false;
 }
 
 } // namespace Details

@@ -56,7 +56,11 @@ public:
     // The writes of one activity's rows: on a server the activity is held first (see
     // Activities::lock), so that its totals can be made from its rows before the commit.
     WriteGroup(const DataSource &source, const QString &description, const QString &start);
-    bool grouped() const { return m_grouped; }
+    // A group neither committed nor rolled back is rolled back: a transaction left open would
+    // keep the connection from being opened again once lost.
+    ~WriteGroup();
+    WriteGroup(const WriteGroup &) = delete;
+    WriteGroup &operator=(const WriteGroup &) = delete;
     // Why the transaction could not begin or the activity could not be held; the group then
     // writes nothing.
     const Store::Result &held() const { return m_held; }
@@ -68,7 +72,7 @@ public:
 private:
     QSqlDatabase m_db;
     Store::Result m_held;
-    bool m_grouped = false;
+    bool m_grouped = false; // its transaction is open
 };
 
 } // namespace Details
