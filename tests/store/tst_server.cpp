@@ -138,6 +138,8 @@ public:
 
     int port() const { return m_port; }
     void cutNow() { m_cutNow = true; }
+    // Once cut, the line takes no new connection while the server is down.
+    void setDown(bool down) { m_down = down; }
     void cutAt(const QByteArray &text, int occurrence, bool sent)
     {
         const std::lock_guard lock(m_mutex);
@@ -214,7 +216,9 @@ private:
                 return;
             }
         }
-        if (polled[0].revents & POLLIN) {
+        if ((polled[0].revents & POLLIN) && m_down && m_cut) {
+            close(accept(m_listening, nullptr, nullptr));
+        } else if (polled[0].revents & POLLIN) {
             const Pair pair{accept(m_listening, nullptr, nullptr), socket(AF_INET, SOCK_STREAM, 0)};
             const sockaddr_in server = loopback(serverPort().toInt());
             m_pairs.push_back(pair);
@@ -229,6 +233,7 @@ private:
     std::atomic<bool> m_stop = false;
     std::atomic<bool> m_cutNow = false;
     std::atomic<bool> m_cut = false;
+    std::atomic<bool> m_down = false;
     std::mutex m_mutex;
     QByteArray m_text;
     int m_occurrence = 0;
@@ -540,29 +545,34 @@ void TestServer::pressMeetingAServerLossIsWholeAndSaid_data()
     QTest::addColumn<QString>("action");   // "press" (details window) or "import" (volunteers)
     QTest::addColumn<QByteArray>("cutAt"); // the statement the line is cut at; none: while idle
     QTest::addColumn<int>("occurrence");
-    QTest::addColumn<bool>("sent");        // whether that statement reaches the server
+    // What becomes of that statement: "lost" on the way, its answer lost once carried out, or
+    // lost with the server answering nobody until the next action ("down").
+    QTest::addColumn<QString>("fate");
     QTest::addColumn<QStringList>("said"); // by the action, without the server's words
     QTest::addColumn<int>("stored");       // rows the action left on the server
     const QString press = u"press"_s;
     const QString restored = u"Connessione al server ripristinata."_s;
     const QString lost = u"il collegamento con il server si è interrotto"_s;
-    QTest::newRow("idle") << press << QByteArray() << 0 << false << QStringList{restored, u"Volontari inseriti:  3"_s}
-                          << 3;
-    // Nothing was done yet: the press begins again on a new connection.
-    QTest::newRow("begin") << press << QByteArrayLiteral("BEGIN") << 1 << false
+    QTest::newRow("idle") << press << QByteArray() << 0 << u"lost"_s
+                          << QStringList{restored, u"Volontari inseriti:  3"_s} << 3;
+    // Nothing was done yet: the press begins again on a new connection, or, with none to be
+    // had, writes nothing.
+    QTest::newRow("begin") << press << QByteArrayLiteral("BEGIN") << 1 << u"lost"_s
                            << QStringList{restored, u"Volontari inseriti:  3"_s} << 3;
+    QTest::newRow("begin, server down") << press << QByteArrayLiteral("BEGIN") << 1 << u"down"_s
+                                        << QStringList{u"Nulla è stato cambiato: "_s + lost} << 0;
     // The second row's savepoint: the first row was written.
-    QTest::newRow("amid the rows") << press << QByteArrayLiteral("SAVEPOINT sentaro_riga") << 2 << false
+    QTest::newRow("amid the rows") << press << QByteArrayLiteral("SAVEPOINT sentaro_riga") << 2 << u"lost"_s
                                    << QStringList{u"Nulla è stato cambiato: "_s + lost} << 0;
     QTest::newRow("commit lost on the way")
-        << press << QByteArrayLiteral("COMMIT") << 1 << false
+        << press << QByteArrayLiteral("COMMIT") << 1 << u"lost"_s
         << QStringList{restored, u"Volontari inseriti:  0"_s, u"Volontari non registrati:\n"_s + lost} << 0;
-    QTest::newRow("commit stored, answer lost")
-        << press << QByteArrayLiteral("COMMIT") << 1 << true << QStringList{restored, u"Volontari inseriti:  3"_s} << 3;
+    QTest::newRow("commit stored, answer lost") << press << QByteArrayLiteral("COMMIT") << 1 << u"answered"_s
+                                                << QStringList{restored, u"Volontari inseriti:  3"_s} << 3;
     QTest::newRow("activity held by another PC")
-        << press << QByteArrayLiteral("lock") << 0 << false
+        << press << QByteArrayLiteral("lock") << 0 << u"lost"_s
         << QStringList{u"L'attività è in uso su un'altra postazione: riprovare."_s} << 0;
-    QTest::newRow("import") << u"import"_s << QByteArrayLiteral("COMMIT") << 1 << false
+    QTest::newRow("import") << u"import"_s << QByteArrayLiteral("COMMIT") << 1 << u"lost"_s
                             << QStringList{restored,
                                            u"Importazione interrotta: letti 2, aggiunti 0; rilanciare l'importazione "
                                            u"per completarla."_s,
@@ -578,7 +588,7 @@ void TestServer::pressMeetingAServerLossIsWholeAndSaid()
     QFETCH(QString, action);
     QFETCH(QByteArray, cutAt);
     QFETCH(int, occurrence);
-    QFETCH(bool, sent);
+    QFETCH(QString, fate);
     QFETCH(QStringList, said);
     QFETCH(int, stored);
     WorkingFolder folder;
@@ -620,7 +630,8 @@ void TestServer::pressMeetingAServerLossIsWholeAndSaid()
         while (!line.wasCut())
             QThread::msleep(5);
     } else {
-        line.cutAt(cutAt, occurrence, sent);
+        line.cutAt(cutAt, occurrence, fate == u"answered"_s);
+        line.setDown(fate == u"down"_s);
     }
     act(form->cmdr6);
     QCOMPARE(withoutReasons(answers.shown()).join(u" | "_s), said.join(u" | "_s));
@@ -629,6 +640,7 @@ void TestServer::pressMeetingAServerLossIsWholeAndSaid()
     QCOMPARE(queryValue(Schema::registerFile, u"select OREUOMO from ATTIVITA where DESCRATT = 'SISMA'"_s).toDouble(),
              press ? 2.0 * stored : 0.0);
     other.reset();
+    line.setDown(false);
 
     // The next action needs no restart; the connection opened again is said once, by the
     // action that opened it.
