@@ -667,8 +667,12 @@ Result backupRegister(const QString &fileName)
                 return failure(u"la copia esiste già"_s);
             qint64 rows = 0;
             const Result read = inTransaction(db, [&]() -> Result {
-                if (Result snapshot =
-                        executeOnce(db, u"SET TRANSACTION ISOLATION LEVEL REPEATABLE READ READ ONLY"_s, {});
+                // A whole table crosses in one statement: on a slow line it may take longer than
+                // the statement limit that suits the lists, and only this copy lifts it.
+                if (Result snapshot = executeOnce(db,
+                                                  u"SET TRANSACTION ISOLATION LEVEL REPEATABLE READ READ ONLY; "
+                                                  u"SET LOCAL statement_timeout = 0"_s,
+                                                  {});
                     !snapshot.ok())
                     return snapshot;
                 return copyTables(db, copy, &rows);
