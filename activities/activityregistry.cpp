@@ -90,7 +90,10 @@ bool rinominaattivita()
             return false;
         }
     }
+    // On a server the activity's hold may have to wait for another PC's press.
+    Hourglass::set();
     const Store::Result result = Activities::rename(*activities, *main->Data4, oldName, date, newName);
+    Hourglass::reset();
     if (!result.ok()) {
         Messages::report(Store::refusal(u"Ridenominazione non eseguita, nulla è stato cambiato: "_s, result));
         return false;

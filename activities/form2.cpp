@@ -6,6 +6,7 @@
 #include "common/clock.h"
 #include "common/controls.h"
 #include "common/globals.h"
+#include "common/hourglass.h"
 #include "common/mainwindowinterface.h"
 #include "common/messages.h"
 #include "common/textformat.h"
@@ -298,7 +299,10 @@ void Form2::cmdelimina_Click()
         return;
     }
     // The activity goes with all its detail rows, or nothing goes.
+    // On a server the activity's hold may have to wait for another PC's press.
+    Hourglass::set();
     const Store::Result result = Activities::removeWithDetails(*activities, *main->Data4, start, description);
+    Hourglass::reset();
     if (!result.ok()) {
         Messages::report(Store::refusal(u"Attività non eliminata, nulla è stato cambiato: "_s, result));
         return;
