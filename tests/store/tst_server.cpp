@@ -548,13 +548,16 @@ void TestServer::pressMeetingAServerLossIsWholeAndSaid_data()
     // What becomes of that statement: "lost" on the way, its answer lost once carried out, or
     // lost with the server answering nobody until the next action ("down").
     QTest::addColumn<QString>("fate");
-    QTest::addColumn<QStringList>("said"); // by the action, without the server's words
+    QTest::addColumn<QStringList>("said"); // by the action, without the server's words (%1 the database, %2 the line)
     QTest::addColumn<int>("stored");       // rows the action left on the server
     const QString press = u"press"_s;
     const QString restored = u"Connessione al server ripristinata."_s;
     const QString lost = u"il collegamento con il server si è interrotto"_s;
     QTest::newRow("idle") << press << QByteArray() << 0 << u"lost"_s
                           << QStringList{restored, u"Volontari inseriti:  3"_s} << 3;
+    QTest::newRow("idle, server down")
+        << press << QByteArray() << 0 << u"down"_s
+        << QStringList{u"Lettura dell'archivio non riuscita: archivio %1 sul server %2 non aperto"_s} << 0;
     // Nothing was done yet: the press begins again on a new connection, or, with none to be
     // had, writes nothing.
     QTest::newRow("begin") << press << QByteArrayLiteral("BEGIN") << 1 << u"lost"_s
@@ -619,6 +622,10 @@ void TestServer::pressMeetingAServerLossIsWholeAndSaid()
             Windows::form1()->findChild<QAction *>(u"mnvolimp"_s)->trigger();
     };
     const auto added = [&]() { return press ? count(u"ATTIVDETT"_s) : count(u"VOLO"_s) - 3; };
+    for (QString &message : said)
+        message = message.arg(queryValue(Schema::registerFile, u"select current_database()"_s).toString(),
+                              u"127.0.0.1:"_s + QString::number(line.port()));
+    line.setDown(fate == u"down"_s);
     std::unique_ptr<OtherPc> other;
     if (cutAt == "lock") {
         other = std::make_unique<OtherPc>(
@@ -631,7 +638,6 @@ void TestServer::pressMeetingAServerLossIsWholeAndSaid()
             QThread::msleep(5);
     } else {
         line.cutAt(cutAt, occurrence, fate == u"answered"_s);
-        line.setDown(fate == u"down"_s);
     }
     act(form->cmdr6);
     QCOMPARE(withoutReasons(answers.shown()).join(u" | "_s), said.join(u" | "_s));
