@@ -82,6 +82,11 @@ Store::Result copyOut(const QSqlDatabase &, const QString &,
     return Store::failure(u"questa versione del programma non lavora con un server"_s);
 }
 
+std::optional<bool> encrypted(const QSqlDatabase &)
+{
+    return std::nullopt;
+}
+
 #else
 
 namespace {
@@ -98,6 +103,7 @@ struct Client {
     decltype(&PQputCopyEnd) putCopyEnd = nullptr;
     decltype(&PQgetCopyData) getCopyData = nullptr;
     decltype(&PQfreemem) freemem = nullptr;
+    decltype(&PQsslInUse) sslInUse = nullptr;
 };
 
 const Client *client()
@@ -122,6 +128,7 @@ const Client *client()
         resolve(found.putCopyEnd, "PQputCopyEnd");
         resolve(found.getCopyData, "PQgetCopyData");
         resolve(found.freemem, "PQfreemem");
+        resolve(found.sslInUse, "PQsslInUse");
         return complete ? std::optional<Client>(found) : std::nullopt;
     }();
     return loaded ? &*loaded : nullptr;
@@ -278,6 +285,12 @@ Store::Result copyOut(const QSqlDatabase &db, const QString &select,
         outcome = refusal(connection, nullptr);
     const Store::Result end = finished(connection);
     return outcome.ok() ? end : outcome;
+}
+
+std::optional<bool> encrypted(const QSqlDatabase &db)
+{
+    PGconn *connection = connectionOf(db);
+    return connection ? std::optional<bool>(client()->sslInUse(connection) == 1) : std::nullopt;
 }
 
 #endif

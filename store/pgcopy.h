@@ -31,4 +31,7 @@ Store::Result copyIn(const QSqlDatabase &db, const QString &table, const QString
 Store::Result copyOut(const QSqlDatabase &db, const QString &select,
                       const std::function<Store::Result(const std::vector<Field> &)> &row);
 
+// Whether the line of `db` to its server is encrypted; none when the client library cannot say.
+std::optional<bool> encrypted(const QSqlDatabase &db);
+
 } // namespace PgCopy
