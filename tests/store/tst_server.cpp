@@ -179,8 +179,9 @@ private:
     std::thread m_thread;
 };
 
-// A register with rows in the working folder beside sentaro.ini, made by the program itself.
-void makeLocalRegister()
+// A register with rows in the working folder beside sentaro.ini, made by the program itself, and
+// the rows `more` adds.
+void makeLocalRegister(const QString &more = QString())
 {
     QVERIFY(QFile::rename(Server::settingsFile, u"server.ini"_s));
     QVERIFY(makeWorkingFiles());
@@ -191,6 +192,8 @@ void makeLocalRegister()
                              u"DROP INDEX ATTIVDETT_KEY"_s,
                              u"insert into ATTIVDETT (DATAINATT, DESCRATT, COGN) values ('05/01/2011', 'SISMA', "
                              u"'ROSSI MARIO'), ('05/01/2011', 'SISMA', 'ROSSI MARIO')"_s});
+    if (!more.isEmpty())
+        runSql(u"locale.mdb"_s, {more});
     QVERIFY(QFile::rename(u"locale.mdb"_s, Schema::registerFile));
     QVERIFY(QFile::rename(u"server.ini"_s, Server::settingsFile));
 }
@@ -422,23 +425,48 @@ void TestServer::readOnlyUserReadsButNeverWrites()
 void TestServer::firstConnectionCopiesTheLocalArchiveIfWanted_data()
 {
     QTest::addColumn<bool>("copy");
-    QTest::newRow("yes") << true;
-    QTest::newRow("no") << false;
+    QTest::addColumn<QString>("awkward"); // a row the file holds and the server may refuse
+    QTest::addColumn<QString>("refusal"); // the reason the copy gives, naming the row; empty when copied
+    QTest::newRow("yes") << true << QString() << QString();
+    QTest::newRow("no") << false << QString() << QString();
+    QTest::newRow("fraction of a volunteer")
+        << true << u"insert into ASSO (DENOM, NUMVOL) values ('GRUPPO ALFA', 7.5)"_s
+        << u"nella tabella ASSO, riga \"GRUPPO ALFA\", il campo NUMVOL vale 7.5, che non è un numero intero"_s;
+    QTest::newRow("names apart by an invisible space")
+        << true << u"insert into VOLO (COGN, NOME) values ('ROSSI' || char(8203), 'MARIO')"_s
+        << u"nella tabella VOLO, riga \"ROSSI<U+200B> MARIO\", per il server è uguale a un'altra riga, perché non "
+           u"distingue maiuscole e minuscole né i caratteri che non si vedono"_s;
+    QTest::newRow("NUL in a text")
+        << true << u"insert into VOLO (COGN, NOME, NOTE) values ('VERDI', 'ANNA', 'A' || char(0) || 'B')"_s
+        << u"nella tabella VOLO, riga \"VERDI ANNA\", il campo NOTE contiene un carattere nullo, che il server non "
+           u"accetta"_s;
 }
 
 void TestServer::firstConnectionCopiesTheLocalArchiveIfWanted()
 {
     QFETCH(bool, copy);
+    QFETCH(QString, awkward);
+    QFETCH(QString, refusal);
     WorkingFolder folder;
-    makeLocalRegister();
+    makeLocalRegister(awkward);
     const QByteArray local = fileBytes(Schema::registerFile);
     Messages::ScriptedResponder answers;
     if (copy)
         answers.answerYes(2);
     else
         answers.answerNo();
-    QVERIFY(startSentaro());
+    Form1 *main = startSentaro();
     QCOMPARE(answers.shown().constFirst(), u"Copio sul server l'archivio locale attivita.mdb?"_s);
+    if (!refusal.isEmpty()) {
+        QVERIFY(!main);
+        QCOMPARE(answers.shown().mid(1),
+                 QStringList{u"Non è stato possibile preparare l'archivio sul server %1: %2. Sul server non è stato "
+                             u"scritto nulla.\nSentaro si chiude senza modificare nulla."_s.arg(address(), refusal)});
+        stopSentaro();
+        QCOMPARE(fileBytes(Schema::registerFile), local);
+        return;
+    }
+    QVERIFY(main);
     // The doubles come along and are said; an empty register gets the key that keeps them out.
     QCOMPARE(answers.shown().mid(1),
              copy ? (QStringList{u"Copiate sul server 5 righe dall'archivio locale attivita.mdb, che resta com'era."_s,
