@@ -62,11 +62,15 @@ bool localSocket(const Settings &settings)
 // Under richiesto the certificate is not checked, so a machine between could pose as the server:
 // the login is then only SCRAM bound to the encrypted line, which such a machine can neither
 // complete nor read a password from, and libpq answers no request for a password in clear or
-// md5. Under verificato the certificate names the server, and libpq binds the line wherever the
-// server offers SCRAM.
+// md5. Under verificato the certificate names the server, and the line is bound wherever the
+// server offers SCRAM, whatever the machine's environment says.
 QString tlsOptions(const Settings &settings)
 {
-    return settings.sslMode == u"require"_s && !localSocket(settings) ? u";channel_binding=require"_s : QString();
+    if (localSocket(settings))
+        return {};
+    if (settings.sslMode == u"require"_s)
+        return u";channel_binding=require"_s;
+    return settings.sslMode == u"verify-full"_s ? u";channel_binding=prefer"_s : QString();
 }
 
 // libpq's reasons, said in Italian with the server named; its own words follow for whoever
