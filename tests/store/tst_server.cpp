@@ -62,6 +62,10 @@ void setArchive(const QString &key, const QString &value)
         file.close();
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write(text.toUtf8());
+        // Qt reads an ini file it knows again only when its size or time changed: a text of the
+        // same size written within the same tick would pass unseen.
+        QVERIFY(file.flush() && file.setFileTime(file.fileTime(QFileDevice::FileModificationTime).addSecs(1),
+                                                 QFileDevice::FileModificationTime));
         return;
     }
     QSettings ini(Server::settingsFile, QSettings::IniFormat);
