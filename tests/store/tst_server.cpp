@@ -16,9 +16,20 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <thread>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -51,6 +62,10 @@ void setArchive(const QString &key, const QString &value)
         file.close();
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write(text.toUtf8());
+        // Qt reads an ini file it knows again only when its size or time changed: a text of the
+        // same size written within the same tick would pass unseen.
+        QVERIFY(file.flush() && file.setFileTime(file.fileTime(QFileDevice::FileModificationTime).addSecs(1),
+                                                 QFileDevice::FileModificationTime));
         return;
     }
     QSettings ini(Server::settingsFile, QSettings::IniFormat);
@@ -77,8 +92,100 @@ QStringList folderContents()
     return names;
 }
 
-// A register with rows in the working folder beside sentaro.ini, made by the program itself.
-void makeLocalRegister()
+sockaddr_in loopback(int port)
+{
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(quint16(port));
+    return address;
+}
+
+// The test server as one without TLS looks to the program: a line that answers every request
+// for encryption with no and carries the rest unencrypted.
+class LineWithoutTls {
+public:
+    LineWithoutTls()
+    {
+        sockaddr_in address = loopback(0);
+        socklen_t size = sizeof address;
+        if (pipe(m_stop) != 0 || bind(m_listener, reinterpret_cast<sockaddr *>(&address), size) != 0 ||
+            listen(m_listener, 8) != 0 || getsockname(m_listener, reinterpret_cast<sockaddr *>(&address), &size) != 0)
+            qFatal("no line without TLS");
+        m_port = ntohs(address.sin_port);
+        m_thread = std::thread([this] { carry(); });
+    }
+    ~LineWithoutTls()
+    {
+        (void)!write(m_stop[1], "x", 1);
+        m_thread.join();
+        for (const int end : {m_listener, m_stop[0], m_stop[1]})
+            close(end);
+    }
+    QString port() const { return QString::number(m_port); }
+
+private:
+    void carry()
+    {
+        std::vector<int> ends; // the program's end and the server's, pair after pair
+        for (;;) {
+            std::vector<pollfd> waiting{{m_stop[0], POLLIN, 0}, {m_listener, POLLIN, 0}};
+            for (const int end : ends)
+                waiting.push_back({end, POLLIN, 0});
+            poll(waiting.data(), waiting.size(), -1);
+            if (waiting[0].revents)
+                break;
+            std::vector<int> open;
+            for (size_t i = 0; i < ends.size(); i += 2) {
+                bool through = true;
+                for (size_t side = 0; side < 2; ++side) {
+                    if (!through || !waiting[2 + i + side].revents)
+                        continue;
+                    char buffer[16384];
+                    const ssize_t got = recv(ends[i + side], buffer, sizeof buffer, 0);
+                    through = got > 0 && send(ends[i + 1 - side], buffer, size_t(got), MSG_NOSIGNAL) == got;
+                }
+                for (size_t side = 0; side < 2; ++side) {
+                    if (through)
+                        open.push_back(ends[i + side]);
+                    else
+                        close(ends[i + side]);
+                }
+            }
+            ends = open;
+            if (!waiting[1].revents)
+                continue;
+            const int program = accept(m_listener, nullptr, nullptr);
+            // libpq asks for TLS or GSSAPI encryption in 8 bytes, the last ones a code of its own.
+            unsigned char first[8];
+            ssize_t got = 0;
+            while ((got = recv(program, first, 8, MSG_WAITALL)) == 8 && first[4] == 0x04 && first[5] == 0xd2 &&
+                   first[6] == 0x16 && (first[7] == 0x2f || first[7] == 0x30))
+                send(program, "N", 1, MSG_NOSIGNAL);
+            const int server = socket(AF_INET, SOCK_STREAM, 0);
+            const sockaddr_in address = loopback(m_server);
+            if (got == 8 && connect(server, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0 &&
+                send(server, first, 8, MSG_NOSIGNAL) == 8) {
+                ends.insert(ends.end(), {program, server});
+            } else {
+                close(program);
+                close(server);
+            }
+        }
+        for (const int end : ends)
+            close(end);
+    }
+
+    int m_listener = socket(AF_INET, SOCK_STREAM, 0);
+    int m_stop[2] = {-1, -1};
+    int m_port = 0;
+    const int m_server = serverPort().toInt();
+    std::thread m_thread;
+};
+
+// A register with rows in the working folder beside sentaro.ini, made by the program itself, and
+// the rows `more` adds.
+void makeLocalRegister(const QString &more = QString())
 {
     QVERIFY(QFile::rename(Server::settingsFile, u"server.ini"_s));
     QVERIFY(makeWorkingFiles());
@@ -89,6 +196,8 @@ void makeLocalRegister()
                              u"DROP INDEX ATTIVDETT_KEY"_s,
                              u"insert into ATTIVDETT (DATAINATT, DESCRATT, COGN) values ('05/01/2011', 'SISMA', "
                              u"'ROSSI MARIO'), ('05/01/2011', 'SISMA', 'ROSSI MARIO')"_s});
+    if (!more.isEmpty())
+        runSql(u"locale.mdb"_s, {more});
     QVERIFY(QFile::rename(u"locale.mdb"_s, Schema::registerFile));
     QVERIFY(QFile::rename(u"server.ini"_s, Server::settingsFile));
 }
@@ -109,6 +218,9 @@ private slots:
     void firstConnectionCopiesTheLocalArchiveIfWanted();
     void dailyCopyIsASnapshotThatRestores();
     void movedRowsAndLostSessionsAreFoundAgain();
+
+private:
+    QTemporaryDir m_roots; // root certificates for verificato
 };
 
 void TestServer::initTestCase()
@@ -117,6 +229,14 @@ void TestServer::initTestCase()
         QSKIP("runs only against the test server");
     // No password file of whoever runs the tests may answer for the program.
     qputenv("PGPASSFILE", QDir::temp().filePath(u"sentaro-nessun-pgpass"_s).toUtf8());
+    QVERIFY(QFile::copy(QDir(qEnvironmentVariable("SENTARO_TEST_SERVER")).filePath(u"server.crt"_s),
+                        m_roots.filePath(u"server.crt"_s)));
+    // A root that signed another server's certificate, not the test server's.
+    QCOMPARE(QProcess::execute(u"openssl"_s, {u"req"_s, u"-x509"_s, u"-newkey"_s, u"ec"_s, u"-pkeyopt"_s,
+                                              u"ec_paramgen_curve:prime256v1"_s, u"-nodes"_s, u"-subj"_s,
+                                              u"/CN=127.0.0.1"_s, u"-keyout"_s, m_roots.filePath(u"altro.key"_s),
+                                              u"-out"_s, m_roots.filePath(u"altro.crt"_s)}),
+             0);
 }
 
 void TestServer::cleanup()
@@ -130,7 +250,9 @@ void TestServer::archiveThatCannotBeOpenedStopsTheStart_data()
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("message"); // its start; empty when the archive opens
-    QTest::addColumn<QString>("rootCertificate");
+    // How the program reaches the server: the root certificate for verificato, "senza tls" through
+    // a line where the server offers no TLS, or empty.
+    QTest::addColumn<QString>("line");
     QTest::newRow("no server") << u"server"_s << u""_s
                                << u"Nel file sentaro.ini, sezione [archivio], manca il server."_s << QString();
     QTest::newRow("port not a number")
@@ -151,14 +273,21 @@ void TestServer::archiveThatCannotBeOpenedStopsTheStart_data()
                                  << QString();
     QTest::newRow("capitals") << u"[archivio]\ndatabase="_s << u"[Archivio]\nDATABASE="_s << QString() << QString();
     // Nothing listens on port 1 of this machine.
-    QTest::newRow("closed port") << u"porta"_s << u"1"_s << u"Il server 127.0.0.1:%1 non risponde ("_s << QString();
+    QTest::newRow("closed port") << u"porta"_s << u"1"_s << u"Il server %1 non risponde ("_s << QString();
     QTest::newRow("missing database") << u"database"_s << u"nessuno"_s << u"Sul server %1 non c'è l'archivio nessuno."_s
                                       << QString();
-    QTest::newRow("verified without a root")
-        << u"ssl"_s << u"verificato"_s << u"Il collegamento cifrato con il server %1 non è riuscito ("_s
-        << u"assente.crt"_s;
+    const QString tlsFailed = u"Il collegamento cifrato con il server %1 non è riuscito ("_s;
+    QTest::newRow("verified without a root") << u"ssl"_s << u"verificato"_s << tlsFailed << u"assente.crt"_s;
+    QTest::newRow("verified with an untrusted root") << u"ssl"_s << u"verificato"_s << tlsFailed << u"altro.crt"_s;
+    QTest::newRow("verified under another name") << u"server"_s << u"localhost"_s << tlsFailed << u"server.crt"_s;
     QTest::newRow("verified with the server's certificate")
         << u"ssl"_s << u"verificato"_s << QString() << u"server.crt"_s;
+    // With no ssl= the line must be encrypted; preferito takes one in clear, and says so.
+    QTest::newRow("no ssl without TLS") << u"ssl="_s << u";ssl="_s << tlsFailed << u"senza tls"_s;
+    QTest::newRow("preferred without TLS") << u"ssl"_s << u"preferito"_s << QString() << u"senza tls"_s;
+    // A password asked for in clear over a line whose certificate nobody checked is not given.
+    QTest::newRow("password in clear") << u"utente"_s << u"inchiaro"_s
+                                       << u"Il server %1 non ha chiesto la password nel modo sicuro"_s << QString();
 }
 
 void TestServer::archiveThatCannotBeOpenedStopsTheStart()
@@ -166,23 +295,35 @@ void TestServer::archiveThatCannotBeOpenedStopsTheStart()
     QFETCH(QString, key);
     QFETCH(QString, value);
     QFETCH(QString, message);
-    QFETCH(QString, rootCertificate);
+    QFETCH(QString, line);
     WorkingFolder folder;
-    message = message.arg(key == u"porta"_s ? value : address());
     setArchive(key, value);
-    if (!rootCertificate.isEmpty())
-        qputenv("PGSSLROOTCERT", QDir(qEnvironmentVariable("SENTARO_TEST_SERVER")).filePath(rootCertificate).toUtf8());
+    std::optional<LineWithoutTls> withoutTls;
+    if (line == u"senza tls"_s) {
+        withoutTls.emplace();
+        setArchive(u"porta"_s, withoutTls->port());
+    } else if (!line.isEmpty()) {
+        setArchive(u"ssl"_s, u"verificato"_s);
+        qputenv("PGSSLROOTCERT", m_roots.filePath(line).toUtf8());
+    }
+    if (key == u"utente"_s)
+        qputenv("PGPASSWORD", (value + u"-prova"_s).toUtf8());
+    const QString port = withoutTls ? withoutTls->port() : serverPort();
+    const QString server = (key == u"server"_s ? value : u"127.0.0.1"_s) + u':' + (key == u"porta"_s ? value : port);
+    message = message.arg(server);
     const QStringList before = folderContents();
     Messages::ScriptedResponder answers;
     answers.answerYes();
     Form1 *main = startSentaro();
     if (message.isEmpty()) {
         QVERIFY2(main, qPrintable(answers.shown().join(u" | "_s)));
+        QCOMPARE(answers.shown(), withoutTls ? QStringList{u"Connessione al server non cifrata."_s} : QStringList());
         const QLabel *where = main->findChild<QLabel *>(u"archivio"_s);
         QVERIFY(where);
         QCOMPARE(where->text(),
                  u"Archivio %1 sul server %2"_s.arg(
-                     queryValue(Schema::registerFile, u"select current_database()"_s).toString(), address()));
+                     queryValue(Schema::registerFile, u"select current_database()"_s).toString(), server));
+        stopSentaro(); // before its line goes
         return;
     }
     QVERIFY(!main);
@@ -288,23 +429,48 @@ void TestServer::readOnlyUserReadsButNeverWrites()
 void TestServer::firstConnectionCopiesTheLocalArchiveIfWanted_data()
 {
     QTest::addColumn<bool>("copy");
-    QTest::newRow("yes") << true;
-    QTest::newRow("no") << false;
+    QTest::addColumn<QString>("awkward"); // a row the file holds and the server may refuse
+    QTest::addColumn<QString>("refusal"); // the reason the copy gives, naming the row; empty when copied
+    QTest::newRow("yes") << true << QString() << QString();
+    QTest::newRow("no") << false << QString() << QString();
+    QTest::newRow("fraction of a volunteer")
+        << true << u"insert into ASSO (DENOM, NUMVOL) values ('GRUPPO ALFA', 7.5)"_s
+        << u"nella tabella ASSO, riga \"GRUPPO ALFA\", il campo NUMVOL vale 7.5, che non è un numero intero"_s;
+    QTest::newRow("names apart by an invisible space")
+        << true << u"insert into VOLO (COGN, NOME) values ('ROSSI' || char(8203), 'MARIO')"_s
+        << u"nella tabella VOLO, riga \"ROSSI<U+200B> MARIO\", per il server è uguale a un'altra riga, perché non "
+           u"distingue maiuscole e minuscole né i caratteri che non si vedono"_s;
+    QTest::newRow("NUL in a text")
+        << true << u"insert into VOLO (COGN, NOME, NOTE) values ('VERDI', 'ANNA', 'A' || char(0) || 'B')"_s
+        << u"nella tabella VOLO, riga \"VERDI ANNA\", il campo NOTE contiene un carattere nullo, che il server non "
+           u"accetta"_s;
 }
 
 void TestServer::firstConnectionCopiesTheLocalArchiveIfWanted()
 {
     QFETCH(bool, copy);
+    QFETCH(QString, awkward);
+    QFETCH(QString, refusal);
     WorkingFolder folder;
-    makeLocalRegister();
+    makeLocalRegister(awkward);
     const QByteArray local = fileBytes(Schema::registerFile);
     Messages::ScriptedResponder answers;
     if (copy)
         answers.answerYes(2);
     else
         answers.answerNo();
-    QVERIFY(startSentaro());
+    Form1 *main = startSentaro();
     QCOMPARE(answers.shown().constFirst(), u"Copio sul server l'archivio locale attivita.mdb?"_s);
+    if (!refusal.isEmpty()) {
+        QVERIFY(!main);
+        QCOMPARE(answers.shown().mid(1),
+                 QStringList{u"Non è stato possibile preparare l'archivio sul server %1: %2. Sul server non è stato "
+                             u"scritto nulla.\nSentaro si chiude senza modificare nulla."_s.arg(address(), refusal)});
+        stopSentaro();
+        QCOMPARE(fileBytes(Schema::registerFile), local);
+        return;
+    }
+    QVERIFY(main);
     // The doubles come along and are said; an empty register gets the key that keeps them out.
     QCOMPARE(answers.shown().mid(1),
              copy ? (QStringList{u"Copiate sul server 5 righe dall'archivio locale attivita.mdb, che resta com'era."_s,
