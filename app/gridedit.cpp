@@ -18,6 +18,7 @@
 #include <QDate>
 
 #include <algorithm>
+#include <cmath>
 
 using namespace Qt::StringLiterals;
 
@@ -56,10 +57,15 @@ Checked unchecked(const QString &table, const QString &field, const QString &typ
         return typed;
     if (typed.trimmed().isEmpty())
         return QVariant();
-    if (const auto number = TextFormat::readNumber(typed))
-        return *number;
-    return refused(
-        u"Il campo %1 accetta solo numeri: resta il valore registrato."_s.arg(GridSource::heading(table, field)));
+    const auto number = TextFormat::readNumber(typed);
+    if (!number)
+        return refused(
+            u"Il campo %1 accetta solo numeri: resta il valore registrato."_s.arg(GridSource::heading(table, field)));
+    // A server's field of whole numbers holds no fraction: the file's must not either.
+    if (Schema::kindOf(table, field) == Schema::Kind::Integer && *number != std::trunc(*number))
+        return refused(u"Il campo %1 accetta solo numeri interi: resta il valore registrato."_s.arg(
+            GridSource::heading(table, field)));
+    return *number;
 }
 
 // Reports and the details window count an activity's days from its start to its end; false

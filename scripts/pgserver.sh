@@ -4,7 +4,8 @@
 #                           to DIR/port once the server accepts connections, the certificate is DIR/server.crt
 #   pgserver.sh stop DIR    stops it and removes DIR; does nothing when nothing runs
 # Roles: sentaro_admin (superuser, trusted from 127.0.0.1), segreteria and consultazione (passwords
-# segreteria-prova and consultazione-prova).
+# segreteria-prova and consultazione-prova), and inchiaro (inchiaro-prova), whose password the server
+# asks for in clear.
 set -euo pipefail
 
 usage() {
@@ -131,6 +132,7 @@ EOF
 
 cat >"$data/pg_hba.conf" <<EOF
 host all sentaro_admin 127.0.0.1/32 trust
+host all inchiaro 127.0.0.1/32 password
 host all all 127.0.0.1/32 scram-sha-256
 EOF
 
@@ -144,7 +146,8 @@ admin() {
   "$bin/psql" -X -q -v ON_ERROR_STOP=1 -h 127.0.0.1 -p "$port" -U sentaro_admin -d postgres -At "$@"
 }
 admin -c "create role segreteria login password 'segreteria-prova'" \
-  -c "create role consultazione login password 'consultazione-prova'" ||
+  -c "create role consultazione login password 'consultazione-prova'" \
+  -c "create role inchiaro login password 'inchiaro-prova'" ||
   fail "ruoli non creati / roles not created"
 icu=$(admin -c "select count(*) from pg_collation where collprovider = 'i'") || fail "nessuna risposta / no answer"
 if [ "${icu:-0}" -le 0 ]; then

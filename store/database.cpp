@@ -22,6 +22,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -577,20 +578,61 @@ void closeImportFile()
 }
 
 namespace {
-// A value as a server's column takes it: SQLite keeps whatever it is given, a server only
-// numbers in a number field.
-std::optional<QVariant> serverValue(Schema::Kind kind, const QVariant &value)
+// A value as a server's column takes it, or none with the reason in `why`: SQLite keeps whatever
+// it is given, a server only numbers in a number field, whole ones in a field of whole numbers,
+// and no text with a NUL in it.
+std::optional<QVariant> serverValue(Schema::Kind kind, const QVariant &value, QString *why)
 {
-    if (kind == Schema::Kind::Text || value.isNull() || value.typeId() != QMetaType::QString)
+    if (value.isNull())
         return value;
-    const QString text = value.toString().trimmed();
-    if (text.isEmpty())
-        return QVariant();
-    bool ok = false;
-    const double number = QString(text).replace(u',', u'.').toDouble(&ok);
-    if (!ok)
+    if (kind == Schema::Kind::Text) {
+        if (!value.toString().contains(QChar(0)))
+            return value;
+        *why = u"contiene un carattere nullo, che il server non accetta"_s;
         return std::nullopt;
-    return kind == Schema::Kind::Integer ? QVariant(qlonglong(number)) : QVariant(number);
+    }
+    bool ok = false;
+    double number = 0;
+    if (value.typeId() == QMetaType::QString) {
+        const QString text = value.toString().trimmed();
+        if (text.isEmpty())
+            return QVariant();
+        number = QString(text).replace(u',', u'.').toDouble(&ok);
+    } else {
+        number = value.toDouble(&ok);
+    }
+    if (!ok) {
+        *why = u"vale \"%1\", che non è un numero"_s.arg(value.toString());
+        return std::nullopt;
+    }
+    if (kind == Schema::Kind::Number)
+        return QVariant(number);
+    if (std::fabs(number) < 1e18 && number == std::trunc(number))
+        return QVariant(qlonglong(number));
+    *why = u"vale %1, che non è un numero intero"_s.arg(value.toString());
+    return std::nullopt;
+}
+
+// The fields that name a row of `table` for the user: its key, else its first look-up.
+QStringList namingFields(const Schema::Table &table)
+{
+    if (!table.uniqueKey.isEmpty() || table.indexes.empty())
+        return table.uniqueKey;
+    return table.indexes.front();
+}
+
+// A row named by its values, each character that shows nothing written as its code, so that
+// two rows that look alike can be told apart.
+QString rowName(const QStringList &values)
+{
+    QString name;
+    for (const QChar c : values.join(u' ')) {
+        if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format)
+            name += u"<U+"_s + QString::number(c.unicode(), 16).toUpper().rightJustified(4, u'0') + u'>';
+        else
+            name += c;
+    }
+    return u'"' + name + u'"';
 }
 } // namespace
 
@@ -623,30 +665,47 @@ Result copyTables(QSqlDatabase from, QSqlDatabase to, qint64 *rows)
         read.setForwardOnly(true);
         if (!read.exec(select))
             return classify(read.lastError());
+        // A row the server would refuse, or refuses, is named: the user can mend it and copy again.
+        std::vector<int> naming;
+        for (const QString &field : namingFields(table))
+            naming.push_back(int(names.indexOf(field)));
+        const auto refused = [&](const QString &row, const QString &why) {
+            return failure(u"nella tabella %1, riga %2, %3"_s.arg(table.name, row, why));
+        };
         QByteArray waiting;
-        qint64 waitingRows = 0;
+        QStringList waitingNames;
         QVariantList values(names.size());
         for (bool more = read.next();; more = read.next()) {
-            if (!more || waitingRows == rowsPerCopy) {
-                if (waitingRows > 0) {
-                    if (Result sent = PgCopy::copyIn(to, table.name, names, waiting); !sent.ok())
+            if (!more || waitingNames.size() == rowsPerCopy) {
+                if (!waitingNames.isEmpty()) {
+                    qint64 refusedRow = 0;
+                    const Result sent = PgCopy::copyIn(to, table.name, names, waiting, &refusedRow);
+                    if (!sent.ok() && refusedRow >= 1 && refusedRow <= waitingNames.size())
+                        return refused(waitingNames[refusedRow - 1],
+                                       sent.number == duplicateKey
+                                           ? u"per il server è uguale a un'altra riga, perché non distingue maiuscole "
+                                             u"e minuscole né i caratteri che non si vedono"_s
+                                           : sent.description);
+                    if (!sent.ok())
                         return sent;
                 }
                 waiting.clear();
-                waitingRows = 0;
+                waitingNames.clear();
             }
             if (!more)
                 break;
+            QStringList key;
+            for (const int position : naming)
+                key << read.value(position).toString();
+            waitingNames << rowName(key);
             for (int i = 0; i < names.size(); ++i) {
-                const QVariant value = read.value(i);
-                const auto stored = serverValue(kinds[size_t(i)], value);
+                QString why;
+                const auto stored = serverValue(kinds[size_t(i)], read.value(i), &why);
                 if (!stored)
-                    return failure(u"nella tabella %1 il campo %2 vale \"%3\", che non è un numero"_s.arg(
-                        table.name, names[i], value.toString()));
+                    return refused(waitingNames.constLast(), u"il campo %1 %2"_s.arg(names[i], why));
                 values[i] = *stored;
             }
             PgCopy::appendRow(waiting, values);
-            ++waitingRows;
             ++*rows;
         }
         if (read.lastError().isValid())

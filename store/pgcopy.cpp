@@ -1,6 +1,7 @@
 #include "store/pgcopy.h"
 
 #include <QLibrary>
+#include <QRegularExpression>
 #include <QSqlDriver>
 #include <QSqlError>
 
@@ -71,7 +72,7 @@ void appendRow(QByteArray &rows, const QVariantList &values)
 
 // Built without the server's client library (the Windows build, which has no server driver
 // either): a server archive is never opened there.
-Store::Result copyIn(const QSqlDatabase &, const QString &, const QStringList &, const QByteArray &)
+Store::Result copyIn(const QSqlDatabase &, const QString &, const QStringList &, const QByteArray &, qint64 *)
 {
     return Store::failure(u"questa versione del programma non lavora con un server"_s);
 }
@@ -80,6 +81,11 @@ Store::Result copyOut(const QSqlDatabase &, const QString &,
                       const std::function<Store::Result(const std::vector<Field> &)> &)
 {
     return Store::failure(u"questa versione del programma non lavora con un server"_s);
+}
+
+std::optional<bool> encrypted(const QSqlDatabase &)
+{
+    return std::nullopt;
 }
 
 #else
@@ -98,6 +104,7 @@ struct Client {
     decltype(&PQputCopyEnd) putCopyEnd = nullptr;
     decltype(&PQgetCopyData) getCopyData = nullptr;
     decltype(&PQfreemem) freemem = nullptr;
+    decltype(&PQsslInUse) sslInUse = nullptr;
 };
 
 const Client *client()
@@ -122,6 +129,7 @@ const Client *client()
         resolve(found.putCopyEnd, "PQputCopyEnd");
         resolve(found.getCopyData, "PQgetCopyData");
         resolve(found.freemem, "PQfreemem");
+        resolve(found.sslInUse, "PQsslInUse");
         return complete ? std::optional<Client>(found) : std::nullopt;
     }();
     return loaded ? &*loaded : nullptr;
@@ -147,13 +155,25 @@ Store::Result refusal(PGconn *connection, const PGresult *result)
                                      state ? QString::fromLatin1(state) : QString()));
 }
 
+// The row of a COPY that the server refused, from 1, as its context names it ("COPY volo, line
+// 3", in the server's language); 0 when it names none.
+qint64 refusedRowOf(const PGresult *result)
+{
+    static const QRegularExpression row(u"^COPY [^,]+, \\S+ (\\d+)"_s);
+    const char *context = client()->resultErrorField(result, PG_DIAG_CONTEXT);
+    return context ? row.match(QString::fromUtf8(context)).captured(1).toLongLong() : 0;
+}
+
 // The outcome of the COPY once its rows are through; the connection is left ready.
-Store::Result finished(PGconn *connection)
+Store::Result finished(PGconn *connection, qint64 *refusedRow = nullptr)
 {
     Store::Result outcome;
     while (PGresult *result = client()->getResult(connection)) {
-        if (client()->resultStatus(result) != PGRES_COMMAND_OK && outcome.ok())
+        if (client()->resultStatus(result) != PGRES_COMMAND_OK && outcome.ok()) {
             outcome = refusal(connection, result);
+            if (refusedRow)
+                *refusedRow = refusedRowOf(result);
+        }
         client()->clear(result);
     }
     return outcome;
@@ -239,8 +259,11 @@ void split(char *text, qsizetype length, std::vector<Field> &fields)
 }
 } // namespace
 
-Store::Result copyIn(const QSqlDatabase &db, const QString &table, const QStringList &fields, const QByteArray &rows)
+Store::Result copyIn(const QSqlDatabase &db, const QString &table, const QStringList &fields, const QByteArray &rows,
+                     qint64 *refusedRow)
 {
+    if (refusedRow)
+        *refusedRow = 0;
     PGconn *connection = connectionOf(db);
     if (Store::Result begun = started(connection,
                                       u"COPY "_s + table + u" ("_s + fields.join(u", "_s) + u") FROM STDIN"_s,
@@ -253,7 +276,7 @@ Store::Result copyIn(const QSqlDatabase &db, const QString &table, const QString
         finished(connection);
         return broken;
     }
-    return finished(connection);
+    return finished(connection, refusedRow);
 }
 
 Store::Result copyOut(const QSqlDatabase &db, const QString &select,
@@ -278,6 +301,12 @@ Store::Result copyOut(const QSqlDatabase &db, const QString &select,
         outcome = refusal(connection, nullptr);
     const Store::Result end = finished(connection);
     return outcome.ok() ? end : outcome;
+}
+
+std::optional<bool> encrypted(const QSqlDatabase &db)
+{
+    PGconn *connection = connectionOf(db);
+    return connection ? std::optional<bool>(client()->sslInUse(connection) == 1) : std::nullopt;
 }
 
 #endif

@@ -23,12 +23,17 @@ void appendRow(QByteArray &rows, const QVariantList &values);
 void appendRow(QByteArray &rows, const std::vector<Field> &values);
 
 // Adds `rows` (made with appendRow) to `table`'s `fields`, on the connection of `db`, as one
-// statement: all of them or, when the server refuses one, none.
-Store::Result copyIn(const QSqlDatabase &db, const QString &table, const QStringList &fields, const QByteArray &rows);
+// statement: all of them or, when the server refuses one, none. `refusedRow` gets the row the
+// server refused, from 1, or 0 when it names none.
+Store::Result copyIn(const QSqlDatabase &db, const QString &table, const QStringList &fields, const QByteArray &rows,
+                     qint64 *refusedRow = nullptr);
 
 // Runs `select` on the connection of `db` and hands each row to `row`, its fields in the
 // order selected; a refusal from `row` stops the copy (the rest is read and let go).
 Store::Result copyOut(const QSqlDatabase &db, const QString &select,
                       const std::function<Store::Result(const std::vector<Field> &)> &row);
+
+// Whether the line of `db` to its server is encrypted; none when the client library cannot say.
+std::optional<bool> encrypted(const QSqlDatabase &db);
 
 } // namespace PgCopy

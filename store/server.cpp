@@ -1,6 +1,7 @@
 #include "store/server.h"
 
 #include "store/database.h"
+#include "store/pgcopy.h"
 #include "store/schema.h"
 
 #include <QFile>
@@ -64,11 +65,35 @@ QString waitLimits()
            u"-c tcp_keepalives_interval=5 -c tcp_keepalives_count=4'"_s;
 }
 
+// A folder's socket on this machine: no network between, and no TLS on it.
+bool localSocket(const Settings &settings)
+{
+    return settings.host.startsWith(u'/') || settings.host.startsWith(u'@');
+}
+
+// Under richiesto the certificate is not checked, so a machine between could pose as the server:
+// the login is then only SCRAM bound to the encrypted line, which such a machine can neither
+// complete nor read a password from, and libpq answers no request for a password in clear or
+// md5. Under verificato the certificate names the server, and the line is bound wherever the
+// server offers SCRAM, whatever the machine's environment says.
+QString tlsOptions(const Settings &settings)
+{
+    if (localSocket(settings))
+        return {};
+    if (settings.sslMode == u"require"_s)
+        return u";channel_binding=require"_s;
+    return settings.sslMode == u"verify-full"_s ? u";channel_binding=prefer"_s : QString();
+}
+
 // libpq's reasons, said in Italian with the server named; its own words follow for whoever
 // has to look into it.
 QString connectionProblem(const Settings &settings, const QString &why)
 {
     const QString server = settings.address();
+    if (says(why, {u"channel binding"_s, u"binding del canale"_s, u"associazione di canale"_s}))
+        return u"Il server %1 non ha chiesto la password nel modo sicuro (SCRAM legato al collegamento cifrato) e il "
+               u"suo certificato non è verificato: la password non è stata inviata. Servono password SCRAM sul "
+               u"server, oppure ssl=verificato con il certificato del server (%2)."_s.arg(server, why);
     if (wrongPassword(why))
         return u"Il server %1 non ha accettato la password dell'utente %2."_s.arg(server, settings.user);
     const bool missing = says(why, {u"does not exist"_s, u"non esiste"_s});
@@ -296,7 +321,7 @@ std::optional<Settings> settings(QString *problem)
     settings.user = values.value(u"utente"_s);
     if (settings.user.isEmpty())
         return wrong(u"manca l'utente"_s);
-    const QString ssl = values.value(u"ssl"_s, u"preferito"_s).toLower();
+    const QString ssl = values.value(u"ssl"_s, u"richiesto"_s).toLower();
     settings.sslMode.clear();
     for (const auto &[word, mode] : sslModes) {
         if (word == ssl)
@@ -337,6 +362,7 @@ std::optional<QString> openRegister(const QString &connectionName, const Setting
     db.setDatabaseName(settings.database);
     db.setUserName(settings.user);
     db.setConnectOptions(u"sslmode=%1;connect_timeout=10;application_name=Sentaro"_s.arg(settings.sslMode));
+    db.setConnectOptions(db.connectOptions() + tlsOptions(settings));
     db.setConnectOptions(db.connectOptions() + u';' + waitLimits());
     bool asked = false;
     while (!db.open()) {
@@ -352,6 +378,9 @@ std::optional<QString> openRegister(const QString &connectionName, const Setting
             return u"Nessuna password per l'utente %1 sul server %2."_s.arg(settings.user, settings.address());
         db.setPassword(*password);
     }
+    // preferito may have settled for a line in clear: said once, at the start.
+    if (settings.sslMode == u"prefer"_s && !localSocket(settings) && notices && !PgCopy::encrypted(db).value_or(true))
+        *notices << u"Connessione al server non cifrata."_s;
     const QHash<QString, QSet<QString>> present = presentColumns(db);
     QStringList missing;
     for (const Schema::Table &table : Schema::registerTables()) {

@@ -18,7 +18,7 @@ struct Settings {
     int port = 5432;
     QString database;
     QString user;
-    QString sslMode = QStringLiteral("prefer"); // as libpq names it
+    QString sslMode = QStringLiteral("require"); // as libpq names it
     // "127.0.0.1:5432", as messages name the server.
     QString address() const;
     // Where the register is, for the user to read: server, port and database.

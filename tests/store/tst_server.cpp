@@ -19,8 +19,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProcess>
 #include <QPushButton>
 #include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 
@@ -32,6 +34,8 @@
 
 #include <atomic>
 #include <mutex>
+#include <thread>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -64,6 +68,10 @@ void setArchive(const QString &key, const QString &value)
         file.close();
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write(text.toUtf8());
+        // Qt reads an ini file it knows again only when its size or time changed: a text of the
+        // same size written within the same tick would pass unseen.
+        QVERIFY(file.flush() && file.setFileTime(file.fileTime(QFileDevice::FileModificationTime).addSecs(1),
+                                                 QFileDevice::FileModificationTime));
         return;
     }
     QSettings ini(Server::settingsFile, QSettings::IniFormat);
@@ -90,8 +98,18 @@ QStringList folderContents()
     return names;
 }
 
-// A register with rows in the working folder beside sentaro.ini, made by the program itself.
-void makeLocalRegister()
+sockaddr_in loopback(int port)
+{
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(quint16(port));
+    return address;
+}
+
+// A register with rows in the working folder beside sentaro.ini, made by the program itself, and
+// the rows `more` adds.
+void makeLocalRegister(const QString &more = QString())
 {
     QVERIFY(QFile::rename(Server::settingsFile, u"server.ini"_s));
     QVERIFY(makeWorkingFiles());
@@ -102,6 +120,8 @@ void makeLocalRegister()
                              u"DROP INDEX ATTIVDETT_KEY"_s,
                              u"insert into ATTIVDETT (DATAINATT, DESCRATT, COGN) values ('05/01/2011', 'SISMA', "
                              u"'ROSSI MARIO'), ('05/01/2011', 'SISMA', 'ROSSI MARIO')"_s});
+    if (!more.isEmpty())
+        runSql(u"locale.mdb"_s, {more});
     QVERIFY(QFile::rename(u"locale.mdb"_s, Schema::registerFile));
     QVERIFY(QFile::rename(u"server.ini"_s, Server::settingsFile));
 }
@@ -136,7 +156,7 @@ public:
     Line(const Line &) = delete;
     Line &operator=(const Line &) = delete;
 
-    int port() const { return m_port; }
+    QString port() const { return QString::number(m_port); }
     void cutNow() { m_cutNow = true; }
     // Once cut, the line takes no new connection while the server is down.
     void setDown(bool down) { m_down = down; }
@@ -155,15 +175,6 @@ private:
         int server;
         bool cutOnAnswer = false;
     };
-
-    static sockaddr_in loopback(int port)
-    {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        address.sin_port = htons(quint16(port));
-        return address;
-    }
 
     void cutAll()
     {
@@ -267,6 +278,9 @@ private slots:
     void movedRowsAndLostSessionsAreFoundAgain();
     void pressMeetingAServerLossIsWholeAndSaid_data();
     void pressMeetingAServerLossIsWholeAndSaid();
+
+private:
+    QTemporaryDir m_roots; // root certificates for verificato
 };
 
 void TestServer::initTestCase()
@@ -275,6 +289,14 @@ void TestServer::initTestCase()
         QSKIP("runs only against the test server");
     // No password file of whoever runs the tests may answer for the program.
     qputenv("PGPASSFILE", QDir::temp().filePath(u"sentaro-nessun-pgpass"_s).toUtf8());
+    QVERIFY(QFile::copy(QDir(qEnvironmentVariable("SENTARO_TEST_SERVER")).filePath(u"server.crt"_s),
+                        m_roots.filePath(u"server.crt"_s)));
+    // A root that signed another server's certificate, not the test server's.
+    QCOMPARE(QProcess::execute(u"openssl"_s, {u"req"_s, u"-x509"_s, u"-newkey"_s, u"ec"_s, u"-pkeyopt"_s,
+                                              u"ec_paramgen_curve:prime256v1"_s, u"-nodes"_s, u"-subj"_s,
+                                              u"/CN=127.0.0.1"_s, u"-keyout"_s, m_roots.filePath(u"altro.key"_s),
+                                              u"-out"_s, m_roots.filePath(u"altro.crt"_s)}),
+             0);
 }
 
 void TestServer::cleanup()
@@ -288,7 +310,9 @@ void TestServer::archiveThatCannotBeOpenedStopsTheStart_data()
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("message"); // its start; empty when the archive opens
-    QTest::addColumn<QString>("rootCertificate");
+    // How the program reaches the server: the root certificate for verificato, "senza tls" through
+    // a line where the server offers no TLS, or empty.
+    QTest::addColumn<QString>("line");
     QTest::newRow("no server") << u"server"_s << u""_s
                                << u"Nel file sentaro.ini, sezione [archivio], manca il server."_s << QString();
     QTest::newRow("port not a number")
@@ -309,14 +333,21 @@ void TestServer::archiveThatCannotBeOpenedStopsTheStart_data()
                                  << QString();
     QTest::newRow("capitals") << u"[archivio]\ndatabase="_s << u"[Archivio]\nDATABASE="_s << QString() << QString();
     // Nothing listens on port 1 of this machine.
-    QTest::newRow("closed port") << u"porta"_s << u"1"_s << u"Il server 127.0.0.1:%1 non risponde ("_s << QString();
+    QTest::newRow("closed port") << u"porta"_s << u"1"_s << u"Il server %1 non risponde ("_s << QString();
     QTest::newRow("missing database") << u"database"_s << u"nessuno"_s << u"Sul server %1 non c'è l'archivio nessuno."_s
                                       << QString();
-    QTest::newRow("verified without a root")
-        << u"ssl"_s << u"verificato"_s << u"Il collegamento cifrato con il server %1 non è riuscito ("_s
-        << u"assente.crt"_s;
+    const QString tlsFailed = u"Il collegamento cifrato con il server %1 non è riuscito ("_s;
+    QTest::newRow("verified without a root") << u"ssl"_s << u"verificato"_s << tlsFailed << u"assente.crt"_s;
+    QTest::newRow("verified with an untrusted root") << u"ssl"_s << u"verificato"_s << tlsFailed << u"altro.crt"_s;
+    QTest::newRow("verified under another name") << u"server"_s << u"localhost"_s << tlsFailed << u"server.crt"_s;
     QTest::newRow("verified with the server's certificate")
         << u"ssl"_s << u"verificato"_s << QString() << u"server.crt"_s;
+    // With no ssl= the line must be encrypted; preferito takes one in clear, and says so.
+    QTest::newRow("no ssl without TLS") << u"ssl="_s << u";ssl="_s << tlsFailed << u"senza tls"_s;
+    QTest::newRow("preferred without TLS") << u"ssl"_s << u"preferito"_s << QString() << u"senza tls"_s;
+    // A password asked for in clear over a line whose certificate nobody checked is not given.
+    QTest::newRow("password in clear") << u"utente"_s << u"inchiaro"_s
+                                       << u"Il server %1 non ha chiesto la password nel modo sicuro"_s << QString();
 }
 
 void TestServer::archiveThatCannotBeOpenedStopsTheStart()
@@ -324,23 +355,35 @@ void TestServer::archiveThatCannotBeOpenedStopsTheStart()
     QFETCH(QString, key);
     QFETCH(QString, value);
     QFETCH(QString, message);
-    QFETCH(QString, rootCertificate);
+    QFETCH(QString, line);
     WorkingFolder folder;
-    message = message.arg(key == u"porta"_s ? value : address());
     setArchive(key, value);
-    if (!rootCertificate.isEmpty())
-        qputenv("PGSSLROOTCERT", QDir(qEnvironmentVariable("SENTARO_TEST_SERVER")).filePath(rootCertificate).toUtf8());
+    std::optional<Line> withoutTls;
+    if (line == u"senza tls"_s) {
+        withoutTls.emplace();
+        setArchive(u"porta"_s, withoutTls->port());
+    } else if (!line.isEmpty()) {
+        setArchive(u"ssl"_s, u"verificato"_s);
+        qputenv("PGSSLROOTCERT", m_roots.filePath(line).toUtf8());
+    }
+    if (key == u"utente"_s)
+        qputenv("PGPASSWORD", (value + u"-prova"_s).toUtf8());
+    const QString port = withoutTls ? withoutTls->port() : serverPort();
+    const QString server = (key == u"server"_s ? value : u"127.0.0.1"_s) + u':' + (key == u"porta"_s ? value : port);
+    message = message.arg(server);
     const QStringList before = folderContents();
     Messages::ScriptedResponder answers;
     answers.answerYes();
     Form1 *main = startSentaro();
     if (message.isEmpty()) {
         QVERIFY2(main, qPrintable(answers.shown().join(u" | "_s)));
+        QCOMPARE(answers.shown(), withoutTls ? QStringList{u"Connessione al server non cifrata."_s} : QStringList());
         const QLabel *where = main->findChild<QLabel *>(u"archivio"_s);
         QVERIFY(where);
         QCOMPARE(where->text(),
                  u"Archivio %1 sul server %2"_s.arg(
-                     queryValue(Schema::registerFile, u"select current_database()"_s).toString(), address()));
+                     queryValue(Schema::registerFile, u"select current_database()"_s).toString(), server));
+        stopSentaro(); // before its line goes
         return;
     }
     QVERIFY(!main);
@@ -446,23 +489,48 @@ void TestServer::readOnlyUserReadsButNeverWrites()
 void TestServer::firstConnectionCopiesTheLocalArchiveIfWanted_data()
 {
     QTest::addColumn<bool>("copy");
-    QTest::newRow("yes") << true;
-    QTest::newRow("no") << false;
+    QTest::addColumn<QString>("awkward"); // a row the file holds and the server may refuse
+    QTest::addColumn<QString>("refusal"); // the reason the copy gives, naming the row; empty when copied
+    QTest::newRow("yes") << true << QString() << QString();
+    QTest::newRow("no") << false << QString() << QString();
+    QTest::newRow("fraction of a volunteer")
+        << true << u"insert into ASSO (DENOM, NUMVOL) values ('GRUPPO ALFA', 7.5)"_s
+        << u"nella tabella ASSO, riga \"GRUPPO ALFA\", il campo NUMVOL vale 7.5, che non è un numero intero"_s;
+    QTest::newRow("names apart by an invisible space")
+        << true << u"insert into VOLO (COGN, NOME) values ('ROSSI' || char(8203), 'MARIO')"_s
+        << u"nella tabella VOLO, riga \"ROSSI<U+200B> MARIO\", per il server è uguale a un'altra riga, perché non "
+           u"distingue maiuscole e minuscole né i caratteri che non si vedono"_s;
+    QTest::newRow("NUL in a text")
+        << true << u"insert into VOLO (COGN, NOME, NOTE) values ('VERDI', 'ANNA', 'A' || char(0) || 'B')"_s
+        << u"nella tabella VOLO, riga \"VERDI ANNA\", il campo NOTE contiene un carattere nullo, che il server non "
+           u"accetta"_s;
 }
 
 void TestServer::firstConnectionCopiesTheLocalArchiveIfWanted()
 {
     QFETCH(bool, copy);
+    QFETCH(QString, awkward);
+    QFETCH(QString, refusal);
     WorkingFolder folder;
-    makeLocalRegister();
+    makeLocalRegister(awkward);
     const QByteArray local = fileBytes(Schema::registerFile);
     Messages::ScriptedResponder answers;
     if (copy)
         answers.answerYes(2);
     else
         answers.answerNo();
-    QVERIFY(startSentaro());
+    Form1 *main = startSentaro();
     QCOMPARE(answers.shown().constFirst(), u"Copio sul server l'archivio locale attivita.mdb?"_s);
+    if (!refusal.isEmpty()) {
+        QVERIFY(!main);
+        QCOMPARE(answers.shown().mid(1),
+                 QStringList{u"Non è stato possibile preparare l'archivio sul server %1: %2. Sul server non è stato "
+                             u"scritto nulla.\nSentaro si chiude senza modificare nulla."_s.arg(address(), refusal)});
+        stopSentaro();
+        QCOMPARE(fileBytes(Schema::registerFile), local);
+        return;
+    }
+    QVERIFY(main);
     // The doubles come along and are said; an empty register gets the key that keeps them out.
     QCOMPARE(answers.shown().mid(1),
              copy ? (QStringList{u"Copiate sul server 5 righe dall'archivio locale attivita.mdb, che resta com'era."_s,
@@ -601,7 +669,7 @@ void TestServer::pressMeetingAServerLossIsWholeAndSaid()
     runSql(Schema::importFile, {u"CREATE TABLE VOLO (COGN TEXT, NOME TEXT)"_s,
                                 u"insert into VOLO values ('NERI', 'PAOLO'), ('GIALLI', 'ANNA')"_s});
     Line line;
-    setArchive(u"porta"_s, QString::number(line.port()));
+    setArchive(u"porta"_s, line.port());
     setArchive(u"ssl"_s, u"preferito"_s);
     Messages::ScriptedResponder answers;
     QVERIFY(startSentaro());
@@ -624,7 +692,7 @@ void TestServer::pressMeetingAServerLossIsWholeAndSaid()
     const auto added = [&]() { return press ? count(u"ATTIVDETT"_s) : count(u"VOLO"_s) - 3; };
     for (QString &message : said)
         message = message.arg(queryValue(Schema::registerFile, u"select current_database()"_s).toString(),
-                              u"127.0.0.1:"_s + QString::number(line.port()));
+                              u"127.0.0.1:"_s + line.port());
     line.setDown(fate == u"down"_s);
     std::unique_ptr<OtherPc> other;
     if (cutAt == "lock") {
