@@ -928,10 +928,11 @@ Store::Result DataSource::stillAsRead(const QSqlDatabase &db, const QString &tab
     query.prepare(u"SELECT "_s + fields.join(u", "_s) + u" FROM "_s + table + u" WHERE "_s + rowidMatch(db) +
                   (Server::isServer(db) ? u" FOR UPDATE"_s : QString()));
     query.addBindValue(rowidValue(db, rowid));
+    const QString unread = u"la riga da cambiare non si è potuta rileggere"_s;
     if (!query.exec())
-        return Store::classify(query.lastError());
+        return Store::failed(db, query.lastError(), unread);
     if (!query.next())
-        return query.lastError().isValid() ? Store::classify(query.lastError()) : changedElsewhere();
+        return query.lastError().isValid() ? Store::failed(db, query.lastError(), unread) : changedElsewhere();
     for (qsizetype i = 0; i < fields.size(); ++i) {
         if (!sameValue(query.value(int(i)), read.value(i)))
             return changedElsewhere();
@@ -951,7 +952,7 @@ Store::Result DataSource::writeOnServerOnce(const QString &sql, const QVariantLi
     for (const QVariant &value : values)
         query.addBindValue(value);
     if (!query.exec())
-        return Store::classify(query.lastError());
+        return Store::failed(database(), query.lastError(), u"la riga non è stata scritta"_s);
     if (query.isSelect() ? !query.next() : query.numRowsAffected() < 1)
         return changedElsewhere();
     if (query.isSelect())
@@ -1010,7 +1011,7 @@ Store::Result DataSource::setField(const QString &table, const QString &field, c
             query.addBindValue(value);
             query.addBindValue(rowidValue(db, *rowid));
             if (!query.exec())
-                return Store::classify(query.lastError());
+                return Store::failed(db, query.lastError(), u"la riga non è stata scritta"_s);
             if (!query.next())
                 return changedElsewhere();
             *rowid = query.value(0).toLongLong();
