@@ -993,7 +993,7 @@ Result commitOrSay(QSqlDatabase db)
 
 Result inOpenTransaction(QSqlDatabase db, const std::function<Result()> &work)
 {
-    return openTransactions().contains(db.connectionName()) ? work() : inTransaction(db, work);
+    return transactionOpen(db) ? work() : inTransaction(db, work);
 }
 
 Result guarded(QSqlDatabase db, const std::function<Result()> &statement)

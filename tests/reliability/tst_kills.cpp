@@ -218,6 +218,37 @@ void prepareFolder()
             u"('VERDI', 'LUCA', 'C'), ('NERI', 'ADA', 'D')"_s});
 }
 
+// Detail rows left without their activity.
+int orphans()
+{
+    return count(u"select count(*) from ATTIVDETT d where not exists (select 1 from ATTIVITA a where "
+                 u"a.DESCRATT = d.DESCRATT and a.DATAINATT = d.DATAINATT)"_s);
+}
+
+// What a writer says until a line holding `until`; empty when it never comes.
+QByteArray readUntil(QProcess &writer, const QByteArray &until)
+{
+    QByteArray said;
+    while (!said.contains(until) && writer.waitForReadyRead(60000))
+        said += writer.readAllStandardOutput();
+    return said.contains(until) ? said : QByteArray();
+}
+
+// Three PCs on the register of this folder's sentaro.ini, each a writer of `group` in a working
+// folder of its own (the others in `otherFolders`), started and ready.
+void startPcs(const QString &group, QProcess (&pcs)[3], QTemporaryDir (&otherFolders)[2])
+{
+    for (int pc = 0; pc < 3; ++pc) {
+        const QString path = pc == 0 ? QDir::currentPath() : otherFolders[pc - 1].path();
+        if (pc > 0)
+            QVERIFY(QFile::copy(u"sentaro.ini"_s, path + u"/sentaro.ini"_s));
+        pcs[pc].setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        pcs[pc].start(QStringLiteral(SENTARO_WRITER), {group, path, QString::number(pc + 1)});
+    }
+    for (QProcess &pc : pcs)
+        QVERIFY(!readUntil(pc, "STARTED").isEmpty());
+}
+
 // The next kill of the plan, carried out on the group's writer and recorded.
 Run killNext(KillPlan &kills, const QString &group, int run)
 {
@@ -321,9 +352,7 @@ void TestKills::activities()
         for (auto it = detailsExpected.cbegin(); it != detailsExpected.cend(); ++it)
             QVERIFY2(details(it.key()) == it.value(), qPrintable(it.key()));
         // Renaming and deleting are all or nothing: no detail row is ever left without its activity.
-        QCOMPARE(count(u"select count(*) from ATTIVDETT d where not exists (select 1 from ATTIVITA a where "
-                       u"a.DESCRATT = d.DESCRATT and a.DATAINATT = d.DATAINATT)"_s),
-                 0);
+        QCOMPARE(orphans(), 0);
     }
     report(u"activities"_s, kills);
     Messages::ScriptedResponder answers;
@@ -498,21 +527,8 @@ void TestKills::shared()
     // The other PCs have working folders of their own, naming the same archive; the third
     // renames the activity while the two others press on it.
     QTemporaryDir otherFolders[2];
-    for (const QTemporaryDir &other : otherFolders)
-        QVERIFY(QFile::copy(u"sentaro.ini"_s, other.filePath(u"sentaro.ini"_s)));
     QProcess pcs[3];
-    const QString folders[3] = {QDir::currentPath(), otherFolders[0].path(), otherFolders[1].path()};
-    for (int pc = 0; pc < 3; ++pc) {
-        pcs[pc].setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        pcs[pc].start(QStringLiteral(SENTARO_WRITER), {u"shared"_s, folders[pc], QString::number(pc + 1)});
-    }
-    // Both started, both go.
-    for (QProcess &pc : pcs) {
-        QByteArray said;
-        while (!said.contains("STARTED") && pc.waitForReadyRead(60000))
-            said += pc.readAllStandardOutput();
-        QVERIFY2(said.contains("STARTED"), said.constData());
-    }
+    startPcs(u"shared"_s, pcs, otherFolders);
     for (QProcess &pc : pcs) {
         pc.write("go\n");
         pc.waitForBytesWritten(10000);
@@ -555,19 +571,7 @@ void TestKills::windows()
     prepareFolder();
     QTemporaryDir otherFolders[2];
     QProcess pcs[3];
-    for (int pc = 0; pc < 3; ++pc) {
-        const QString path = pc == 0 ? QDir::currentPath() : otherFolders[pc - 1].path();
-        if (pc > 0)
-            QVERIFY(QFile::copy(u"sentaro.ini"_s, path + u"/sentaro.ini"_s));
-        pcs[pc].setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        pcs[pc].start(QStringLiteral(SENTARO_WRITER), {u"windows"_s, path, QString::number(pc + 1)});
-    }
-    for (QProcess &pc : pcs) {
-        QByteArray said;
-        while (!said.contains("STARTED") && pc.waitForReadyRead(60000))
-            said += pc.readAllStandardOutput();
-        QVERIFY2(said.contains("STARTED"), said.constData());
-    }
+    startPcs(u"windows"_s, pcs, otherFolders);
     const QString pressed = u"MESSAGE Volontari inseriti:  4"_s;
     for (int round = 0; round < 20; ++round) {
         runSql(Schema::registerFile, {u"delete from ATTIVDETT"_s, u"delete from ATTIVITA"_s,
@@ -582,18 +586,13 @@ void TestKills::windows()
         // Each PC says what it was told, once done.
         QStringList said[2];
         for (int i = 0; i < 2; ++i) {
-            QByteArray output;
-            const QByteArray done = "DONE " + QByteArray::number(round);
-            while (!output.contains(done) && working[i]->waitForReadyRead(60000))
-                output += working[i]->readAllStandardOutput();
-            QVERIFY2(output.contains(done), output.constData());
-            said[i] = QString::fromUtf8(output).split(u'\n', Qt::SkipEmptyParts);
+            said[i] = QString::fromUtf8(readUntil(*working[i], "DONE " + QByteArray::number(round)))
+                          .split(u'\n', Qt::SkipEmptyParts);
+            QVERIFY(!said[i].isEmpty());
             said[i].removeLast();
         }
         QCOMPARE(registerIntegrity(), u"ok"_s);
-        QCOMPARE(count(u"select count(*) from ATTIVDETT d where not exists (select 1 from ATTIVITA a where "
-                       u"a.DESCRATT = d.DESCRATT and a.DATAINATT = d.DATAINATT)"_s),
-                 0);
+        QCOMPARE(orphans(), 0);
         if (emptying) {
             QCOMPARE(said[1].value(said[1].size() - 1), u"MESSAGE Archivio Attività azzerato."_s);
             QCOMPARE(count(u"select count(*) from ATTIVITA"_s), 0);
