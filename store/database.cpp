@@ -335,7 +335,9 @@ std::optional<QString> createDatabase(const QString &fileName, const std::vector
             // The indexes of a snapshot of a server are sorted from hundreds of thousands of
             // rows: the sort may use the machine's other cores.
             QSqlQuery(db).exec(u"PRAGMA threads = %1"_s.arg(std::clamp(QThread::idealThreadCount(), 1, 4)));
-            result = inTransaction(db, [&]() { return makeTables(db, tables, [&]() { return fill ? fill(db) : Result{}; }); });
+            result = inTransaction(db, [&]() {
+                return makeTables(db, tables, [&]() { return fill ? fill(db) : Result{}; });
+            });
         }
     }
     dropConnection(name);
