@@ -13,7 +13,8 @@ enum class Kind { Text, Number, Integer };
 
 // The register's versions: each table, field, key and index says the one that brought it, so
 // that a new register, and the steps from each earlier one, are all made from this description.
-// Something new gets the next version and goes at the end of its list: indexes are named by place.
+// Something new says the next version, which `version` below then becomes, and goes at the end
+// of its list: columns keep their order on every register, and indexes are named by place.
 struct Field {
     QString name;
     Kind kind;
