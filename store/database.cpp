@@ -280,7 +280,7 @@ std::optional<QString> checkTables(const QString &fileName, const std::vector<Sc
 // A register of an earlier version is brought up to date (see Store::migrateRegister); one of
 // a later version is left alone, since this program would misread it. `found` is the version
 // the file had.
-std::optional<QString> migrateRegister(QSqlDatabase db, const QString &fileName, int *found)
+std::optional<QString> migrateFile(QSqlDatabase db, const QString &fileName, int *found)
 {
     QSqlQuery query(db);
     if (!query.exec(Schema::versionQuery(Schema::Dialect::File)) || !query.next()) {
@@ -435,7 +435,7 @@ std::optional<QString> openRegister(QStringList *notices)
     std::optional<QString> problem;
     if (!db.isOpen()) {
         problem = u"Il file %1 non si può aprire: %2"_s.arg(fileName, db.lastError().text());
-    } else if (int found = Schema::version; !(problem = migrateRegister(db, fileName, &found)) &&
+    } else if (int found = Schema::version; !(problem = migrateFile(db, fileName, &found)) &&
                                             !(problem = tableProblem(db, fileName, Schema::registerTables()))) {
         addDetailKey(db, converted || found < Schema::detailKeyVersion ? notices : nullptr);
         // WAL keeps every committed row through a crash of the program; FULL sync keeps it
