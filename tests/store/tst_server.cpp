@@ -16,7 +16,6 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -261,46 +260,30 @@ QStringList withoutReasons(QStringList messages)
     return messages;
 }
 
-// The tables, columns, types, keys and indexes of a register, one a line, in words that the
-// file and a server share.
+// The tables, columns, types, keys and indexes of a register, one a line, in the server's words.
 QStringList layout(const QString &archive, bool server)
 {
-    static const QHash<QString, QString> kinds{{u"TEXT COLLATE NOCASE"_s, u"folded text"_s},
-                                               {u"text sentaro_nocase"_s, u"folded text"_s},
-                                               {u"REAL"_s, u"number"_s},
-                                               {u"double precision"_s, u"number"_s},
-                                               {u"INTEGER"_s, u"integer"_s},
-                                               {u"integer"_s, u"integer"_s}};
     QStringList lines;
     if (server) {
-        for (const QString &column : queryLines(
-                 archive,
-                 u"select c.relname, a.attnum, a.attname, trim(format_type(a.atttypid, a.atttypmod) || ' ' || "
-                 u"coalesce(co.collname, '')) from pg_attribute a join pg_class c on c.oid = a.attrelid left "
-                 u"join pg_collation co on co.oid = a.attcollation where c.relnamespace = "
-                 u"current_schema()::regnamespace and c.relkind = 'r' and a.attnum > 0 and not a.attisdropped"_s)) {
-            const QStringList parts = column.split(u'|');
-            lines << (parts.mid(0, 3) << kinds.value(parts[3], parts[3])).join(u' ').toLower();
-        }
-        for (QString index : queryLines(archive, u"select indexdef from pg_indexes where schemaname = "
-                                                 u"current_schema()"_s))
-            lines << index.remove(u"public."_s).remove(u" USING btree"_s).toLower();
+        lines << queryLines(archive, u"select lower(c.relname || ' ' || a.attnum || ' ' || a.attname || ' ' || "
+                                     u"format_type(a.atttypid, a.atttypmod) || coalesce(' ' || co.collname, '')) "
+                                     u"from pg_attribute a join pg_class c on c.oid = a.attrelid left join "
+                                     u"pg_collation co on co.oid = a.attcollation where c.relnamespace = "
+                                     u"current_schema()::regnamespace and c.relkind = 'r' and a.attnum > 0 and not "
+                                     u"a.attisdropped"_s)
+              << queryLines(archive, u"select lower(replace(replace(indexdef, 'public.', ''), ' USING btree', '')) "
+                                     u"from pg_indexes where schemaname = current_schema()"_s);
     } else {
-        for (const QString &table :
-             queryLines(archive, u"select name, substr(sql, instr(sql, '(') + 1) from sqlite_master where type = "
-                                 u"'table'"_s)) {
-            const QString name = table.section(u'|', 0, 0);
+        for (const QString &table : queryLines(
+                 archive, u"select name, substr(sql, instr(sql, '(') + 1) from sqlite_master where type = 'table'"_s)) {
             const QStringList columns = table.section(u'|', 1).chopped(1).split(u", "_s);
             for (qsizetype i = 0; i < columns.size(); ++i) {
-                const QString type = columns[i].section(u' ', 1);
-                lines << u"%1 %2 %3 %4"_s.arg(name)
-                             .arg(i + 1)
-                             .arg(columns[i].section(u' ', 0, 0), kinds.value(type, type))
-                             .toLower();
+                lines << u"%1 %2 %3"_s.arg(table.section(u'|', 0, 0)).arg(i + 1).arg(columns[i]).toLower();
+                lines.last().replace(u" collate nocase"_s, u" sentaro_nocase"_s);
+                lines.last().replace(u" real"_s, u" double precision"_s);
             }
         }
-        lines << queryLines(archive,
-                            u"select lower(sql) from sqlite_master where type = 'index' and sql is not null"_s);
+        lines << queryLines(archive, u"select lower(sql) from sqlite_master where type = 'index' and sql not null"_s);
     }
     lines.sort();
     return lines;
