@@ -242,16 +242,12 @@ void toglivolontari()
     Hourglass::reset();
 }
 
-Store::Result totalCurrentActivity()
+void ricalcolaore()
 {
     const Form3 *window = Windows::form3();
     MainWindowInterface *main = Windows::mainWindow();
-    return Details::totalActivity(*main->Data3, *main->Data4, window->f3descr->currentText(),
-                                  window->f3datain->currentText());
-}
-
-void ricalcolaore()
-{
-    if (const Store::Result result = totalCurrentActivity(); !result.ok())
+    if (const Store::Result result = Details::totalActivity(*main->Data3, *main->Data4, window->f3descr->currentText(),
+                                                            window->f3datain->currentText());
+        !result.ok())
         Messages::report(u"Totali dell'attività non aggiornati: "_s + result.description);
 }
