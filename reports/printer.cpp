@@ -150,11 +150,6 @@ void Printer::setFont(const QString &name, double size, bool bold)
     m_bold = bold;
 }
 
-void Printer::setFontName(const QString &name)
-{
-    m_fontName = name;
-}
-
 void Printer::setFontSize(double size)
 {
     m_fontSize = size;

@@ -80,16 +80,12 @@ public:
     void setLandscape(bool landscape);
 
     void setFont(const QString &name, double size, bool bold);
-    void setFontName(const QString &name);
     void setFontSize(double size);
     void setBold(bool bold);
     // The width of rules drawn from here on, in printer pixels of a tenth of a millimetre.
     void setDrawWidth(int width);
 
-    int currentX() const { return m_x; }
-    int currentY() const { return m_y; }
     void setCurrentX(int twips) { m_x = twips; }
-    void setCurrentY(int twips) { m_y = twips; }
 
     // Prints one line at the current position and moves to the start of the next line;
     // a line that would fall below the page starts a new page first.

@@ -187,8 +187,6 @@ bool stamparegistro()
     if (layout.started()) {
         g.stampaattiva = 1;
         g.intestazionepagina = layout.headingDue() ? 1 : 0;
-        g.righepagina = layout.linesOnPage();
-        g.posizioneriga = layout.linePosition();
     }
     Hourglass::reset();
     if (!refusal.ok()) {

@@ -14,11 +14,6 @@ std::optional<double> number(const DataSource &source, const QString &field)
     const double result = value.toDouble(&ok);
     return ok ? std::optional<double>(result) : std::nullopt;
 }
-
-QVariant stored(const std::optional<double> &value)
-{
-    return value ? QVariant(*value) : QVariant();
-}
 } // namespace
 
 double RiskHours::total() const
@@ -126,67 +121,6 @@ Organisation organisation(const DataSource &source)
     o.headPhone = source.text(u"TELRESP"_s);
     o.note3 = source.text(u"NOTE3"_s);
     return o;
-}
-
-void write(DataSource &source, const Activity &a)
-{
-    source.setValue(u"DATAINATT"_s, a.start);
-    source.setValue(u"DATAFIATT"_s, a.end);
-    source.setValue(u"DESCRATT"_s, a.description);
-    source.setValue(u"LOCATT"_s, a.place);
-    source.setValue(u"PROVATT"_s, a.province);
-    source.setValue(u"ORETOT"_s, stored(a.totalHours));
-    source.setValue(u"OREUOMO"_s, stored(a.manHours));
-    for (size_t i = 0; i < riskClasses.size(); ++i)
-        source.setValue(riskClasses[i].hourField.toString(), stored(a.risk.hours[i]));
-    source.setValue(u"NOTE1"_s, a.note1);
-    source.setValue(u"NOTE2"_s, a.note2);
-    source.setValue(u"NOTE3"_s, a.note3);
-    source.setValue(u"NOTE4"_s, a.sortKey);
-}
-
-void write(DataSource &source, const DetailRow &d)
-{
-    source.setValue(u"DATAINATT"_s, d.start);
-    source.setValue(u"DATAFIATT"_s, d.end);
-    source.setValue(u"DESCRATT"_s, d.description);
-    source.setValue(u"LOCATT"_s, d.place);
-    source.setValue(u"PROVATT"_s, d.province);
-    source.setValue(u"COGN"_s, d.surname);
-    source.setValue(u"NOME"_s, d.name);
-    source.setValue(u"CFISC"_s, d.taxCode);
-    for (size_t i = 0; i < riskClasses.size(); ++i)
-        source.setValue(riskClasses[i].hourField.toString(), stored(d.risk.hours[i]));
-    source.setValue(u"OREUOMO"_s, stored(d.manHours));
-    source.setValue(u"NOTE1"_s, d.note1);
-    source.setValue(u"NOTE2"_s, d.note2);
-    source.setValue(u"NOTE3"_s, d.note3);
-    source.setValue(u"NOTE4"_s, d.note4);
-    source.setValue(u"NOTE5"_s, d.note5);
-}
-
-void write(DataSource &source, const Volunteer &v)
-{
-    source.setValue(u"CODASS"_s, v.organisationCode);
-    source.setValue(u"CODVOL"_s, v.code);
-    source.setValue(u"COGN"_s, v.surname);
-    source.setValue(u"NOME"_s, v.name);
-    source.setValue(u"INDIR"_s, v.address);
-    source.setValue(u"CAP"_s, v.postCode);
-    source.setValue(u"CITTA"_s, v.city);
-    source.setValue(u"PROV"_s, v.province);
-    source.setValue(u"DATANA"_s, v.birthDate);
-    source.setValue(u"LUOGONA"_s, v.birthPlace);
-    source.setValue(u"PROVNA"_s, v.birthProvince);
-    source.setValue(u"SESSO"_s, v.sex);
-    source.setValue(u"CODFISC"_s, v.taxCode);
-    source.setValue(u"TEL"_s, v.phone);
-    source.setValue(u"FAX"_s, v.fax);
-    source.setValue(u"MAIL"_s, v.mail);
-    source.setValue(u"SPEC"_s, v.specialisation);
-    source.setValue(u"NOTE"_s, v.note);
-    source.setValue(u"NOTE2"_s, v.note2);
-    source.setValue(u"NOTE3"_s, v.note3);
 }
 
 void write(DataSource &source, const Organisation &o)

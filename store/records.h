@@ -109,8 +109,5 @@ Organisation organisation(const DataSource &source);
 RiskHours riskHours(const DataSource &source);
 
 // Sets the fields of the row being added or edited from a record (every field of its table).
-void write(DataSource &source, const Activity &activity);
-void write(DataSource &source, const DetailRow &detail);
-void write(DataSource &source, const Volunteer &volunteer);
 void write(DataSource &source, const Organisation &organisation);
 } // namespace Records
