@@ -837,6 +837,25 @@ Result classify(const QSqlError &error)
     case 14: // SQLITE_CANTOPEN
         said = u"il file non si può creare o aprire"_s;
         break;
+    case 7: // SQLITE_NOMEM
+        said = u"memoria insufficiente"_s;
+        break;
+    case 18: // SQLITE_TOOBIG
+        said = u"un testo o un dato è troppo grande per l'archivio"_s;
+        break;
+    case 19: // SQLITE_CONSTRAINT, other than a repeated key
+        said = u"un dato non è ammesso dall'archivio"_s;
+        break;
+    case 1: // SQLITE_ERROR: only its text tells the usual cases apart
+        if (text.contains(u"no such table"_s))
+            said = u"nell'archivio manca una tabella"_s;
+        else if (text.contains(u"no such column"_s))
+            said = u"nell'archivio manca un campo"_s;
+        else if (text.contains(u"too many SQL variables"_s))
+            said = u"troppi valori in una sola istruzione"_s;
+        else
+            return {otherFailure, text};
+        break;
     default:
         return {otherFailure, text};
     }
