@@ -225,6 +225,7 @@ void TestDataSource::storeReasonsAreSaidInItalian_data()
         {u"1"_s, u"no such column: ORETOT"_s, u"nell'archivio manca un campo"_s},
         {u"1"_s, u"too many SQL variables"_s, u"troppi valori in una sola istruzione"_s},
         {u"1299"_s, u"NOT NULL constraint failed: VOLO.COGN"_s, u"un dato non è ammesso dall'archivio"_s},
+        {u"1811"_s, u"archivio bloccato"_s, QString()},
         {u"18"_s, u"string or blob too big"_s, u"un testo o un dato è troppo grande per l'archivio"_s},
         {u"1"_s, u"near \"x\": syntax error"_s, QString()},
     };
