@@ -33,9 +33,9 @@ struct DrawnItem {
 
 // The page a document was laid on, as tests read it back.
 struct PageUsed {
-    int printableWidth = 0;  // twips of paper that can be printed
+    int printableWidth = 0; // twips of paper that can be printed
     int printableHeight = 0;
-    double scale = 1;        // the drawing's twips are this many paper twips
+    double scale = 1; // the drawing's twips are this many paper twips
     bool landscape = false;
 };
 

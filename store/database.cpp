@@ -844,7 +844,8 @@ Result classify(const QSqlError &error)
         said = u"un testo o un dato è troppo grande per l'archivio"_s;
         break;
     case 19: // SQLITE_CONSTRAINT, other than a repeated key
-        if (code.toInt() == 1811) // SQLITE_CONSTRAINT_TRIGGER: the trigger's author said why
+        // SQLITE_CONSTRAINT_TRIGGER: the trigger's author said why.
+        if (code.toInt() == 1811)
             return {otherFailure, text};
         said = u"un dato non è ammesso dall'archivio"_s;
         break;

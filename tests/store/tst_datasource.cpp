@@ -166,10 +166,10 @@ void TestDataSource::uniqueKeysFoldAccentedCapitals()
     organisations.setValue(u"DENOM"_s, u"protezione civile è"_s);
     QCOMPARE(organisations.update().number, Store::duplicateKey);
     // Past a long equal beginning, a letter that differs in its second byte alone.
-    for (const auto &[denomination, number] : {std::pair{u"GRUPPO COMUNALE DI PROTEZIONE CIVILE È"_s, 0},
-                                               std::pair{u"GRUPPO COMUNALE DI PROTEZIONE CIVILE Ì"_s, 0},
-                                               std::pair{u"GRUPPO COMUNALE DI PROTEZIONE CIVILE è"_s,
-                                                         int(Store::duplicateKey)}}) {
+    for (const auto &[denomination, number] :
+         {std::pair{u"GRUPPO COMUNALE DI PROTEZIONE CIVILE È"_s, 0},
+          std::pair{u"GRUPPO COMUNALE DI PROTEZIONE CIVILE Ì"_s, 0},
+          std::pair{u"GRUPPO COMUNALE DI PROTEZIONE CIVILE è"_s, int(Store::duplicateKey)}}) {
         organisations.addNew();
         organisations.setValue(u"DENOM"_s, denomination);
         QCOMPARE(organisations.update().number, number);
@@ -247,8 +247,8 @@ void TestDataSource::valuesAreBoundNotSpliced()
 {
     QVERIFY(!Store::openWorkingFiles());
     DataSource *source = volunteers(m_owner.get());
-    const QStringList names = {u"D\"AMICO"_s, u"D'ANGELO"_s, u"BACK\\SLASH"_s, u"CENTO%"_s, u"UNDER_SCORE"_s,
-                               u"\" OR \"\"=\""_s};
+    const QStringList names = {u"D\"AMICO"_s, u"D'ANGELO"_s,    u"BACK\\SLASH"_s,
+                               u"CENTO%"_s,   u"UNDER_SCORE"_s, u"\" OR \"\"=\""_s};
     for (const QString &name : names)
         QVERIFY(addVolunteer(source, name, u"X"_s).ok());
     for (const QString &name : names) {
