@@ -47,8 +47,6 @@ struct Globals {
     QString datainiziostampa; // the register's first start date, year first (AAAA/MM/GG)
     int stampaattiva = 0;     // 1 once the register has an activity to print
     int intestazionepagina = 0; // 1 when the next register line must start a page with its heading
-    int righepagina = 0;        // lines printed on the register's current page
-    int posizioneriga = 0;      // y of the register's current line, in twips
 };
 
 Globals &globals();

@@ -43,7 +43,6 @@ public:
     // The default answer of each box in shown(), in the same order.
     const QList<Default> &defaults() const { return m_defaults; }
     const QStringList &unexpected() const { return m_unexpected; }
-    int pendingAnswers() const { return static_cast<int>(m_answers.size()); }
     void clear();
 
     struct Answer {

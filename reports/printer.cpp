@@ -62,8 +62,8 @@ Printer::Printer(const QString &documentName)
     if (target() == Target::RecordOnly)
         return;
     const bool toPdf = target() == Target::Pdf || QPrinterInfo::defaultPrinter().isNull();
-    m_printer = std::make_unique<QPrinter>(toPdf ? QPrinterInfo() : QPrinterInfo::defaultPrinter(),
-                                           QPrinter::HighResolution);
+    m_printer =
+        std::make_unique<QPrinter>(toPdf ? QPrinterInfo() : QPrinterInfo::defaultPrinter(), QPrinter::HighResolution);
     m_printer->setDocName(documentName);
     if (toPdf) {
         m_pdfFile = Clock::freeStampedName(documentName, u"pdf"_s);
@@ -150,11 +150,6 @@ void Printer::setFont(const QString &name, double size, bool bold)
     m_bold = bold;
 }
 
-void Printer::setFontName(const QString &name)
-{
-    m_fontName = name;
-}
-
 void Printer::setFontSize(double size)
 {
     m_fontSize = size;
@@ -221,8 +216,7 @@ Printer::Face &Printer::face()
     made.lineHeight = static_cast<int>(std::lround(points * 20));
     constexpr double measuringSize = 100;
     made.measuring = Twips::font(m_fontName, measuringSize, m_bold);
-    made.twipsPerMeasuringUnit =
-        1440.0 / QFontMetricsF(made.measuring).fontDpi() * m_fontSize / measuringSize;
+    made.twipsPerMeasuringUnit = 1440.0 / QFontMetricsF(made.measuring).fontDpi() * m_fontSize / measuringSize;
     if (m_printer) {
         QFont scaled(font);
         scaled.setPointSizeF(m_fontSize * scale());
@@ -320,7 +314,16 @@ void Printer::rectangle(int left, int top, int width, int height)
 {
     beginPageIfNeeded();
     if (recordingOn())
-        m_recording.append({DrawnItem::Kind::Rectangle, {}, left, top, width, height, {}, 0, false, m_page,
+        m_recording.append({DrawnItem::Kind::Rectangle,
+                            {},
+                            left,
+                            top,
+                            width,
+                            height,
+                            {},
+                            0,
+                            false,
+                            m_page,
                             m_drawWidth * twipsPerRulePixel});
     if (m_painter) {
         QPen pen(Qt::black);
@@ -404,7 +407,8 @@ bool Printer::finish()
         const QString path = QDir::toNativeSeparators(QFileInfo(m_pdfFile).absoluteFilePath());
         const QString question =
             u"Nessuna stampante disponibile: la stampa è nel file "_s + path + u"\nAprire il file?"_s;
-        if (Messages::askYesNo(question, Messages::Default::No) && !QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
+        if (Messages::askYesNo(question, Messages::Default::No) &&
+            !QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
             Messages::report(u"Il file non si è potuto aprire: "_s + path);
     }
     return true;

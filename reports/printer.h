@@ -33,9 +33,9 @@ struct DrawnItem {
 
 // The page a document was laid on, as tests read it back.
 struct PageUsed {
-    int printableWidth = 0;  // twips of paper that can be printed
+    int printableWidth = 0; // twips of paper that can be printed
     int printableHeight = 0;
-    double scale = 1;        // the drawing's twips are this many paper twips
+    double scale = 1; // the drawing's twips are this many paper twips
     bool landscape = false;
 };
 
@@ -80,16 +80,12 @@ public:
     void setLandscape(bool landscape);
 
     void setFont(const QString &name, double size, bool bold);
-    void setFontName(const QString &name);
     void setFontSize(double size);
     void setBold(bool bold);
     // The width of rules drawn from here on, in printer pixels of a tenth of a millimetre.
     void setDrawWidth(int width);
 
-    int currentX() const { return m_x; }
-    int currentY() const { return m_y; }
     void setCurrentX(int twips) { m_x = twips; }
-    void setCurrentY(int twips) { m_y = twips; }
 
     // Prints one line at the current position and moves to the start of the next line;
     // a line that would fall below the page starts a new page first.

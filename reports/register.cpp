@@ -116,9 +116,8 @@ void RegisterLayout::hoursCells(QList<PrintStep> &steps, const RiskHours &risk) 
     for (size_t i = 0; i < riskClasses.size(); ++i) {
         const double hours = risk.at(i);
         text(steps, hoursXs[i],
-             hours > 0
-                 ? TextFormat::numberField(TextFormat::formatNumber(hours, TextFormat::Pattern::NoZeroInteger), 6)
-                 : blank,
+             hours > 0 ? TextFormat::numberField(TextFormat::formatNumber(hours, TextFormat::Pattern::NoZeroInteger), 6)
+                       : blank,
              courier);
     }
 }
@@ -176,8 +175,7 @@ bool stamparegistro()
     g.stampaattiva = 0;
     MainWindowInterface *main = Windows::mainWindow();
     const Store::Result refusal = Reports::registerActivities(
-        *main->Data7, *main->Data4, g.datainiziostampa,
-        [&](const Activity &activity, const QList<DetailRow> &details) {
+        *main->Data7, *main->Data4, g.datainiziostampa, [&](const Activity &activity, const QList<DetailRow> &details) {
             for (const PrintStep &step : layout.activity(activity, details))
                 printer.draw(step);
         });
@@ -187,15 +185,12 @@ bool stamparegistro()
     if (layout.started()) {
         g.stampaattiva = 1;
         g.intestazionepagina = layout.headingDue() ? 1 : 0;
-        g.righepagina = layout.linesOnPage();
-        g.posizioneriga = layout.linePosition();
     }
     Hourglass::reset();
     if (!refusal.ok()) {
         // Half a register is no register: nothing of it goes out.
         printer.abandon();
-        Messages::report(u"Stampa registro non eseguita, l'archivio non si è potuto leggere: "_s +
-                         refusal.description);
+        Messages::report(u"Stampa registro non eseguita, l'archivio non si è potuto leggere: "_s + refusal.description);
         return false;
     }
     if (g.stampaattiva == 0) {

@@ -25,8 +25,6 @@ public:
 
     bool started() const { return m_started; }
     bool headingDue() const { return m_headingDue; }
-    int linesOnPage() const { return m_linesOnPage; }
-    int linePosition() const { return m_linePosition; }
 
 private:
     void heading(QList<PrintStep> &steps);

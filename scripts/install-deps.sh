@@ -11,7 +11,7 @@ packages=(
   xvfb xauth openbox imagemagick xdotool x11-utils
   python3-xlrd libfreexl-dev
   mdbtools-dev
-  clang-14 libclang-rt-14-dev
+  clang-14 libclang-rt-14-dev clang-format
   python3-xlwt time
   postgresql libqt6sql6-psql libpq-dev openssl
   "$@"

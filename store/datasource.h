@@ -62,8 +62,9 @@ private:
     QByteArray m_texts; // the texts bound for the current run
 };
 
-// A cursor over one database file whose record source is re-pointed by SQL text.
-// Values are never written into the SQL: they go in `values`, bound in order to the
+// A record source of SQL text, re-pointed at will, read and written on the connection named
+// after one of the working files (`fileName`): the file itself, or the server that holds the
+// register. Values are never written into the SQL: they go in `values`, bound in order to the
 // `?` of the text. A walk reads one row at a time; a row written while walks are open
 // does not make those walks skip or repeat a row.
 class DataSource : public QObject {
@@ -103,7 +104,7 @@ public:
     static QString rowsWithRowids(const QSqlDatabase &db, const QString &table, int count);
 
     // Runs the record source again and stands on the first row. False when the store
-    // refused it (see lastError); the cursor is then at its end.
+    // refused it (see lastError); the walk is then at its end.
     bool refresh();
     bool eof() const;
     void moveNext();

@@ -21,6 +21,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -216,6 +217,33 @@ bool makeWorkingFiles()
     const bool started = startSentaro() != nullptr;
     stopSentaro();
     return started;
+}
+
+bool ProgramTest::start(const QStringList &statements, const std::function<void()> &beforeStart)
+{
+    // A test may have left another language behind.
+    QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
+    m_folder = std::make_unique<WorkingFolder>();
+    if (!makeWorkingFiles())
+        return false;
+    if (!statements.isEmpty())
+        runSql(Schema::registerFile, statements);
+    m_answers = std::make_unique<Messages::ScriptedResponder>();
+    if (beforeStart)
+        beforeStart();
+    if (QTest::currentTestFailed())
+        return false;
+    m_main = startSentaro();
+    return m_main != nullptr;
+}
+
+void ProgramTest::finish()
+{
+    const QStringList unexpected = m_answers ? m_answers->unexpected() : QStringList();
+    m_answers.reset();
+    m_folder.reset();
+    m_main = nullptr;
+    QVERIFY2(unexpected.isEmpty(), qPrintable(unexpected.join(u" | "_s)));
 }
 
 void runSql(const QString &fileName, const QStringList &statements)

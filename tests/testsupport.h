@@ -1,8 +1,13 @@
 #pragma once
 
+#include "common/messages.h"
+
+#include <QObject>
 #include <QString>
 #include <QTemporaryDir>
 
+#include <functional>
+#include <memory>
 #include <thread>
 
 class Form1;
@@ -41,6 +46,28 @@ void stopSentaro();
 // Starts the program once, with no one answering its messages, so that its files exist in
 // the working folder, and stops it again; false when it did not start.
 bool makeWorkingFiles();
+
+// The base of the tests that drive the program: each test has its own working folder, its
+// register holding what init() put there, scripted answers to the program's messages and the
+// program started; the end of each test finds no message left unanswered and puts all back.
+class ProgramTest : public QObject {
+    Q_OBJECT
+protected:
+    // Makes the working folder and its files, runs `statements` on the register, calls
+    // `beforeStart` (a fixed clock, a file to find) and starts the program; false when a step
+    // failed. Called from init().
+    bool start(const QStringList &statements = {}, const std::function<void()> &beforeStart = {});
+    // Ends the program and its folder; fails when a message found no answer. What cleanup()
+    // does, for a test that checks more first.
+    void finish();
+
+    std::unique_ptr<WorkingFolder> m_folder;
+    std::unique_ptr<Messages::ScriptedResponder> m_answers;
+    Form1 *m_main = nullptr;
+
+private slots:
+    void cleanup() { finish(); }
+};
 
 // Runs SQL on a database file of the working folder outside the program (setting up data); the
 // register goes to the test's database instead on a server archive.

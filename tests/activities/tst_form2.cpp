@@ -34,12 +34,10 @@ int count(const QString &table, const QString &where = QString())
 const QRegularExpression notRefused(u"^(?!Lettura dell'archivio non riuscita)"_s);
 } // namespace
 
-class TestForm2 : public QObject {
+class TestForm2 : public ProgramTest {
     Q_OBJECT
 private slots:
-    void initTestCase();
     void init();
-    void cleanup();
     void registersInCapitalsOnce();
     void checksRunInOrder();
     void hoursMustBeNumbers();
@@ -56,41 +54,20 @@ private:
               const QString &province);
     void cutEveryRead(QPushButton *button, const QString &done);
 
-    std::unique_ptr<WorkingFolder> m_folder;
-    std::unique_ptr<Messages::ScriptedResponder> m_answers;
-    Form1 *m_main = nullptr;
     Form2 *m_form = nullptr;
 };
 
-void TestForm2::initTestCase()
-{
-    QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
-}
-
 void TestForm2::init()
 {
-    m_folder = std::make_unique<WorkingFolder>();
-    QVERIFY(makeWorkingFiles());
-    runSql(Schema::registerFile,
-           {u"insert into ATTIVITA (DATAINATT, DATAFIATT, DESCRATT, LOCATT, PROVATT, ORETOT, OREUOMO, NOTE1, NOTE4) "
-            u"values ('05/01/2011', '06/01/2011', 'SISMA', 'MODENA', 'MO', 10, 40, 'NOTA', '2011/01/05')"_s,
-            u"insert into ATTIVITA (DATAINATT, DATAFIATT, DESCRATT, LOCATT, PROVATT, ORETOT, NOTE4) "
-            u"values ('05/01/2011', '05/01/2011', 'ALLUVIONE', 'PARMA', 'PR', 7.5, '2011/01/05')"_s,
-            u"insert into ATTIVDETT (DATAINATT, DESCRATT, COGN, ORET6, OREUOMO) values "
-            u"('05/01/2011', 'SISMA', 'ROSSI MARIO', 8, 8), ('05/01/2011', 'SISMA', 'BIANCHI ANNA', 4, 4), "
-            u"('05/01/2011', 'ALLUVIONE', 'ROSSI MARIO', 2, 2)"_s});
-    m_answers = std::make_unique<Messages::ScriptedResponder>();
-    m_main = startSentaro();
-    QVERIFY(m_main);
+    QVERIFY(
+        start({u"insert into ATTIVITA (DATAINATT, DATAFIATT, DESCRATT, LOCATT, PROVATT, ORETOT, OREUOMO, NOTE1, NOTE4) "
+               u"values ('05/01/2011', '06/01/2011', 'SISMA', 'MODENA', 'MO', 10, 40, 'NOTA', '2011/01/05')"_s,
+               u"insert into ATTIVITA (DATAINATT, DATAFIATT, DESCRATT, LOCATT, PROVATT, ORETOT, NOTE4) "
+               u"values ('05/01/2011', '05/01/2011', 'ALLUVIONE', 'PARMA', 'PR', 7.5, '2011/01/05')"_s,
+               u"insert into ATTIVDETT (DATAINATT, DESCRATT, COGN, ORET6, OREUOMO) values "
+               u"('05/01/2011', 'SISMA', 'ROSSI MARIO', 8, 8), ('05/01/2011', 'SISMA', 'BIANCHI ANNA', 4, 4), "
+               u"('05/01/2011', 'ALLUVIONE', 'ROSSI MARIO', 2, 2)"_s}));
     open();
-}
-
-void TestForm2::cleanup()
-{
-    DataSource::refuseReadsAfter(-1);
-    QVERIFY2(m_answers->unexpected().isEmpty(), qPrintable(m_answers->unexpected().join(u" | "_s)));
-    m_answers.reset();
-    m_folder.reset();
 }
 
 void TestForm2::open()
@@ -166,15 +143,35 @@ void TestForm2::checksRunInOrder()
         {{}, u"01/01/2010"_s, u"X"_s, u"Y"_s, u"Z"_s, {u"Manca la data di inizio attività"_s}},
         {u"01/01/2010"_s, {}, u"X"_s, u"Y"_s, u"Z"_s, {u"Manca la data di fine attività"_s}},
         {u"01/01/2010"_s, u"01/01/2010"_s, {}, u"Y"_s, u"Z"_s, {u"Manca descrizione o nome dell'attività"_s}},
-        {u"01/01/2010"_s, u"01/01/2010"_s, u"neve"_s, {}, u"Z"_s,
+        {u"01/01/2010"_s,
+         u"01/01/2010"_s,
+         u"neve"_s,
+         {},
+         u"Z"_s,
          {u"Manca Località principale dove si è svolta l'attività"_s}},
-        {u"01/01/2010"_s, u"01/01/2010"_s, u"neve"_s, u"roma"_s, {},
+        {u"01/01/2010"_s,
+         u"01/01/2010"_s,
+         u"neve"_s,
+         u"roma"_s,
+         {},
          {u"Manca la sigla della provincia principale dove si è svolta l'attività"_s}},
-        {u"1/01/2010"_s, u"01/01/2010"_s, u"neve"_s, u"roma"_s, u"rm"_s,
+        {u"1/01/2010"_s,
+         u"01/01/2010"_s,
+         u"neve"_s,
+         u"roma"_s,
+         u"rm"_s,
          {u"Data errata. Deve essere nel formato GG/MM/AAAA."_s, u"Data inizio errata."_s}},
-        {u"01/01/2010"_s, u"31/02/2010"_s, u"neve"_s, u"roma"_s, u"rm"_s,
+        {u"01/01/2010"_s,
+         u"31/02/2010"_s,
+         u"neve"_s,
+         u"roma"_s,
+         u"rm"_s,
          {u"Data errata. Deve essere nel formato GG/MM/AAAA."_s, u"Data fine errata."_s}},
-        {u"02/01/2010"_s, u"01/01/2010"_s, u"neve"_s, u"roma"_s, u"rm"_s,
+        {u"02/01/2010"_s,
+         u"01/01/2010"_s,
+         u"neve"_s,
+         u"roma"_s,
+         u"rm"_s,
          {u"La data di fine è precedente alla data di inizio."_s}},
     };
     for (const auto &item : cases) {

@@ -72,12 +72,10 @@ void openMenu(Form1 *main, const QString &name)
 }
 } // namespace
 
-class TestMainMenu : public QObject {
+class TestMainMenu : public ProgramTest {
     Q_OBJECT
 private slots:
-    void initTestCase();
     void init();
-    void cleanup();
     void wholeTreeInOrder();
     void topLevelMenusRepointTheGrid();
     void activationResetsTheGridButNotAfterABox();
@@ -88,38 +86,15 @@ private slots:
     void registerPrompt();
     void esciEndsTheProgram();
     void helpMenuAndAccelerators();
-
-private:
-    std::unique_ptr<WorkingFolder> m_folder;
-    std::unique_ptr<Messages::ScriptedResponder> m_responder;
-    Form1 *m_main = nullptr;
 };
-
-void TestMainMenu::initTestCase()
-{
-    QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
-}
 
 void TestMainMenu::init()
 {
-    m_folder = std::make_unique<WorkingFolder>();
-    QVERIFY(makeWorkingFiles());
-    runSql(Schema::registerFile,
-           {u"insert into ATTIVITA (DATAINATT, DESCRATT, NOTE4) values ('20/12/2009', 'NEVE', '2009/12/20')"_s,
-            u"insert into ATTIVITA (DATAINATT, DESCRATT, NOTE4) values ('15/03/2010', 'SISMA', '2010/03/15')"_s,
-            u"insert into ASSO (DENOM) values ('GRUPPO')"_s,
-            u"insert into VOLO (COGN, NOME) values ('ROSSI', 'MARIO')"_s,
-            u"insert into VOLO (COGN, NOME) values ('BIANCHI', 'ANNA')"_s});
-    m_responder = std::make_unique<Messages::ScriptedResponder>();
-    m_main = startSentaro();
-    QVERIFY(m_main);
-}
-
-void TestMainMenu::cleanup()
-{
-    QVERIFY2(m_responder->unexpected().isEmpty(), qPrintable(m_responder->unexpected().join(u" | "_s)));
-    m_responder.reset();
-    m_folder.reset();
+    QVERIFY(start({u"insert into ATTIVITA (DATAINATT, DESCRATT, NOTE4) values ('20/12/2009', 'NEVE', '2009/12/20')"_s,
+                   u"insert into ATTIVITA (DATAINATT, DESCRATT, NOTE4) values ('15/03/2010', 'SISMA', '2010/03/15')"_s,
+                   u"insert into ASSO (DENOM) values ('GRUPPO')"_s,
+                   u"insert into VOLO (COGN, NOME) values ('ROSSI', 'MARIO')"_s,
+                   u"insert into VOLO (COGN, NOME) values ('BIANCHI', 'ANNA')"_s}));
 }
 
 void TestMainMenu::wholeTreeInOrder()
@@ -220,10 +195,10 @@ void TestMainMenu::gridEditOfARowAnotherPcChanged()
         openMenu(m_main, u"mnvol"_s);
         QCOMPARE(grid->fieldName(tel), u"TEL"_s);
         runSql(Schema::registerFile, item.otherPc);
-        m_responder->clear();
-        m_responder->answerYes();
+        m_answers->clear();
+        m_answers->answerYes();
         QVERIFY(!grid->setData(grid->index(2, tel), u"0699"_s));
-        QCOMPARE(m_responder->shown(),
+        QCOMPARE(m_answers->shown(),
                  QStringList{u"Il record è stato cambiato o eliminato da un'altra postazione: la griglia è stata "
                              u"ricaricata."_s});
         QCOMPARE(grid->index(2, 2).data().toString(), item.rowAfter);
@@ -302,16 +277,16 @@ void TestMainMenu::riskTablePrompt()
     QFETCH(bool, cancelled);
     QFETCH(bool, accepted);
     if (cancelled)
-        m_responder->answerPromptCancelled();
+        m_answers->answerPromptCancelled();
     else
-        m_responder->answerPrompt(answer);
+        m_answers->answerPrompt(answer);
     if (!accepted)
-        m_responder->answerYes();
+        m_answers->answerYes();
     action(m_main, u"mnvvrt"_s)->trigger();
-    QCOMPARE(m_responder->shown().constFirst(), u"Batti il numero della tabella tipo rischio."_s);
+    QCOMPARE(m_answers->shown().constFirst(), u"Batti il numero della tabella tipo rischio."_s);
     QCOMPARE(globals().tabrischio, answer);
     QCOMPARE(globals().tipolista, accepted ? u"ER"_s : QString());
-    QCOMPARE(m_responder->shown().mid(1),
+    QCOMPARE(m_answers->shown().mid(1),
              accepted ? QStringList() : QStringList{u"Numero tabella rischio inesistente."_s});
 }
 
@@ -323,15 +298,15 @@ void TestMainMenu::registerPrompt()
     Globals &g = globals();
 
     // Annulla prints nothing; an empty answer, everything.
-    m_responder->answerPromptCancelled();
+    m_answers->answerPromptCancelled();
     action(m_main, u"mnattstreg"_s)->trigger();
-    QCOMPARE(m_responder->shown(), QStringList{question});
+    QCOMPARE(m_answers->shown(), QStringList{question});
     QCOMPARE(g.stampaattiva, 0);
-    m_responder->clear();
-    m_responder->answerPrompt(QString());
-    m_responder->answerYes();
+    m_answers->clear();
+    m_answers->answerPrompt(QString());
+    m_answers->answerYes();
     action(m_main, u"mnattstreg"_s)->trigger();
-    QCOMPARE(m_responder->shown(), (QStringList{question, done}));
+    QCOMPARE(m_answers->shown(), (QStringList{question, done}));
     QCOMPARE(g.datainiziostampa, u"2000/01/01"_s);
     QCOMPARE(g.stampaattiva, 1);
     // The register was printed: both activities are in it.
@@ -341,9 +316,9 @@ void TestMainMenu::registerPrompt()
 
     // Only the activity of 15/03/2010 or later counts.
     resetGlobals();
-    m_responder->clear();
-    m_responder->answerPrompt(u"15/03/2010"_s);
-    m_responder->answerYes();
+    m_answers->clear();
+    m_answers->answerPrompt(u"15/03/2010"_s);
+    m_answers->answerYes();
     action(m_main, u"mnattstreg"_s)->trigger();
     QCOMPARE(g.datainiziostampa, u"2010/03/15"_s);
     QCOMPARE(g.stampaattiva, 1);
@@ -352,22 +327,22 @@ void TestMainMenu::registerPrompt()
     QCOMPARE(m_main->gridModel->index(0, 2).data().toString(), u"SISMA"_s);
 
     resetGlobals();
-    m_responder->clear();
-    m_responder->answerPrompt(u"16/03/2010"_s);
-    m_responder->answerYes();
+    m_answers->clear();
+    m_answers->answerPrompt(u"16/03/2010"_s);
+    m_answers->answerYes();
     action(m_main, u"mnattstreg"_s)->trigger();
     QCOMPARE(g.stampaattiva, 0);
     QCOMPARE(g.intestazionepagina, 0);
-    QCOMPARE(m_responder->shown(),
+    QCOMPARE(m_answers->shown(),
              (QStringList{question, u"Nessuna attività dalla data indicata: non è stato stampato nulla."_s}));
 
     // A wrong date: the check's message, then the prompt's own, and nothing else.
     resetGlobals();
-    m_responder->clear();
-    m_responder->answerPrompt(u"31/04/2010"_s);
-    m_responder->answerYes(2);
+    m_answers->clear();
+    m_answers->answerPrompt(u"31/04/2010"_s);
+    m_answers->answerYes(2);
     action(m_main, u"mnattstreg"_s)->trigger();
-    QCOMPARE(m_responder->shown(),
+    QCOMPARE(m_answers->shown(),
              (QStringList{question, u"Data errata. Deve essere nel formato GG/MM/AAAA."_s, u"Data inizio errata."_s}));
     QCOMPARE(g.datainiziostampa, QString());
 }
@@ -404,10 +379,10 @@ void TestMainMenu::helpMenuAndAccelerators()
     const QString version = QRegularExpression(u"project\\(Sentaro VERSION ([0-9.]+)"_s)
                                 .match(QString::fromUtf8(cmake.readAll()))
                                 .captured(1);
-    m_responder->answerYes();
+    m_answers->answerYes();
     action(m_main, u"mninfo"_s)->trigger();
-    QCOMPARE(m_responder->shown().size(), 1);
-    const QString about = m_responder->shown().constFirst();
+    QCOMPARE(m_answers->shown().size(), 1);
+    const QString about = m_answers->shown().constFirst();
     QVERIFY2(about.startsWith(u"Sentaro "_s + version + u'\n') && about.contains(u"GPL-3.0-or-later"_s) &&
                  about.contains(folder),
              qPrintable(about));

@@ -32,13 +32,14 @@ QString readWorkbook(const QString &path)
     if (python.isEmpty())
         return {};
     QProcess process;
-    process.start(python, {u"-c"_s, u"import sys, xlrd\n"
-                                    u"book = xlrd.open_workbook(sys.argv[1])\n"
-                                    u"for sheet in book.sheets():\n"
-                                    u"    print('SHEET', sheet.name, sheet.nrows)\n"
-                                    u"    for r in range(min(sheet.nrows, 3)):\n"
-                                    u"        print('|'.join('%d:%s' % (c.ctype, c.value) for c in sheet.row(r)))\n"_s,
-                               path});
+    process.start(python, {u"-c"_s,
+                           u"import sys, xlrd\n"
+                           u"book = xlrd.open_workbook(sys.argv[1])\n"
+                           u"for sheet in book.sheets():\n"
+                           u"    print('SHEET', sheet.name, sheet.nrows)\n"
+                           u"    for r in range(min(sheet.nrows, 3)):\n"
+                           u"        print('|'.join('%d:%s' % (c.ctype, c.value) for c in sheet.row(r)))\n"_s,
+                           path});
     process.waitForFinished(60000);
     if (process.exitCode() != 0)
         return u"ERROR "_s + QString::fromUtf8(process.readAllStandardError());
@@ -46,11 +47,10 @@ QString readWorkbook(const QString &path)
 }
 } // namespace
 
-class TestMaintenance : public QObject {
+class TestMaintenance : public ProgramTest {
     Q_OBJECT
 private slots:
     void init();
-    void cleanup();
     void noDeletesNothing();
     void emptyingActivitiesKeepsACopy();
     void emptyingVolunteers();
@@ -58,36 +58,18 @@ private slots:
 
 private:
     void trigger(const QString &command, const QStringList &messages, bool yes = true);
-
-    std::unique_ptr<WorkingFolder> m_folder;
-    std::unique_ptr<Messages::ScriptedResponder> m_answers;
-    Form1 *m_main = nullptr;
 };
 
 void TestMaintenance::init()
 {
-    QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
-    m_folder = std::make_unique<WorkingFolder>();
-    QVERIFY(makeWorkingFiles());
-    runSql(Schema::registerFile,
-           {u"insert into ATTIVITA (DATAINATT, DESCRATT, NOTE4) values ('05/01/2011', 'SISMA', '2011/01/05')"_s,
-            u"insert into ATTIVDETT (DATAINATT, DATAFIATT, DESCRATT, LOCATT, PROVATT, COGN, NOME, CFISC, ORET0, "
-            u"ORET6, ORET7, ORET8, ORET9, ORET10, OREUOMO, NOTE1) values ('05/01/2011', '06/01/2011', 'SISMA', "
-            u"'CANTÙ', 'CO', 'ROSSI MARIO', NULL, 'RSSMRA80A01H501U', 0, 7.5, 0, 0, 0, 0, 7.5, 'prezzo 10 €')"_s,
-            u"insert into VOLO (COGN, NOME) values ('ROSSI', 'MARIO')"_s,
-            u"insert into VOLOEXTRA (COGN, NOME) values ('EXTRA', 'UNO')"_s,
-            u"insert into ASSO (DENOM) values ('GRUPPO')"_s});
-    m_answers = std::make_unique<Messages::ScriptedResponder>();
-    Clock::setFixed(QDateTime(QDate(2011, 3, 6), QTime(14, 5, 9)));
-    m_main = startSentaro();
-    QVERIFY(m_main);
-}
-
-void TestMaintenance::cleanup()
-{
-    QVERIFY2(m_answers->unexpected().isEmpty(), qPrintable(m_answers->unexpected().join(u" | "_s)));
-    m_answers.reset();
-    m_folder.reset();
+    QVERIFY(start({u"insert into ATTIVITA (DATAINATT, DESCRATT, NOTE4) values ('05/01/2011', 'SISMA', '2011/01/05')"_s,
+                   u"insert into ATTIVDETT (DATAINATT, DATAFIATT, DESCRATT, LOCATT, PROVATT, COGN, NOME, CFISC, ORET0, "
+                   u"ORET6, ORET7, ORET8, ORET9, ORET10, OREUOMO, NOTE1) values ('05/01/2011', '06/01/2011', 'SISMA', "
+                   u"'CANTÙ', 'CO', 'ROSSI MARIO', NULL, 'RSSMRA80A01H501U', 0, 7.5, 0, 0, 0, 0, 7.5, 'prezzo 10 €')"_s,
+                   u"insert into VOLO (COGN, NOME) values ('ROSSI', 'MARIO')"_s,
+                   u"insert into VOLOEXTRA (COGN, NOME) values ('EXTRA', 'UNO')"_s,
+                   u"insert into ASSO (DENOM) values ('GRUPPO')"_s},
+                  [] { Clock::setFixed(QDateTime(QDate(2011, 3, 6), QTime(14, 5, 9))); }));
 }
 
 void TestMaintenance::trigger(const QString &command, const QStringList &messages, bool yes)
@@ -150,7 +132,8 @@ void TestMaintenance::emptyingVolunteers()
     m_answers->answerYes(2);
     m_main->findChild<QAction *>(u"mnazzvol"_s)->trigger();
     QCOMPARE(m_answers->shown().size(), 2);
-    QVERIFY2(m_answers->shown().at(1).contains(u"l'archivio non è stato azzerato"_s), qPrintable(m_answers->shown().at(1)));
+    QVERIFY2(m_answers->shown().at(1).contains(u"l'archivio non è stato azzerato"_s),
+             qPrintable(m_answers->shown().at(1)));
     QCOMPARE(rows(Schema::registerFile, u"VOLO"_s), 1);
 }
 
@@ -170,8 +153,9 @@ void TestMaintenance::exportWritesAWorkbook()
     QVERIFY2(!read.startsWith(u"ERROR"_s), qPrintable(read));
     const QStringList lines = read.trimmed().split(u'\n');
     QCOMPARE(lines[0], u"SHEET Foglio1 2"_s);
-    QVERIFY2(lines[1].startsWith(u"1:DATAINATT|1:DATAFIATT|1:DESCRATT|1:LOCATT|1:PROVATT|1:COGN|1:NOME|1:CFISC|1:ORET0"_s),
-             qPrintable(lines[1]));
+    QVERIFY2(
+        lines[1].startsWith(u"1:DATAINATT|1:DATAFIATT|1:DESCRATT|1:LOCATT|1:PROVATT|1:COGN|1:NOME|1:CFISC|1:ORET0"_s),
+        qPrintable(lines[1]));
     // Texts as texts, numbers as numbers, no value as an empty cell, accents kept.
     QVERIFY2(lines[2].startsWith(u"1:05/01/2011|1:06/01/2011|1:SISMA|1:CANTÙ|1:CO|1:ROSSI MARIO|0:|1:RSSMRA80A01H501U|"
                                  u"2:0.0|2:7.5|"_s),

@@ -29,11 +29,10 @@ int organisations()
 }
 } // namespace
 
-class TestFormass : public QObject {
+class TestFormass : public ProgramTest {
     Q_OBJECT
 private slots:
     void init();
-    void cleanup();
     void menuSetsTheOperation();
     void insertsInCapitals();
     void nameLengthAndQuotes();
@@ -47,32 +46,16 @@ private:
     void open(const QString &command);
     void confirm(const QStringList &messages, int okAnswers = -1);
 
-    std::unique_ptr<WorkingFolder> m_folder;
-    std::unique_ptr<Messages::ScriptedResponder> m_answers;
-    Form1 *m_main = nullptr;
     Formass *m_form = nullptr;
 };
 
 void TestFormass::init()
 {
-    m_folder = std::make_unique<WorkingFolder>();
-    QVERIFY(makeWorkingFiles());
-    runSql(Schema::registerFile,
-           {u"insert into ASSO (CODASS, DENOM, INDIR, CAP, CITTA, PROV, TEL, FAX, MAIL, CFISC, SPEC, DATA1, DATAU, "
-            u"NUMVOL, RESP, TELRESP, NOTE3) values ('A1', 'GRUPPO ALFA', 'VIA UNO', '00100', 'ROMA', 'RM', '06 1', "
-            u"'06 2', 'alfa@gruppo.it', '97000000000', 'RADIO', '01/01/2000', '01/01/2010', 35, 'ROSSI', '333', "
-            u"'NOTA')"_s});
-    m_answers = std::make_unique<Messages::ScriptedResponder>();
-    m_main = startSentaro();
-    QVERIFY(m_main);
-}
-
-void TestFormass::cleanup()
-{
-    DataSource::refuseReadsAfter(-1);
-    QVERIFY2(m_answers->unexpected().isEmpty(), qPrintable(m_answers->unexpected().join(u" | "_s)));
-    m_answers.reset();
-    m_folder.reset();
+    QVERIFY(
+        start({u"insert into ASSO (CODASS, DENOM, INDIR, CAP, CITTA, PROV, TEL, FAX, MAIL, CFISC, SPEC, DATA1, DATAU, "
+               u"NUMVOL, RESP, TELRESP, NOTE3) values ('A1', 'GRUPPO ALFA', 'VIA UNO', '00100', 'ROMA', 'RM', '06 1', "
+               u"'06 2', 'alfa@gruppo.it', '97000000000', 'RADIO', '01/01/2000', '01/01/2010', 35, 'ROSSI', '333', "
+               u"'NOTA')"_s}));
 }
 
 void TestFormass::open(const QString &command)

@@ -32,7 +32,8 @@ QVariant value(const QString &sql)
 QString hours(const QString &table, const QString &where)
 {
     return queryLines(Schema::registerFile,
-                      u"select ORET0, ORET6, ORET7, ORET8, ORET9, ORET10, OREUOMO from "_s + table + u" where "_s + where,
+                      u"select ORET0, ORET6, ORET7, ORET8, ORET9, ORET10, OREUOMO from "_s + table + u" where "_s +
+                          where,
                       u"/"_s)
         .value(0);
 }
@@ -60,12 +61,10 @@ void select(QListWidget *list, const QString &startOfLine)
 
 } // namespace
 
-class TestForm3 : public QObject {
+class TestForm3 : public ProgramTest {
     Q_OBJECT
 private slots:
-    void initTestCase();
     void init();
-    void cleanup();
     void listLinesHaveFixedColumns();
     void windowShowsTheArchive();
     void typicalRoadKeepsTheTotals();
@@ -86,42 +85,21 @@ private:
     void press(QPushButton *button, const QString &hours, int messages = 1);
     void cutEveryRead(const std::function<void(int)> &prepare, QPushButton *button, const QString &done);
 
-    std::unique_ptr<WorkingFolder> m_folder;
-    std::unique_ptr<Messages::ScriptedResponder> m_answers;
-    Form1 *m_main = nullptr;
     Form3 *m_form = nullptr;
 };
 
-void TestForm3::initTestCase()
-{
-    QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
-}
-
 void TestForm3::init()
 {
-    m_folder = std::make_unique<WorkingFolder>();
-    QVERIFY(makeWorkingFiles());
-    runSql(Schema::registerFile,
-           {u"insert into ATTIVITA (DATAINATT, DATAFIATT, DESCRATT, LOCATT, PROVATT, ORETOT, NOTE1, NOTE2, NOTE4) values "
-            u"('05/01/2011', '06/01/2011', 'SISMA', 'MODENA', 'MO', 10, 'N1', 'N2', '2011/01/05'), "
-            u"('05/01/2011', '05/01/2011', 'ALLUVIONE', 'PARMA', 'PR', 7, '', '', '2011/01/05'), "
-            u"('01/02/2010', '01/02/2010', 'Corso sicurezza', 'ROMA', 'RM', 3, '', '', '2010/02/01'), "
-            u"('01/03/2009', '01/03/2009', 'SICUREZZA STRADALE', 'ROMA', 'RM', 3, '', '', '2009/03/01'), "
-            u"('01/03/2009', '01/03/2009', '100% VOLONTARI', 'ROMA', 'RM', 3, '', '', '2009/03/01')"_s,
-            u"insert into VOLO (COGN, NOME, CODFISC) values ('ROSSI', 'MARIO', 'RSSMRA80A01H501U'), "
-            u"('BIANCHI', 'ANNA', 'BNCNNA85M41F205X'), ('VERDI', 'LUCA', '')"_s});
-    m_answers = std::make_unique<Messages::ScriptedResponder>();
-    m_main = startSentaro();
-    QVERIFY(m_main);
+    QVERIFY(start(
+        {u"insert into ATTIVITA (DATAINATT, DATAFIATT, DESCRATT, LOCATT, PROVATT, ORETOT, NOTE1, NOTE2, NOTE4) values "
+         u"('05/01/2011', '06/01/2011', 'SISMA', 'MODENA', 'MO', 10, 'N1', 'N2', '2011/01/05'), "
+         u"('05/01/2011', '05/01/2011', 'ALLUVIONE', 'PARMA', 'PR', 7, '', '', '2011/01/05'), "
+         u"('01/02/2010', '01/02/2010', 'Corso sicurezza', 'ROMA', 'RM', 3, '', '', '2010/02/01'), "
+         u"('01/03/2009', '01/03/2009', 'SICUREZZA STRADALE', 'ROMA', 'RM', 3, '', '', '2009/03/01'), "
+         u"('01/03/2009', '01/03/2009', '100% VOLONTARI', 'ROMA', 'RM', 3, '', '', '2009/03/01')"_s,
+         u"insert into VOLO (COGN, NOME, CODFISC) values ('ROSSI', 'MARIO', 'RSSMRA80A01H501U'), "
+         u"('BIANCHI', 'ANNA', 'BNCNNA85M41F205X'), ('VERDI', 'LUCA', '')"_s}));
     settle();
-}
-
-void TestForm3::cleanup()
-{
-    DataSource::refuseReadsAfter(-1);
-    QVERIFY2(m_answers->unexpected().isEmpty(), qPrintable(m_answers->unexpected().join(u" | "_s)));
-    m_answers.reset();
-    m_folder.reset();
 }
 
 void TestForm3::open()
@@ -145,8 +123,7 @@ void TestForm3::listLinesHaveFixedColumns()
     const QLocale italian(QLocale::Italian, QLocale::Italy);
     const QString line = detailLine(u"ROSSI MARIO"_s, QString(), {0, 8, 0, 0, 0, 2.5}, italian);
     QCOMPARE(line.size(), 86);
-    QCOMPARE(line, u"ROSSI MARIO"_s.leftJustified(30) +
-                       u"  000,00  008,00  000,00  000,00  000,00  002,50  010,50"_s);
+    QCOMPARE(line, u"ROSSI MARIO"_s.leftJustified(30) + u"  000,00  008,00  000,00  000,00  000,00  002,50  010,50"_s);
     // Surname and name run together; a long name is cut to 30.
     QCOMPARE(detailLine(u"DE LA TORRE Y CASTELLANOS DI SAN"_s, u"X"_s, {}, italian).left(32),
              u"DE LA TORRE Y CASTELLANOS DI S  "_s);
@@ -228,8 +205,9 @@ void TestForm3::typicalRoadKeepsTheTotals()
              u"RSSMRA80A01H501U|06/01/2011|MODENA|N1|N2|"_s);
     QCOMPARE(storageClass(value(u"select NOME from ATTIVDETT where COGN = 'ROSSI MARIO'"_s)), u"null"_s);
     QCOMPARE(lines(m_form->List1),
-             (QStringList{u"BIANCHI ANNA"_s.leftJustified(30) + u"  000,00  008,00  000,00  000,00  000,00  000,00  008,00"_s,
-                          u"ROSSI MARIO"_s.leftJustified(30) + u"  000,00  008,00  000,00  000,00  000,00  000,00  008,00"_s}));
+             (QStringList{
+                 u"BIANCHI ANNA"_s.leftJustified(30) + u"  000,00  008,00  000,00  000,00  000,00  000,00  008,00"_s,
+                 u"ROSSI MARIO"_s.leftJustified(30) + u"  000,00  008,00  000,00  000,00  000,00  000,00  008,00"_s}));
     QVERIFY(m_form->List2->selectedItems().isEmpty());
     // ORETOT is the activity's duration, never a total of the details.
     QCOMPARE(value(u"select ORETOT from ATTIVITA where DESCRATT = 'SISMA'"_s).toDouble(), 10.0);
@@ -582,7 +560,8 @@ void TestForm3::cutReadsLeaveNothingHalfDone()
             const QString name = u"TOLTO %1"_s.arg(steps);
             runSql(Schema::registerFile, {u"delete from ATTIVDETT where COGN = 'TOLTO %1'"_s.arg(steps - 1),
                                           u"insert into ATTIVDETT (DATAINATT, DESCRATT, COGN, ORET9, OREUOMO) "
-                                          u"values ('05/01/2011', 'SISMA', '%1', %2, %2)"_s.arg(name).arg(steps + 1)});
+                                          u"values ('05/01/2011', 'SISMA', '%1', %2, %2)"_s.arg(name)
+                                              .arg(steps + 1)});
             choose(m_form->f3descr, u"SISMA"_s);
             select(m_form->List1, name);
         },

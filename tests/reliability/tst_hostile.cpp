@@ -76,7 +76,7 @@ QString otherRows()
 }
 } // namespace
 
-class TestHostile : public QObject {
+class TestHostile : public ProgramTest {
     Q_OBJECT
 private slots:
     void init();
@@ -91,25 +91,16 @@ private slots:
 private:
     void tried(const QString &window, int stored, int refused);
 
-    std::unique_ptr<WorkingFolder> m_folder;
-    std::unique_ptr<Messages::ScriptedResponder> m_answers;
-    Form1 *m_main = nullptr;
     QString m_before;
 };
 
 void TestHostile::init()
 {
-    m_folder = std::make_unique<WorkingFolder>();
-    QVERIFY(makeWorkingFiles());
-    runSql(Schema::registerFile,
-           {u"insert into ASSO (DENOM) values ('GRUPPO')"_s,
-            u"insert into VOLO (COGN, NOME) values ('ROSSI', 'MARIO')"_s,
-            u"insert into ATTIVITA (DATAINATT, DATAFIATT, DESCRATT, LOCATT, PROVATT, NOTE4) values "
-            u"('05/01/2011', '05/01/2011', 'SISMA', 'ROMA', 'RM', '2011/01/05')"_s});
-    m_answers = std::make_unique<Messages::ScriptedResponder>();
-    m_answers->answerYesToAll();
-    m_main = startSentaro();
-    QVERIFY(m_main);
+    QVERIFY(start({u"insert into ASSO (DENOM) values ('GRUPPO')"_s,
+                   u"insert into VOLO (COGN, NOME) values ('ROSSI', 'MARIO')"_s,
+                   u"insert into ATTIVITA (DATAINATT, DATAFIATT, DESCRATT, LOCATT, PROVATT, NOTE4) values "
+                   u"('05/01/2011', '05/01/2011', 'SISMA', 'ROMA', 'RM', '2011/01/05')"_s},
+                  [this] { m_answers->answerYesToAll(); }));
     m_before = otherRows();
 }
 
@@ -117,8 +108,7 @@ void TestHostile::cleanup()
 {
     QCOMPARE(otherRows(), m_before);
     QCOMPARE(registerIntegrity(), u"ok"_s);
-    m_answers.reset();
-    m_folder.reset();
+    finish();
 }
 
 void TestHostile::tried(const QString &window, int stored, int refused)

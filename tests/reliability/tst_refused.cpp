@@ -58,8 +58,8 @@ Outcome runWriter(const QString &group, RunAs as)
     constexpr uid_t nobody = 65534;
     // A copy of the program where nobody can run it, wherever the build is.
     QTemporaryDir programs;
-    QFile::setPermissions(programs.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
-                                               QFile::ReadOther | QFile::ExeOther);
+    QFile::setPermissions(programs.path(),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
     const QString program = programs.filePath(u"sentaro-writer"_s);
     QFile::copy(QStringLiteral(SENTARO_WRITER), program);
     QProcess writer;
@@ -93,11 +93,10 @@ Outcome runWriter(const QString &group, RunAs as)
 }
 } // namespace
 
-class TestRefused : public QObject {
+class TestRefused : public ProgramTest {
     Q_OBJECT
 private slots:
     void init();
-    void cleanup();
     void everyWindowSaysSoAndKeepsTheRows();
     void fullDatabaseStopsTheImportCleanly();
     void fileLockedByAnotherProgram();
@@ -109,34 +108,17 @@ private slots:
 private:
     void expectOneMessage(const std::function<void()> &action, const QString &contains);
 
-    std::unique_ptr<WorkingFolder> m_folder;
-    std::unique_ptr<Messages::ScriptedResponder> m_answers;
-    Form1 *m_main = nullptr;
     int m_cases = 0;
 };
 
 void TestRefused::init()
 {
-    QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
-    m_folder = std::make_unique<WorkingFolder>();
-    QVERIFY(makeWorkingFiles());
-    runSql(Schema::registerFile,
-           {u"insert into ASSO (DENOM) values ('GRUPPO')"_s,
-            u"insert into VOLO (COGN, NOME) values ('ROSSI', 'MARIO'), ('BIANCHI', 'ANNA')"_s,
-            u"insert into ATTIVITA (DATAINATT, DATAFIATT, DESCRATT, LOCATT, PROVATT, NOTE4) values "
-            u"('05/01/2011', '05/01/2011', 'SISMA', 'ROMA', 'RM', '2011/01/05')"_s,
-            u"insert into ATTIVDETT (DATAINATT, DESCRATT, COGN, ORET6, OREUOMO) values "
-            u"('05/01/2011', 'SISMA', 'ROSSI MARIO', 2, 2)"_s});
-    m_answers = std::make_unique<Messages::ScriptedResponder>();
-    m_main = startSentaro();
-    QVERIFY(m_main);
-}
-
-void TestRefused::cleanup()
-{
-    QVERIFY2(m_answers->unexpected().isEmpty(), qPrintable(m_answers->unexpected().join(u" | "_s)));
-    m_answers.reset();
-    m_folder.reset();
+    QVERIFY(start({u"insert into ASSO (DENOM) values ('GRUPPO')"_s,
+                   u"insert into VOLO (COGN, NOME) values ('ROSSI', 'MARIO'), ('BIANCHI', 'ANNA')"_s,
+                   u"insert into ATTIVITA (DATAINATT, DATAFIATT, DESCRATT, LOCATT, PROVATT, NOTE4) values "
+                   u"('05/01/2011', '05/01/2011', 'SISMA', 'ROMA', 'RM', '2011/01/05')"_s,
+                   u"insert into ATTIVDETT (DATAINATT, DESCRATT, COGN, ORET6, OREUOMO) values "
+                   u"('05/01/2011', 'SISMA', 'ROSSI MARIO', 2, 2)"_s}));
 }
 
 // The action's last message says what failed; the program goes on.
@@ -227,7 +209,7 @@ void TestRefused::fullDatabaseStopsTheImportCleanly()
                            u"PRAGMA max_page_count = "_s + QString::number(pages + 20))
                 .ok());
     expectOneMessage([&] { m_main->findChild<QAction *>(u"mnvolimp"_s)->trigger(); },
-                      u"il disco o l'archivio è pieno (database or disk is full"_s);
+                     u"il disco o l'archivio è pieno (database or disk is full"_s);
     const int imported = count(u"VOLO"_s) - 2;
     QVERIFY(imported >= 0 && imported < 3000);
     // Whole rows only.

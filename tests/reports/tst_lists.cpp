@@ -46,11 +46,10 @@ const QStringList fixture = {
 };
 } // namespace
 
-class TestLists : public QObject {
+class TestLists : public ProgramTest {
     Q_OBJECT
 private slots:
     void init();
-    void cleanup();
     void listsMatchTheirReferences_data();
     void listsMatchTheirReferences();
     void emptyArchive();
@@ -62,30 +61,11 @@ private slots:
 
 private:
     void openFromMenu(const QString &command);
-
-    std::unique_ptr<WorkingFolder> m_folder;
-    std::unique_ptr<Messages::ScriptedResponder> m_answers;
-    Form1 *m_main = nullptr;
 };
 
 void TestLists::init()
 {
-    QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
-    m_folder = std::make_unique<WorkingFolder>();
-    QVERIFY(makeWorkingFiles());
-    if (QString::fromLatin1(QTest::currentTestFunction()) != u"emptyArchive"_s)
-        runSql(Schema::registerFile, fixture);
-    m_answers = std::make_unique<Messages::ScriptedResponder>();
-    m_main = startSentaro();
-    QVERIFY(m_main);
-}
-
-void TestLists::cleanup()
-{
-    QVERIFY2(m_answers->unexpected().isEmpty(), qPrintable(m_answers->unexpected().join(u" | "_s)));
-    m_answers.reset();
-    m_folder.reset();
-    QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
+    QVERIFY(start(QString::fromLatin1(QTest::currentTestFunction()) == u"emptyArchive"_s ? QStringList() : fixture));
 }
 
 void TestLists::openFromMenu(const QString &command)

@@ -40,11 +40,10 @@ const QString registerQuestion = u"Batti la data di inizio attività da stampare
                                  u"niente per stampare tutto."_s;
 } // namespace
 
-class TestRegister : public QObject {
+class TestRegister : public ProgramTest {
     Q_OBJECT
 private slots:
     void init();
-    void cleanup();
     void headingAndLines();
     void fullPageStartsANewOne();
     void printedPdfHoldsTheRegister();
@@ -52,39 +51,25 @@ private slots:
 
 private:
     void printFrom(const QString &date, const QStringList &after = {u"Stampa registro terminata."_s});
-
-    std::unique_ptr<WorkingFolder> m_folder;
-    std::unique_ptr<Messages::ScriptedResponder> m_answers;
-    Form1 *m_main = nullptr;
 };
 
 void TestRegister::init()
 {
-    QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
-    m_folder = std::make_unique<WorkingFolder>();
-    QVERIFY(QFile::copy(QStringLiteral(SENTARO_SOURCE_DIR "/data/intestazione.jpg"), Schema::headerPictureFile));
-    QVERIFY(makeWorkingFiles());
-    runSql(Schema::registerFile,
-           {u"insert into ATTIVITA (DATAINATT, DATAFIATT, DESCRATT, LOCATT, PROVATT, ORET0, ORET6, ORET7, ORET8, "
-            u"ORET9, ORET10, NOTE4) values "
-            u"('15/03/2010', '15/03/2010', 'ZETA', 'ROMA', 'RM', 0.5, 8, 123.25, 0, NULL, 1234.5, '2010/03/15'), "
-            u"('15/03/2010', '16/03/2010', 'ALFA \"PRIMA\" CON UNA DESCRIZIONE DAVVERO MOLTO LUNGA', 'LUOGO', "
-            u"'LU', 0, 0, 0, 0, 0, 0, '2010/03/15'), "
-            u"('01/02/2010', '01/02/2010', 'PRIMA DEL REGISTRO', 'X', 'X', 0, 0, 0, 0, 0, 0, '2010/02/01')"_s,
-            u"insert into ATTIVDETT (DATAINATT, DESCRATT, COGN, NOME, ORET0, ORET6) values "
-            u"('15/03/2010', 'ALFA \"PRIMA\" CON UNA DESCRIZIONE DAVVERO MOLTO LUNGA', 'ROSSI MARIO', '', 0, 2), "
-            u"('15/03/2010', 'ALFA \"PRIMA\" CON UNA DESCRIZIONE DAVVERO MOLTO LUNGA', 'BIANCHI ANNA', '', 0.5, 0), "
-            u"('15/03/2010', 'ZETA', 'WWWWWWWWWWWWWWWWWWWWWWWWW', 'WWWWWWWWWWWWWWWWWWWWWWWWW', 1, 0)"_s});
-    m_answers = std::make_unique<Messages::ScriptedResponder>();
-    m_main = startSentaro();
-    QVERIFY(m_main);
-}
-
-void TestRegister::cleanup()
-{
-    QVERIFY2(m_answers->unexpected().isEmpty(), qPrintable(m_answers->unexpected().join(u" | "_s)));
-    m_answers.reset();
-    m_folder.reset();
+    QVERIFY(
+        start({u"insert into ATTIVITA (DATAINATT, DATAFIATT, DESCRATT, LOCATT, PROVATT, ORET0, ORET6, ORET7, ORET8, "
+               u"ORET9, ORET10, NOTE4) values "
+               u"('15/03/2010', '15/03/2010', 'ZETA', 'ROMA', 'RM', 0.5, 8, 123.25, 0, NULL, 1234.5, '2010/03/15'), "
+               u"('15/03/2010', '16/03/2010', 'ALFA \"PRIMA\" CON UNA DESCRIZIONE DAVVERO MOLTO LUNGA', 'LUOGO', "
+               u"'LU', 0, 0, 0, 0, 0, 0, '2010/03/15'), "
+               u"('01/02/2010', '01/02/2010', 'PRIMA DEL REGISTRO', 'X', 'X', 0, 0, 0, 0, 0, 0, '2010/02/01')"_s,
+               u"insert into ATTIVDETT (DATAINATT, DESCRATT, COGN, NOME, ORET0, ORET6) values "
+               u"('15/03/2010', 'ALFA \"PRIMA\" CON UNA DESCRIZIONE DAVVERO MOLTO LUNGA', 'ROSSI MARIO', '', 0, 2), "
+               u"('15/03/2010', 'ALFA \"PRIMA\" CON UNA DESCRIZIONE DAVVERO MOLTO LUNGA', 'BIANCHI ANNA', '', 0.5, 0), "
+               u"('15/03/2010', 'ZETA', 'WWWWWWWWWWWWWWWWWWWWWWWWW', 'WWWWWWWWWWWWWWWWWWWWWWWWW', 1, 0)"_s},
+              [] {
+                  QVERIFY(QFile::copy(QStringLiteral(SENTARO_SOURCE_DIR "/data/intestazione.jpg"),
+                                      Schema::headerPictureFile));
+              }));
 }
 
 void TestRegister::printFrom(const QString &date, const QStringList &after)
@@ -105,9 +90,8 @@ void TestRegister::headingAndLines()
     const QList<DrawnItem> drawn = Printer::lastRecording();
     // Heading: the picture, the title box, nine heading cells and nine column bodies.
     QCOMPARE(count(drawn, DrawnItem::Kind::Picture, 1), 1);
-    const DrawnItem picture = *std::find_if(drawn.cbegin(), drawn.cend(), [](const DrawnItem &item) {
-        return item.kind == DrawnItem::Kind::Picture;
-    });
+    const DrawnItem picture = *std::find_if(
+        drawn.cbegin(), drawn.cend(), [](const DrawnItem &item) { return item.kind == DrawnItem::Kind::Picture; });
     QCOMPARE(QList<int>({picture.x, picture.y, picture.width, picture.height}), QList<int>({1, 1, 12000, 2000}));
     QCOMPARE(count(drawn, DrawnItem::Kind::Rectangle, 1), 19);
     // Thin rules: a few tenths of a millimetre, not screen pixels.
@@ -115,8 +99,8 @@ void TestRegister::headingAndLines()
         QVERIFY(item.kind != DrawnItem::Kind::Rectangle || (item.lineWidth > 0 && item.lineWidth < 20));
     // Headings and texts stay clear of the right rule of their cells.
     Printer measure(u"misura"_s);
-    const std::pair<int, int> cells[] = {{550, 11450}, {480, 1510},  {1540, 2570},  {2900, 7250},  {7285, 7950},
-                                         {10780, 11450}, {2600, 7250}};
+    const std::pair<int, int> cells[] = {{550, 11450}, {480, 1510},    {1540, 2570}, {2900, 7250},
+                                         {7285, 7950}, {10780, 11450}, {2600, 7250}};
     for (const auto &[x, right] : cells) {
         for (const DrawnItem &item : textsAt(drawn, x)) {
             measure.setFont(item.font, item.size, item.bold);
@@ -192,9 +176,9 @@ void TestRegister::fullPageStartsANewOne()
     runSql(Schema::registerFile, {u"delete from ATTIVITA where DESCRATT = 'DOPO'"_s});
     printFrom(u"15/03/2011"_s);
     drawn = Printer::lastRecording();
-    QCOMPARE(std::max_element(drawn.cbegin(), drawn.cend(), [](const DrawnItem &a, const DrawnItem &b) {
-                 return a.page < b.page;
-             })->page,
+    QCOMPARE(std::max_element(drawn.cbegin(), drawn.cend(),
+                              [](const DrawnItem &a, const DrawnItem &b) { return a.page < b.page; })
+                 ->page,
              1);
 
     // Nothing from a date after every activity: no printout, and no word of one.
@@ -275,8 +259,8 @@ void TestRegister::nothingHalfPrinted()
     Printer::setPdfPage(QPageLayout(QPageSize(QPageSize::Letter), QPageLayout::Portrait, QMarginsF(15, 15, 15, 15),
                                     QPageLayout::Millimeter));
     printFrom(u"01/01/2000"_s);
-    Printer::setPdfPage(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(3, 3, 3, 3),
-                                    QPageLayout::Millimeter));
+    Printer::setPdfPage(
+        QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(3, 3, 3, 3), QPageLayout::Millimeter));
     const PageUsed page = Printer::lastPage();
     QVERIFY(page.scale < 0.95);
     QVERIFY(12001 * page.scale <= page.printableWidth);

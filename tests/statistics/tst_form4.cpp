@@ -19,11 +19,10 @@
 
 using namespace Qt::StringLiterals;
 
-class TestForm4 : public QObject {
+class TestForm4 : public ProgramTest {
     Q_OBJECT
 private slots:
     void init();
-    void cleanup();
     void opensWithThisYear();
     void listingMatchesItsReference_data();
     void listingMatchesItsReference();
@@ -35,40 +34,24 @@ private slots:
 private:
     void elabora(const QStringList &messages = {});
 
-    std::unique_ptr<WorkingFolder> m_folder;
-    std::unique_ptr<Messages::ScriptedResponder> m_answers;
-    Form1 *m_main = nullptr;
     Form4 *m_form = nullptr;
 };
 
 void TestForm4::init()
 {
-    QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
-    m_folder = std::make_unique<WorkingFolder>();
-    QVERIFY(makeWorkingFiles());
-    runSql(Schema::registerFile,
-           {u"insert into VOLO (COGN, NOME) values ('ROSSI', 'MARIO'), ('BIANCHI', 'ANNA'), ('VERDI', 'LUCA')"_s,
-            u"insert into ATTIVDETT (DATAINATT, DESCRATT, COGN, NOME, ORET0, ORET6, ORET7, ORET8, ORET9, ORET10) "
-            u"values ('05/01/2011', 'SISMA', 'ROSSI MARIO', '', 0, 8, 0, 0, 0, 0), "
-            u"('20/02/2011', 'NEVE', 'ROSSI MARIO', '', 0, 0, 0, 0, 0, 3), "
-            u"('20/02/2011', 'NEVE', 'BIANCHI ANNA', '', 0.5, 0, 0, 0, 0, 0), "
-            u"('20/02/2012', 'FUORI', 'BIANCHI ANNA', '', 9, 0, 0, 0, 0, 0), "
-            u"('20/02/2011', 'NEVE', 'VERDI LUCA', '', NULL, NULL, NULL, NULL, NULL, NULL), "
-            u"('31/12/2011', 'FINE ANNO', 'ZANON PIA', '', 1234, 0, 0, 0, 0, 0.5), "
-            u"('2011-06-01', 'DATA STORTA', 'ZANON PIA', '', 100, 0, 0, 0, 0, 0)"_s});
-    m_answers = std::make_unique<Messages::ScriptedResponder>();
-    Clock::setFixed(QDateTime(QDate(2011, 11, 30), QTime(10, 0)));
-    m_main = startSentaro();
-    QVERIFY(m_main);
+    QVERIFY(
+        start({u"insert into VOLO (COGN, NOME) values ('ROSSI', 'MARIO'), ('BIANCHI', 'ANNA'), ('VERDI', 'LUCA')"_s,
+               u"insert into ATTIVDETT (DATAINATT, DESCRATT, COGN, NOME, ORET0, ORET6, ORET7, ORET8, ORET9, ORET10) "
+               u"values ('05/01/2011', 'SISMA', 'ROSSI MARIO', '', 0, 8, 0, 0, 0, 0), "
+               u"('20/02/2011', 'NEVE', 'ROSSI MARIO', '', 0, 0, 0, 0, 0, 3), "
+               u"('20/02/2011', 'NEVE', 'BIANCHI ANNA', '', 0.5, 0, 0, 0, 0, 0), "
+               u"('20/02/2012', 'FUORI', 'BIANCHI ANNA', '', 9, 0, 0, 0, 0, 0), "
+               u"('20/02/2011', 'NEVE', 'VERDI LUCA', '', NULL, NULL, NULL, NULL, NULL, NULL), "
+               u"('31/12/2011', 'FINE ANNO', 'ZANON PIA', '', 1234, 0, 0, 0, 0, 0.5), "
+               u"('2011-06-01', 'DATA STORTA', 'ZANON PIA', '', 100, 0, 0, 0, 0, 0)"_s},
+              [] { Clock::setFixed(QDateTime(QDate(2011, 11, 30), QTime(10, 0))); }));
     m_main->findChild<QAction *>(u"mnstatcombi"_s)->trigger();
     m_form = Windows::form4();
-}
-
-void TestForm4::cleanup()
-{
-    QVERIFY2(m_answers->unexpected().isEmpty(), qPrintable(m_answers->unexpected().join(u" | "_s)));
-    m_answers.reset();
-    m_folder.reset();
 }
 
 void TestForm4::elabora(const QStringList &messages)
@@ -241,10 +224,10 @@ void TestForm4::listingFromRowsAlone()
         return detail;
     };
     // A volunteer written in two letter cases is one; a start date that is no date counts nowhere.
-    const QStringList shown = statisticsListing(
-        {u"01/01/2011"_s, u"31/12/2011"_s, u"TUTTI"_s, u"TUTTI"_s},
-        {row(u"ROSSI MARIO "_s, u"05/01/2011"_s, 1, 0), row(u"Rossi Mario"_s, u"06/01/2011"_s, 0, 2),
-         row(u"ROSSI MARIO"_s, u"2011-06-01"_s, 50, 0), row(u"VERDI LUCA"_s, u"01/01/2012"_s, 9, 0)});
+    const QStringList shown =
+        statisticsListing({u"01/01/2011"_s, u"31/12/2011"_s, u"TUTTI"_s, u"TUTTI"_s},
+                          {row(u"ROSSI MARIO "_s, u"05/01/2011"_s, 1, 0), row(u"Rossi Mario"_s, u"06/01/2011"_s, 0, 2),
+                           row(u"ROSSI MARIO"_s, u"2011-06-01"_s, 50, 0), row(u"VERDI LUCA"_s, u"01/01/2012"_s, 9, 0)});
     QCOMPARE(shown.size(), 6);
     QCOMPARE(shown[3], statisticsLine(u"ROSSI MARIO"_s, 3, {1, 0, 0, 0, 0, 2}));
     QCOMPARE(shown[5], statisticsLine(u"TOTALE GENERALE"_s, 3, {1, 0, 0, 0, 0, 2}));

@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QSqlError>
 #include <QStandardPaths>
 #include <QTest>
 
@@ -42,6 +43,8 @@ private slots:
     void namesIgnoreLetterCase();
     void uniqueKeysFoldAccentedCapitals();
     void otherFailuresCarryTheStoreText();
+    void storeReasonsAreSaidInItalian_data();
+    void storeReasonsAreSaidInItalian();
     void valuesAreBoundNotSpliced();
     void lookupsMatchDatesExactly();
     void activitiesSortMostRecentFirst();
@@ -165,10 +168,10 @@ void TestDataSource::uniqueKeysFoldAccentedCapitals()
     organisations.setValue(u"DENOM"_s, u"protezione civile è"_s);
     QCOMPARE(organisations.update().number, Store::duplicateKey);
     // Past a long equal beginning, a letter that differs in its second byte alone.
-    for (const auto &[denomination, number] : {std::pair{u"GRUPPO COMUNALE DI PROTEZIONE CIVILE È"_s, 0},
-                                               std::pair{u"GRUPPO COMUNALE DI PROTEZIONE CIVILE Ì"_s, 0},
-                                               std::pair{u"GRUPPO COMUNALE DI PROTEZIONE CIVILE è"_s,
-                                                         int(Store::duplicateKey)}}) {
+    for (const auto &[denomination, number] :
+         {std::pair{u"GRUPPO COMUNALE DI PROTEZIONE CIVILE È"_s, 0},
+          std::pair{u"GRUPPO COMUNALE DI PROTEZIONE CIVILE Ì"_s, 0},
+          std::pair{u"GRUPPO COMUNALE DI PROTEZIONE CIVILE è"_s, int(Store::duplicateKey)}}) {
         organisations.addNew();
         organisations.setValue(u"DENOM"_s, denomination);
         QCOMPARE(organisations.update().number, number);
@@ -208,12 +211,46 @@ void TestDataSource::otherFailuresCarryTheStoreText()
     QVERIFY(activities.lastError().description.contains(u"NOTABLE"_s));
 }
 
+void TestDataSource::storeReasonsAreSaidInItalian_data()
+{
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("said"); // empty: the store's words alone
+    const QList<std::array<QString, 3>> rows = {
+        {u"5"_s, u"database is locked"_s, u"l'archivio è bloccato da un altro programma"_s},
+        {u"517"_s, u"database is locked"_s, u"l'archivio è bloccato da un altro programma"_s},
+        {u"8"_s, u"attempt to write a readonly database"_s, u"l'archivio non si può scrivere"_s},
+        {u"13"_s, u"database or disk is full"_s, u"il disco o l'archivio è pieno"_s},
+        {u"266"_s, u"disk I/O error"_s, u"errore di lettura o scrittura sul disco"_s},
+        {u"26"_s, u"file is not a database"_s, u"l'archivio è danneggiato"_s},
+        {u"1"_s, u"no such table: ATTIVITA"_s, u"nell'archivio manca una tabella"_s},
+        {u"1"_s, u"no such column: ORETOT"_s, u"nell'archivio manca un campo"_s},
+        {u"1"_s, u"too many SQL variables"_s, u"troppi valori in una sola istruzione"_s},
+        {u"1299"_s, u"NOT NULL constraint failed: VOLO.COGN"_s, u"un dato non è ammesso dall'archivio"_s},
+        {u"1811"_s, u"archivio bloccato"_s, QString()},
+        {u"18"_s, u"string or blob too big"_s, u"un testo o un dato è troppo grande per l'archivio"_s},
+        {u"1"_s, u"near \"x\": syntax error"_s, QString()},
+    };
+    for (const auto &[code, text, said] : rows)
+        QTest::addRow("%s %s", qPrintable(code), qPrintable(text)) << code << text << said;
+}
+
+void TestDataSource::storeReasonsAreSaidInItalian()
+{
+    QFETCH(QString, code);
+    QFETCH(QString, text);
+    QFETCH(QString, said);
+    const Store::Result result = Store::classify(QSqlError(QString(), text, QSqlError::StatementError, code));
+    QCOMPARE(result.number, Store::otherFailure);
+    QCOMPARE(result.description, said.isEmpty() ? text : said + u" ("_s + text + u')');
+}
+
 void TestDataSource::valuesAreBoundNotSpliced()
 {
     QVERIFY(!Store::openWorkingFiles());
     DataSource *source = volunteers(m_owner.get());
-    const QStringList names = {u"D\"AMICO"_s, u"D'ANGELO"_s, u"BACK\\SLASH"_s, u"CENTO%"_s, u"UNDER_SCORE"_s,
-                               u"\" OR \"\"=\""_s};
+    const QStringList names = {u"D\"AMICO"_s, u"D'ANGELO"_s,    u"BACK\\SLASH"_s,
+                               u"CENTO%"_s,   u"UNDER_SCORE"_s, u"\" OR \"\"=\""_s};
     for (const QString &name : names)
         QVERIFY(addVolunteer(source, name, u"X"_s).ok());
     for (const QString &name : names) {

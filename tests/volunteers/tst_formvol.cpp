@@ -32,12 +32,10 @@ int volunteers()
 }
 } // namespace
 
-class TestFormvol : public QObject {
+class TestFormvol : public ProgramTest {
     Q_OBJECT
 private slots:
-    void initTestCase();
     void init();
-    void cleanup();
     void delimitedItems_data();
     void delimitedItems();
     void insertionFromTheMenu();
@@ -53,39 +51,18 @@ private:
     void fillValid();
     void registerExpecting(const QStringList &messages);
 
-    std::unique_ptr<WorkingFolder> m_folder;
-    std::unique_ptr<Messages::ScriptedResponder> m_answers;
-    Form1 *m_main = nullptr;
     Formvol *m_form = nullptr;
 };
 
-void TestFormvol::initTestCase()
-{
-    QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
-}
-
 void TestFormvol::init()
 {
-    m_folder = std::make_unique<WorkingFolder>();
-    QVERIFY(makeWorkingFiles());
-    runSql(Schema::registerFile,
-           {u"insert into ASSO (DENOM) values ('PROTEZIONE CIVILE BETA'), ('GRUPPO ALFA')"_s,
-            u"insert into VOLO (CODASS, CODVOL, COGN, NOME, INDIR, CITTA, PROV, DATANA, LUOGONA, PROVNA, SESSO, "
-            u"CODFISC, TEL, FAX, MAIL, SPEC, NOTE, NOTE2, NOTE3) values ('7', '12', 'ROSSI', 'MARIO', 'VIA ROMA 1', "
-            u"'ROMA', 'RM', '01/01/1980', 'ROMA', 'RM', 'M', 'RSSMRA80A01H501U', '06 123', '06 456', 'm@x.it', "
-            u"'LOGISTICA', 'NOTA', 'NOTA 2', 'NOTA 3')"_s});
-    m_answers = std::make_unique<Messages::ScriptedResponder>();
-    m_main = startSentaro();
-    QVERIFY(m_main);
+    QVERIFY(
+        start({u"insert into ASSO (DENOM) values ('PROTEZIONE CIVILE BETA'), ('GRUPPO ALFA')"_s,
+               u"insert into VOLO (CODASS, CODVOL, COGN, NOME, INDIR, CITTA, PROV, DATANA, LUOGONA, PROVNA, SESSO, "
+               u"CODFISC, TEL, FAX, MAIL, SPEC, NOTE, NOTE2, NOTE3) values ('7', '12', 'ROSSI', 'MARIO', 'VIA ROMA 1', "
+               u"'ROMA', 'RM', '01/01/1980', 'ROMA', 'RM', 'M', 'RSSMRA80A01H501U', '06 123', '06 456', 'm@x.it', "
+               u"'LOGISTICA', 'NOTA', 'NOTA 2', 'NOTA 3')"_s}));
     m_form = Windows::formvol();
-}
-
-void TestFormvol::cleanup()
-{
-    DataSource::refuseReadsAfter(-1);
-    QVERIFY2(m_answers->unexpected().isEmpty(), qPrintable(m_answers->unexpected().join(u" | "_s)));
-    m_answers.reset();
-    m_folder.reset();
 }
 
 void TestFormvol::delimitedItems_data()
@@ -93,16 +70,16 @@ void TestFormvol::delimitedItems_data()
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QStringList>("items");
     QTest::newRow("lines") << QByteArray("UNO\r\nDUE\nTRE") << QStringList{u"UNO"_s, u"DUE"_s, u"TRE"_s};
-    QTest::newRow("two on a line") << QByteArray("CUCINA,LOGISTICA\r\n")
-                                   << QStringList{u"CUCINA"_s, u"LOGISTICA"_s};
+    QTest::newRow("two on a line") << QByteArray("CUCINA,LOGISTICA\r\n") << QStringList{u"CUCINA"_s, u"LOGISTICA"_s};
     QTest::newRow("blanks before skipped") << QByteArray("  A,   B  \r\n") << QStringList{u"A"_s, u"B"_s};
     QTest::newRow("quoted with comma") << QByteArray("\"RADIO, TLC\",ALTRO\r\n\"FINE\"")
                                        << QStringList{u"RADIO, TLC"_s, u"ALTRO"_s, u"FINE"_s};
     QTest::newRow("blank lines") << QByteArray("\r\n\r\nA\r\n\r\n") << QStringList{u"A"_s};
     QTest::newRow("accents in UTF-8") << QByteArray("UNITÀ CINOFILE\n") << QStringList{u"UNITÀ CINOFILE"_s};
-    QTest::newRow("accents of older programs") << QByteArray("UNIT\xC0 CINOFILE\r\n")
-                                               << QStringList{u"UNITÀ CINOFILE"_s};
-    QTest::newRow("quote never closed") << QByteArray("\"APERTA, MAI CHIUSA\n") << QStringList{u"APERTA, MAI CHIUSA\n"_s};
+    QTest::newRow("accents of older programs")
+        << QByteArray("UNIT\xC0 CINOFILE\r\n") << QStringList{u"UNITÀ CINOFILE"_s};
+    QTest::newRow("quote never closed") << QByteArray("\"APERTA, MAI CHIUSA\n")
+                                        << QStringList{u"APERTA, MAI CHIUSA\n"_s};
     QTest::newRow("empty") << QByteArray() << QStringList();
 }
 
@@ -188,8 +165,8 @@ void TestFormvol::insertionFromTheMenu()
     QVERIFY(value(u"select coalesce(MAIL, FAX, 'none') from VOLO where COGN = 'D''ANGELO'"_s) == u"none"_s);
 
     // Cleared for the next volunteer of the same organisation, the specialisation too.
-    for (QLineEdit *box : {m_form->fvcogn, m_form->fvnome, m_form->fvdatana, m_form->fvprovna, m_form->fvcfisc,
-                           m_form->fvnote3})
+    for (QLineEdit *box :
+         {m_form->fvcogn, m_form->fvnome, m_form->fvdatana, m_form->fvprovna, m_form->fvcfisc, m_form->fvnote3})
         QVERIFY(box->text().isEmpty());
     QVERIFY(m_form->fvluogona->currentText().isEmpty());
     QCOMPARE(m_form->cmbassdenom->currentText(), u"GRUPPO ALFA"_s);
@@ -224,10 +201,10 @@ void TestFormvol::checksRunInOrder()
 
     m_form->fvsesso->clear();
     registerExpecting({u"Volontario inserito"_s});
-    QCOMPARE(value(u"select PROV || '|' || DATANA || '|' || SESSO from VOLO where NOME = '"_s + QString(25, u'B') +
-                   u"'"_s)
-                 .toString(),
-             u"RM||"_s);
+    QCOMPARE(
+        value(u"select PROV || '|' || DATANA || '|' || SESSO from VOLO where NOME = '"_s + QString(25, u'B') + u"'"_s)
+            .toString(),
+        u"RM||"_s);
 
     // Only roma and ROMA become RM. A place typed by hand takes the province of the one
     // municipality of that name.

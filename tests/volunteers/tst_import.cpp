@@ -22,11 +22,10 @@ int volunteers()
 }
 } // namespace
 
-class TestImport : public QObject {
+class TestImport : public ProgramTest {
     Q_OBJECT
 private slots:
     void init();
-    void cleanup();
     void addsOnlyNewVolunteers();
     void missingOrForeignExport();
     void refusedRowsAreLeftOutAndCounted();
@@ -34,29 +33,12 @@ private slots:
 
 private:
     void import(const QStringList &messages);
-
-    std::unique_ptr<WorkingFolder> m_folder;
-    std::unique_ptr<Messages::ScriptedResponder> m_answers;
-    Form1 *m_main = nullptr;
 };
 
 void TestImport::init()
 {
-    m_folder = std::make_unique<WorkingFolder>();
-    QVERIFY(makeWorkingFiles());
-    runSql(Schema::registerFile, {u"insert into VOLO (COGN, NOME, CODFISC) values ('ROSSI', 'MARIO', 'NOSTRO'), "
-                                  u"('FOÀ', 'NICCOLÒ', 'NOSTRO')"_s});
-    m_answers = std::make_unique<Messages::ScriptedResponder>();
-    m_main = startSentaro();
-    QVERIFY(m_main);
-}
-
-void TestImport::cleanup()
-{
-    DataSource::refuseReadsAfter(-1);
-    QVERIFY2(m_answers->unexpected().isEmpty(), qPrintable(m_answers->unexpected().join(u" | "_s)));
-    m_answers.reset();
-    m_folder.reset();
+    QVERIFY(start({u"insert into VOLO (COGN, NOME, CODFISC) values ('ROSSI', 'MARIO', 'NOSTRO'), "
+                   u"('FOÀ', 'NICCOLÒ', 'NOSTRO')"_s}));
 }
 
 void TestImport::import(const QStringList &messages)
@@ -69,20 +51,18 @@ void TestImport::import(const QStringList &messages)
 
 void TestImport::addsOnlyNewVolunteers()
 {
-    runSql(Schema::importFile,
-           {exportTable,
-            u"insert into VOLO (CODASS, CODVOL, COGN, NOME, FAX, MAIL, NOTE3) values "
-            u"('A1', 'V1', 'Bianchi', 'Anna', '06 1', 'anna@x.it', 'nota \"tre\"'), "
-            u"('A1', 'V2', 'Rossi', 'Mario', NULL, NULL, NULL), "
-            u"('A1', 'V3', 'foà', 'niccolò', NULL, NULL, NULL), "
-            u"('A2', 'V4', 'VERDI', 'LUCA', NULL, NULL, NULL), "
-            u"('A2', 'V5', 'verdi', 'luca', NULL, NULL, NULL), "
-            u"('A2', 'V6', 'SOLO', NULL, NULL, NULL, NULL), "
-            u"('A2', 'V7', 'SOLO', '', NULL, NULL, NULL), "
-            // Without surname, or without either name: compared as empty text.
-            u"('A3', 'V8', NULL, 'NESSUNO', NULL, NULL, NULL), "
-            u"('A3', 'V9', NULL, NULL, NULL, NULL, NULL), "
-            u"('A3', 'V10', '', 'nessuno', NULL, NULL, NULL)"_s});
+    runSql(Schema::importFile, {exportTable, u"insert into VOLO (CODASS, CODVOL, COGN, NOME, FAX, MAIL, NOTE3) values "
+                                             u"('A1', 'V1', 'Bianchi', 'Anna', '06 1', 'anna@x.it', 'nota \"tre\"'), "
+                                             u"('A1', 'V2', 'Rossi', 'Mario', NULL, NULL, NULL), "
+                                             u"('A1', 'V3', 'foà', 'niccolò', NULL, NULL, NULL), "
+                                             u"('A2', 'V4', 'VERDI', 'LUCA', NULL, NULL, NULL), "
+                                             u"('A2', 'V5', 'verdi', 'luca', NULL, NULL, NULL), "
+                                             u"('A2', 'V6', 'SOLO', NULL, NULL, NULL, NULL), "
+                                             u"('A2', 'V7', 'SOLO', '', NULL, NULL, NULL), "
+                                             // Without surname, or without either name: compared as empty text.
+                                             u"('A3', 'V8', NULL, 'NESSUNO', NULL, NULL, NULL), "
+                                             u"('A3', 'V9', NULL, NULL, NULL, NULL, NULL), "
+                                             u"('A3', 'V10', '', 'nessuno', NULL, NULL, NULL)"_s});
     const QByteArray exportBefore = fileBytes(Schema::importFile);
     import({u"Importazione terminata"_s});
     QCOMPARE(m_main->windowTitle(), u"Sentaro - Letti:10 record aggiunti: 5"_s);
@@ -113,9 +93,10 @@ void TestImport::refusedRowsAreLeftOutAndCounted()
     allowWrites(Schema::volo);
     QCOMPARE(m_answers->shown().size(), 2);
     QCOMPARE(m_answers->shown().constFirst(), u"Importazione terminata"_s);
-    QVERIFY2(m_answers->shown().constLast().startsWith(
-                 u"Volontari non importati perché rifiutati dall'archivio: 2 (il primo: BIANCHI ANNA: archivio bloccato"_s),
-             qPrintable(m_answers->shown().constLast()));
+    QVERIFY2(
+        m_answers->shown().constLast().startsWith(
+            u"Volontari non importati perché rifiutati dall'archivio: 2 (il primo: BIANCHI ANNA: archivio bloccato"_s),
+        qPrintable(m_answers->shown().constLast()));
     QCOMPARE(m_main->windowTitle(), u"Sentaro - Letti:2 record aggiunti: 0"_s);
     QCOMPARE(volunteers(), 2);
 }
