@@ -1,10 +1,10 @@
 #include "app/gridmodel.h"
 
 #include "app/gridedit.h"
-#include "common/messages.h"
+#include "ui/messages.h"
 #include "common/textformat.h"
 #include "store/database.h"
-#include "store/datasource.h"
+#include "database/datasource.h"
 #include "store/grid.h"
 
 #include <QHash>

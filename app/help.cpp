@@ -1,6 +1,6 @@
 #include "app/help.h"
 
-#include "common/twips.h"
+#include "ui/twips.h"
 #include "store/referencedata.h"
 
 #include <QDir>

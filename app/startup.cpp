@@ -2,7 +2,7 @@
 
 #include "app/form11.h"
 #include "app/windows.h"
-#include "common/twips.h"
+#include "ui/twips.h"
 #include "store/referencedata.h"
 
 #include <QApplication>

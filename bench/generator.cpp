@@ -4,7 +4,7 @@
 
 #include "app/startup.h"
 #include "app/windows.h"
-#include "common/messages.h"
+#include "ui/messages.h"
 #include "common/textformat.h"
 #include "store/database.h"
 #include "store/schema.h"

@@ -4,7 +4,7 @@
 #include "generator.h"
 
 #include "store/schema.h"
-#include "store/server.h"
+#include "database/serverconnection.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

@@ -1,12 +1,10 @@
 #pragma once
 
-#include "activities/datecheck.h"
+#include "common/datecheck.h"
 
-// Checks globals().datacontrollo, shows what is wrong and leaves "0" (acceptable or
-// empty) or "1" in globals().esitodata.
-void controlladata();
+class QString;
 
-// The check of `date` as every window runs it: through the globals, its own message first and
-// then `refusal`. True when the date was refused.
-bool dateRefused(const QString &date, const QString &refusal);
-
+// Checks `date` and gives its verdict: true when acceptable (empty, or a real GG/MM/AAAA day).
+// The date and the verdict ("0" acceptable, "1" wrong) stay in globals().datacontrollo and
+// globals().esitodata, where the windows read them.
+bool controlladata(const QString &date);

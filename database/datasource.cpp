@@ -1,8 +1,8 @@
-#include "store/datasource.h"
+#include "database/datasource.h"
 
 #include "common/textformat.h"
-#include "store/schema.h"
-#include "store/server.h"
+#include "database/serverconnection.h"
+#include "database/sql.h"
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>

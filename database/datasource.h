@@ -1,7 +1,7 @@
 #pragma once
 
-#include "store/database.h"
-#include "store/schema.h"
+#include "database/connection.h"
+#include "database/tables.h"
 
 #include <QHash>
 #include <QObject>

@@ -1,4 +1,4 @@
-#include "store/pgcopy.h"
+#include "database/pgcopy.h"
 
 #include <QLibrary>
 #include <QRegularExpression>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/database.h"
+#include "database/connection.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

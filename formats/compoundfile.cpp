@@ -1,4 +1,4 @@
-#include "store/compoundfile.h"
+#include "formats/compoundfile.h"
 
 #include <QtEndian>
 

@@ -1,6 +1,6 @@
-#include "store/xlswriter.h"
+#include "formats/xlswriter.h"
 
-#include "store/compoundfile.h"
+#include "formats/compoundfile.h"
 
 #include <QDir>
 #include <QFileInfo>

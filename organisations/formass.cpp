@@ -1,14 +1,14 @@
 #include "organisations/formass.h"
 
-#include "activities/activityregistry.h"
-#include "common/activation.h"
-#include "common/controls.h"
+#include "ui/activation.h"
+#include "ui/controls.h"
 #include "common/globals.h"
-#include "common/hourglass.h"
-#include "common/mainwindowinterface.h"
-#include "common/messages.h"
-#include "common/twips.h"
-#include "common/windowaccess.h"
+#include "ui/hourglass.h"
+#include "ui/mainwindowinterface.h"
+#include "ui/messages.h"
+#include "ui/refusals.h"
+#include "ui/twips.h"
+#include "ui/windowaccess.h"
 #include "store/organisations.h"
 
 #include <QComboBox>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "reports/printer.h"
+#include "ui/printer.h"
 #include "store/records.h"
 
 #include <QImage>

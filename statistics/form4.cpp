@@ -1,19 +1,19 @@
 #include "statistics/form4.h"
 
-#include "activities/controlladata.h"
+#include "common/controlladata.h"
 #include "common/clock.h"
-#include "common/controls.h"
+#include "ui/controls.h"
 #include "common/globals.h"
-#include "common/hourglass.h"
-#include "common/mainwindowinterface.h"
-#include "common/messages.h"
+#include "ui/hourglass.h"
+#include "ui/mainwindowinterface.h"
+#include "ui/messages.h"
 #include "common/riskclasses.h"
-#include "common/twips.h"
+#include "ui/twips.h"
 #include "common/volunteertext.h"
-#include "common/windowaccess.h"
-#include "reports/printer.h"
+#include "ui/windowaccess.h"
+#include "ui/printer.h"
 #include "statistics/statistics.h"
-#include "store/reports.h"
+#include "store/reportrows.h"
 
 #include <QComboBox>
 #include <QLabel>

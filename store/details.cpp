@@ -2,7 +2,7 @@
 
 #include "common/volunteertext.h"
 #include "store/activities.h"
-#include "store/datasource.h"
+#include "database/datasource.h"
 
 #include <QSqlError>
 #include <QSqlQuery>

@@ -1,9 +1,9 @@
-#include "store/maintenance.h"
+#include "store/emptying.h"
 
-#include "store/datasource.h"
+#include "database/datasource.h"
 #include "store/schema.h"
-#include "store/server.h"
-#include "store/xlswriter.h"
+#include "database/serverconnection.h"
+#include "formats/xlswriter.h"
 
 using namespace Qt::StringLiterals;
 

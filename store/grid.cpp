@@ -1,7 +1,7 @@
 #include "store/grid.h"
 
 #include "common/riskclasses.h"
-#include "store/datasource.h"
+#include "database/datasource.h"
 #include "store/schema.h"
 
 #include <QHash>

@@ -1,6 +1,6 @@
 #include "store/jetfile.h"
 
-#include "store/jetlines.h"
+#include "formats/jetlines.h"
 
 #include "common/textformat.h"
 #include "store/database.h"

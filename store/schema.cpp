@@ -177,7 +177,8 @@ QString doubleDetailsQuery()
 } // namespace Schema
 
 namespace Schema {
-const Table *findTable(const QString &name)
+namespace {
+const Table *registerTable(const QString &name)
 {
     for (const Table &table : registerTables()) {
         if (table.name.compare(name, Qt::CaseInsensitive) == 0)
@@ -188,14 +189,11 @@ const Table *findTable(const QString &name)
     return nullptr;
 }
 
-Kind kindOf(const QString &table, const QString &field)
-{
-    if (const Table *found = findTable(table)) {
-        for (const Field &candidate : found->fields) {
-            if (candidate.name.compare(field, Qt::CaseInsensitive) == 0)
-                return candidate.kind;
-        }
-    }
-    return Kind::Text;
-}
+// The data sources learn the register's tables before any of them can write: whatever links
+// the store links this file, since opening the working files makes the tables.
+const bool catalogued = [] {
+    setCatalogue(&registerTable);
+    return true;
+}();
+} // namespace
 } // namespace Schema

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "database/tables.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -7,22 +9,6 @@
 
 // Table and field names of the three database files, in one place.
 namespace Schema {
-
-enum class Kind { Text, Number, Integer };
-
-struct Field {
-    QString name;
-    Kind kind;
-};
-
-struct Table {
-    QString name;
-    std::vector<Field> fields;
-    // Unique key, compared without regard to letter case; empty for none.
-    QStringList uniqueKey;
-    // Further look-up indexes.
-    std::vector<QStringList> indexes;
-};
 
 inline const QString attivita = QStringLiteral("ATTIVITA");
 inline const QString attivdett = QStringLiteral("ATTIVDETT");
@@ -78,11 +64,4 @@ QString detailKeyPresentQuery(Dialect dialect);
 // The doubles that keep the key out: volunteer, activity and start of each, one a row.
 QString doubleDetailsQuery();
 
-} // namespace Schema
-
-namespace Schema {
-// The table of that name in either file, any letter case; null when unknown.
-const Table *findTable(const QString &name);
-// The kind of a field of a known table; Text when unknown.
-Kind kindOf(const QString &table, const QString &field);
 } // namespace Schema

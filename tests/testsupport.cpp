@@ -4,15 +4,15 @@
 
 #include "app/startup.h"
 #include "app/windows.h"
-#include "common/activation.h"
+#include "ui/activation.h"
 #include "common/clock.h"
 #include "common/globals.h"
-#include "common/messages.h"
+#include "ui/messages.h"
 #include "common/riskclasses.h"
-#include "reports/printer.h"
+#include "ui/printer.h"
 #include "store/database.h"
-#include "store/datasource.h"
-#include "store/server.h"
+#include "database/datasource.h"
+#include "database/serverconnection.h"
 #include "store/schema.h"
 
 #include <QAbstractItemView>

@@ -1,4 +1,4 @@
-#include "common/activation.h"
+#include "ui/activation.h"
 
 #include <QApplication>
 #include <QDialog>

@@ -1,6 +1,6 @@
-#include "common/controls.h"
+#include "ui/controls.h"
 
-#include "common/twips.h"
+#include "ui/twips.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -408,6 +408,13 @@ void finishWindow(QWidget *window, QPushButton *defaultButton)
     layout->addWidget(scroll);
     orderTabsByLayout(area);
     window->installEventFilter(new WindowKeys(window, exit, defaultButton));
+}
+
+void fillDescriptions(QComboBox *combo, const QStringList &descriptions, const QStringList &starts)
+{
+    fillCombo(combo, descriptions);
+    for (int i = 0; i < starts.size(); ++i)
+        combo->setItemData(i, starts.at(i));
 }
 
 } // namespace Controls

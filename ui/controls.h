@@ -50,6 +50,9 @@ QListWidget *multiList(QWidget *parent, const QString &name, int left, int top, 
 // Replaces a drop-down list's entries in one go and leaves its text empty, as a list
 // emptied and refilled does: no entry is chosen for the user.
 void fillCombo(QComboBox *combo, const QStringList &entries);
+// Fills a drop-down list of activity descriptions, each entry carrying its start date, so
+// that choosing one names one activity even where several days share a description.
+void fillDescriptions(QComboBox *combo, const QStringList &descriptions, const QStringList &starts);
 
 // Replaces a list's lines in one go, sorted as a sorted list box keeps them
 // (letter case ignored), so that a long list is not repainted line by line.

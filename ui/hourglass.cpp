@@ -1,4 +1,4 @@
-#include "common/hourglass.h"
+#include "ui/hourglass.h"
 
 #include <QApplication>
 

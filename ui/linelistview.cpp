@@ -1,4 +1,4 @@
-#include "common/linelistview.h"
+#include "ui/linelistview.h"
 
 #include "common/compactlines.h"
 

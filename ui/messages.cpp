@@ -1,6 +1,6 @@
-#include "common/messages.h"
+#include "ui/messages.h"
 
-#include "common/activation.h"
+#include "ui/activation.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,9 +1,9 @@
-#include "reports/printer.h"
+#include "ui/printer.h"
 
 #include "common/clock.h"
-#include "common/hourglass.h"
-#include "common/messages.h"
-#include "common/twips.h"
+#include "ui/hourglass.h"
+#include "ui/messages.h"
+#include "ui/twips.h"
 
 #include <QDesktopServices>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "common/twips.h"
+#include "ui/twips.h"
 
 #include <QGuiApplication>
 #include <QHash>

@@ -1,11 +1,11 @@
 #include "volunteers/import.h"
 
-#include "common/hourglass.h"
-#include "common/mainwindowinterface.h"
-#include "common/messages.h"
-#include "common/windowaccess.h"
+#include "ui/hourglass.h"
+#include "ui/mainwindowinterface.h"
+#include "ui/messages.h"
+#include "ui/windowaccess.h"
 #include "store/database.h"
-#include "store/datasource.h"
+#include "database/datasource.h"
 #include "store/volunteers.h"
 
 #include <QCoreApplication>

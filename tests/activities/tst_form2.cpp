@@ -3,10 +3,10 @@
 #include "app/gridmodel.h"
 #include "app/windows.h"
 #include "common/clock.h"
-#include "common/controls.h"
+#include "ui/controls.h"
 #include "common/globals.h"
-#include "common/messages.h"
-#include "store/datasource.h"
+#include "ui/messages.h"
+#include "database/datasource.h"
 #include "store/schema.h"
 #include "testsupport.h"
 

@@ -2,8 +2,8 @@
 #include "app/gridmodel.h"
 #include "app/windows.h"
 #include "common/clock.h"
-#include "common/messages.h"
-#include "store/datasource.h"
+#include "ui/messages.h"
+#include "database/datasource.h"
 #include "store/schema.h"
 #include "testsupport.h"
 

@@ -1,6 +1,6 @@
-#include "activities/controlladata.h"
+#include "common/controlladata.h"
 #include "common/globals.h"
-#include "common/messages.h"
+#include "ui/messages.h"
 
 #include <QTest>
 

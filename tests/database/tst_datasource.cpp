@@ -1,5 +1,5 @@
 #include "store/database.h"
-#include "store/datasource.h"
+#include "database/datasource.h"
 #include "store/schema.h"
 #include "testsupport.h"
 

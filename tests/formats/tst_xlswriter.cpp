@@ -1,5 +1,5 @@
-#include "store/compoundfile.h"
-#include "store/xlswriter.h"
+#include "formats/compoundfile.h"
+#include "formats/xlswriter.h"
 #include "testsupport.h"
 
 #include <QDir>
@@ -74,7 +74,7 @@ QJsonObject readWithXlrd(const QStringList &arguments)
 {
     QProcess process;
     process.start(pythonWithXlrd(),
-                  QStringList{QStringLiteral(SENTARO_SOURCE_DIR "/tests/store/xlsread.py")} + arguments);
+                  QStringList{QStringLiteral(SENTARO_SOURCE_DIR "/tests/formats/xlsread.py")} + arguments);
     if (!process.waitForFinished(240000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
         qWarning("xlrd: %s", process.readAllStandardError().constData());
     return QJsonDocument::fromJson(process.readAllStandardOutput()).object();

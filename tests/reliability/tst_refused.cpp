@@ -3,7 +3,7 @@
 #include "app/gridmodel.h"
 #include "app/windows.h"
 #include "common/globals.h"
-#include "common/messages.h"
+#include "ui/messages.h"
 #include "organisations/formass.h"
 #include "participation/form3.h"
 #include "participation/participation.h"

@@ -2,9 +2,9 @@
 #include "app/windows.h"
 #include "common/clock.h"
 #include "common/globals.h"
-#include "common/messages.h"
-#include "reports/printer.h"
-#include "store/datasource.h"
+#include "ui/messages.h"
+#include "ui/printer.h"
+#include "database/datasource.h"
 #include "store/schema.h"
 #include "testsupport.h"
 

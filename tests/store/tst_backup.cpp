@@ -1,6 +1,6 @@
 #include "app/form1.h"
 #include "common/clock.h"
-#include "common/messages.h"
+#include "ui/messages.h"
 #include "store/backup.h"
 #include "store/schema.h"
 #include "testsupport.h"

@@ -1,7 +1,7 @@
 #include "app/form1.h"
 #include "app/gridmodel.h"
 #include "app/windows.h"
-#include "common/messages.h"
+#include "ui/messages.h"
 #include "store/jetfile.h"
 #include "store/schema.h"
 #include "testsupport.h"

@@ -1,6 +1,6 @@
 #include "app/form1.h"
-#include "common/messages.h"
-#include "store/datasource.h"
+#include "ui/messages.h"
+#include "database/datasource.h"
 #include "store/schema.h"
 #include "testsupport.h"
 

@@ -1,6 +1,6 @@
-#include "common/messages.h"
+#include "ui/messages.h"
 #include "common/textformat.h"
-#include "common/windowaccess.h"
+#include "ui/windowaccess.h"
 #include "testsupport.h"
 #include "volunteers/formvol.h"
 #include "volunteers/taxcode.h"
