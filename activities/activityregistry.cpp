@@ -1,16 +1,16 @@
 #include "activities/activityregistry.h"
 
 #include "activities/form2.h"
-#include "ui/controls.h"
 #include "common/globals.h"
+#include "common/textformat.h"
+#include "database/datasource.h"
+#include "store/activities.h"
+#include "ui/controls.h"
 #include "ui/hourglass.h"
 #include "ui/mainwindowinterface.h"
 #include "ui/messages.h"
 #include "ui/refusals.h"
-#include "common/textformat.h"
 #include "ui/windowaccess.h"
-#include "store/activities.h"
-#include "database/datasource.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -31,7 +31,7 @@ void fillActivityLists(QComboBox *dates, QComboBox *descriptions)
     if (readRefused(activities))
         return;
     Controls::fillCombo(dates, dateEntries);
-    fillDescriptions(descriptions, descriptionEntries, dateEntries);
+    Controls::fillDescriptions(descriptions, descriptionEntries, dateEntries);
 }
 
 void caricaattivitaform2()

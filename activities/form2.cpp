@@ -1,20 +1,20 @@
 #include "activities/form2.h"
 
 #include "activities/activityregistry.h"
+#include "common/clock.h"
 #include "common/controlladata.h"
 #include "common/datecheck.h"
-#include "common/clock.h"
-#include "ui/controls.h"
 #include "common/globals.h"
+#include "common/textformat.h"
+#include "database/datasource.h"
+#include "store/activities.h"
+#include "ui/controls.h"
 #include "ui/hourglass.h"
 #include "ui/mainwindowinterface.h"
 #include "ui/messages.h"
 #include "ui/refusals.h"
-#include "common/textformat.h"
 #include "ui/twips.h"
 #include "ui/windowaccess.h"
-#include "store/activities.h"
-#include "database/datasource.h"
 
 #include <QComboBox>
 #include <QLabel>

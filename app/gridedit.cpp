@@ -3,17 +3,18 @@
 #include "common/controlladata.h"
 #include "common/datecheck.h"
 #include "common/globals.h"
-#include "ui/mainwindowinterface.h"
-#include "ui/messages.h"
-#include "ui/refusals.h"
-#include "common/volunteertext.h"
 #include "common/riskclasses.h"
 #include "common/textformat.h"
-#include "ui/windowaccess.h"
+#include "common/volunteertext.h"
+#include "database/datasource.h"
 #include "store/activities.h"
 #include "store/grid.h"
 #include "store/schema.h"
 #include "store/volunteers.h"
+#include "ui/mainwindowinterface.h"
+#include "ui/messages.h"
+#include "ui/refusals.h"
+#include "ui/windowaccess.h"
 
 #include <QDate>
 

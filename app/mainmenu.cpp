@@ -1,15 +1,13 @@
 #include "app/mainmenu.h"
 
 #include "activities/activityregistry.h"
-#include "common/controlladata.h"
 #include "activities/form2.h"
 #include "app/form1.h"
 #include "app/help.h"
 #include "app/maintenance.h"
 #include "app/windows.h"
-#include "ui/controls.h"
+#include "common/controlladata.h"
 #include "common/globals.h"
-#include "ui/messages.h"
 #include "common/riskclasses.h"
 #include "common/textformat.h"
 #include "organisations/formass.h"
@@ -18,9 +16,12 @@
 #include "reports/formlist.h"
 #include "reports/register.h"
 #include "statistics/form4.h"
+#include "store/grid.h"
+#include "ui/controls.h"
+#include "ui/messages.h"
+#include "ui/refusals.h"
 #include "volunteers/formvol.h"
 #include "volunteers/import.h"
-#include "store/grid.h"
 
 #include <QLabel>
 #include <QMenuBar>

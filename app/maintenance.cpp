@@ -3,11 +3,11 @@
 #include "app/form1.h"
 #include "app/windows.h"
 #include "common/clock.h"
+#include "database/datasource.h"
+#include "store/database.h"
+#include "store/emptying.h"
 #include "ui/hourglass.h"
 #include "ui/messages.h"
-#include "store/database.h"
-#include "database/datasource.h"
-#include "store/emptying.h"
 
 #include <QFile>
 

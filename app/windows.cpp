@@ -1,18 +1,18 @@
 #include "app/windows.h"
 
+#include "activities/activityregistry.h"
+#include "activities/form2.h"
 #include "app/form1.h"
 #include "app/form11.h"
 #include "app/help.h"
-#include "activities/activityregistry.h"
-#include "activities/form2.h"
+#include "common/globals.h"
 #include "organisations/formass.h"
 #include "participation/form3.h"
 #include "reports/formlist.h"
 #include "statistics/form4.h"
-#include "ui/controls.h"
-#include "common/globals.h"
 #include "store/backup.h"
 #include "store/database.h"
+#include "ui/controls.h"
 #include "volunteers/formvol.h"
 
 #include <QApplication>

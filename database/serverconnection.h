@@ -53,7 +53,6 @@ void setCurrent(const Settings &settings);
 // The server's reason for a failure, in its own words.
 QString errorText(const QSqlError &error);
 
-
 // The settings of the register open on a server; none when the register is the local file.
 const std::optional<Settings> &current();
 void forget();

@@ -1,15 +1,16 @@
 #include "organisations/formass.h"
 
+#include "common/globals.h"
+#include "database/datasource.h"
+#include "store/organisations.h"
 #include "ui/activation.h"
 #include "ui/controls.h"
-#include "common/globals.h"
 #include "ui/hourglass.h"
 #include "ui/mainwindowinterface.h"
 #include "ui/messages.h"
 #include "ui/refusals.h"
 #include "ui/twips.h"
 #include "ui/windowaccess.h"
-#include "store/organisations.h"
 
 #include <QComboBox>
 #include <QLabel>

@@ -1,20 +1,20 @@
 #include "participation/participation.h"
 
 #include "common/datecheck.h"
-#include "ui/controls.h"
 #include "common/globals.h"
+#include "common/riskclasses.h"
+#include "common/textformat.h"
+#include "common/volunteertext.h"
+#include "database/datasource.h"
+#include "participation/form3.h"
+#include "store/activities.h"
+#include "store/details.h"
+#include "ui/controls.h"
 #include "ui/hourglass.h"
 #include "ui/mainwindowinterface.h"
 #include "ui/messages.h"
 #include "ui/refusals.h"
-#include "common/riskclasses.h"
-#include "common/textformat.h"
-#include "common/volunteertext.h"
 #include "ui/windowaccess.h"
-#include "participation/form3.h"
-#include "store/activities.h"
-#include "database/datasource.h"
-#include "store/details.h"
 
 #include <QComboBox>
 #include <QDate>

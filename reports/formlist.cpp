@@ -1,15 +1,15 @@
 #include "reports/formlist.h"
 
-#include "ui/activation.h"
 #include "common/compactlines.h"
-#include "ui/controls.h"
 #include "common/globals.h"
+#include "reports/lists.h"
+#include "ui/activation.h"
+#include "ui/controls.h"
 #include "ui/mainwindowinterface.h"
 #include "ui/messages.h"
+#include "ui/printer.h"
 #include "ui/twips.h"
 #include "ui/windowaccess.h"
-#include "reports/lists.h"
-#include "ui/printer.h"
 
 #include <QPushButton>
 #include <QStyledItemDelegate>

@@ -1,11 +1,11 @@
 #include "reports/lists.h"
 
 #include "common/globals.h"
-#include "ui/mainwindowinterface.h"
 #include "common/textformat.h"
 #include "common/volunteertext.h"
-#include "ui/windowaccess.h"
 #include "store/reportrows.h"
+#include "ui/mainwindowinterface.h"
+#include "ui/windowaccess.h"
 
 #include <QStringBuilder>
 

@@ -1,13 +1,13 @@
 #include "reports/register.h"
 
 #include "common/globals.h"
+#include "common/textformat.h"
+#include "common/volunteertext.h"
+#include "store/reportrows.h"
 #include "ui/hourglass.h"
 #include "ui/mainwindowinterface.h"
 #include "ui/messages.h"
-#include "common/textformat.h"
-#include "common/volunteertext.h"
 #include "ui/windowaccess.h"
-#include "store/reportrows.h"
 
 using namespace Qt::StringLiterals;
 

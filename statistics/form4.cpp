@@ -1,19 +1,20 @@
 #include "statistics/form4.h"
 
-#include "common/controlladata.h"
 #include "common/clock.h"
-#include "ui/controls.h"
+#include "common/controlladata.h"
 #include "common/globals.h"
+#include "common/riskclasses.h"
+#include "common/volunteertext.h"
+#include "statistics/statistics.h"
+#include "store/reportrows.h"
+#include "ui/controls.h"
 #include "ui/hourglass.h"
 #include "ui/mainwindowinterface.h"
 #include "ui/messages.h"
-#include "common/riskclasses.h"
-#include "ui/twips.h"
-#include "common/volunteertext.h"
-#include "ui/windowaccess.h"
 #include "ui/printer.h"
-#include "statistics/statistics.h"
-#include "store/reportrows.h"
+#include "ui/refusals.h"
+#include "ui/twips.h"
+#include "ui/windowaccess.h"
 
 #include <QComboBox>
 #include <QLabel>

@@ -1,12 +1,12 @@
 #include "statistics/statistics.h"
 
 #include "common/controlladata.h"
-#include "ui/mainwindowinterface.h"
 #include "common/riskclasses.h"
 #include "common/textformat.h"
 #include "common/volunteertext.h"
-#include "ui/windowaccess.h"
 #include "store/reportrows.h"
+#include "ui/mainwindowinterface.h"
+#include "ui/windowaccess.h"
 
 using namespace Qt::StringLiterals;
 using TextFormat::Pattern;

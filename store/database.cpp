@@ -2,11 +2,10 @@
 
 #include "common/clock.h"
 #include "database/datasource.h"
-#include "store/jetfile.h"
 #include "database/pgcopy.h"
+#include "store/jetfile.h"
 #include "store/referencedata.h"
 #include "store/schema.h"
-#include "store/server.h"
 
 #include <QDir>
 #include <QFile>
@@ -282,6 +281,8 @@ std::optional<QString> convertArchive(const QString &fileName, const std::vector
     return std::nullopt;
 }
 
+} // namespace
+
 std::optional<QString> openRegister(QStringList *notices)
 {
     const QString &fileName = Schema::registerFile;
@@ -363,8 +364,6 @@ std::optional<QString> openMunicipalities(QStringList *notices)
         dropConnection(name);
     return problem;
 }
-
-} // namespace
 
 std::unique_ptr<QTemporaryDir> &importScratch()
 {
@@ -595,34 +594,6 @@ Result backupRegister(const QString &fileName)
     if (!result.ok())
         QFile::remove(partial);
     return result;
-}
-
-std::optional<QString> openWorkingFiles(QStringList *notices, const Server::PasswordPrompt &askPassword,
-                                        const Server::Question &ask)
-{
-    closeAll();
-    QString settingsProblem;
-    const std::optional<Server::Settings> server = Server::settings(&settingsProblem);
-    if (!settingsProblem.isEmpty())
-        return settingsProblem;
-    if (server) {
-        if (auto problem =
-                Server::openRegister(connectionName(Schema::registerFile), *server, askPassword, ask, notices)) {
-            closeAll();
-            return problem;
-        }
-    } else if (auto problem = openRegister(notices)) {
-        return problem;
-    }
-    if (auto problem = openMunicipalities(notices)) {
-        closeAll();
-        return problem;
-    }
-    if (auto problem = writeDefaultSpecialisations(Schema::specialisationsFile)) {
-        closeAll();
-        return problem;
-    }
-    return std::nullopt;
 }
 
 void addDetailKey(QSqlDatabase db, QStringList *notices)

@@ -15,16 +15,13 @@ namespace Store {
 // What to say when the working folder cannot be written.
 QString readOnlyFolderMessage();
 
-// Opens attivita.mdb and comuni.mdb in the current folder, creating a missing one, and
-// writes a missing specializzazioni.dat. An archive of the earlier program (Access) is
-// converted first, the original kept aside; what was converted goes into `notices`.
-// Never changes a file it cannot use: it returns the message to show, naming the file
-// and what is wrong with it.
-// With sentaro.ini naming a server, the register is there instead (see store/server.h):
-// `askPassword` and `ask` put its questions to the user.
-std::optional<QString> openWorkingFiles(QStringList *notices = nullptr,
-                                        const std::function<std::optional<QString>(const QString &)> &askPassword = {},
-                                        const std::function<bool(const QString &)> &ask = {});
+// Opens attivita.mdb in the current folder, creating it when missing; an archive of the earlier
+// program (Access) is converted first, the original kept aside, and what was converted goes into
+// `notices`. Never changes a file it cannot use: it returns the message to show, naming the file and
+// what is wrong with it. openWorkingFiles (store/workingfiles.h) opens the register so.
+std::optional<QString> openRegister(QStringList *notices);
+// The same for comuni.mdb, made from the reference data when missing.
+std::optional<QString> openMunicipalities(QStringList *notices);
 
 // Opens another program's export (voloesp.mdb) for reading only; it is never created.
 // Returns the message to show when it is missing or has no table of volunteers.

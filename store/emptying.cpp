@@ -1,9 +1,9 @@
 #include "store/emptying.h"
 
 #include "database/datasource.h"
-#include "store/schema.h"
 #include "database/serverconnection.h"
 #include "formats/xlswriter.h"
+#include "store/schema.h"
 
 using namespace Qt::StringLiterals;
 

@@ -3,8 +3,8 @@
 #include "common/volunteertext.h"
 #include "database/datasource.h"
 #include "database/pgcopy.h"
-#include "store/schema.h"
 #include "database/serverconnection.h"
+#include "store/schema.h"
 
 #include <QSqlError>
 #include <QSqlQuery>

@@ -4,16 +4,16 @@
 
 #include "app/startup.h"
 #include "app/windows.h"
-#include "ui/activation.h"
 #include "common/clock.h"
 #include "common/globals.h"
-#include "ui/messages.h"
 #include "common/riskclasses.h"
-#include "ui/printer.h"
-#include "store/database.h"
 #include "database/datasource.h"
 #include "database/serverconnection.h"
+#include "store/database.h"
 #include "store/schema.h"
+#include "ui/activation.h"
+#include "ui/messages.h"
+#include "ui/printer.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>

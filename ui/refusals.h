@@ -8,8 +8,7 @@
 // since the source's last refresh; true then, and what was read must not be acted on.
 bool readRefused(bool refused, const QString &reason);
 // Any data source: its last read, as the store left it.
-template <typename Source>
-bool readRefused(const Source *source)
+template <typename Source> bool readRefused(const Source *source)
 {
     return readRefused(source->failed(), source->lastError().description);
 }

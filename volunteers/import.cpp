@@ -1,12 +1,12 @@
 #include "volunteers/import.h"
 
+#include "database/datasource.h"
+#include "store/database.h"
+#include "store/volunteers.h"
 #include "ui/hourglass.h"
 #include "ui/mainwindowinterface.h"
 #include "ui/messages.h"
 #include "ui/windowaccess.h"
-#include "store/database.h"
-#include "database/datasource.h"
-#include "store/volunteers.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,6 +1,7 @@
 #include "store/database.h"
 #include "database/datasource.h"
 #include "store/schema.h"
+#include "store/workingfiles.h"
 #include "testsupport.h"
 
 #include <QFile>

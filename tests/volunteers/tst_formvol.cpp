@@ -1,11 +1,11 @@
 #include "app/form1.h"
 #include "common/globals.h"
-#include "ui/messages.h"
 #include "common/textformat.h"
-#include "ui/windowaccess.h"
 #include "database/datasource.h"
 #include "store/schema.h"
 #include "testsupport.h"
+#include "ui/messages.h"
+#include "ui/windowaccess.h"
 #include "volunteers/formvol.h"
 #include "volunteers/specialisations.h"
 
