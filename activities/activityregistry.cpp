@@ -58,30 +58,25 @@ bool rinominaattivita()
     const QString newName = window->f2descr->currentText();
 
     DataSource *activities = main->Data3;
-    const bool found = Activities::findNamed(*activities, oldName, date);
-    if (readRefused(activities))
-        return false;
-    // A name typed by hand, or one already renamed, leaves nothing to rename.
-    if (!found)
-        return true;
-    // Renaming onto another activity of that day would merge the two; a change of letter
-    // case only would find the activity itself.
-    if (QString::compare(newName, oldName, Qt::CaseInsensitive) != 0) {
-        const bool taken = Activities::findNamed(*activities, newName, date);
-        if (readRefused(activities))
-            return false;
-        if (taken) {
-            Messages::report(u"Attività già esistente."_s);
-            return false;
-        }
-    }
     // On a server the activity's hold may have to wait for another PC's press.
     Hourglass::set();
-    const Store::Result result = Activities::rename(*activities, *main->Data4, oldName, date, newName);
+    Store::Result refusal;
+    const Activities::Renaming renaming =
+        Activities::renameIfFree(*activities, *main->Data4, oldName, date, newName, &refusal);
     Hourglass::reset();
-    if (!result.ok()) {
-        Messages::report(Store::refusal(u"Ridenominazione non eseguita, nulla è stato cambiato: "_s, result));
+    switch (renaming) {
+    case Activities::Renaming::Done:
+    case Activities::Renaming::NothingToRename:
+        return true;
+    case Activities::Renaming::ReadRefused:
+        readRefused(activities);
         return false;
+    case Activities::Renaming::NameTaken:
+        Messages::report(u"Attività già esistente."_s);
+        return false;
+    case Activities::Renaming::Refused:
+        break;
     }
-    return true;
+    Messages::report(Store::refusal(u"Ridenominazione non eseguita, nulla è stato cambiato: "_s, refusal));
+    return false;
 }

@@ -10,7 +10,6 @@
 #include "common/compactlines.h"
 #include "common/globals.h"
 #include "common/riskclasses.h"
-#include "common/volunteertext.h"
 #include "database/datasource.h"
 #include "database/serverconnection.h"
 #include "participation/participation.h"
@@ -35,7 +34,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QSet>
 #include <QSqlQuery>
 #include <QTimer>
 
@@ -357,50 +355,27 @@ bool choose(Addition &addition)
     return !main.Data3->failed() && !main.Data4->failed();
 }
 
-// The button of class R6 for the newcomers: their rows in one commit, then the activity's totals.
+// The button of class R6 for the newcomers: their rows and the activity's totals in one commit.
 QString addNewcomers(const Addition &addition)
 {
     MainWindowInterface &main = mainWindow();
-    DataSource &activities = *main.Data3;
-    DataSource &details = *main.Data4;
-    if (!Activities::findNamed(activities, addition.description, addition.start))
-        return u"the activity is missing"_s;
-    QSet<QString> present;
-    for (const DetailRow &row : Details::rows(details, addition.description, addition.start))
-        present.insert(VolunteerText::key(row.surname));
-    const QHash<QString, QString> taxCodes = Details::volunteerTaxCodes(details);
-    if (details.failed())
-        return details.lastError().description;
-    const auto riskIndex = size_t(riskClassOfLabel(u"R6") - riskClasses.data());
-    Details::WriteGroup group(details);
-    for (const QString &text : addition.newcomers) {
-        if (present.contains(VolunteerText::key(text))) {
-            group.rollback();
-            return text + u" is present already"_s;
-        }
-        DetailRow row;
-        row.start = addition.start;
-        row.end = addition.activity.end;
-        row.description = addition.description;
-        row.place = addition.activity.place;
-        row.province = addition.activity.province;
-        row.surname = text;
-        row.taxCode = taxCodes.value(text, u""_s);
-        row.risk.hours[riskIndex] = 2.5;
-        row.manHours = 2.5;
-        row.note1 = addition.activity.note1;
-        row.note2 = addition.activity.note2;
-        if (const Store::Result added = Details::add(details, row); !added.ok()) {
-            group.rollback();
-            return added.description;
-        }
-    }
-    if (const Store::Result committed = group.commit(); !committed.ok())
-        return committed.description;
-    if (!Activities::findNamed(activities, addition.description, addition.start))
-        return u"the activity is missing"_s;
-    const auto totals = Details::recomputeTotals(activities, details, addition.description, addition.start);
-    return totals && totals->ok() ? QString() : u"the totals were not set"_s;
+    Details::Addition press;
+    press.description = addition.description;
+    press.start = addition.start;
+    press.end = addition.activity.end;
+    press.place = addition.activity.place;
+    press.province = addition.activity.province;
+    press.note1 = addition.activity.note1;
+    press.note2 = addition.activity.note2;
+    press.riskIndex = size_t(riskClassOfLabel(u"R6") - riskClasses.data());
+    press.hours = 2.5;
+    press.volunteers = addition.newcomers;
+    const Details::Press done = Details::addVolunteers(*main.Data3, *main.Data4, press);
+    if (done.outcome != Details::Press::Outcome::Stored)
+        return done.why.description;
+    if (!done.failures.isEmpty())
+        return done.failures.join(u'\n');
+    return done.done == addition.newcomers.size() ? QString() : u"not every newcomer was added"_s;
 }
 
 // What a user's addition of volunteers reads and writes: the details window opened from the

@@ -420,7 +420,7 @@ QString Writer::writeImportFile(const QString &path)
         std::swap(rows[i - 1], rows[static_cast<size_t>(m_random.below(static_cast<int>(i)))]);
 
     Schema::Table exported = *Schema::findTable(Schema::volo);
-    exported.uniqueKey.clear();
+    exported.uniqueKey = {};
     const QString name = connectionName + u":import"_s;
     QString problem;
     {

@@ -369,7 +369,7 @@ Row Bench::exportDetails()
             {},
             {},
             Row::Goal::Ratio,
-            0.5};
+            0.1};
     row.our = child({u"case"_s, u"export"_s, m_exportFolder, QString::number(m_options.repetitions)});
     const QString workbook = m_scratch.filePath(u"xlwt.xls"_s);
     for (int i = 0; i <= m_options.repetitions; ++i) {
@@ -398,7 +398,7 @@ Row Bench::registerPrintout()
             {},
             {},
             Row::Goal::Ratio,
-            1.2};
+            0.8};
     const QString drawing = m_scratch.filePath(u"register-drawing.tsv"_s);
     row.our = child({u"case"_s, u"register"_s, m_folder, QString::number(m_options.repetitions), drawing});
     if (!row.our.error.isEmpty())

@@ -206,6 +206,44 @@ Result classifyServer(const QSqlError &error)
     }
     return {otherFailure, text};
 }
+
+// The store speaks English: the usual troubles are said in Italian first, its own words kept
+// after them for whoever has to look into it. Empty for the others.
+QString italianReason(int code, const QString &text)
+{
+    switch (code & 0xff) {
+    case 1: // SQLITE_ERROR: only its text tells the usual cases apart
+        for (const auto &[english, italian] :
+             {std::pair{u"no such table"_s, u"nell'archivio manca una tabella"_s},
+              std::pair{u"no such column"_s, u"nell'archivio manca un campo"_s},
+              std::pair{u"too many SQL variables"_s, u"troppi valori in una sola istruzione"_s}}) {
+            if (text.contains(english))
+                return italian;
+        }
+        return {};
+    case 5: // SQLITE_BUSY
+    case 6: // SQLITE_LOCKED
+        return u"l'archivio è bloccato da un altro programma"_s;
+    case 7: // SQLITE_NOMEM
+        return u"memoria insufficiente"_s;
+    case 8: // SQLITE_READONLY
+        return u"l'archivio non si può scrivere"_s;
+    case 10: // SQLITE_IOERR
+        return u"errore di lettura o scrittura sul disco"_s;
+    case 11: // SQLITE_CORRUPT
+    case 26: // SQLITE_NOTADB
+        return u"l'archivio è danneggiato"_s;
+    case 13: // SQLITE_FULL
+        return u"il disco o l'archivio è pieno"_s;
+    case 14: // SQLITE_CANTOPEN
+        return u"il file non si può creare o aprire"_s;
+    case 18: // SQLITE_TOOBIG
+        return u"un testo o un dato è troppo grande per l'archivio"_s;
+    case 19: // SQLITE_CONSTRAINT other than a repeated key; a trigger's (1811) author said why
+        return code == 1811 ? QString() : u"un dato non è ammesso dall'archivio"_s;
+    }
+    return {};
+}
 } // namespace
 
 QString refusal(const QString &what, const Result &result)
@@ -232,34 +270,8 @@ Result classify(const QSqlError &error)
     const QString text = error.text().trimmed();
     if (text.isEmpty())
         return {otherFailure, u"errore sconosciuto"_s};
-    // The store speaks English: the usual troubles are said in Italian first, its own words
-    // kept after them for whoever has to look into it.
-    QString said;
-    switch (code.toInt() & 0xff) {
-    case 5: // SQLITE_BUSY
-    case 6: // SQLITE_LOCKED
-        said = u"l'archivio è bloccato da un altro programma"_s;
-        break;
-    case 8: // SQLITE_READONLY
-        said = u"l'archivio non si può scrivere"_s;
-        break;
-    case 10: // SQLITE_IOERR
-        said = u"errore di lettura o scrittura sul disco"_s;
-        break;
-    case 11: // SQLITE_CORRUPT
-    case 26: // SQLITE_NOTADB
-        said = u"l'archivio è danneggiato"_s;
-        break;
-    case 13: // SQLITE_FULL
-        said = u"il disco o l'archivio è pieno"_s;
-        break;
-    case 14: // SQLITE_CANTOPEN
-        said = u"il file non si può creare o aprire"_s;
-        break;
-    default:
-        return {otherFailure, text};
-    }
-    return {otherFailure, said + u" ("_s + text + u')'};
+    const QString said = italianReason(code.toInt(), text);
+    return {otherFailure, said.isEmpty() ? text : said + u" ("_s + text + u')'};
 }
 
 Result failure(const QString &description)

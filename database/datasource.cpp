@@ -79,7 +79,7 @@ std::optional<QVariant> numberFor(Schema::Kind kind, double number)
 // A value as the table stores it: numbers in number fields, whatever the user typed.
 std::optional<QVariant> storedValue(const QString &table, const QString &field, const QVariant &value)
 {
-    const Schema::Kind kind = Schema::kindOf(table, field);
+    const Schema::Kind kind = Schema::catalogueKind(table, field);
     if (kind == Schema::Kind::Text || value.isNull())
         return value;
     if (value.typeId() == QMetaType::QString) {
@@ -815,12 +815,9 @@ const QStringList &DataSource::writeNames() const
 void DataSource::addNew()
 {
     m_addNames.clear();
-    if (const Schema::Table *table = Schema::findTable(tableName())) {
-        for (const Schema::Field &field : table->fields)
-            m_addNames << field.name;
-    } else {
+    m_addNames = Schema::catalogueFields(tableName());
+    if (m_addNames.isEmpty())
         m_addNames = m_fieldNames;
-    }
     m_mode = Mode::Adding;
     m_buffer = QVariantList(m_addNames.size());
     m_changed = QList<bool>(m_addNames.size(), false);

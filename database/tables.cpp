@@ -2,31 +2,26 @@
 
 namespace Schema {
 namespace {
-Catalogue &catalogue()
+Catalogue &given()
 {
-    static Catalogue given = nullptr;
-    return given;
+    static Catalogue catalogue;
+    return catalogue;
 }
 } // namespace
 
-void setCatalogue(Catalogue find)
+void setCatalogue(const Catalogue &catalogue)
 {
-    catalogue() = find;
+    given() = catalogue;
 }
 
-const Table *findTable(const QString &name)
+QStringList catalogueFields(const QString &table)
 {
-    return catalogue() ? catalogue()(name) : nullptr;
+    return given().fieldNames ? given().fieldNames(table) : QStringList();
 }
 
-Kind kindOf(const QString &table, const QString &field)
+Kind catalogueKind(const QString &table, const QString &field)
 {
-    if (const Table *found = findTable(table)) {
-        for (const Field &candidate : found->fields) {
-            if (candidate.name.compare(field, Qt::CaseInsensitive) == 0)
-                return candidate.kind;
-        }
-    }
-    return Kind::Text;
+    return given().kindOf ? given().kindOf(table, field) : Kind::Text;
 }
+
 } // namespace Schema

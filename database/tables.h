@@ -3,36 +3,23 @@
 #include <QString>
 #include <QStringList>
 
-#include <vector>
-
-// How a table is described to the data sources, which write each field as its kind. The
-// tables themselves are the register's (store/schema.h), which hands them here.
+// What the data sources ask of the register's tables, which write each field as its kind. The
+// tables themselves are the store's (store/schema.h), which answers here through its catalogue.
 namespace Schema {
 
 enum class Kind { Text, Number, Integer };
 
-struct Field {
-    QString name;
-    Kind kind;
+struct Catalogue {
+    // A table's field names in order, any letter case; empty when unknown.
+    QStringList (*fieldNames)(const QString &table) = nullptr;
+    // The kind of a field of a table; Text when unknown.
+    Kind (*kindOf)(const QString &table, const QString &field) = nullptr;
 };
-
-struct Table {
-    QString name;
-    std::vector<Field> fields;
-    // Unique key, compared without regard to letter case; empty for none.
-    QStringList uniqueKey;
-    // Further look-up indexes.
-    std::vector<QStringList> indexes;
-};
-
-// The table of a name, any letter case; null when unknown.
-using Catalogue = const Table *(*)(const QString &name);
 // Given once, by the layer that owns the tables, before any data source writes.
-void setCatalogue(Catalogue catalogue);
+void setCatalogue(const Catalogue &catalogue);
 
-// The table of that name in either file, any letter case; null when unknown.
-const Table *findTable(const QString &name);
-// The kind of a field of a known table; Text when unknown.
-Kind kindOf(const QString &table, const QString &field);
+// The catalogue's answers; none and Text while none was given.
+QStringList catalogueFields(const QString &table);
+Kind catalogueKind(const QString &table, const QString &field);
 
 } // namespace Schema

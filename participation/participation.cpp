@@ -24,7 +24,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 
-#include <algorithm>
 #include <optional>
 
 using namespace Qt::StringLiterals;
@@ -54,23 +53,12 @@ bool findCurrentActivity(DataSource *activities, const Form3 *window)
     return !readRefused(activities);
 }
 
-// The volunteers of the current activity as its detail rows hold them, whatever the lists
-// show, each with the most hours one of its rows holds outside the class at `riskIndex`;
-// nothing when the store refused the read, having said so.
-QHash<QString, double> readPresence(DataSource *details, const Form3 *window, size_t riskIndex)
-{
-    QHash<QString, double> present;
-    for (const DetailRow &row :
-         Details::rows(*details, window->f3descr->currentText(), window->f3datain->currentText())) {
-        double &otherClasses = present[VolunteerText::key(row.surname)];
-        otherClasses = std::max(otherClasses, row.risk.total() - row.risk.at(riskIndex));
-    }
-    return present;
-}
-
+// The volunteers of the current activity with the hours of their rows outside the class at
+// `riskIndex` (see Details::presence); nothing when the store refused the read, having said so.
 std::optional<QHash<QString, double>> presentVolunteers(DataSource *details, const Form3 *window, size_t riskIndex)
 {
-    QHash<QString, double> present = readPresence(details, window, riskIndex);
+    QHash<QString, double> present =
+        Details::presence(*details, window->f3descr->currentText(), window->f3datain->currentText(), riskIndex);
     if (readRefused(details))
         return std::nullopt;
     return present;
@@ -102,80 +90,34 @@ bool hoursFitOrConfirmed(const Form3 *window, const QHash<QString, double> &pres
     return true;
 }
 
-// The rows a button stores or deletes go in one commit: a commit each would wait on the disk
-// once per volunteer. A row the store refuses is left out alone and named afterwards; a read
-// it refuses takes the whole press back, which would otherwise rest on rows it never saw.
-class PressWrites {
-public:
-    PressWrites(const DataSource *source, const QString &description, const QString &start)
-        : m_group(*source, description, start)
-    {
+// Says what a press came to: the count after `countText` and the rows refused after
+// `failuresText`. False when the press was taken back: then there is nothing to reload.
+bool pressReported(const Details::Press &press, const QString &countText, const QString &failuresText)
+{
+    const Store::Result &why = press.why;
+    switch (press.outcome) {
+    case Details::Press::Outcome::NotHeld:
+        Hourglass::reset();
+        Messages::report(why.number == Store::readOnlyUser || why.number == Store::busy
+                             ? why.description
+                             : u"Nulla è stato cambiato: "_s + why.description + u'.');
+        return false;
+    case Details::Press::Outcome::ReadRefused:
+        Hourglass::reset();
+        Messages::report(readFailureMessage(why.description) + u"\nNulla è stato cambiato."_s);
+        return false;
+    case Details::Press::Outcome::Unknown:
+        Hourglass::reset();
+        Messages::report(why.description);
+        return false;
+    case Details::Press::Outcome::Stored:
+        break;
     }
-
-    // A connection broken under a write takes the whole press back: its transaction is gone.
-    void written(const QString &volunteer, const QList<Store::Result> &results)
-    {
-        for (const Store::Result &result : results) {
-            if (result.ok())
-                ++m_done;
-            else if (result.number == Store::lostConnection)
-                m_broken = result;
-            else
-                m_failures << volunteer + u": "_s + result.description;
-        }
-    }
-    void stop(const Store::Result &readFailure) { m_readFailure = readFailure; }
-    bool stopped() const { return !m_readFailure.ok() || !m_broken.ok(); }
-
-    // Totals the activity from its rows in the same commit, so that PCs sharing a server
-    // never leave totals that miss another's rows; commits and reports the count after
-    // `countText` and the rows refused after `failuresText`. False when the press was taken
-    // back, having said why: then there is nothing to reload.
-    bool finish(const QString &countText, const QString &failuresText)
-    {
-        const Store::Result &held = m_group.held();
-        if (!held.ok() || !m_broken.ok()) {
-            const Store::Result &why = held.ok() ? m_broken : held;
-            m_group.rollback();
-            Hourglass::reset();
-            Messages::report(why.number == Store::readOnlyUser || why.number == Store::busy
-                                 ? why.description
-                                 : u"Nulla è stato cambiato: "_s + why.description + u'.');
-            return false;
-        }
-        if (stopped()) {
-            m_group.rollback();
-            Hourglass::reset();
-            Messages::report(readFailureMessage(m_readFailure.description) + u"\nNulla è stato cambiato."_s);
-            return false;
-        }
-        Store::Result committed = totalCurrentActivity();
-        if (committed.ok())
-            committed = m_group.commit();
-        else
-            m_group.rollback();
-        if (committed.number == Store::unknownOutcome) {
-            Hourglass::reset();
-            Messages::report(committed.description);
-            return false;
-        }
-        if (!committed.ok()) {
-            m_failures = QStringList{committed.description};
-            m_done = 0;
-        }
-        Messages::report(countText + QString::number(m_done));
-        if (!m_failures.isEmpty())
-            Messages::report(failuresText + m_failures.join(u'\n'));
-        return true;
-    }
-
-private:
-    Details::WriteGroup m_group;
-    int m_done = 0;
-    QStringList m_failures;
-    Store::Result m_readFailure;
-    Store::Result m_broken;
-};
+    Messages::report(countText + QString::number(press.done));
+    if (!press.failures.isEmpty())
+        Messages::report(failuresText + press.failures.join(u'\n'));
+    return true;
+}
 } // namespace
 
 std::array<PresentColumn, riskClasses.size() + 1> presentColumns()
@@ -268,53 +210,27 @@ void aggiungivolontari()
     const auto riskIndex = size_t(riskClass - riskClasses.data());
     DataSource *details = main->Data4;
     // Asked before the activity is held: no other PC waits on a question.
-    auto present = presentVolunteers(details, window, riskIndex);
+    const auto present = presentVolunteers(details, window, riskIndex);
     if (!present || !hoursFitOrConfirmed(window, *present, *hours))
         return;
 
     Hourglass::set();
-    const QString description = window->f3descr->currentText();
-    const QString start = window->f3datain->currentText();
-    QHash<QString, QString> taxCodes;
-    bool taxCodesRead = false;
-    PressWrites writes(details, description, start);
-    // Another PC may have added the same volunteers since the check above: who is present is
-    // read again under the activity's hold, which its press took too, so no one gets two rows.
-    present = readPresence(details, window, riskIndex);
-    if (details->failed())
-        writes.stop(details->lastError());
-    // The notes now shown go with every row stored, new or changed.
-    for (int i = 1; i < window->List2->count() && !writes.stopped(); ++i) {
-        QListWidgetItem *entry = window->List2->item(i);
-        if (!entry->isSelected())
-            continue;
-        const QString text = entry->text();
-        if (present->contains(VolunteerText::key(text))) {
-            writes.written(text, Details::setHours(*details, description, start, text, riskIndex, *hours,
-                                                   window->f3note1->text(), window->f3note2->text()));
-            if (details->failed())
-                writes.stop(details->lastError());
-            continue;
-        }
-        if (!taxCodesRead) {
-            taxCodes = Details::volunteerTaxCodes(*details);
-            taxCodesRead = true;
-        }
-        DetailRow row;
-        row.start = start;
-        row.end = window->f3datafi->text();
-        row.description = description;
-        row.place = window->f3loc->text();
-        row.province = window->f3prov->text();
-        row.surname = text;
-        row.taxCode = taxCodes.value(text, u""_s);
-        row.risk.hours[riskIndex] = *hours;
-        row.manHours = *hours;
-        row.note1 = window->f3note1->text();
-        row.note2 = window->f3note2->text();
-        writes.written(text, {Details::add(*details, row)});
+    Details::Addition addition;
+    addition.description = window->f3descr->currentText();
+    addition.start = window->f3datain->currentText();
+    addition.end = window->f3datafi->text();
+    addition.place = window->f3loc->text();
+    addition.province = window->f3prov->text();
+    addition.note1 = window->f3note1->text();
+    addition.note2 = window->f3note2->text();
+    addition.riskIndex = riskIndex;
+    addition.hours = *hours;
+    for (int i = 1; i < window->List2->count(); ++i) {
+        if (window->List2->item(i)->isSelected())
+            addition.volunteers << window->List2->item(i)->text();
     }
-    if (!writes.finish(u"Volontari inseriti:  "_s, u"Volontari non registrati:\n"_s))
+    if (!pressReported(Details::addVolunteers(*main->Data3, *details, addition), u"Volontari inseriti:  "_s,
+                       u"Volontari non registrati:\n"_s))
         return;
     Hourglass::reset();
     window->fillArchive();
@@ -324,47 +240,29 @@ void aggiungivolontari()
 void toglivolontari()
 {
     Form3 *window = Windows::form3();
-    DataSource *details = Windows::mainWindow()->Data4;
+    MainWindowInterface *main = Windows::mainWindow();
     Hourglass::set();
-    PressWrites writes(details, window->f3descr->currentText(), window->f3datain->currentText());
-    for (int i = 0; i < window->List1->count() && !writes.stopped(); ++i) {
-        QListWidgetItem *line = window->List1->item(i);
+    QList<std::pair<QString, QString>> volunteers;
+    for (int i = 0; i < window->List1->count(); ++i) {
+        const QListWidgetItem *line = window->List1->item(i);
         const QStringList volunteer = line->data(Qt::UserRole).toStringList();
-        if (!line->isSelected() || volunteer.size() != 2)
-            continue;
-        // The rows of the volunteer the line shows, compared as the keys compare.
-        writes.written(volunteer.join(u' ').trimmed(),
-                       Details::removeVolunteer(*details, window->f3descr->currentText(),
-                                                window->f3datain->currentText(), volunteer.constFirst(),
-                                                volunteer.constLast()));
-        if (details->failed())
-            writes.stop(details->lastError());
+        if (line->isSelected() && volunteer.size() == 2)
+            volunteers.append({volunteer.constFirst(), volunteer.constLast()});
     }
-    if (!writes.finish(u"Volontari tolti:  "_s, u"Volontari non tolti:\n"_s))
+    if (!pressReported(Details::removeVolunteers(*main->Data3, *main->Data4, window->f3descr->currentText(),
+                                                 window->f3datain->currentText(), volunteers),
+                       u"Volontari tolti:  "_s, u"Volontari non tolti:\n"_s))
         return;
     caricadettagli();
     Hourglass::reset();
 }
 
-Store::Result totalCurrentActivity()
-{
-    Form3 *window = Windows::form3();
-    MainWindowInterface *main = Windows::mainWindow();
-    DataSource *activities = main->Data3;
-    Activities::findNamed(*activities, window->f3descr->currentText(), window->f3datain->currentText());
-    if (activities->failed())
-        return activities->lastError();
-    // No activity of that name leaves the detail rows alone, with nothing to total.
-    DataSource *details = main->Data4;
-    const auto result = Details::recomputeTotals(*activities, *details, window->f3descr->currentText(),
-                                                 window->f3datain->currentText());
-    if (details->failed())
-        return details->lastError();
-    return result.value_or(Store::Result{});
-}
-
 void ricalcolaore()
 {
-    if (const Store::Result result = totalCurrentActivity(); !result.ok())
+    const Form3 *window = Windows::form3();
+    MainWindowInterface *main = Windows::mainWindow();
+    if (const Store::Result result = Details::totalActivity(*main->Data3, *main->Data4, window->f3descr->currentText(),
+                                                            window->f3datain->currentText());
+        !result.ok())
         Messages::report(u"Totali dell'attività non aggiornati: "_s + result.description);
 }

@@ -19,9 +19,6 @@ void aggiungivolontari();
 void toglivolontari();
 // Recomputes the current activity's hour totals from its detail rows.
 void ricalcolaore();
-// The same, without a word to the user: the outcome of storing the totals, ok when there is
-// no such activity. The presses call it inside their transaction.
-Store::Result totalCurrentActivity();
 
 // A column of the present volunteers: its name and the character where it starts in a line.
 struct PresentColumn {

@@ -33,17 +33,10 @@ bool stand(DataSource &activities, const QString &sql, const QVariantList &value
 // The registry keeps the risk hours as the detail rows last totalled them.
 void writeRegistryFields(DataSource &activities, const Activity &a)
 {
-    activities.setValue(u"DATAINATT"_s, a.start);
-    activities.setValue(u"DATAFIATT"_s, a.end);
-    activities.setValue(u"DESCRATT"_s, a.description);
-    activities.setValue(u"LOCATT"_s, a.place);
-    activities.setValue(u"PROVATT"_s, a.province);
-    activities.setValue(u"ORETOT"_s, a.totalHours.value_or(0));
-    activities.setValue(u"OREUOMO"_s, a.manHours.value_or(0));
-    activities.setValue(u"NOTE1"_s, a.note1);
-    activities.setValue(u"NOTE2"_s, a.note2);
-    activities.setValue(u"NOTE3"_s, a.note3);
-    activities.setValue(u"NOTE4"_s, a.sortKey);
+    QStringList riskHours;
+    for (const RiskClass &riskClass : riskClasses)
+        riskHours << riskClass.hourField.toString();
+    Records::write(activities, a, Records::NoValue::Zero, riskHours);
 }
 
 Store::Result written(DataSource &activities, const Activity &activity)
@@ -161,6 +154,25 @@ Store::Result rename(DataSource &activities, DataSource &details, const QString 
                      const QString &newName)
 {
     return rewriteActivity(activities, details, oldName, start, {{u"DESCRATT"_s, newName}}, {{u"DESCRATT"_s, newName}});
+}
+
+Renaming renameIfFree(DataSource &activities, DataSource &details, const QString &oldName, const QString &start,
+                      const QString &newName, Store::Result *refusal)
+{
+    const bool found = findNamed(activities, oldName, start);
+    if (activities.failed())
+        return Renaming::ReadRefused;
+    if (!found)
+        return Renaming::NothingToRename;
+    if (QString::compare(newName, oldName, Qt::CaseInsensitive) != 0) {
+        const bool taken = findNamed(activities, newName, start);
+        if (activities.failed())
+            return Renaming::ReadRefused;
+        if (taken)
+            return Renaming::NameTaken;
+    }
+    *refusal = rename(activities, details, oldName, start, newName);
+    return refusal->ok() ? Renaming::Done : Renaming::Refused;
 }
 
 Store::Result moveStart(DataSource &activities, DataSource &details, const QString &description,

@@ -43,6 +43,19 @@ Store::Result removeWithDetails(DataSource &activities, DataSource &details, con
 // Renames the activity `oldName` of `start`, its detail rows first, all or nothing.
 Store::Result rename(DataSource &activities, DataSource &details, const QString &oldName, const QString &start,
                      const QString &newName);
+// What renaming an activity in its registry came to.
+enum class Renaming {
+    Done,
+    NothingToRename, // no activity of that name that day: typed by hand, or renamed already
+    NameTaken,       // another activity of that day has the new name: the two would merge
+    ReadRefused,     // the look-up was refused: see the source's lastError()
+    Refused,         // the rename itself: nothing changed
+};
+// Renames the activity `oldName` of `start` to `newName` (see rename) once it is there and no
+// other activity of that day has the new name; a change of letter case only is its own name.
+// The store's refusal comes back in `refusal`.
+Renaming renameIfFree(DataSource &activities, DataSource &details, const QString &oldName, const QString &start,
+                      const QString &newName, Store::Result *refusal);
 // Moves the activity `description` of `oldStart` to `newStart`, its detail rows first and its
 // year-first date with it, all or nothing.
 Store::Result moveStart(DataSource &activities, DataSource &details, const QString &description,

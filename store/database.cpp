@@ -4,6 +4,7 @@
 #include "database/datasource.h"
 #include "database/pgcopy.h"
 #include "store/jetfile.h"
+#include "store/layout.h"
 #include "store/referencedata.h"
 #include "store/schema.h"
 
@@ -121,42 +122,26 @@ std::optional<QString> checkTables(const QString &fileName, const std::vector<Sc
     return problem;
 }
 
-// A register of an earlier version is brought to this program's in one transaction, which
-// also checks the result and writes the new version: it is migrated and usable, or left as
-// it was. One of a later version is left alone, since this program would misread it.
-// `found` is the version the file had.
-std::optional<QString> migrateRegister(QSqlDatabase db, const QString &fileName, int *found)
+// A register of an earlier version is brought up to date (see Store::migrateRegister); one of
+// a later version is left alone, since this program would misread it. `found` is the version
+// the file had.
+std::optional<QString> migrateFile(QSqlDatabase db, const QString &fileName, int *found)
 {
     QSqlQuery query(db);
-    if (!query.exec(u"PRAGMA user_version"_s) || !query.next()) {
+    if (!query.exec(Schema::versionQuery(Schema::Dialect::File)) || !query.next()) {
         // Whatever keeps the version from being read also keeps the file from being checked,
         // and the check says it better.
         return std::nullopt;
     }
-    *found = query.value(0).toInt();
+    *found = Schema::versionFound(Schema::Dialect::File, query.value(0));
     if (*found > Schema::version)
         return u"Il file %1 è di una versione di Sentaro più recente: aggiornare il programma."_s.arg(fileName);
     if (*found == Schema::version)
         return std::nullopt;
     query.finish();
     std::optional<QString> problem;
-    const Result migrated = inTransaction(db, [&]() -> Result {
-        for (const Schema::Migration &migration : Schema::registerMigrations()) {
-            // Files made before the version was written are of the first one.
-            if (migration.to <= std::max(*found, 1))
-                continue;
-            for (const QString &statement : migration.statements) {
-                if (Result done = execute(db, statement); !done.ok()) {
-                    // A file that is no register of ours fails here: the check says why.
-                    problem = tableProblem(db, fileName, Schema::registerTables());
-                    return problem ? failure(*problem) : done;
-                }
-            }
-        }
-        if ((problem = tableProblem(db, fileName, Schema::registerTables())))
-            return failure(*problem);
-        return execute(db, Schema::versionStatement());
-    });
+    const Result migrated = Store::migrateRegister(
+        db, [&]() { return problem = tableProblem(db, fileName, Schema::registerTables()); });
     if (!migrated.ok() && !problem)
         problem = u"Non è stato possibile aggiornare il file %1 alla versione di questo Sentaro: %2. Il "
                   u"file non è stato modificato."_s.arg(fileName, migrated.description);
@@ -195,26 +180,9 @@ std::optional<QString> createDatabase(const QString &fileName, const std::vector
             // The indexes of a snapshot of a server are sorted from hundreds of thousands of
             // rows: the sort may use the machine's other cores.
             QSqlQuery(db).exec(u"PRAGMA threads = %1"_s.arg(std::clamp(QThread::idealThreadCount(), 1, 4)));
-            // The tables first, their indexes once filled: an index made in one go costs less
-            // than one kept in order through hundreds of thousands of inserts.
-            result = inTransaction(db, [&]() -> Result {
-                QStringList indexes;
-                for (const Schema::Table &table : tables) {
-                    const QStringList statements = Schema::createStatements(table);
-                    if (Result created = execute(db, statements.constFirst()); !created.ok())
-                        return created;
-                    indexes << statements.mid(1);
-                }
-                if (Result filled = fill ? fill(db) : Result{}; !filled.ok())
-                    return filled;
-                for (const QString &index : std::as_const(indexes)) {
-                    if (Result created = execute(db, index); !created.ok())
-                        return created;
-                }
-                return {};
+            result = inTransaction(db, [&]() {
+                return makeTables(db, tables, [&]() { return fill ? fill(db) : Result{}; });
             });
-            if (result.ok())
-                result = execute(db, Schema::versionStatement());
         }
     }
     dropConnection(name);
@@ -314,9 +282,9 @@ std::optional<QString> openRegister(QStringList *notices)
     std::optional<QString> problem;
     if (!db.isOpen()) {
         problem = u"Il file %1 non si può aprire: %2"_s.arg(fileName, db.lastError().text());
-    } else if (int found = Schema::version; !(problem = migrateRegister(db, fileName, &found)) &&
+    } else if (int found = Schema::version; !(problem = migrateFile(db, fileName, &found)) &&
                                             !(problem = tableProblem(db, fileName, Schema::registerTables()))) {
-        addDetailKey(db, converted || found < 3 ? notices : nullptr);
+        addDetailKey(db, converted || found < Schema::detailKeyVersion ? notices : nullptr);
         // WAL keeps every committed row through a crash of the program; FULL sync keeps it
         // through a power cut too.
         QSqlQuery pragma(db);
@@ -389,7 +357,7 @@ std::optional<QString> openImportFile()
         Jet::Conversion done;
         // Without its key: an export may repeat a volunteer, which the import then skips.
         Schema::Table exported = *Schema::findTable(Schema::volo);
-        exported.uniqueKey.clear();
+        exported.uniqueKey = {};
         if (auto problem = Jet::convert(fileName, readable, {exported}, &done)) {
             closeImportFile();
             return u"Il file %1 non si può leggere: %2. Nessun volontario importato."_s.arg(fileName, *problem);
@@ -461,9 +429,9 @@ std::optional<QVariant> serverValue(Schema::Kind kind, const QVariant &value, QS
 // The fields that name a row of `table` for the user: its key, else its first look-up.
 QStringList namingFields(const Schema::Table &table)
 {
-    if (!table.uniqueKey.isEmpty() || table.indexes.empty())
-        return table.uniqueKey;
-    return table.indexes.front();
+    if (!table.uniqueKey.fields.isEmpty() || table.indexes.empty())
+        return table.uniqueKey.fields;
+    return table.indexes.front().fields;
 }
 
 // A row named by its values, each character that shows nothing written as its code, so that
@@ -594,30 +562,6 @@ Result backupRegister(const QString &fileName)
     if (!result.ok())
         QFile::remove(partial);
     return result;
-}
-
-void addDetailKey(QSqlDatabase db, QStringList *notices)
-{
-    const bool server = Server::isServer(db);
-    QSqlQuery query(db);
-    if (!query.exec(Schema::detailKeyPresentQuery(server ? Schema::Dialect::Server : Schema::Dialect::File)) ||
-        !query.next() || query.value(0).toInt() > 0)
-        return;
-    QStringList doubles;
-    if (!query.exec(Schema::doubleDetailsQuery()))
-        return;
-    while (query.next())
-        doubles << u"%1 in %2 del %3"_s.arg(query.value(0).toString(), query.value(1).toString(),
-                                            query.value(2).toString());
-    query.finish();
-    if (doubles.isEmpty()) {
-        // A role that may only read leaves it to the next one that writes; the presses' hold
-        // on their activity keeps new doubles out meanwhile.
-        execute(db, Schema::detailKeyStatement());
-        return;
-    }
-    if (notices)
-        *notices << u"Presenze doppie: %1."_s.arg(doubles.join(u"; "_s));
 }
 
 } // namespace Store

@@ -36,9 +36,4 @@ Result backupRegister(const QString &fileName);
 // empty, inside the caller's transaction; `rows` counts them.
 Result copyTables(QSqlDatabase from, QSqlDatabase to, qint64 *rows);
 
-// Gives the register's detail rows their key (Schema::detailKeyStatement) when it is missing
-// and no doubles keep it out; the doubles, if any, are named in `notices` when given (once:
-// where the register was just migrated, converted or copied). Nothing is merged or deleted.
-void addDetailKey(QSqlDatabase db, QStringList *notices);
-
 } // namespace Store

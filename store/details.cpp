@@ -7,6 +7,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -78,17 +80,10 @@ Store::Result add(DataSource &details, const DetailRow &row)
     // Another window may have left the source on a listing that cannot take a row.
     details.setRecordSource(activityDetails, {row.description, row.start});
     details.addNew();
-    details.setValue(u"DATAINATT"_s, row.start);
-    details.setValue(u"DATAFIATT"_s, row.end);
-    details.setValue(u"DESCRATT"_s, row.description);
-    details.setValue(u"LOCATT"_s, row.place);
-    details.setValue(u"PROVATT"_s, row.province);
-    details.setValue(u"COGN"_s, row.surname);
-    details.setValue(u"CFISC"_s, row.taxCode);
-    for (size_t i = 0; i < riskClasses.size(); ++i)
-        details.setValue(hourField(i), row.risk.at(i));
-    details.setValue(u"OREUOMO"_s, row.manHours.value_or(0));
-    writeNotes(details, row.note1, row.note2);
+    // Its notes but the first two are empty text, as in the rows whose hours it sets.
+    DetailRow written = row;
+    written.note3 = written.note4 = written.note5 = u""_s;
+    Records::write(details, written, Records::NoValue::Zero, {u"NOME"_s});
     return details.update();
 }
 
@@ -188,6 +183,167 @@ void WriteGroup::rollback()
     if (m_grouped)
         Store::rollback(m_db);
     m_grouped = false;
+}
+
+Store::Result totalActivity(DataSource &activities, DataSource &details, const QString &description,
+                            const QString &start)
+{
+    Activities::findNamed(activities, description, start);
+    if (activities.failed())
+        return activities.lastError();
+    const auto result = recomputeTotals(activities, details, description, start);
+    if (details.failed())
+        return details.lastError();
+    return result.value_or(Store::Result{});
+}
+
+QHash<QString, double> presence(DataSource &details, const QString &description, const QString &start, size_t riskIndex)
+{
+    QHash<QString, double> present;
+    for (const DetailRow &row : rows(details, description, start)) {
+        double &otherClasses = present[VolunteerText::key(row.surname)];
+        otherClasses = std::max(otherClasses, row.risk.total() - row.risk.at(riskIndex));
+    }
+    return present;
+}
+
+namespace {
+// The writes of one press. A row the store refuses is left out alone; a read it refuses takes
+// the whole press back, which would otherwise rest on rows it never saw.
+class PressWrites {
+public:
+    PressWrites(DataSource &activities, DataSource &details, const QString &description, const QString &start)
+        : m_activities(activities)
+        , m_details(details)
+        , m_description(description)
+        , m_start(start)
+        , m_group(details, description, start)
+    {
+    }
+
+    // A connection broken under a write takes the whole press back: its transaction is gone.
+    void written(const QString &volunteer, const QList<Store::Result> &results)
+    {
+        for (const Store::Result &result : results) {
+            if (result.ok())
+                ++m_done;
+            else if (result.number == Store::lostConnection)
+                m_broken = result;
+            else
+                m_press.failures << volunteer + u": "_s + result.description;
+        }
+    }
+    // Stops the press when a read under the hold was refused.
+    void readChecked()
+    {
+        if (m_details.failed())
+            m_readFailure = m_details.lastError();
+    }
+    // Nothing is written outside the hold: rows written without the transaction would stay
+    // when the press is said to have changed nothing.
+    bool stopped() const { return !m_group.held().ok() || !m_readFailure.ok() || !m_broken.ok(); }
+
+    Press finish()
+    {
+        const Store::Result &held = m_group.held();
+        if (!held.ok() || !m_broken.ok()) {
+            m_group.rollback();
+            return taken(Press::Outcome::NotHeld, held.ok() ? m_broken : held);
+        }
+        if (!m_readFailure.ok()) {
+            m_group.rollback();
+            return taken(Press::Outcome::ReadRefused, m_readFailure);
+        }
+        Store::Result committed = totalActivity(m_activities, m_details, m_description, m_start);
+        if (committed.ok())
+            committed = m_group.commit();
+        else
+            m_group.rollback();
+        if (committed.number == Store::unknownOutcome)
+            return taken(Press::Outcome::Unknown, committed);
+        m_press.done = m_done;
+        if (!committed.ok()) {
+            m_press.failures = QStringList{committed.description};
+            m_press.done = 0;
+        }
+        return m_press;
+    }
+
+private:
+    static Press taken(Press::Outcome outcome, const Store::Result &why)
+    {
+        Press press;
+        press.outcome = outcome;
+        press.why = why;
+        return press;
+    }
+
+    DataSource &m_activities;
+    DataSource &m_details;
+    QString m_description;
+    QString m_start;
+    WriteGroup m_group;
+    Press m_press;
+    int m_done = 0;
+    Store::Result m_readFailure;
+    Store::Result m_broken;
+};
+} // namespace
+
+Press addVolunteers(DataSource &activities, DataSource &details, const Addition &addition)
+{
+    const QString &description = addition.description;
+    const QString &start = addition.start;
+    PressWrites writes(activities, details, description, start);
+    QHash<QString, double> present;
+    if (!writes.stopped()) {
+        present = presence(details, description, start, addition.riskIndex);
+        writes.readChecked();
+    }
+    QHash<QString, QString> taxCodes;
+    bool taxCodesRead = false;
+    for (const QString &text : addition.volunteers) {
+        if (writes.stopped())
+            break;
+        if (present.contains(VolunteerText::key(text))) {
+            writes.written(text, setHours(details, description, start, text, addition.riskIndex, addition.hours,
+                                          addition.note1, addition.note2));
+            writes.readChecked();
+            continue;
+        }
+        if (!taxCodesRead) {
+            taxCodes = volunteerTaxCodes(details);
+            taxCodesRead = true;
+        }
+        DetailRow row;
+        row.start = start;
+        row.end = addition.end;
+        row.description = description;
+        row.place = addition.place;
+        row.province = addition.province;
+        row.surname = text;
+        row.taxCode = taxCodes.value(text, u""_s);
+        row.risk.hours[addition.riskIndex] = addition.hours;
+        row.manHours = addition.hours;
+        row.note1 = addition.note1;
+        row.note2 = addition.note2;
+        writes.written(text, {add(details, row)});
+    }
+    return writes.finish();
+}
+
+Press removeVolunteers(DataSource &activities, DataSource &details, const QString &description, const QString &start,
+                       const QList<std::pair<QString, QString>> &volunteers)
+{
+    PressWrites writes(activities, details, description, start);
+    for (const auto &[surname, name] : volunteers) {
+        if (writes.stopped())
+            break;
+        // The rows of the volunteer the line shows, compared as the keys compare.
+        writes.written((surname + u' ' + name).trimmed(), removeVolunteer(details, description, start, surname, name));
+        writes.readChecked();
+    }
+    return writes.finish();
 }
 
 } // namespace Details

@@ -43,6 +43,55 @@ QList<Store::Result> removeVolunteer(DataSource &details, const QString &descrip
 std::optional<Store::Result> recomputeTotals(DataSource &activities, DataSource &details, const QString &description,
                                              const QString &start);
 
+// Sets the hour totals of the activity `description` of `start` from its detail rows: ok
+// when there is no such activity, whose rows then stay as they are.
+Store::Result totalActivity(DataSource &activities, DataSource &details, const QString &description,
+                            const QString &start);
+
+// The volunteers (VolunteerText::key) the rows of the activity `description` of `start` name,
+// whatever the lists show, each with the most hours one of its rows holds outside the class
+// at `riskIndex`. A read the store refused shows in lastError().
+QHash<QString, double> presence(DataSource &details, const QString &description, const QString &start,
+                                size_t riskIndex);
+
+// What a press of the details window's buttons came to. Its rows and the activity's totals
+// go in one transaction, under the activity's hold: PCs sharing a server never leave totals
+// that miss another's rows, and a commit each would wait on the disk once per volunteer.
+struct Press {
+    enum class Outcome {
+        Stored,      // committed, or its commit refused: see done and failures
+        NotHeld,     // the transaction could not begin, the activity be held, or the line broke
+        ReadRefused, // a read under the hold: nothing changed
+        Unknown,     // whether the commit was stored is not known
+    };
+    Outcome outcome = Outcome::Stored;
+    Store::Result why; // of all but Stored
+    int done = 0;      // rows written
+    // A row the store refused, "volunteer: reason", is left out alone; a refused commit takes
+    // every row back and is the only entry.
+    QStringList failures;
+};
+
+// The volunteers a risk button records in one activity, with what its window shows of it.
+struct Addition {
+    QString description;
+    QString start;
+    QString end;
+    QString place;
+    QString province;
+    QString note1; // the notes go with every row, new or changed
+    QString note2;
+    size_t riskIndex = 0;
+    double hours = 0;
+    QStringList volunteers; // their texts, as the archive lists them
+};
+// Sets the hours of the volunteers present (who they are is read again under the hold, so that
+// no one gets two rows when two PCs add him at once) and adds a row for each of the others.
+Press addVolunteers(DataSource &activities, DataSource &details, const Addition &addition);
+// Deletes the rows of each volunteer, surname and first name as the rows hold them.
+Press removeVolunteers(DataSource &activities, DataSource &details, const QString &description, const QString &start,
+                       const QList<std::pair<QString, QString>> &volunteers);
+
 // The tax code of each volunteer by the text lists show (VolunteerText::of), for new rows.
 QHash<QString, QString> volunteerTaxCodes(const DataSource &details);
 // The volunteer texts of the archive, by first name.

@@ -4,6 +4,7 @@
 #include "formats/jetlines.h"
 #include "formats/jetprocess.h"
 #include "store/database.h"
+#include "store/layout.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -141,24 +142,22 @@ std::optional<QString> convert(const QString &jetPath, const QString &sqlitePath
             problem = db.lastError().text();
         } else {
             const Store::Result result = Store::inTransaction(db, [&]() -> Store::Result {
-                for (const Schema::Table &table : tables) {
-                    for (const QString &statement : Schema::createStatements(table)) {
-                        if (Store::Result created = Store::execute(db, statement); !created.ok())
-                            return created;
+                return Store::makeTables(db, tables, [&]() -> Store::Result {
+                    for (const Schema::Table &table : tables) {
+                        const auto found = std::find_if(present.cbegin(), present.cend(), [&](const QString &name) {
+                            return name.compare(table.name, Qt::CaseInsensitive) == 0;
+                        });
+                        // A table the earlier file lacks stays empty.
+                        if (found == present.cend()) {
+                            done->rows.insert(table.name, 0);
+                            done->missing << table.name;
+                            continue;
+                        }
+                        if (auto failure = copyTable(jetPath, *found, table, db, done))
+                            return Store::failure(*failure);
                     }
-                    const auto found = std::find_if(present.cbegin(), present.cend(), [&](const QString &name) {
-                        return name.compare(table.name, Qt::CaseInsensitive) == 0;
-                    });
-                    // A table the earlier file lacks stays empty.
-                    if (found == present.cend()) {
-                        done->rows.insert(table.name, 0);
-                        done->missing << table.name;
-                        continue;
-                    }
-                    if (auto failure = copyTable(jetPath, *found, table, db, done))
-                        return Store::failure(*failure);
-                }
-                return Store::execute(db, Schema::versionStatement());
+                    return {};
+                });
             });
             if (!result.ok())
                 problem = result.description;

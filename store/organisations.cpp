@@ -58,14 +58,14 @@ Store::Result insert(DataSource &organisations, const Organisation &organisation
     // Another window may have left the source on another table.
     organisations.setRecordSource(inOrder());
     organisations.addNew();
-    Records::write(organisations, organisation);
+    Records::write(organisations, organisation, Records::NoValue::Null);
     return stored(organisations, organisations.update());
 }
 
 Store::Result rewrite(DataSource &organisations, const Organisation &organisation)
 {
     organisations.edit();
-    Records::write(organisations, organisation);
+    Records::write(organisations, organisation, Records::NoValue::Null);
     return stored(organisations, organisations.update());
 }
 

@@ -15,9 +15,80 @@ std::optional<double> number(const DataSource &source, const QString &field)
     return ok ? std::optional<double>(result) : std::nullopt;
 }
 
-QVariant stored(const std::optional<double> &value)
+template <class T> QVariant stored(const std::optional<T> &value)
 {
     return value ? QVariant(*value) : QVariant();
+}
+
+template <class T> std::optional<T> held(const QVariant &value)
+{
+    return value.isValid() ? std::optional<T>(value.value<T>()) : std::nullopt;
+}
+
+using Records::Field;
+using Records::Kind;
+
+template <class Record, QString Record::*member> Field<Record> text(const QString &name)
+{
+    return {name, Kind::Text, [](const Record &r) { return QVariant(r.*member); },
+            [](Record &r, const QVariant &v) { r.*member = v.toString(); }};
+}
+
+template <class Record, std::optional<double> Record::*member> Field<Record> hours(const QString &name)
+{
+    return {name, Kind::Number, [](const Record &r) { return stored(r.*member); },
+            [](Record &r, const QVariant &v) { r.*member = held<double>(v); }};
+}
+
+// The hours of one risk class, in the order of riskClasses.
+template <class Record, size_t index> Field<Record> riskHour()
+{
+    return {riskClasses[index].hourField.toString(), Kind::Number,
+            [](const Record &r) { return stored(r.risk.hours[index]); },
+            [](Record &r, const QVariant &v) { r.risk.hours[index] = held<double>(v); }};
+}
+
+template <class Record> QList<Field<Record>> riskHourFields()
+{
+    static_assert(riskClasses.size() == 6);
+    return {riskHour<Record, 0>(), riskHour<Record, 1>(), riskHour<Record, 2>(),
+            riskHour<Record, 3>(), riskHour<Record, 4>(), riskHour<Record, 5>()};
+}
+
+template <class Record> Record readFields(const DataSource &source, const QList<Field<Record>> &fields)
+{
+    Record record;
+    for (const Field<Record> &field : fields) {
+        switch (field.kind) {
+        case Kind::Text:
+            field.set(record, source.text(field.name));
+            break;
+        case Kind::Number:
+            field.set(record, stored(number(source, field.name)));
+            break;
+        case Kind::Count: {
+            const QVariant count = source.value(field.name);
+            field.set(record, count.isValid() && !count.isNull() ? QVariant(count.toLongLong()) : QVariant());
+            break;
+        }
+        }
+    }
+    return record;
+}
+
+template <class Record>
+void writeFields(DataSource &source, const Record &record, const QList<Field<Record>> &fields, Records::NoValue noValue,
+                 const QStringList &untouched)
+{
+    for (const Field<Record> &field : fields) {
+        if (untouched.contains(field.name))
+            continue;
+        const QVariant value = field.get(record);
+        if (field.kind == Kind::Text || value.isValid() || noValue == Records::NoValue::Null)
+            source.setValue(field.name, value);
+        else
+            source.setValue(field.name, field.kind == Kind::Count ? QVariant(qint64(0)) : QVariant(0.0));
+    }
 }
 } // namespace
 
@@ -30,6 +101,97 @@ double RiskHours::total() const
 }
 
 namespace Records {
+const QList<Field<Activity>> &activityFields()
+{
+    using A = Activity;
+    static const QList<Field<A>> fields = [] {
+        QList<Field<A>> f{text<A, &A::start>(u"DATAINATT"_s),      text<A, &A::end>(u"DATAFIATT"_s),
+                          text<A, &A::description>(u"DESCRATT"_s), text<A, &A::place>(u"LOCATT"_s),
+                          text<A, &A::province>(u"PROVATT"_s),     hours<A, &A::totalHours>(u"ORETOT"_s),
+                          hours<A, &A::manHours>(u"OREUOMO"_s)};
+        f << riskHourFields<A>();
+        f << QList<Field<A>>{text<A, &A::note1>(u"NOTE1"_s), text<A, &A::note2>(u"NOTE2"_s),
+                             text<A, &A::note3>(u"NOTE3"_s), text<A, &A::sortKey>(u"NOTE4"_s)};
+        return f;
+    }();
+    return fields;
+}
+
+const QList<Field<DetailRow>> &detailFields()
+{
+    using D = DetailRow;
+    static const QList<Field<D>> fields = [] {
+        QList<Field<D>> f{text<D, &D::start>(u"DATAINATT"_s),
+                          text<D, &D::end>(u"DATAFIATT"_s),
+                          text<D, &D::description>(u"DESCRATT"_s),
+                          text<D, &D::place>(u"LOCATT"_s),
+                          text<D, &D::province>(u"PROVATT"_s),
+                          text<D, &D::surname>(u"COGN"_s),
+                          text<D, &D::name>(u"NOME"_s),
+                          text<D, &D::taxCode>(u"CFISC"_s)};
+        f << riskHourFields<D>();
+        f << QList<Field<D>>{hours<D, &D::manHours>(u"OREUOMO"_s), text<D, &D::note1>(u"NOTE1"_s),
+                             text<D, &D::note2>(u"NOTE2"_s),       text<D, &D::note3>(u"NOTE3"_s),
+                             text<D, &D::note4>(u"NOTE4"_s),       text<D, &D::note5>(u"NOTE5"_s)};
+        return f;
+    }();
+    return fields;
+}
+
+const QList<Field<Volunteer>> &volunteerFields()
+{
+    using V = Volunteer;
+    static const QList<Field<V>> fields{
+        text<V, &V::organisationCode>(u"CODASS"_s),
+        text<V, &V::code>(u"CODVOL"_s),
+        text<V, &V::surname>(u"COGN"_s),
+        text<V, &V::name>(u"NOME"_s),
+        text<V, &V::address>(u"INDIR"_s),
+        text<V, &V::postCode>(u"CAP"_s),
+        text<V, &V::city>(u"CITTA"_s),
+        text<V, &V::province>(u"PROV"_s),
+        text<V, &V::birthDate>(u"DATANA"_s),
+        text<V, &V::birthPlace>(u"LUOGONA"_s),
+        text<V, &V::birthProvince>(u"PROVNA"_s),
+        text<V, &V::sex>(u"SESSO"_s),
+        text<V, &V::taxCode>(u"CODFISC"_s),
+        text<V, &V::phone>(u"TEL"_s),
+        text<V, &V::fax>(u"FAX"_s),
+        text<V, &V::mail>(u"MAIL"_s),
+        text<V, &V::specialisation>(u"SPEC"_s),
+        text<V, &V::note>(u"NOTE"_s),
+        text<V, &V::note2>(u"NOTE2"_s),
+        text<V, &V::note3>(u"NOTE3"_s),
+    };
+    return fields;
+}
+
+const QList<Field<Organisation>> &organisationFields()
+{
+    using O = Organisation;
+    static const QList<Field<O>> fields{
+        text<O, &O::code>(u"CODASS"_s),
+        text<O, &O::name>(u"DENOM"_s),
+        text<O, &O::address>(u"INDIR"_s),
+        text<O, &O::postCode>(u"CAP"_s),
+        text<O, &O::city>(u"CITTA"_s),
+        text<O, &O::province>(u"PROV"_s),
+        text<O, &O::phone>(u"TEL"_s),
+        text<O, &O::fax>(u"FAX"_s),
+        text<O, &O::mail>(u"MAIL"_s),
+        text<O, &O::taxCode>(u"CFISC"_s),
+        text<O, &O::specialisation>(u"SPEC"_s),
+        text<O, &O::date1>(u"DATA1"_s),
+        text<O, &O::dateU>(u"DATAU"_s),
+        {u"NUMVOL"_s, Kind::Count, [](const O &o) { return stored(o.volunteers); },
+         [](O &o, const QVariant &v) { o.volunteers = held<qint64>(v); }},
+        text<O, &O::head>(u"RESP"_s),
+        text<O, &O::headPhone>(u"TELRESP"_s),
+        text<O, &O::note3>(u"NOTE3"_s),
+    };
+    return fields;
+}
+
 RiskHours riskHours(const DataSource &source)
 {
     RiskHours risk;
@@ -40,173 +202,41 @@ RiskHours riskHours(const DataSource &source)
 
 Activity activity(const DataSource &source)
 {
-    Activity a;
-    a.start = source.text(u"DATAINATT"_s);
-    a.end = source.text(u"DATAFIATT"_s);
-    a.description = source.text(u"DESCRATT"_s);
-    a.place = source.text(u"LOCATT"_s);
-    a.province = source.text(u"PROVATT"_s);
-    a.totalHours = number(source, u"ORETOT"_s);
-    a.manHours = number(source, u"OREUOMO"_s);
-    a.risk = riskHours(source);
-    a.note1 = source.text(u"NOTE1"_s);
-    a.note2 = source.text(u"NOTE2"_s);
-    a.note3 = source.text(u"NOTE3"_s);
-    a.sortKey = source.text(u"NOTE4"_s);
-    return a;
+    return readFields(source, activityFields());
 }
 
 DetailRow detail(const DataSource &source)
 {
-    DetailRow d;
-    d.start = source.text(u"DATAINATT"_s);
-    d.end = source.text(u"DATAFIATT"_s);
-    d.description = source.text(u"DESCRATT"_s);
-    d.place = source.text(u"LOCATT"_s);
-    d.province = source.text(u"PROVATT"_s);
-    d.surname = source.text(u"COGN"_s);
-    d.name = source.text(u"NOME"_s);
-    d.taxCode = source.text(u"CFISC"_s);
-    d.risk = riskHours(source);
-    d.manHours = number(source, u"OREUOMO"_s);
-    d.note1 = source.text(u"NOTE1"_s);
-    d.note2 = source.text(u"NOTE2"_s);
-    d.note3 = source.text(u"NOTE3"_s);
-    d.note4 = source.text(u"NOTE4"_s);
-    d.note5 = source.text(u"NOTE5"_s);
-    return d;
+    return readFields(source, detailFields());
 }
 
 Volunteer volunteer(const DataSource &source)
 {
-    Volunteer v;
-    v.organisationCode = source.text(u"CODASS"_s);
-    v.code = source.text(u"CODVOL"_s);
-    v.surname = source.text(u"COGN"_s);
-    v.name = source.text(u"NOME"_s);
-    v.address = source.text(u"INDIR"_s);
-    v.postCode = source.text(u"CAP"_s);
-    v.city = source.text(u"CITTA"_s);
-    v.province = source.text(u"PROV"_s);
-    v.birthDate = source.text(u"DATANA"_s);
-    v.birthPlace = source.text(u"LUOGONA"_s);
-    v.birthProvince = source.text(u"PROVNA"_s);
-    v.sex = source.text(u"SESSO"_s);
-    v.taxCode = source.text(u"CODFISC"_s);
-    v.phone = source.text(u"TEL"_s);
-    v.fax = source.text(u"FAX"_s);
-    v.mail = source.text(u"MAIL"_s);
-    v.specialisation = source.text(u"SPEC"_s);
-    v.note = source.text(u"NOTE"_s);
-    v.note2 = source.text(u"NOTE2"_s);
-    v.note3 = source.text(u"NOTE3"_s);
-    return v;
+    return readFields(source, volunteerFields());
 }
 
 Organisation organisation(const DataSource &source)
 {
-    Organisation o;
-    o.code = source.text(u"CODASS"_s);
-    o.name = source.text(u"DENOM"_s);
-    o.address = source.text(u"INDIR"_s);
-    o.postCode = source.text(u"CAP"_s);
-    o.city = source.text(u"CITTA"_s);
-    o.province = source.text(u"PROV"_s);
-    o.phone = source.text(u"TEL"_s);
-    o.fax = source.text(u"FAX"_s);
-    o.mail = source.text(u"MAIL"_s);
-    o.taxCode = source.text(u"CFISC"_s);
-    o.specialisation = source.text(u"SPEC"_s);
-    o.date1 = source.text(u"DATA1"_s);
-    o.dateU = source.text(u"DATAU"_s);
-    const QVariant count = source.value(u"NUMVOL"_s);
-    if (count.isValid() && !count.isNull())
-        o.volunteers = count.toLongLong();
-    o.head = source.text(u"RESP"_s);
-    o.headPhone = source.text(u"TELRESP"_s);
-    o.note3 = source.text(u"NOTE3"_s);
-    return o;
+    return readFields(source, organisationFields());
 }
 
-void write(DataSource &source, const Activity &a)
+void write(DataSource &source, const Activity &activity, NoValue noValue, const QStringList &untouched)
 {
-    source.setValue(u"DATAINATT"_s, a.start);
-    source.setValue(u"DATAFIATT"_s, a.end);
-    source.setValue(u"DESCRATT"_s, a.description);
-    source.setValue(u"LOCATT"_s, a.place);
-    source.setValue(u"PROVATT"_s, a.province);
-    source.setValue(u"ORETOT"_s, stored(a.totalHours));
-    source.setValue(u"OREUOMO"_s, stored(a.manHours));
-    for (size_t i = 0; i < riskClasses.size(); ++i)
-        source.setValue(riskClasses[i].hourField.toString(), stored(a.risk.hours[i]));
-    source.setValue(u"NOTE1"_s, a.note1);
-    source.setValue(u"NOTE2"_s, a.note2);
-    source.setValue(u"NOTE3"_s, a.note3);
-    source.setValue(u"NOTE4"_s, a.sortKey);
+    writeFields(source, activity, activityFields(), noValue, untouched);
 }
 
-void write(DataSource &source, const DetailRow &d)
+void write(DataSource &source, const DetailRow &detail, NoValue noValue, const QStringList &untouched)
 {
-    source.setValue(u"DATAINATT"_s, d.start);
-    source.setValue(u"DATAFIATT"_s, d.end);
-    source.setValue(u"DESCRATT"_s, d.description);
-    source.setValue(u"LOCATT"_s, d.place);
-    source.setValue(u"PROVATT"_s, d.province);
-    source.setValue(u"COGN"_s, d.surname);
-    source.setValue(u"NOME"_s, d.name);
-    source.setValue(u"CFISC"_s, d.taxCode);
-    for (size_t i = 0; i < riskClasses.size(); ++i)
-        source.setValue(riskClasses[i].hourField.toString(), stored(d.risk.hours[i]));
-    source.setValue(u"OREUOMO"_s, stored(d.manHours));
-    source.setValue(u"NOTE1"_s, d.note1);
-    source.setValue(u"NOTE2"_s, d.note2);
-    source.setValue(u"NOTE3"_s, d.note3);
-    source.setValue(u"NOTE4"_s, d.note4);
-    source.setValue(u"NOTE5"_s, d.note5);
+    writeFields(source, detail, detailFields(), noValue, untouched);
 }
 
-void write(DataSource &source, const Volunteer &v)
+void write(DataSource &source, const Volunteer &volunteer, NoValue noValue, const QStringList &untouched)
 {
-    source.setValue(u"CODASS"_s, v.organisationCode);
-    source.setValue(u"CODVOL"_s, v.code);
-    source.setValue(u"COGN"_s, v.surname);
-    source.setValue(u"NOME"_s, v.name);
-    source.setValue(u"INDIR"_s, v.address);
-    source.setValue(u"CAP"_s, v.postCode);
-    source.setValue(u"CITTA"_s, v.city);
-    source.setValue(u"PROV"_s, v.province);
-    source.setValue(u"DATANA"_s, v.birthDate);
-    source.setValue(u"LUOGONA"_s, v.birthPlace);
-    source.setValue(u"PROVNA"_s, v.birthProvince);
-    source.setValue(u"SESSO"_s, v.sex);
-    source.setValue(u"CODFISC"_s, v.taxCode);
-    source.setValue(u"TEL"_s, v.phone);
-    source.setValue(u"FAX"_s, v.fax);
-    source.setValue(u"MAIL"_s, v.mail);
-    source.setValue(u"SPEC"_s, v.specialisation);
-    source.setValue(u"NOTE"_s, v.note);
-    source.setValue(u"NOTE2"_s, v.note2);
-    source.setValue(u"NOTE3"_s, v.note3);
+    writeFields(source, volunteer, volunteerFields(), noValue, untouched);
 }
 
-void write(DataSource &source, const Organisation &o)
+void write(DataSource &source, const Organisation &organisation, NoValue noValue, const QStringList &untouched)
 {
-    source.setValue(u"CODASS"_s, o.code);
-    source.setValue(u"DENOM"_s, o.name);
-    source.setValue(u"INDIR"_s, o.address);
-    source.setValue(u"CAP"_s, o.postCode);
-    source.setValue(u"CITTA"_s, o.city);
-    source.setValue(u"PROV"_s, o.province);
-    source.setValue(u"TEL"_s, o.phone);
-    source.setValue(u"FAX"_s, o.fax);
-    source.setValue(u"MAIL"_s, o.mail);
-    source.setValue(u"CFISC"_s, o.taxCode);
-    source.setValue(u"SPEC"_s, o.specialisation);
-    source.setValue(u"DATA1"_s, o.date1);
-    source.setValue(u"DATAU"_s, o.dateU);
-    source.setValue(u"NUMVOL"_s, o.volunteers ? QVariant(*o.volunteers) : QVariant());
-    source.setValue(u"RESP"_s, o.head);
-    source.setValue(u"TELRESP"_s, o.headPhone);
-    source.setValue(u"NOTE3"_s, o.note3);
+    writeFields(source, organisation, organisationFields(), noValue, untouched);
 }
 } // namespace Records

@@ -2,7 +2,9 @@
 
 #include "common/riskclasses.h"
 
+#include <QList>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 #include <array>
@@ -99,8 +101,32 @@ struct Organisation {
     QString note3;
 };
 
-// The current row of a data source as a record; fields the source does not read stay empty.
+// Each record's fields in the order of their table, and how a record holds each.
 namespace Records {
+enum class Kind {
+    Text,   // empty text when the row holds no value
+    Number, // hours: no value stays no value
+    Count,
+};
+
+template <class Record> struct Field {
+    QString name;
+    Kind kind;
+    // The record's value: an invalid QVariant for a number or count it holds none of.
+    QVariant (*get)(const Record &);
+    // Sets the record's value from one read as `kind` says (invalid for none).
+    void (*set)(Record &, const QVariant &);
+};
+
+const QList<Field<Activity>> &activityFields();
+const QList<Field<DetailRow>> &detailFields();
+const QList<Field<Volunteer>> &volunteerFields();
+const QList<Field<Organisation>> &organisationFields();
+
+// What a write stores for a number or count the record holds no value for.
+enum class NoValue { Null, Zero };
+
+// The current row of a data source as a record; fields the source does not read stay empty.
 Activity activity(const DataSource &source);
 DetailRow detail(const DataSource &source);
 Volunteer volunteer(const DataSource &source);
@@ -108,9 +134,10 @@ Organisation organisation(const DataSource &source);
 // The risk hours of the current row of a source over the activities or the detail rows.
 RiskHours riskHours(const DataSource &source);
 
-// Sets the fields of the row being added or edited from a record (every field of its table).
-void write(DataSource &source, const Activity &activity);
-void write(DataSource &source, const DetailRow &detail);
-void write(DataSource &source, const Volunteer &volunteer);
-void write(DataSource &source, const Organisation &organisation);
+// Sets the fields of the row being added or edited from a record: every field of its table
+// but those `untouched` names, which keep what the row holds (a new row its default).
+void write(DataSource &source, const Activity &activity, NoValue noValue, const QStringList &untouched = {});
+void write(DataSource &source, const DetailRow &detail, NoValue noValue, const QStringList &untouched = {});
+void write(DataSource &source, const Volunteer &volunteer, NoValue noValue, const QStringList &untouched = {});
+void write(DataSource &source, const Organisation &organisation, NoValue noValue, const QStringList &untouched = {});
 } // namespace Records

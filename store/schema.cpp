@@ -1,5 +1,7 @@
 #include "store/schema.h"
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace Schema {
@@ -28,34 +30,38 @@ std::vector<Field> hourFields(const QStringList &names)
 
 std::vector<Field> volunteerFields()
 {
-    return texts({u"CODASS"_s, u"CODVOL"_s, u"COGN"_s, u"NOME"_s, u"INDIR"_s, u"CAP"_s, u"CITTA"_s, u"PROV"_s,
-                  u"DATANA"_s, u"LUOGONA"_s, u"PROVNA"_s, u"SESSO"_s, u"CODFISC"_s, u"TEL"_s, u"FAX"_s,
-                  u"MAIL"_s, u"SPEC"_s, u"NOTE"_s, u"NOTE2"_s, u"NOTE3"_s});
+    return texts({u"CODASS"_s, u"CODVOL"_s, u"COGN"_s,    u"NOME"_s,   u"INDIR"_s, u"CAP"_s,     u"CITTA"_s,
+                  u"PROV"_s,   u"DATANA"_s, u"LUOGONA"_s, u"PROVNA"_s, u"SESSO"_s, u"CODFISC"_s, u"TEL"_s,
+                  u"FAX"_s,    u"MAIL"_s,   u"SPEC"_s,    u"NOTE"_s,   u"NOTE2"_s, u"NOTE3"_s});
 }
 
 Table makeActivities()
 {
     std::vector<Field> fields = texts({u"DATAINATT"_s, u"DATAFIATT"_s, u"DESCRATT"_s, u"LOCATT"_s, u"PROVATT"_s});
-    append(fields, hourFields({u"ORETOT"_s, u"OREUOMO"_s, u"ORET0"_s, u"ORET6"_s, u"ORET7"_s, u"ORET8"_s,
-                               u"ORET9"_s, u"ORET10"_s}));
+    append(fields, hourFields({u"ORETOT"_s, u"OREUOMO"_s, u"ORET0"_s, u"ORET6"_s, u"ORET7"_s, u"ORET8"_s, u"ORET9"_s,
+                               u"ORET10"_s}));
     append(fields, texts({u"NOTE1"_s, u"NOTE2"_s, u"NOTE3"_s, u"NOTE4"_s}));
-    return {attivita, fields, {u"DESCRATT"_s, u"DATAINATT"_s}, {{u"NOTE4"_s, u"DESCRATT"_s}, {u"DATAINATT"_s}}};
+    return {attivita, fields, {{u"DESCRATT"_s, u"DATAINATT"_s}}, {{{u"NOTE4"_s, u"DESCRATT"_s}}, {{u"DATAINATT"_s}}}};
 }
 
 Table makeDetails()
 {
-    std::vector<Field> fields = texts({u"DATAINATT"_s, u"DATAFIATT"_s, u"DESCRATT"_s, u"LOCATT"_s, u"PROVATT"_s,
-                                       u"COGN"_s, u"NOME"_s, u"CFISC"_s});
-    append(fields, hourFields({u"ORET0"_s, u"ORET6"_s, u"ORET7"_s, u"ORET8"_s, u"ORET9"_s, u"ORET10"_s,
-                               u"OREUOMO"_s}));
+    std::vector<Field> fields = texts(
+        {u"DATAINATT"_s, u"DATAFIATT"_s, u"DESCRATT"_s, u"LOCATT"_s, u"PROVATT"_s, u"COGN"_s, u"NOME"_s, u"CFISC"_s});
+    append(fields, hourFields({u"ORET0"_s, u"ORET6"_s, u"ORET7"_s, u"ORET8"_s, u"ORET9"_s, u"ORET10"_s, u"OREUOMO"_s}));
     append(fields, texts({u"NOTE1"_s, u"NOTE2"_s, u"NOTE3"_s, u"NOTE4"_s, u"NOTE5"_s}));
-    return {attivdett, fields, {}, {{u"DESCRATT"_s, u"DATAINATT"_s, u"COGN"_s}, {u"COGN"_s, u"NOME"_s},
-                                    {u"DATAINATT"_s}}};
+    // The first index serves the activity's look-ups where doubles keep the key out.
+    Table table{attivdett,
+                fields,
+                {{u"DESCRATT"_s, u"DATAINATT"_s, u"COGN"_s}, detailKeyVersion},
+                {{{u"DESCRATT"_s, u"DATAINATT"_s, u"COGN"_s}}, {{u"COGN"_s, u"NOME"_s}}, {{u"DATAINATT"_s}}}};
+    table.keyWaits = true;
+    return table;
 }
 
 Table makeVolunteers()
 {
-    return {volo, volunteerFields(), {u"COGN"_s, u"NOME"_s}, {}};
+    return {volo, volunteerFields(), {{u"COGN"_s, u"NOME"_s}}, {}};
 }
 
 Table makeExtraVolunteers()
@@ -63,62 +69,136 @@ Table makeExtraVolunteers()
     std::vector<Field> fields = volunteerFields();
     fields.resize(19);
     // Read at every start in surname and name order.
-    return {voloextra, fields, {}, {{u"COGN"_s, u"NOME"_s}}};
+    return {voloextra, fields, {}, {{{u"COGN"_s, u"NOME"_s}, 2}}};
 }
 
 Table makeOrganisations()
 {
-    std::vector<Field> fields = texts({u"CODASS"_s, u"DENOM"_s, u"INDIR"_s, u"CAP"_s, u"CITTA"_s, u"PROV"_s,
-                                       u"TEL"_s, u"FAX"_s, u"MAIL"_s, u"CFISC"_s, u"SPEC"_s, u"DATA1"_s,
-                                       u"DATAU"_s});
+    std::vector<Field> fields = texts({u"CODASS"_s, u"DENOM"_s, u"INDIR"_s, u"CAP"_s, u"CITTA"_s, u"PROV"_s, u"TEL"_s,
+                                       u"FAX"_s, u"MAIL"_s, u"CFISC"_s, u"SPEC"_s, u"DATA1"_s, u"DATAU"_s});
     fields.push_back({u"NUMVOL"_s, Kind::Integer});
     append(fields, texts({u"RESP"_s, u"TELRESP"_s, u"NOTE3"_s}));
-    return {asso, fields, {u"DENOM"_s}, {}};
+    return {asso, fields, {{u"DENOM"_s}}, {}};
 }
 
 } // namespace
 
 const std::vector<Table> &registerTables()
 {
-    static const std::vector<Table> tables = {makeActivities(), makeDetails(), makeVolunteers(),
-                                              makeExtraVolunteers(), makeOrganisations()};
+    static const std::vector<Table> tables = {makeActivities(), makeDetails(), makeVolunteers(), makeExtraVolunteers(),
+                                              makeOrganisations()};
     return tables;
 }
 
 const Table &municipalitiesTable()
 {
-    static const Table table = {comuni, texts({u"comune"_s, u"prov"_s, u"codice"_s}), {}, {{u"comune"_s}}};
+    static const Table table = {comuni, texts({u"comune"_s, u"prov"_s, u"codice"_s}), {}, {{{u"comune"_s}}}};
     return table;
+}
+
+namespace {
+
+QString columnDefinition(const Field &field, Dialect dialect)
+{
+    const bool server = dialect == Dialect::Server;
+    // The built-in NOCASE keeps the file readable by any SQLite tool; the program replaces it on
+    // its own connections with one that also folds accented letters.
+    switch (field.kind) {
+    case Kind::Text:
+        return field.name + (server ? u" TEXT COLLATE sentaro_nocase"_s : u" TEXT COLLATE NOCASE"_s);
+    case Kind::Number:
+        return field.name + (server ? u" DOUBLE PRECISION"_s : u" REAL"_s);
+    case Kind::Integer:
+        break;
+    }
+    return field.name + u" INTEGER"_s;
+}
+
+QString keyName(const Table &table)
+{
+    return table.name + u"_KEY"_s;
+}
+
+// IF NOT EXISTS where a register may already have it: one mended by hand, or a key added late.
+QString indexStatement(const Table &table, const QString &name, const Index &index, bool unique, bool ifMissing)
+{
+    return u"CREATE "_s + (unique ? u"UNIQUE "_s : QString()) + u"INDEX "_s +
+           (ifMissing ? u"IF NOT EXISTS "_s : QString()) + name + u" ON "_s + table.name + u" ("_s +
+           index.fields.join(u", "_s) + u')';
+}
+
+// The statements of the key and of the look-up indexes that version `to` brought to a table,
+// or of all of them when `to` is 0.
+QStringList keysOf(const Table &table, int to)
+{
+    const Index &key = table.uniqueKey;
+    if (key.fields.isEmpty() || table.keyWaits || (to != 0 && key.since != to))
+        return {};
+    return {indexStatement(table, keyName(table), key, true, to != 0)};
+}
+
+QStringList indexesOf(const Table &table, int to)
+{
+    QStringList statements;
+    for (size_t i = 0; i < table.indexes.size(); ++i) {
+        const Index &index = table.indexes[i];
+        if (!index.fields.isEmpty() && (to == 0 || index.since == to))
+            statements << indexStatement(table, table.name + u"_IDX"_s + QString::number(i + 1), index, false, to != 0);
+    }
+    return statements;
+}
+
+} // namespace
+
+Table asOf(const Table &table, int then)
+{
+    Table earlier = table;
+    std::erase_if(earlier.fields, [&](const Field &field) { return field.since > then; });
+    std::erase_if(earlier.indexes, [&](const Index &index) { return index.since > then; });
+    if (earlier.uniqueKey.since > then)
+        earlier.uniqueKey = {};
+    return earlier;
+}
+
+QString tableStatement(const Table &table, Dialect dialect)
+{
+    QStringList columns;
+    for (const Field &field : table.fields)
+        columns << columnDefinition(field, dialect);
+    return u"CREATE TABLE "_s + table.name + u" ("_s + columns.join(u", "_s) + u')';
+}
+
+// The same text on both: a server folds the unquoted names to lower case, as it reads them.
+QStringList keyStatements(const Table &table)
+{
+    return keysOf(table, 0);
+}
+
+QStringList indexStatements(const Table &table)
+{
+    return indexesOf(table, 0);
 }
 
 QStringList createStatements(const Table &table, Dialect dialect)
 {
-    const bool server = dialect == Dialect::Server;
-    QStringList columns;
-    for (const Field &field : table.fields) {
-        // The built-in NOCASE keeps the file readable by any SQLite tool; the program
-        // replaces it on its own connections with one that also folds accented letters.
-        switch (field.kind) {
-        case Kind::Text:
-            columns << field.name + (server ? u" TEXT COLLATE sentaro_nocase"_s : u" TEXT COLLATE NOCASE"_s);
-            break;
-        case Kind::Number:
-            columns << field.name + (server ? u" DOUBLE PRECISION"_s : u" REAL"_s);
-            break;
-        case Kind::Integer:
-            columns << field.name + u" INTEGER"_s;
-            break;
+    return QStringList{tableStatement(table, dialect)} + keyStatements(table) + indexStatements(table);
+}
+
+QStringList migrationStatements(int to, Dialect dialect)
+{
+    QStringList statements;
+    for (const Table &table : registerTables()) {
+        if (table.since == to) {
+            statements << createStatements(asOf(table, to), dialect);
+            continue;
         }
-    }
-    QStringList statements{u"CREATE TABLE "_s + table.name + u" ("_s + columns.join(u", "_s) + u')'};
-    if (!table.uniqueKey.isEmpty()) {
-        statements << u"CREATE UNIQUE INDEX "_s + table.name + u"_KEY ON "_s + table.name + u" ("_s +
-                          table.uniqueKey.join(u", "_s) + u')';
-    }
-    int n = 0;
-    for (const QStringList &index : table.indexes) {
-        statements << u"CREATE INDEX "_s + table.name + u"_IDX"_s + QString::number(++n) + u" ON "_s + table.name +
-                          u" ("_s + index.join(u", "_s) + u')';
+        if (table.since > to)
+            continue;
+        for (const Field &field : table.fields) {
+            if (field.since == to)
+                statements << u"ALTER TABLE "_s + table.name + u" ADD COLUMN "_s + columnDefinition(field, dialect);
+        }
+        statements << keysOf(table, to) << indexesOf(table, to);
     }
     return statements;
 }
@@ -130,31 +210,32 @@ QString serverCollationStatement()
            u"deterministic = false)"_s;
 }
 
-QString versionStatement(Dialect dialect)
+QString versionStatement(Dialect dialect, int written)
 {
     if (dialect == Dialect::Server)
-        return u"COMMENT ON TABLE "_s + attivita + u" IS '"_s + versionComment + QString::number(version) + u'\'';
-    return u"PRAGMA user_version = "_s + QString::number(version);
+        return u"COMMENT ON TABLE "_s + attivita + u" IS '"_s + versionComment + QString::number(written) + u'\'';
+    return u"PRAGMA user_version = "_s + QString::number(written);
 }
 
-QString serverVersionQuery()
+QString versionQuery(Dialect dialect)
 {
-    return u"select obj_description(to_regclass('"_s + attivita.toLower() + u"'), 'pg_class')"_s;
+    return dialect == Dialect::Server
+               ? u"select obj_description(to_regclass('"_s + attivita.toLower() + u"'), 'pg_class')"_s
+               : u"PRAGMA user_version"_s;
 }
 
-const std::vector<Migration> &registerMigrations()
+int versionFound(Dialect dialect, const QVariant &value)
 {
-    static const std::vector<Migration> migrations{
-        {2, {u"CREATE INDEX IF NOT EXISTS VOLOEXTRA_IDX1 ON VOLOEXTRA (COGN, NOME)"_s}},
-        // The detail rows' key, added by Store::addDetailKey where no doubles keep it out.
-        {3, {}},
-    };
-    return migrations;
+    if (dialect == Dialect::File)
+        return std::max(value.toInt(), 1);
+    const QString comment = value.toString();
+    return comment.startsWith(versionComment) ? std::max(comment.mid(versionComment.size()).toInt(), 1) : 1;
 }
 
 QString detailKeyStatement()
 {
-    return u"CREATE UNIQUE INDEX IF NOT EXISTS ATTIVDETT_KEY ON ATTIVDETT (DESCRATT, DATAINATT, COGN)"_s;
+    const Table &details = *findTable(attivdett);
+    return indexStatement(details, keyName(details), details.uniqueKey, true, true);
 }
 
 QString detailKeyPresentQuery(Dialect dialect)
@@ -177,8 +258,7 @@ QString doubleDetailsQuery()
 } // namespace Schema
 
 namespace Schema {
-namespace {
-const Table *registerTable(const QString &name)
+const Table *findTable(const QString &name)
 {
     for (const Table &table : registerTables()) {
         if (table.name.compare(name, Qt::CaseInsensitive) == 0)
@@ -189,10 +269,32 @@ const Table *registerTable(const QString &name)
     return nullptr;
 }
 
+Kind kindOf(const QString &table, const QString &field)
+{
+    if (const Table *found = findTable(table)) {
+        for (const Field &candidate : found->fields) {
+            if (candidate.name.compare(field, Qt::CaseInsensitive) == 0)
+                return candidate.kind;
+        }
+    }
+    return Kind::Text;
+}
+
+namespace {
+QStringList fieldNames(const QString &table)
+{
+    QStringList names;
+    if (const Table *found = findTable(table)) {
+        for (const Field &field : found->fields)
+            names << field.name;
+    }
+    return names;
+}
+
 // The data sources learn the register's tables before any of them can write: whatever links
 // the store links this file, since opening the working files makes the tables.
 const bool catalogued = [] {
-    setCatalogue(&registerTable);
+    setCatalogue({&fieldNames, &kindOf});
     return true;
 }();
 } // namespace

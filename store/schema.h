@@ -4,11 +4,40 @@
 
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 
 #include <vector>
 
 // Table and field names of the three database files, in one place.
 namespace Schema {
+
+// The register's versions: each table, field, key and index says the one that brought it, so
+// that a new register, and the steps from each earlier one, are all made from this description.
+// Something new says the next version, which `version` below then becomes, and goes at the end
+// of its list: columns keep their order on every register, and indexes are named by place.
+struct Field {
+    QString name;
+    Kind kind;
+    int since = 1;
+};
+
+struct Index {
+    QStringList fields; // none for no index
+    int since = 1;
+};
+
+struct Table {
+    QString name;
+    std::vector<Field> fields;
+    // Unique key, compared without regard to letter case.
+    Index uniqueKey;
+    // Further look-up indexes.
+    std::vector<Index> indexes;
+    int since = 1;
+    // A key that a register already holding rows against it goes without (Store::addDetailKey
+    // decides), so it is made only once the rows are in, never with the table.
+    bool keyWaits = false;
+};
 
 inline const QString attivita = QStringLiteral("ATTIVITA");
 inline const QString attivdett = QStringLiteral("ATTIVDETT");
@@ -28,40 +57,53 @@ const std::vector<Table> &registerTables();
 // The one table of comuni.mdb.
 const Table &municipalitiesTable();
 
+// The version of the layout this program writes, kept in each file's user_version.
+inline constexpr int version = 3;
+// The version that brought the detail rows' key.
+inline constexpr int detailKeyVersion = 3;
+
 // Where a table is made: the SQLite file, or a PostgreSQL server.
 enum class Dialect { File, Server };
 
-// CREATE TABLE and CREATE INDEX statements for a table.
+// The table as it stood at version `then`: its fields, key and indexes of that version or earlier.
+Table asOf(const Table &table, int then);
+// What makes a table: CREATE TABLE, its unique key's CREATE INDEX (none when the key waits),
+// its look-up indexes'; createStatements() is all three, in that order.
+QString tableStatement(const Table &table, Dialect dialect = Dialect::File);
+QStringList keyStatements(const Table &table);
+QStringList indexStatements(const Table &table);
 QStringList createStatements(const Table &table, Dialect dialect = Dialect::File);
 // On a server, what the tables need before they are made: the collation that folds letter
 // case as the file's does (accented capitals too), so that keys, look-ups and order agree.
 QString serverCollationStatement();
 
-// The version of the layout this program writes, kept in each file's user_version.
-inline constexpr int version = 3;
-// Writes `version` into a file, inside the transaction that made or migrated it; on a
-// server, as the comment of the activities' table.
-QString versionStatement(Dialect dialect = Dialect::File);
-// Reads it back on a server: the comment's text is versionComment() followed by the number.
-QString serverVersionQuery();
+// Writes `written` as the layout's version, inside the transaction that made or migrated the
+// register; on a server, as the comment of the activities' table.
+QString versionStatement(Dialect dialect = Dialect::File, int written = version);
+// Reads it back: one row, one value, which versionFound() turns into the version. A register
+// made before the version was written is of the first one.
+QString versionQuery(Dialect dialect);
+int versionFound(Dialect dialect, const QVariant &value);
 inline const QString versionComment = QStringLiteral("Sentaro, versione ");
 
-// What brings a register to version `to` from the one before. The statements are fixed
-// text, never derived from the tables above, which describe the latest version only.
-struct Migration {
-    int to;
-    QStringList statements;
-};
-// Oldest first; a register is migrated through every one above its version.
-const std::vector<Migration> &registerMigrations();
+// What brings a register from version `to` - 1 to `to`: the tables, fields, keys and indexes
+// that version brought, oldest first. A key that waits is left to Store::addDetailKey.
+QStringList migrationStatements(int to, Dialect dialect);
 
-// A detail row is unique per activity and volunteer, letter case ignored, by this key. It is
-// kept out of the tables above since a register that already holds such doubles (older files
-// may) keeps them and goes without it: Store::addDetailKey decides.
+// A detail row is unique per activity and volunteer, letter case ignored, by ATTIVDETT's key,
+// which waits: a register that already holds such doubles (older files may) keeps them and
+// goes without it. Makes it where it is missing.
 QString detailKeyStatement();
 // Whether the key stands: one row, its count.
 QString detailKeyPresentQuery(Dialect dialect);
 // The doubles that keep the key out: volunteer, activity and start of each, one a row.
 QString doubleDetailsQuery();
 
+} // namespace Schema
+
+namespace Schema {
+// The table of that name in either file, any letter case; null when unknown.
+const Table *findTable(const QString &name);
+// The kind of a field of a known table; Text when unknown.
+Kind kindOf(const QString &table, const QString &field);
 } // namespace Schema

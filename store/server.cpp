@@ -1,6 +1,7 @@
 #include "store/server.h"
 
 #include "store/database.h"
+#include "store/layout.h"
 #include "store/schema.h"
 
 #include <QFile>
@@ -104,18 +105,9 @@ std::optional<QString> createTables(QSqlDatabase &db, const Settings &settings, 
     qint64 rows = 0;
     const Store::Result made = Store::inTransaction(db, [&]() -> Store::Result {
         rows = 0;
-        Store::Result result = Store::execute(db, Schema::serverCollationStatement());
-        for (const Schema::Table &table : Schema::registerTables()) {
-            for (const QString &statement : Schema::createStatements(table, Schema::Dialect::Server)) {
-                if (result.ok())
-                    result = Store::execute(db, statement);
-            }
-        }
-        if (result.ok())
-            result = Store::execute(db, Schema::versionStatement(Schema::Dialect::Server));
-        if (result.ok() && copy)
-            result = copyLocalRegister(db, &rows);
-        return result;
+        return Store::makeTables(db, Schema::registerTables(), [&]() {
+            return copy ? copyLocalRegister(db, &rows) : Store::Result{};
+        });
     });
     if (!made.ok())
         return u"Non è stato possibile preparare l'archivio sul server %1: %2. Sul server non è stato scritto "
@@ -126,37 +118,28 @@ std::optional<QString> createTables(QSqlDatabase &db, const Settings &settings, 
     return std::nullopt;
 }
 
-// A register of an earlier version is migrated in one transaction; a later one is refused.
-// `found` is the version the register had.
+// A register of an earlier version is brought up to date (see Store::migrateRegister), its
+// tables checked; a later one is refused. `found` is the version the register had.
 std::optional<QString> checkVersion(QSqlDatabase &db, const Settings &settings, int *found)
 {
     QSqlQuery query(db);
-    if (!query.exec(Schema::serverVersionQuery()) || !query.next())
+    if (!query.exec(Schema::versionQuery(Schema::Dialect::Server)) || !query.next())
         return u"L'archivio sul server %1 non si può leggere (%2)."_s.arg(settings.address(),
                                                                           errorText(query.lastError()));
-    const QString comment = query.value(0).toString();
-    *found = comment.startsWith(Schema::versionComment) ? comment.mid(Schema::versionComment.size()).toInt() : 1;
+    *found = Schema::versionFound(Schema::Dialect::Server, query.value(0));
     query.finish();
     if (*found > Schema::version)
         return u"L'archivio sul server %1 è di una versione di Sentaro più recente: aggiornare il programma."_s.arg(
             settings.address());
     if (*found == Schema::version)
         return std::nullopt;
-    const Store::Result migrated = Store::inTransaction(db, [&]() -> Store::Result {
-        for (const Schema::Migration &migration : Schema::registerMigrations()) {
-            if (migration.to <= *found)
-                continue;
-            for (const QString &statement : migration.statements) {
-                if (Store::Result done = Store::execute(db, statement); !done.ok())
-                    return done;
-            }
-        }
-        return Store::execute(db, Schema::versionStatement(Schema::Dialect::Server));
-    });
-    if (!migrated.ok())
+    std::optional<QString> problem;
+    const Store::Result migrated = Store::migrateRegister(
+        db, [&]() { return problem = fieldProblem(presentColumns(db), settings); });
+    if (!migrated.ok() && !problem)
         return u"Non è stato possibile aggiornare l'archivio sul server %1 alla versione di questo Sentaro: %2. "
                u"L'archivio non è stato modificato."_s.arg(settings.address(), migrated.description);
-    return std::nullopt;
+    return problem;
 }
 
 } // namespace
@@ -195,7 +178,7 @@ std::optional<QString> openRegister(const QString &connectionName, const Setting
     }
     // Doubles are said where they arrive: a copy of the local archive or an older register.
     if (!problem)
-        Store::addDetailKey(db, found < 3 || copied ? notices : nullptr);
+        Store::addDetailKey(db, found < Schema::detailKeyVersion || copied ? notices : nullptr);
     if (!problem && allowed.read && !allowed.write && notices)
         *notices << readOnly;
     if (problem) {

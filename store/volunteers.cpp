@@ -6,6 +6,7 @@
 #include "database/serverconnection.h"
 #include "store/schema.h"
 
+#include <QElapsedTimer>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -49,25 +50,9 @@ Store::Result stored(DataSource &volunteers, const Store::Result &result)
 
 void writeEntered(DataSource &volunteers, const Volunteer &v)
 {
-    volunteers.setValue(u"CODASS"_s, v.organisationCode);
-    volunteers.setValue(u"CODVOL"_s, v.code);
-    volunteers.setValue(u"COGN"_s, v.surname);
-    volunteers.setValue(u"NOME"_s, v.name);
-    volunteers.setValue(u"INDIR"_s, v.address);
-    volunteers.setValue(u"CAP"_s, v.postCode);
-    volunteers.setValue(u"CITTA"_s, v.city);
-    volunteers.setValue(u"PROV"_s, v.province);
-    volunteers.setValue(u"TEL"_s, v.phone);
+    // The window shows no fax; a mail it cleared is no value rather than empty text.
+    Records::write(volunteers, v, Records::NoValue::Null, {u"FAX"_s});
     volunteers.setValue(u"MAIL"_s, v.mail.isNull() ? QVariant() : QVariant(v.mail));
-    volunteers.setValue(u"SPEC"_s, v.specialisation);
-    volunteers.setValue(u"DATANA"_s, v.birthDate);
-    volunteers.setValue(u"LUOGONA"_s, v.birthPlace);
-    volunteers.setValue(u"PROVNA"_s, v.birthProvince);
-    volunteers.setValue(u"CODFISC"_s, v.taxCode);
-    volunteers.setValue(u"SESSO"_s, v.sex);
-    volunteers.setValue(u"NOTE"_s, v.note);
-    volunteers.setValue(u"NOTE2"_s, v.note2);
-    volunteers.setValue(u"NOTE3"_s, v.note3);
 }
 } // namespace
 
@@ -387,4 +372,82 @@ void VolunteerImport::showLastLookedUp()
     if (m_lastAsked >= 0)
         pointAt(m_volunteers, m_exported[m_lastAsked].surname, m_exported[m_lastAsked].name);
     m_volunteers.refresh();
+}
+
+namespace {
+// Rows are committed in groups: each commit waits on the disk, which costs more than writing
+// hundreds of rows. A group is never older than this, so little is left to redo after a crash;
+// only the rows written count towards its size, since a volunteer already there writes nothing.
+constexpr int rowsPerCommit = 5000;
+constexpr int millisecondsPerCommit = 500;
+} // namespace
+
+ImportOutcome Volunteers::importFrom(DataSource &exported, DataSource &volunteers,
+                                     const std::function<void(int read, int added)> &progress)
+{
+    ImportOutcome outcome;
+    int &read = outcome.read;
+    QElapsedTimer sinceCommit;
+    sinceCommit.start();
+    VolunteerImport copy(volunteers);
+    const auto stopOn = [&](const Store::Result &result) {
+        if (result.number == Store::readOnlyUser)
+            outcome.readOnly = result.description;
+        else
+            outcome.commitError = result.description;
+        outcome.unknown = result.number == Store::unknownOutcome;
+        return false;
+    };
+    const auto commitGroup = [&]() {
+        const Store::Result result = copy.commit();
+        return result.ok() || stopOn(result);
+    };
+    // The names are read before anything is written; a refusal there writes nothing.
+    Store::Result &readError = outcome.readError;
+    readError = copy.read(exported);
+    if (!readError.ok())
+        read = int(copy.count());
+    // Nothing is added outside a group: a group that cannot begin stops the import.
+    bool stopped = false;
+    if (const Store::Result begun = readError.ok() ? copy.begin() : Store::Result{}; !begun.ok())
+        stopped = !stopOn(begun);
+
+    for (qsizetype i = 0; readError.ok() && !stopped && i < copy.count(); ++i) {
+        ++read;
+        if (!copy.present(i)) {
+            const Store::Result result = copy.add(i, &readError);
+            if (!readError.ok())
+                break;
+            if (!result.ok()) {
+                // Every other row would be refused the same way.
+                stopOn(result);
+                copy.rollback();
+                stopped = true;
+                break;
+            }
+        }
+        if (copy.addedInGroup() >= rowsPerCommit || sinceCommit.elapsed() >= millisecondsPerCommit) {
+            if (!commitGroup()) {
+                stopped = true;
+                break;
+            }
+            if (const Store::Result begun = copy.begin(); !begun.ok()) {
+                stopped = !stopOn(begun);
+                break;
+            }
+            sinceCommit.restart();
+            progress(read, copy.added());
+        }
+    }
+    outcome.committed = outcome.commitError.isEmpty();
+    if (!stopped && readError.ok())
+        outcome.committed = commitGroup();
+    else if (!stopped)
+        copy.rollback();
+    outcome.added = copy.added();
+    outcome.refused = copy.refused();
+    outcome.firstRefusal = copy.firstRefusal();
+    copy.showLastLookedUp();
+    copy.endReading();
+    return outcome;
 }

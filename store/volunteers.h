@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <QVariantList>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -43,6 +44,28 @@ Store::Result remove(DataSource &volunteers);
 // Offers every row of VOLOEXTRA to VOLO; a row the store refuses, a volunteer already
 // there above all, is skipped.
 void addExtraVolunteers(DataSource &extra, DataSource &volunteers);
+} // namespace Volunteers
+
+// What an import of volunteers came to, for the window to say.
+struct ImportOutcome {
+    int read = 0;            // volunteers of the export read
+    int added = 0;           // and added, in groups that stayed
+    Store::Result readError; // a read of the export or of VOLO the store refused
+    QString readOnly;        // the store's words when every row would be refused
+    QString commitError;     // why a group was not begun or not committed
+    bool unknown = false;    // whether the last group's commit was stored is not known
+    bool committed = true;   // every group read was committed
+    int refused = 0;         // rows the store refused, left out
+    QString firstRefusal;    // the first of them with the store's reason
+};
+
+namespace Volunteers {
+// Copies into VOLO every volunteer of the export whose surname and first name are not there
+// yet (see VolunteerImport), telling `progress` the counts between groups, and leaves the
+// volunteer source on the last volunteer looked up. A read refused leaves the group it fell
+// in uncommitted: whether the rest of that group was already there is not known.
+ImportOutcome importFrom(DataSource &exported, DataSource &volunteers,
+                         const std::function<void(int read, int added)> &progress);
 } // namespace Volunteers
 
 // Copies the volunteers of another program's export into VOLO, in groups of rows that the

@@ -1,5 +1,6 @@
 #include "store/database.h"
 #include "database/datasource.h"
+#include "store/records.h"
 #include "store/schema.h"
 #include "store/workingfiles.h"
 #include "testsupport.h"
@@ -52,6 +53,7 @@ private slots:
     void unusableFilesAreReportedAndLeftUnchanged();
     void readOnlyRegisterIsRefused();
     void otherToolsCanCheckTheFile();
+    void recordsNameEveryColumnInOrder();
 
 private:
     std::unique_ptr<WorkingFolder> m_folder;
@@ -421,6 +423,34 @@ void TestDataSource::otherToolsCanCheckTheFile()
     Store::closeAll();
     QCOMPARE(runCli(u"PRAGMA quick_check;"_s), u"ok"_s);
     QCOMPARE(runCli(u"select count(*) from VOLO;"_s), u"8"_s);
+}
+
+namespace {
+template <class Record>
+QStringList names(const QList<Records::Field<Record>> &fields)
+{
+    QStringList found;
+    for (const Records::Field<Record> &field : fields)
+        found << field.name;
+    return found;
+}
+} // namespace
+
+// A field a record misnames is dropped by every write without a word.
+void TestDataSource::recordsNameEveryColumnInOrder()
+{
+    const std::pair<QString, QStringList> records[] = {
+        {Schema::attivita, names(Records::activityFields())},
+        {Schema::attivdett, names(Records::detailFields())},
+        {Schema::volo, names(Records::volunteerFields())},
+        {Schema::asso, names(Records::organisationFields())},
+    };
+    for (const auto &[table, fields] : records) {
+        QStringList columns;
+        for (const Schema::Field &field : Schema::findTable(table)->fields)
+            columns << field.name;
+        QCOMPARE(fields, columns);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestDataSource)

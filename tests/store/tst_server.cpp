@@ -259,6 +259,41 @@ QStringList withoutReasons(QStringList messages)
         message = message.section(u" ("_s, 0, 0);
     return messages;
 }
+
+// The tables, columns, types, keys and indexes of a register, one a line, in the server's words.
+QStringList layout(const QString &archive, bool server)
+{
+    QStringList lines;
+    if (server) {
+        lines << queryLines(archive, u"select lower(c.relname || ' ' || a.attnum || ' ' || a.attname || ' ' || "
+                                     u"format_type(a.atttypid, a.atttypmod) || coalesce(' ' || co.collname, '')) "
+                                     u"from pg_attribute a join pg_class c on c.oid = a.attrelid left join "
+                                     u"pg_collation co on co.oid = a.attcollation where c.relnamespace = "
+                                     u"current_schema()::regnamespace and c.relkind = 'r' and a.attnum > 0 and not "
+                                     u"a.attisdropped"_s)
+              << queryLines(archive, u"select lower(replace(replace(indexdef, 'public.', ''), ' USING btree', '')) "
+                                     u"from pg_indexes where schemaname = current_schema()"_s);
+    } else {
+        for (const QString &table : queryLines(
+                 archive, u"select name, substr(sql, instr(sql, '(') + 1) from sqlite_master where type = 'table'"_s)) {
+            const QStringList columns = table.section(u'|', 1).chopped(1).split(u", "_s);
+            for (qsizetype i = 0; i < columns.size(); ++i) {
+                lines << u"%1 %2 %3"_s.arg(table.section(u'|', 0, 0)).arg(i + 1).arg(columns[i]).toLower();
+                lines.last().replace(u" collate nocase"_s, u" sentaro_nocase"_s);
+                lines.last().replace(u" real"_s, u" double precision"_s);
+            }
+        }
+        lines << queryLines(archive, u"select lower(sql) from sqlite_master where type = 'index' and sql not null"_s);
+    }
+    lines.sort();
+    return lines;
+}
+
+int layoutVersion(const QString &archive, bool server)
+{
+    const Schema::Dialect dialect = server ? Schema::Dialect::Server : Schema::Dialect::File;
+    return Schema::versionFound(dialect, queryValue(archive, Schema::versionQuery(dialect)));
+}
 } // namespace
 
 class TestServer : public QObject {
@@ -278,6 +313,8 @@ private slots:
     void movedRowsAndLostSessionsAreFoundAgain();
     void pressMeetingAServerLossIsWholeAndSaid_data();
     void pressMeetingAServerLossIsWholeAndSaid();
+    void registerHasOneLayoutHoweverItIsMade_data();
+    void registerHasOneLayoutHoweverItIsMade();
 
 private:
     QTemporaryDir m_roots; // root certificates for verificato
@@ -728,3 +765,72 @@ void TestServer::pressMeetingAServerLossIsWholeAndSaid()
 
 QTEST_MAIN(TestServer)
 #include "tst_server.moc"
+
+void TestServer::registerHasOneLayoutHoweverItIsMade_data()
+{
+    QTest::addColumn<bool>("server");
+    QTest::addColumn<int>("version");     // of the register the start finds; 0 for none, -1 for an Access file
+    QTest::addColumn<QString>("lacking"); // a field of VOLO it lacks, which stops the start
+    QTest::newRow("new server archive") << true << 0 << QString();
+    QTest::newRow("Access file converted") << false << -1 << QString();
+    for (int version = 1; version < Schema::version; ++version) {
+        QTest::addRow("file of version %d", version) << false << version << QString();
+        QTest::addRow("server archive of version %d", version) << true << version << QString();
+    }
+    QTest::newRow("server archive of version 1 lacking a field") << true << 1 << u"NOTE3"_s;
+}
+
+// A new file is the model: a server archive, a converted Access file and every earlier register,
+// once started, have its tables, columns, types, keys and indexes.
+void TestServer::registerHasOneLayoutHoweverItIsMade()
+{
+    QFETCH(bool, server);
+    QFETCH(int, version);
+    QFETCH(QString, lacking);
+    WorkingFolder folder;
+    QVERIFY(QFile::rename(Server::settingsFile, u"server.ini"_s));
+    QVERIFY(makeWorkingFiles());
+    QVERIFY(QFile::rename(Schema::registerFile, u"nuovo.mdb"_s));
+    const QStringList model = layout(u"nuovo.mdb"_s, false);
+    QVERIFY(model.size() > 70);
+    const QString made = server ? Schema::registerFile : u"vecchio.mdb"_s;
+    if (server)
+        QVERIFY(QFile::rename(u"server.ini"_s, Server::settingsFile));
+    if (version < 0) {
+        REQUIRE_SHARED_DATA(u"jet"_s);
+        QVERIFY(QFile::copy(sharedDataFolder() + u"/jet/made/attivita.mdb"_s, made));
+        QVERIFY(QFile::setPermissions(made, QFile::ReadOwner | QFile::WriteOwner));
+    } else if (version > 0) {
+        const Schema::Dialect dialect = server ? Schema::Dialect::Server : Schema::Dialect::File;
+        QStringList statements;
+        if (server)
+            statements << Schema::serverCollationStatement();
+        for (const Schema::Table &table : Schema::registerTables()) {
+            Schema::Table then = Schema::asOf(table, version);
+            if (table.name == Schema::volo)
+                std::erase_if(then.fields, [&](const Schema::Field &field) { return field.name == lacking; });
+            if (table.since <= version)
+                statements << Schema::createStatements(then, dialect);
+        }
+        runSql(made, statements << Schema::versionStatement(dialect, version));
+    }
+    if (!server && version != 0)
+        QVERIFY(QFile::rename(made, Schema::registerFile));
+    Messages::ScriptedResponder answers;
+    answers.answerYes(2);
+    const bool started = startSentaro();
+    stopSentaro();
+    if (!lacking.isEmpty()) {
+        // Checked before the new version is written: the register stays as it was.
+        QVERIFY(!started);
+        QCOMPARE(answers.shown(), QStringList{u"Sul server %1 la tabella VOLO non ha il campo NOTE3.\nSentaro si "
+                                              u"chiude senza modificare nulla."_s.arg(address())});
+        QCOMPARE(layoutVersion(made, server), version);
+        return;
+    }
+    QVERIFY2(started, qPrintable(answers.shown().join(u" | "_s)));
+    if (!server)
+        QVERIFY(QFile::rename(Schema::registerFile, made));
+    QCOMPARE(layout(made, server), model);
+    QCOMPARE(layoutVersion(made, server), Schema::version);
+}
