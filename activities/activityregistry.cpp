@@ -1,16 +1,16 @@
 #include "activities/activityregistry.h"
 
 #include "activities/form2.h"
-#include "common/controls.h"
 #include "common/globals.h"
-#include "common/hourglass.h"
-#include "common/mainwindowinterface.h"
-#include "common/messages.h"
 #include "common/textformat.h"
-#include "common/windowaccess.h"
-#include "participation/form3.h"
+#include "database/datasource.h"
 #include "store/activities.h"
-#include "store/datasource.h"
+#include "ui/controls.h"
+#include "ui/hourglass.h"
+#include "ui/mainwindowinterface.h"
+#include "ui/messages.h"
+#include "ui/refusals.h"
+#include "ui/windowaccess.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -31,7 +31,7 @@ void fillActivityLists(QComboBox *dates, QComboBox *descriptions)
     if (readRefused(activities))
         return;
     Controls::fillCombo(dates, dateEntries);
-    fillDescriptions(descriptions, descriptionEntries, dateEntries);
+    Controls::fillDescriptions(descriptions, descriptionEntries, dateEntries);
 }
 
 void caricaattivitaform2()
@@ -47,21 +47,6 @@ void caricaattivitaform2()
     window->f2oreuomo->setText(u"0"_s);
     window->f2prov->clear();
     fillActivityLists(window->f2datain, window->f2descr);
-}
-
-void caricaattivitaform3()
-{
-    Form3 *window = Windows::form3();
-    window->f3datafi->clear();
-    window->f3datain->setEditText(QString());
-    window->f3descr->setEditText(QString());
-    window->f3loc->clear();
-    window->f3note1->setText(QString());
-    window->f3note2->setText(QString());
-    window->f3oretot->setText(u"0"_s);
-    window->f3oreuomo->setText(u"0"_s);
-    window->f3prov->clear();
-    fillActivityLists(window->f3datain, window->f3descr);
 }
 
 bool rinominaattivita()
@@ -94,40 +79,4 @@ bool rinominaattivita()
     }
     Messages::report(Store::refusal(u"Ridenominazione non eseguita, nulla è stato cambiato: "_s, refusal));
     return false;
-}
-
-void fillDescriptions(QComboBox *combo, const QStringList &descriptions, const QStringList &starts)
-{
-    Controls::fillCombo(combo, descriptions);
-    for (int i = 0; i < starts.size(); ++i)
-        combo->setItemData(i, starts.at(i));
-}
-
-bool readRefused(const DataSource *source)
-{
-    if (!source->failed())
-        return false;
-    Hourglass::reset();
-    Messages::report(readFailureMessage(source->lastError().description));
-    return true;
-}
-
-QString readFailureMessage(const QString &reason)
-{
-    return u"Lettura dell'archivio non riuscita: "_s + reason;
-}
-
-std::optional<double> typedHours(const QString &text, bool emptyIsZero)
-{
-    if (text.trimmed().isEmpty())
-        return emptyIsZero ? std::optional<double>(0.0) : std::nullopt;
-    const auto hours = TextFormat::readNumber(text);
-    if (!hours || *hours < 0)
-        return std::nullopt;
-    return hours;
-}
-
-QString wrongHoursMessage(const QString &what)
-{
-    return what + u" errato: scrivere un numero non negativo, per esempio 7"_s + QLocale().decimalPoint() + u"5."_s;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/mainwindowinterface.h"
+#include "ui/mainwindowinterface.h"
 
 #include <QByteArray>
 #include <QMainWindow>

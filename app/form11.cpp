@@ -2,8 +2,8 @@
 
 #include "app/form1.h"
 #include "app/windows.h"
-#include "common/controls.h"
-#include "common/twips.h"
+#include "ui/controls.h"
+#include "ui/twips.h"
 
 #include <QEvent>
 #include <QFile>

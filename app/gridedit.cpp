@@ -1,19 +1,20 @@
 #include "app/gridedit.h"
 
-#include "activities/activityregistry.h"
-#include "activities/controlladata.h"
-#include "activities/datecheck.h"
+#include "common/controlladata.h"
+#include "common/datecheck.h"
 #include "common/globals.h"
-#include "common/mainwindowinterface.h"
-#include "common/messages.h"
-#include "common/volunteertext.h"
 #include "common/riskclasses.h"
 #include "common/textformat.h"
-#include "common/windowaccess.h"
+#include "common/volunteertext.h"
+#include "database/datasource.h"
 #include "store/activities.h"
 #include "store/grid.h"
 #include "store/schema.h"
 #include "store/volunteers.h"
+#include "ui/mainwindowinterface.h"
+#include "ui/messages.h"
+#include "ui/refusals.h"
+#include "ui/windowaccess.h"
 
 #include <QDate>
 

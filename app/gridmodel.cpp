@@ -1,20 +1,16 @@
 #include "app/gridmodel.h"
 
 #include "app/gridedit.h"
-#include "common/messages.h"
 #include "common/textformat.h"
+#include "database/datasource.h"
 #include "store/database.h"
-#include "store/datasource.h"
 #include "store/grid.h"
+#include "ui/messages.h"
 
 #include <QHash>
 #include <QLocale>
-#include <QRegularExpression>
-#include <QSqlQuery>
-#include <QSqlRecord>
 
 #include <limits>
-#include <unordered_set>
 
 using namespace Qt::StringLiterals;
 
@@ -66,25 +62,11 @@ void GridModel::reload()
         if (ok)
             loadBlock(0);
     } else {
-        QSqlQuery query(m_source->database());
-        query.setForwardOnly(true);
-        const bool ok = query.prepare(statement.sql);
-        for (const QVariant &value : m_rowidValues)
-            query.addBindValue(value);
-        if (ok && query.exec()) {
-            const QSqlRecord record = query.record();
-            const int first = statement.hasRowid ? 1 : 0;
-            for (int i = first; i < record.count(); ++i)
-                m_fields << DataSource::declaredName(m_source->database(), record.fieldName(i));
-            while (query.next()) {
-                QVariantList values;
-                values.reserve(m_fields.size());
-                for (int i = first; i < record.count(); ++i)
-                    values << query.value(i);
-                m_rowids.push_back(statement.hasRowid ? query.value(0).toLongLong() : -1);
-                m_values.push_back(std::move(values));
-            }
-        }
+        GridSource::readAll(*m_source, statement.sql, statement.hasRowid, m_rowidValues, m_fields,
+                            [this](qint64 id, QVariantList values) {
+                                m_rowids.push_back(id);
+                                m_values.push_back(std::move(values));
+                            });
         m_rowCount = static_cast<int>(m_values.size());
         m_loaded.resize(m_values.size(), true);
         m_loadedCount = m_rowCount;
@@ -94,50 +76,12 @@ void GridModel::reload()
 
 std::optional<int> GridModel::countRows() const
 {
-    // The order is left out of the count: ordering is what costs.
-    static const QString name = u"(?:[A-Za-z_][A-Za-z0-9_.]*|\\[[^\\]]*\\])"_s;
-    static const QString key = name + u"(?:\\s+(?:asc|desc))?"_s;
-    static const QRegularExpression orderBy(u"\\s+order\\s+by\\s+"_s + key + u"(?:\\s*,\\s*"_s + key + u")*\\s*$"_s,
-                                            QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch match = orderBy.match(m_rowidSql);
-    // An order this does not recognise may hide a limit: its rows are counted by reading them.
-    if (!match.hasMatch() && m_rowidSql.contains(u"order"_s, Qt::CaseInsensitive))
-        return std::nullopt;
-    QSqlQuery query(m_source->database());
-    query.setForwardOnly(true);
-    const bool ok =
-        query.prepare(u"SELECT count(*) FROM ("_s +
-                      (match.hasMatch() ? m_rowidSql.left(match.capturedStart()) : m_rowidSql) + u") AS righe"_s);
-    for (const QVariant &value : m_rowidValues)
-        query.addBindValue(value);
-    if (!ok || !query.exec() || !query.next())
-        return std::nullopt;
-    return query.value(0).toInt();
+    return GridSource::countRows(*m_source, m_rowidSql, m_rowidValues);
 }
 
 bool GridModel::readRowids(size_t count) const
 {
-    QSqlQuery query(m_source->database());
-    query.setForwardOnly(true);
-    // A server sends the whole answer at once: the rows wanted are asked for, no more.
-    const bool limited =
-        count < std::numeric_limits<size_t>::max() && !m_rowidSql.contains(u"limit"_s, Qt::CaseInsensitive);
-    bool ok =
-        query.prepare(limited ? m_rowidSql + u" LIMIT "_s + QString::number(count + m_rowids.size()) : m_rowidSql);
-    for (const QVariant &value : m_rowidValues)
-        query.addBindValue(value);
-    ok = ok && query.exec();
-    // The rows known already keep their places, wherever an edit in the grid has moved
-    // them since, so that no row shows twice and none is left out.
-    const std::unordered_set<qint64> known(m_rowids.begin(), m_rowids.end());
-    while (ok && m_rowids.size() < count && query.next()) {
-        const qint64 id = query.value(0).toLongLong();
-        if (!known.contains(id))
-            m_rowids.push_back(id);
-    }
-    // No read stays open while the program waits for the user.
-    query.finish();
-    return ok;
+    return GridSource::readRowids(*m_source, m_rowidSql, m_rowidValues, count, m_rowids);
 }
 
 qint64 GridModel::rowid(int row) const
@@ -168,38 +112,17 @@ void GridModel::loadBlock(int first) const
 
 bool GridModel::readRows(int first, int count) const
 {
-    QSqlQuery query(m_source->database());
-    query.setForwardOnly(true);
-    const QSqlDatabase db = m_source->database();
-    query.prepare(DataSource::rowsWithRowids(db, m_table, count));
+    std::vector<qint64> ids;
     QHash<qint64, int> rows;
     for (int i = 0; i < count; ++i) {
-        const qint64 id = rowid(first + i);
-        query.bindValue(i, DataSource::rowidValue(db, id));
-        rows.insert(id, first + i);
+        ids.push_back(rowid(first + i));
+        rows.insert(ids.back(), first + i);
     }
-    if (count == 0)
-        query.bindValue(0, DataSource::rowidValue(db, 0));
-    if (!query.exec())
-        return false;
-    const QSqlRecord record = query.record();
-    if (m_fields.isEmpty()) {
-        for (int i = 1; i < record.count(); ++i)
-            m_fields << DataSource::declaredName(m_source->database(), record.fieldName(i));
-    }
-    while (query.next()) {
-        const auto row = rows.constFind(query.value(0).toLongLong());
-        if (row == rows.cend())
-            continue;
-        QVariantList values;
-        values.reserve(m_fields.size());
-        for (int i = 1; i < record.count(); ++i)
-            values << query.value(i);
-        m_values[static_cast<size_t>(*row)] = std::move(values);
-    }
-    // No read stays open while the program waits for the user.
-    query.finish();
-    return true;
+    return GridSource::readRows(*m_source, m_table, ids, m_fields, [&](qint64 id, QVariantList values) {
+        const auto row = rows.constFind(id);
+        if (row != rows.cend())
+            m_values[static_cast<size_t>(*row)] = std::move(values);
+    });
 }
 
 const QVariantList &GridModel::rowValues(int row) const

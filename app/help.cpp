@@ -1,7 +1,7 @@
 #include "app/help.h"
 
-#include "common/twips.h"
 #include "store/referencedata.h"
+#include "ui/twips.h"
 
 #include <QDir>
 #include <QFile>

@@ -3,11 +3,11 @@
 #include "app/form1.h"
 #include "app/windows.h"
 #include "common/clock.h"
-#include "common/hourglass.h"
-#include "common/messages.h"
+#include "database/datasource.h"
 #include "store/database.h"
-#include "store/datasource.h"
-#include "store/maintenance.h"
+#include "store/emptying.h"
+#include "ui/hourglass.h"
+#include "ui/messages.h"
 
 #include <QFile>
 

@@ -2,8 +2,8 @@
 
 #include "app/form11.h"
 #include "app/windows.h"
-#include "common/twips.h"
 #include "store/referencedata.h"
+#include "ui/twips.h"
 
 #include <QApplication>
 #include <QLibraryInfo>

@@ -1,17 +1,18 @@
 #include "app/windows.h"
 
+#include "activities/activityregistry.h"
+#include "activities/form2.h"
 #include "app/form1.h"
 #include "app/form11.h"
 #include "app/help.h"
-#include "activities/form2.h"
+#include "common/globals.h"
 #include "organisations/formass.h"
 #include "participation/form3.h"
 #include "reports/formlist.h"
 #include "statistics/form4.h"
-#include "common/controls.h"
-#include "common/globals.h"
 #include "store/backup.h"
 #include "store/database.h"
+#include "ui/controls.h"
 #include "volunteers/formvol.h"
 
 #include <QApplication>
@@ -97,6 +98,16 @@ Form2 *form2()
         registry().form2 = window;
     }
     return registry().form2;
+}
+
+void showFormvol()
+{
+    Controls::showWindow(formvol());
+}
+
+void fillActivityLists(QComboBox *dates, QComboBox *descriptions)
+{
+    ::fillActivityLists(dates, descriptions);
 }
 
 Form3 *form3()

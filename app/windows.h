@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/windowaccess.h"
+#include "ui/windowaccess.h"
 
 class Form1;
 class Form11;

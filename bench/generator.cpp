@@ -4,10 +4,10 @@
 
 #include "app/startup.h"
 #include "app/windows.h"
-#include "common/messages.h"
 #include "common/textformat.h"
 #include "store/database.h"
 #include "store/schema.h"
+#include "ui/messages.h"
 #include "volunteers/taxcode.h"
 
 #include <QDate>

@@ -3,8 +3,8 @@
 #include "cases.h"
 #include "generator.h"
 
+#include "database/serverconnection.h"
 #include "store/schema.h"
-#include "store/server.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

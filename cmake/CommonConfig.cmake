@@ -13,3 +13,11 @@ if(SENTARO_SANITIZE)
     -fno-sanitize-recover=undefined)
   target_link_options(sentaro_sanitize INTERFACE -fsanitize=address,undefined)
 endif()
+
+# A library of one folder: its sources, the project folder as include root, the flags of ours.
+function(sentaro_library name)
+  add_library(${name} STATIC ${ARGN})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_compile_features(${name} PUBLIC cxx_std_20)
+  target_link_libraries(${name} PUBLIC sentaro_sanitize PRIVATE sentaro_flags)
+endfunction()

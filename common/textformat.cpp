@@ -137,3 +137,18 @@ QString yearFirst(const QString &date)
 }
 
 } // namespace TextFormat
+
+std::optional<double> typedHours(const QString &text, bool emptyIsZero)
+{
+    if (text.trimmed().isEmpty())
+        return emptyIsZero ? std::optional<double>(0.0) : std::nullopt;
+    const auto hours = TextFormat::readNumber(text);
+    if (!hours || *hours < 0)
+        return std::nullopt;
+    return hours;
+}
+
+QString wrongHoursMessage(const QString &what)
+{
+    return what + u" errato: scrivere un numero non negativo, per esempio 7"_s + QLocale().decimalPoint() + u"5."_s;
+}

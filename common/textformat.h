@@ -45,3 +45,9 @@ std::optional<double> readNumber(const QString &typed, const QLocale &locale = Q
 QString yearFirst(const QString &date);
 
 } // namespace TextFormat
+
+// Hours typed in a box: empty reads as 0 when `emptyIsZero`; letters or a negative
+// number read as nothing.
+std::optional<double> typedHours(const QString &text, bool emptyIsZero);
+// The message that refuses hours typed in a box named `what`.
+QString wrongHoursMessage(const QString &what);

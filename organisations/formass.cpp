@@ -1,15 +1,16 @@
 #include "organisations/formass.h"
 
-#include "activities/activityregistry.h"
-#include "common/activation.h"
-#include "common/controls.h"
 #include "common/globals.h"
-#include "common/hourglass.h"
-#include "common/mainwindowinterface.h"
-#include "common/messages.h"
-#include "common/twips.h"
-#include "common/windowaccess.h"
+#include "database/datasource.h"
 #include "store/organisations.h"
+#include "ui/activation.h"
+#include "ui/controls.h"
+#include "ui/hourglass.h"
+#include "ui/mainwindowinterface.h"
+#include "ui/messages.h"
+#include "ui/refusals.h"
+#include "ui/twips.h"
+#include "ui/windowaccess.h"
 
 #include <QComboBox>
 #include <QLabel>

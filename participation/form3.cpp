@@ -1,19 +1,19 @@
 #include "participation/form3.h"
 
-#include "activities/activityregistry.h"
-#include "common/activation.h"
-#include "common/controls.h"
 #include "common/globals.h"
-#include "common/hourglass.h"
-#include "common/mainwindowinterface.h"
 #include "common/riskclasses.h"
 #include "common/textformat.h"
-#include "common/twips.h"
-#include "common/windowaccess.h"
+#include "database/datasource.h"
 #include "participation/participation.h"
 #include "store/activities.h"
-#include "store/datasource.h"
 #include "store/details.h"
+#include "ui/activation.h"
+#include "ui/controls.h"
+#include "ui/hourglass.h"
+#include "ui/mainwindowinterface.h"
+#include "ui/refusals.h"
+#include "ui/twips.h"
+#include "ui/windowaccess.h"
 
 #include <QComboBox>
 #include <QFontMetrics>
@@ -208,7 +208,7 @@ void Form3::cmdcerca_Click()
         starts << activity.start;
     }
     readRefused(activities);
-    fillDescriptions(f3descr, found, starts);
+    Controls::fillDescriptions(f3descr, found, starts);
 }
 
 void Form3::cmbvolo_Click()

@@ -1,20 +1,20 @@
 #include "participation/participation.h"
 
-#include "activities/activityregistry.h"
-#include "activities/datecheck.h"
-#include "common/controls.h"
+#include "common/datecheck.h"
 #include "common/globals.h"
-#include "common/hourglass.h"
-#include "common/mainwindowinterface.h"
-#include "common/messages.h"
 #include "common/riskclasses.h"
 #include "common/textformat.h"
 #include "common/volunteertext.h"
-#include "common/windowaccess.h"
+#include "database/datasource.h"
 #include "participation/form3.h"
 #include "store/activities.h"
-#include "store/datasource.h"
 #include "store/details.h"
+#include "ui/controls.h"
+#include "ui/hourglass.h"
+#include "ui/mainwindowinterface.h"
+#include "ui/messages.h"
+#include "ui/refusals.h"
+#include "ui/windowaccess.h"
 
 #include <QComboBox>
 #include <QDate>
@@ -28,6 +28,21 @@
 
 using namespace Qt::StringLiterals;
 using TextFormat::Pattern;
+
+void caricaattivitaform3()
+{
+    Form3 *window = Windows::form3();
+    window->f3datafi->clear();
+    window->f3datain->setEditText(QString());
+    window->f3descr->setEditText(QString());
+    window->f3loc->clear();
+    window->f3note1->setText(QString());
+    window->f3note2->setText(QString());
+    window->f3oretot->setText(u"0"_s);
+    window->f3oreuomo->setText(u"0"_s);
+    window->f3prov->clear();
+    Windows::fillActivityLists(window->f3datain, window->f3descr);
+}
 
 namespace {
 // Points `activities` at the activity Form3's boxes name; false, having said why, when the

@@ -8,6 +8,8 @@
 
 #include <array>
 
+// Empties Form3's boxes and fills its lists of start dates and descriptions.
+void caricaattivitaform3();
 // Loads the activity named by Form3's description and dataattivita, with its volunteers.
 void caricadettagli();
 // Records the hours of orestandard in the class classerischio for the archive entries

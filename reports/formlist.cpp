@@ -1,16 +1,15 @@
 #include "reports/formlist.h"
 
-#include "common/activation.h"
 #include "common/compactlines.h"
-#include "common/controls.h"
 #include "common/globals.h"
-#include "common/mainwindowinterface.h"
-#include "common/messages.h"
-#include "common/twips.h"
-#include "common/windowaccess.h"
 #include "reports/lists.h"
-#include "reports/printer.h"
-#include "volunteers/formvol.h"
+#include "ui/activation.h"
+#include "ui/controls.h"
+#include "ui/mainwindowinterface.h"
+#include "ui/messages.h"
+#include "ui/printer.h"
+#include "ui/twips.h"
+#include "ui/windowaccess.h"
 
 #include <QPushButton>
 #include <QStyledItemDelegate>
@@ -110,7 +109,7 @@ void Formlist::List1_Click()
         chosen.chop(1);
     g.volontarioscelto = chosen;
     g.tipoopvol = operations.value(g.tipolista);
-    Controls::showWindow(Windows::formvol());
+    Windows::showFormvol();
 }
 
 void Formlist::cmdstampa_Click()

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/linelistview.h"
+#include "ui/linelistview.h"
 
 #include <QWidget>
 

@@ -1,11 +1,11 @@
 #include "reports/lists.h"
 
 #include "common/globals.h"
-#include "common/mainwindowinterface.h"
 #include "common/textformat.h"
 #include "common/volunteertext.h"
-#include "common/windowaccess.h"
-#include "store/reports.h"
+#include "store/reportrows.h"
+#include "ui/mainwindowinterface.h"
+#include "ui/windowaccess.h"
 
 #include <QStringBuilder>
 

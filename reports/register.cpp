@@ -1,13 +1,13 @@
 #include "reports/register.h"
 
 #include "common/globals.h"
-#include "common/hourglass.h"
-#include "common/mainwindowinterface.h"
-#include "common/messages.h"
 #include "common/textformat.h"
 #include "common/volunteertext.h"
-#include "common/windowaccess.h"
-#include "store/reports.h"
+#include "store/reportrows.h"
+#include "ui/hourglass.h"
+#include "ui/mainwindowinterface.h"
+#include "ui/messages.h"
+#include "ui/windowaccess.h"
 
 using namespace Qt::StringLiterals;
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "reports/printer.h"
 #include "store/records.h"
+#include "ui/printer.h"
 
 #include <QImage>
 #include <QList>

@@ -1,12 +1,12 @@
 #include "statistics/statistics.h"
 
-#include "activities/controlladata.h"
-#include "common/mainwindowinterface.h"
+#include "common/controlladata.h"
 #include "common/riskclasses.h"
 #include "common/textformat.h"
 #include "common/volunteertext.h"
-#include "common/windowaccess.h"
-#include "store/reports.h"
+#include "store/reportrows.h"
+#include "ui/mainwindowinterface.h"
+#include "ui/windowaccess.h"
 
 using namespace Qt::StringLiterals;
 using TextFormat::Pattern;

@@ -1,7 +1,8 @@
 #include "store/activities.h"
 
-#include "store/datasource.h"
-#include "store/server.h"
+#include "database/datasource.h"
+#include "database/serverconnection.h"
+#include "database/sql.h"
 
 #include <QSqlError>
 #include <QSqlQuery>

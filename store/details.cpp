@@ -1,8 +1,8 @@
 #include "store/details.h"
 
 #include "common/volunteertext.h"
+#include "database/datasource.h"
 #include "store/activities.h"
-#include "store/datasource.h"
 
 #include <QSqlError>
 #include <QSqlQuery>

@@ -1,11 +1,16 @@
 #include "store/grid.h"
 
 #include "common/riskclasses.h"
-#include "store/datasource.h"
+#include "database/datasource.h"
+#include "database/sql.h"
 #include "store/schema.h"
 
 #include <QHash>
 #include <QSqlQuery>
+#include <QSqlRecord>
+
+#include <limits>
+#include <unordered_set>
 
 using namespace Qt::StringLiterals;
 
@@ -93,5 +98,99 @@ std::optional<qint64> rowIdentity(const DataSource &source, const QString &table
     if (!query.exec() || !query.next())
         return std::nullopt;
     return query.value(0).toLongLong();
+}
+
+std::optional<int> countRows(const DataSource &source, const QString &rowidSql, const QVariantList &values)
+{
+    // The order is left out of the count: ordering is what costs.
+    const std::optional<QString> unordered = Sql::withoutOrder(rowidSql);
+    if (!unordered)
+        return std::nullopt;
+    QSqlQuery query(source.database());
+    query.setForwardOnly(true);
+    const bool ok = query.prepare(u"SELECT count(*) FROM ("_s + *unordered + u") AS righe"_s);
+    for (const QVariant &value : values)
+        query.addBindValue(value);
+    if (!ok || !query.exec() || !query.next())
+        return std::nullopt;
+    return query.value(0).toInt();
+}
+
+bool readRowids(const DataSource &source, const QString &rowidSql, const QVariantList &values, size_t count,
+                std::vector<qint64> &rowids)
+{
+    QSqlQuery query(source.database());
+    query.setForwardOnly(true);
+    // A server sends the whole answer at once: the rows wanted are asked for, no more.
+    const bool limited = count < std::numeric_limits<size_t>::max() && !Sql::hasLimit(rowidSql);
+    bool ok = query.prepare(limited ? rowidSql + u" LIMIT "_s + QString::number(count + rowids.size()) : rowidSql);
+    for (const QVariant &value : values)
+        query.addBindValue(value);
+    ok = ok && query.exec();
+    // The rows known already keep their places, wherever an edit in the grid has moved
+    // them since, so that no row shows twice and none is left out.
+    const std::unordered_set<qint64> known(rowids.begin(), rowids.end());
+    while (ok && rowids.size() < count && query.next()) {
+        const qint64 id = query.value(0).toLongLong();
+        if (!known.contains(id))
+            rowids.push_back(id);
+    }
+    // No read stays open while the program waits for the user.
+    query.finish();
+    return ok;
+}
+
+bool readRows(const DataSource &source, const QString &table, const std::vector<qint64> &rowids, QStringList &fields,
+              const std::function<void(qint64 rowid, QVariantList values)> &row)
+{
+    const QSqlDatabase db = source.database();
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    const int count = static_cast<int>(rowids.size());
+    query.prepare(DataSource::rowsWithRowids(db, table, count));
+    for (int i = 0; i < count; ++i)
+        query.bindValue(i, DataSource::rowidValue(db, rowids[static_cast<size_t>(i)]));
+    if (count == 0)
+        query.bindValue(0, DataSource::rowidValue(db, 0));
+    if (!query.exec())
+        return false;
+    const QSqlRecord record = query.record();
+    if (fields.isEmpty()) {
+        for (int i = 1; i < record.count(); ++i)
+            fields << DataSource::declaredName(db, record.fieldName(i));
+    }
+    while (query.next()) {
+        QVariantList values;
+        values.reserve(fields.size());
+        for (int i = 1; i < record.count(); ++i)
+            values << query.value(i);
+        row(query.value(0).toLongLong(), std::move(values));
+    }
+    // No read stays open while the program waits for the user.
+    query.finish();
+    return true;
+}
+
+void readAll(const DataSource &source, const QString &sql, bool hasRowid, const QVariantList &values,
+             QStringList &fields, const std::function<void(qint64 rowid, QVariantList values)> &row)
+{
+    QSqlQuery query(source.database());
+    query.setForwardOnly(true);
+    const bool ok = query.prepare(sql);
+    for (const QVariant &value : values)
+        query.addBindValue(value);
+    if (!ok || !query.exec())
+        return;
+    const QSqlRecord record = query.record();
+    const int first = hasRowid ? 1 : 0;
+    for (int i = first; i < record.count(); ++i)
+        fields << DataSource::declaredName(source.database(), record.fieldName(i));
+    while (query.next()) {
+        QVariantList rowValues;
+        rowValues.reserve(fields.size());
+        for (int i = first; i < record.count(); ++i)
+            rowValues << query.value(i);
+        row(hasRowid ? query.value(0).toLongLong() : -1, std::move(rowValues));
+    }
 }
 } // namespace GridSource

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "formats/jetprocess.h"
 #include "store/schema.h"
 
 #include <QMap>
@@ -8,12 +9,9 @@
 
 #include <optional>
 
-// Access (Jet 3 and 4) files of earlier programs, read by our own reader process so that
-// a damaged file can never take the program down, and copied into our own format.
+// Access (Jet 3 and 4) files of earlier programs, read through the reader process
+// (formats/jetprocess.h) and copied into the register's format.
 namespace Jet {
-
-// True when the file's header is that of an Access database.
-bool isJetFile(const QString &path);
 
 struct Conversion {
     QMap<QString, int> rows;   // rows copied, by table
@@ -27,10 +25,5 @@ struct Conversion {
 // returns the reason, in Italian, and leaves no `sqlitePath` behind.
 std::optional<QString> convert(const QString &jetPath, const QString &sqlitePath,
                                const std::vector<Schema::Table> &tables, Conversion *done);
-
-// How long the reader may go without giving a row before it is stopped.
-void setReaderTimeLimit(int milliseconds);
-// Another reader program, for tests that need one that fails; empty for ours.
-void setReaderProgram(const QString &path);
 
 } // namespace Jet

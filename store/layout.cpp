@@ -1,6 +1,6 @@
 #include "store/layout.h"
 
-#include "store/server.h"
+#include "database/serverconnection.h"
 
 #include <QSqlError>
 #include <QSqlQuery>

@@ -1,6 +1,6 @@
 #include "store/mainsources.h"
 
-#include "store/datasource.h"
+#include "database/datasource.h"
 #include "store/schema.h"
 
 #include <array>

@@ -1,7 +1,7 @@
 #include "store/municipalities.h"
 
 #include "common/textformat.h"
-#include "store/datasource.h"
+#include "database/datasource.h"
 
 using namespace Qt::StringLiterals;
 

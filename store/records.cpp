@@ -1,6 +1,6 @@
 #include "store/records.h"
 
-#include "store/datasource.h"
+#include "database/datasource.h"
 
 using namespace Qt::StringLiterals;
 

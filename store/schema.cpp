@@ -279,4 +279,23 @@ Kind kindOf(const QString &table, const QString &field)
     }
     return Kind::Text;
 }
+
+namespace {
+QStringList fieldNames(const QString &table)
+{
+    QStringList names;
+    if (const Table *found = findTable(table)) {
+        for (const Field &field : found->fields)
+            names << field.name;
+    }
+    return names;
+}
+
+// The data sources learn the register's tables before any of them can write: whatever links
+// the store links this file, since opening the working files makes the tables.
+const bool catalogued = [] {
+    setCatalogue({&fieldNames, &kindOf});
+    return true;
+}();
+} // namespace
 } // namespace Schema

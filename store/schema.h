@@ -1,5 +1,7 @@
 #pragma once
 
+#include "database/tables.h"
+
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -8,8 +10,6 @@
 
 // Table and field names of the three database files, in one place.
 namespace Schema {
-
-enum class Kind { Text, Number, Integer };
 
 // The register's versions: each table, field, key and index says the one that brought it, so
 // that a new register, and the steps from each earlier one, are all made from this description.

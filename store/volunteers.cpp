@@ -1,10 +1,10 @@
 #include "store/volunteers.h"
 
 #include "common/volunteertext.h"
-#include "store/datasource.h"
-#include "store/pgcopy.h"
+#include "database/datasource.h"
+#include "database/pgcopy.h"
+#include "database/serverconnection.h"
 #include "store/schema.h"
-#include "store/server.h"
 
 #include <QElapsedTimer>
 #include <QSqlError>

@@ -4,16 +4,16 @@
 
 #include "app/startup.h"
 #include "app/windows.h"
-#include "common/activation.h"
 #include "common/clock.h"
 #include "common/globals.h"
-#include "common/messages.h"
 #include "common/riskclasses.h"
-#include "reports/printer.h"
+#include "database/datasource.h"
+#include "database/serverconnection.h"
 #include "store/database.h"
-#include "store/datasource.h"
-#include "store/server.h"
 #include "store/schema.h"
+#include "ui/activation.h"
+#include "ui/messages.h"
+#include "ui/printer.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>

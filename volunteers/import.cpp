@@ -1,12 +1,12 @@
 #include "volunteers/import.h"
 
-#include "common/hourglass.h"
-#include "common/mainwindowinterface.h"
-#include "common/messages.h"
-#include "common/windowaccess.h"
+#include "database/datasource.h"
 #include "store/database.h"
-#include "store/datasource.h"
 #include "store/volunteers.h"
+#include "ui/hourglass.h"
+#include "ui/mainwindowinterface.h"
+#include "ui/messages.h"
+#include "ui/windowaccess.h"
 
 #include <QCoreApplication>
 

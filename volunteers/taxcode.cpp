@@ -1,6 +1,6 @@
 #include "volunteers/taxcode.h"
 
-#include "activities/datecheck.h"
+#include "common/datecheck.h"
 
 using namespace Qt::StringLiterals;
 

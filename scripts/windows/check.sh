@@ -134,7 +134,7 @@ if grep -qs 'add_test' "$tests/tests/CTestTestfile.cmake"; then
   check "the register printed on Windows reads with pdftotext" register_reads
   # Debian's own python3, which has Debian's xlrd: texts as texts, numbers as numbers, accents kept.
   export_reads() {
-    /usr/bin/python3 "$SENTARO_ROOT/tests/store/xlsread.py" "$output"/dbattivitaesp*.xls 1 | /usr/bin/python3 -c '
+    /usr/bin/python3 "$SENTARO_ROOT/tests/formats/xlsread.py" "$output"/dbattivitaesp*.xls 1 | /usr/bin/python3 -c '
 import json, sys
 sheet = json.load(sys.stdin)["sheets"][0]
 row = sheet["rows"]["1"]

@@ -1,18 +1,18 @@
 // The program's windows under a real X server and window manager: what the offscreen
 // tests cannot see (activation by the window manager, frames, placement).
 #include "app/form1.h"
+#include "activities/form2.h"
 #include "app/form11.h"
 #include "app/windows.h"
-#include "common/activation.h"
-#include "common/controls.h"
 #include "common/globals.h"
-#include "common/messages.h"
-#include "testsupport.h"
-#include "activities/form2.h"
 #include "organisations/formass.h"
 #include "participation/form3.h"
 #include "reports/formlist.h"
 #include "statistics/form4.h"
+#include "testsupport.h"
+#include "ui/activation.h"
+#include "ui/controls.h"
+#include "ui/messages.h"
 #include "volunteers/formvol.h"
 
 #include <QAbstractButton>

@@ -2,12 +2,12 @@
 #include "app/gridmodel.h"
 #include "app/help.h"
 #include "app/windows.h"
-#include "common/activation.h"
 #include "common/globals.h"
-#include "common/messages.h"
-#include "reports/printer.h"
 #include "store/schema.h"
 #include "testsupport.h"
+#include "ui/activation.h"
+#include "ui/messages.h"
+#include "ui/printer.h"
 #include "volunteers/formvol.h"
 
 #include <QDialog>

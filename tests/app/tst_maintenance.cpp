@@ -2,10 +2,10 @@
 #include "app/gridmodel.h"
 #include "app/windows.h"
 #include "common/clock.h"
-#include "common/messages.h"
-#include "store/datasource.h"
+#include "database/datasource.h"
 #include "store/schema.h"
 #include "testsupport.h"
+#include "ui/messages.h"
 
 #include <QAction>
 #include <QDir>

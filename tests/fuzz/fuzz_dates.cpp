@@ -1,4 +1,4 @@
-#include "activities/datecheck.h"
+#include "common/datecheck.h"
 
 #include <QDate>
 #include <QString>

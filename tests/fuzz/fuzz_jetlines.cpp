@@ -1,4 +1,4 @@
-#include "store/jetlines.h"
+#include "formats/jetlines.h"
 
 #include <QList>
 

@@ -1,12 +1,12 @@
 #include "app/form1.h"
 #include "app/gridmodel.h"
 #include "common/globals.h"
-#include "common/messages.h"
-#include "common/windowaccess.h"
+#include "database/datasource.h"
 #include "organisations/formass.h"
-#include "store/datasource.h"
 #include "store/schema.h"
 #include "testsupport.h"
+#include "ui/messages.h"
+#include "ui/windowaccess.h"
 
 #include <QAction>
 #include <QComboBox>

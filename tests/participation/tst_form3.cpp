@@ -1,14 +1,14 @@
 #include "app/form1.h"
 #include "app/gridmodel.h"
 #include "app/windows.h"
-#include "common/controls.h"
 #include "common/globals.h"
-#include "common/messages.h"
+#include "database/datasource.h"
 #include "participation/form3.h"
 #include "participation/participation.h"
-#include "store/datasource.h"
 #include "store/schema.h"
 #include "testsupport.h"
+#include "ui/controls.h"
+#include "ui/messages.h"
 
 #include <QAction>
 #include <QFontMetrics>

@@ -3,14 +3,14 @@
 #include "app/form1.h"
 #include "app/gridmodel.h"
 #include "app/windows.h"
-#include "common/controls.h"
 #include "common/globals.h"
-#include "common/messages.h"
 #include "organisations/formass.h"
 #include "participation/form3.h"
 #include "statistics/form4.h"
 #include "store/schema.h"
 #include "testsupport.h"
+#include "ui/controls.h"
+#include "ui/messages.h"
 #include "volunteers/formvol.h"
 
 #include <QAction>

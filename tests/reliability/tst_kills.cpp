@@ -1,4 +1,4 @@
-#include "common/messages.h"
+#include "ui/messages.h"
 #include "store/schema.h"
 #include "testsupport.h"
 

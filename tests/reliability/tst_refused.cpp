@@ -3,13 +3,13 @@
 #include "app/gridmodel.h"
 #include "app/windows.h"
 #include "common/globals.h"
-#include "common/messages.h"
 #include "organisations/formass.h"
 #include "participation/form3.h"
 #include "participation/participation.h"
 #include "store/database.h"
 #include "store/schema.h"
 #include "testsupport.h"
+#include "ui/messages.h"
 #include "volunteers/formvol.h"
 
 #include <QAction>

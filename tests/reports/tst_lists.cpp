@@ -2,13 +2,13 @@
 #include "app/windows.h"
 #include "common/compactlines.h"
 #include "common/globals.h"
-#include "common/messages.h"
+#include "database/datasource.h"
 #include "reports/formlist.h"
 #include "reports/lists.h"
-#include "reports/printer.h"
-#include "store/datasource.h"
 #include "store/schema.h"
 #include "testsupport.h"
+#include "ui/messages.h"
+#include "ui/printer.h"
 #include "volunteers/formvol.h"
 
 #include <QAction>

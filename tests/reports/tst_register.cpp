@@ -2,11 +2,11 @@
 #include "app/windows.h"
 #include "common/clock.h"
 #include "common/globals.h"
-#include "common/messages.h"
-#include "reports/printer.h"
-#include "store/datasource.h"
+#include "database/datasource.h"
 #include "store/schema.h"
 #include "testsupport.h"
+#include "ui/messages.h"
+#include "ui/printer.h"
 
 #include <QAction>
 #include <QDir>

@@ -1,14 +1,14 @@
 #include "app/form1.h"
 #include "app/windows.h"
 #include "common/clock.h"
-#include "common/messages.h"
-#include "reports/printer.h"
+#include "database/datasource.h"
 #include "statistics/form4.h"
 #include "statistics/statistics.h"
-#include "store/datasource.h"
-#include "store/reports.h"
+#include "store/reportrows.h"
 #include "store/schema.h"
 #include "testsupport.h"
+#include "ui/messages.h"
+#include "ui/printer.h"
 
 #include <QAction>
 #include <QComboBox>

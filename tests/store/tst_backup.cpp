@@ -1,9 +1,9 @@
 #include "app/form1.h"
 #include "common/clock.h"
-#include "common/messages.h"
 #include "store/backup.h"
 #include "store/schema.h"
 #include "testsupport.h"
+#include "ui/messages.h"
 
 #include <QDir>
 #include <QFile>

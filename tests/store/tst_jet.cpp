@@ -1,10 +1,10 @@
 #include "app/form1.h"
 #include "app/gridmodel.h"
 #include "app/windows.h"
-#include "common/messages.h"
 #include "store/jetfile.h"
 #include "store/schema.h"
 #include "testsupport.h"
+#include "ui/messages.h"
 
 #include <QAction>
 #include <QDir>

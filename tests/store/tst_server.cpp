@@ -2,12 +2,12 @@
 #include "app/gridmodel.h"
 #include "app/windows.h"
 #include "common/clock.h"
-#include "common/messages.h"
+#include "database/datasource.h"
 #include "participation/form3.h"
-#include "store/datasource.h"
 #include "store/schema.h"
 #include "store/server.h"
 #include "testsupport.h"
+#include "ui/messages.h"
 #include "volunteers/formvol.h"
 
 #include <QAction>

@@ -1,8 +1,8 @@
 #include "app/form1.h"
-#include "common/messages.h"
-#include "store/datasource.h"
+#include "database/datasource.h"
 #include "store/schema.h"
 #include "testsupport.h"
+#include "ui/messages.h"
 
 #include <QAction>
 #include <QFile>

@@ -1,7 +1,7 @@
-#include "common/messages.h"
+#include "ui/messages.h"
 #include "common/textformat.h"
-#include "common/windowaccess.h"
 #include "testsupport.h"
+#include "ui/windowaccess.h"
 #include "volunteers/formvol.h"
 #include "volunteers/taxcode.h"
 

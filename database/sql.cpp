@@ -1,0 +1,49 @@
+#include "database/sql.h"
+
+#include "database/serverconnection.h"
+
+#include <QRegularExpression>
+
+using namespace Qt::StringLiterals;
+
+namespace Sql {
+
+QString likeFolded(const QSqlDatabase &db, const QString &field)
+{
+    // A server compares with LIKE only under a deterministic collation; ICU's root one folds
+    // letter case for ILIKE as the keys do.
+    return Server::isServer(db) ? field + u" COLLATE \"und-x-icu\" ILIKE ? ESCAPE '\\'"_s
+                                : field + u" LIKE ? ESCAPE '\\'"_s;
+}
+
+QString exact(const QSqlDatabase &db, const QString &expression)
+{
+    return expression + (Server::isServer(db) ? u" COLLATE \"C\""_s : u" COLLATE BINARY"_s);
+}
+
+QString hasDateShape(const QSqlDatabase &db, const QString &field)
+{
+    return Server::isServer(db) ? u"coalesce("_s + field + u" COLLATE \"C\" ~ '^[0-9]{2}/[0-9]{2}/[0-9]{4}$', false)"_s
+                                : u"ifnull("_s + field + u" glob '[0-9][0-9]/[0-9][0-9]/[0-9][0-9][0-9][0-9]', 0)"_s;
+}
+
+std::optional<QString> withoutOrder(const QString &select)
+{
+    static const QString name = u"(?:[A-Za-z_][A-Za-z0-9_.]*|\\[[^\\]]*\\])"_s;
+    static const QString key = name + u"(?:\\s+(?:asc|desc))?"_s;
+    static const QRegularExpression orderBy(u"\\s+order\\s+by\\s+"_s + key + u"(?:\\s*,\\s*"_s + key + u")*\\s*$"_s,
+                                            QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = orderBy.match(select);
+    if (match.hasMatch())
+        return select.left(match.capturedStart());
+    if (select.contains(u"order"_s, Qt::CaseInsensitive))
+        return std::nullopt;
+    return select;
+}
+
+bool hasLimit(const QString &select)
+{
+    return select.contains(u"limit"_s, Qt::CaseInsensitive);
+}
+
+} // namespace Sql

@@ -1,0 +1,58 @@
+#include "store/emptying.h"
+
+#include "database/datasource.h"
+#include "database/serverconnection.h"
+#include "formats/xlswriter.h"
+#include "store/schema.h"
+
+using namespace Qt::StringLiterals;
+
+namespace Maintenance {
+
+Store::Result emptyActivities(DataSource &details, DataSource &activities)
+{
+    return Store::inTransaction(details.database(), [&]() {
+        // Another PC's press holds its activity and then writes detail rows: the tables taken
+        // for the whole emptying make it finish first or find no activity afterwards, so no
+        // detail row outlives its activity. The file has one writer at a time already.
+        if (Server::isServer(details.database())) {
+            if (Store::Result held =
+                    Store::execute(details.database(), u"LOCK TABLE attivita, attivdett IN EXCLUSIVE MODE"_s);
+                !held.ok())
+                return held;
+        }
+        const Store::Result removed = details.execute(u"delete from attivdett"_s);
+        return removed.ok() ? activities.execute(u"delete from attivita"_s) : removed;
+    });
+}
+
+Store::Result emptyVolunteers(DataSource &volunteers)
+{
+    return volunteers.execute(u"delete from volo"_s);
+}
+
+Store::Result exportDetails(DataSource &details, const QString &fileName)
+{
+    Xls::WorkbookWriter writer(fileName);
+    QStringList heading;
+    for (const Schema::Field &field : Schema::findTable(Schema::attivdett)->fields)
+        heading << field.name;
+    writer.setHeading(heading);
+    details.setRecordSource(u"select * from ATTIVDETT"_s);
+    details.refresh();
+    bool written = true;
+    for (; written && !details.eof(); details.moveNext()) {
+        QVariantList row;
+        row.reserve(heading.size());
+        for (const QString &field : heading)
+            row << details.value(field);
+        written = writer.addRow(row);
+    }
+    if (details.failed())
+        return details.lastError();
+    if (!written || !writer.finish())
+        return Store::failure(writer.errorString());
+    return {};
+}
+
+} // namespace Maintenance
