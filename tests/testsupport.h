@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/messages.h"
+#include "ui/messages.h"
 
 #include <QObject>
 #include <QString>
