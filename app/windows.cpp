@@ -68,17 +68,17 @@ Form1 *existingForm1()
     return registry().form1;
 }
 
-MainWindowInterface *mainWindow()
+static MainWindowInterface *makeMainWindow()
 {
     return form1();
 }
 
-MainWindowInterface *existingMainWindow()
+static MainWindowInterface *existingMainWindowMade()
 {
     return existingForm1();
 }
 
-Formvol *formvol()
+static Formvol *makeFormvol()
 {
     if (!registry().formvol) {
         auto *window = new Formvol;
@@ -90,7 +90,7 @@ Formvol *formvol()
     return registry().formvol;
 }
 
-Form2 *form2()
+static Form2 *makeForm2()
 {
     if (!registry().form2) {
         auto *window = new Form2;
@@ -100,17 +100,17 @@ Form2 *form2()
     return registry().form2;
 }
 
-void showFormvol()
+static void showFormvolMade()
 {
-    Controls::showWindow(formvol());
+    Controls::showWindow(makeFormvol());
 }
 
-void fillActivityLists(QComboBox *dates, QComboBox *descriptions)
+static void fillActivityListsMade(QComboBox *dates, QComboBox *descriptions)
 {
     ::fillActivityLists(dates, descriptions);
 }
 
-Form3 *form3()
+static Form3 *makeForm3()
 {
     if (!registry().form3) {
         auto *window = new Form3;
@@ -120,7 +120,7 @@ Form3 *form3()
     return registry().form3;
 }
 
-Formass *formass()
+static Formass *makeFormass()
 {
     if (!registry().formass) {
         auto *window = new Formass;
@@ -189,4 +189,11 @@ void destroyAll()
     Store::closeAll();
     Store::unlockWorkingFolder();
 }
+
+namespace {
+// Given before the program starts: whatever makes windows links this file.
+const bool makersGiven = (provide({makeMainWindow, existingMainWindowMade, makeForm2, makeForm3, makeFormass,
+                                   makeFormvol, showFormvolMade, fillActivityListsMade}),
+                          true);
+} // namespace
 } // namespace Windows
