@@ -43,8 +43,8 @@ Form2::Form2()
     Label4 = label(this, u"Label4"_s, u"Località"_s, 3480, 1320);
     f2loc = textBox(this, u"f2loc"_s, 3360, 1560, 5895, 285, u"Località principale dove si è svolta l'attività."_s);
     Label5 = label(this, u"Label5"_s, u"Prov."_s, 9480, 1320, 615);
-    f2prov = textBox(this, u"f2prov"_s, 9480, 1560, 615, 285,
-                     u"Sigla provincia principale dove si è svolta l'attività"_s);
+    f2prov =
+        textBox(this, u"f2prov"_s, 9480, 1560, 615, 285, u"Sigla provincia principale dove si è svolta l'attività"_s);
     Label6 = label(this, u"Label6"_s, u"Ore totali"_s, 840, 2280);
     f2oretot = textBox(this, u"f2oretot"_s, 840, 2520, 975, 285, u"Numero ore durata attività."_s);
     Label7 = label(this, u"Label7"_s, u"Ore uomo"_s, 2160, 2280);
@@ -228,7 +228,7 @@ void Form2::cmdreg_Click()
     const Store::Result result = Activities::insert(*activities, typedActivity(total, manHours));
     if (!result.ok()) {
         Messages::report(result.number == Store::duplicateKey ? u"Attività già esistente."_s
-                                                               : Store::refusal(u"Attività non registrata: "_s, result));
+                                                              : Store::refusal(u"Attività non registrata: "_s, result));
         return;
     }
     Messages::report(u"attività inserita regolarmente."_s);

@@ -66,9 +66,9 @@ Form11::Form11()
     Twips::place(Label4, 3240, 3720, 3495, 255);
     Label4->hide();
 
-    for (QWidget *child : {static_cast<QWidget *>(Picture1), static_cast<QWidget *>(Picture2),
-                           static_cast<QWidget *>(Label1), static_cast<QWidget *>(Label2),
-                           static_cast<QWidget *>(Label3), static_cast<QWidget *>(Label4)}) {
+    for (QWidget *child :
+         {static_cast<QWidget *>(Picture1), static_cast<QWidget *>(Picture2), static_cast<QWidget *>(Label1),
+          static_cast<QWidget *>(Label2), static_cast<QWidget *>(Label3), static_cast<QWidget *>(Label4)}) {
         child->installEventFilter(this);
     }
 }

@@ -94,8 +94,7 @@ QMenu *MainMenu::addMenu(QMenu *parent, const QString &name, const QString &capt
     return menu;
 }
 
-QAction *MainMenu::addCommand(QMenu *parent, const QString &name, const QString &caption,
-                              void (MainMenu::*command)())
+QAction *MainMenu::addCommand(QMenu *parent, const QString &name, const QString &caption, void (MainMenu::*command)())
 {
     QAction *action = parent ? parent->addAction(caption) : m_window->menuBar()->addAction(caption);
     action->setObjectName(name);

@@ -75,8 +75,7 @@ void azzeravolontari()
 void esportadatabase()
 {
     const QDateTime now = Clock::now();
-    const QString fileName =
-        u"dbattivitaesp"_s + now.toString(u"yyyyMMdd"_s) + now.toString(u"hhmmss"_s) + u".xls"_s;
+    const QString fileName = u"dbattivitaesp"_s + now.toString(u"yyyyMMdd"_s) + now.toString(u"hhmmss"_s) + u".xls"_s;
     // Two exports in the same second: the first file stays as it is.
     if (QFile::exists(fileName)) {
         Messages::report(u"Il file "_s + fileName + u" esiste già: esportazione non eseguita."_s);

@@ -202,7 +202,8 @@ std::unique_ptr<Case> list(const QString &mode)
         // Kept as the list window keeps them, so that the memory measured is the window's.
         CompactLines lines;
         QStringList keys;
-        built->refusal = buildList(mode, riskTable, [&](const QString &line) { lines.append(line); }, &keys);
+        built->refusal = buildList(
+            mode, riskTable, [&](const QString &line) { lines.append(line); }, &keys);
         lines.squeeze();
         built->compactLines = lines.size();
     };

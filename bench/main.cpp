@@ -19,9 +19,10 @@ using namespace Qt::StringLiterals;
 namespace {
 int usage()
 {
-    std::fputs("usage: sentaro-bench run [options] | generate FOLDER [--scale large|small] [--seed N]\n"
-               "       | case NAME FOLDER REPETITIONS [FILE] | load FOLDER | startup FOLDER | session FOLDER EXPORT-FOLDER\n",
-               stderr);
+    std::fputs(
+        "usage: sentaro-bench run [options] | generate FOLDER [--scale large|small] [--seed N]\n"
+        "       | case NAME FOLDER REPETITIONS [FILE] | load FOLDER | startup FOLDER | session FOLDER EXPORT-FOLDER\n",
+        stderr);
     return 2;
 }
 

@@ -431,8 +431,8 @@ Row Bench::memory()
 
 // Runs `statements` on `database` of the throwaway server as `user`; the values of the last
 // one's first row, or the error in `problem`.
-QStringList onServer(const QString &port, const QString &database, const QString &user,
-                     const QStringList &statements, QString *problem)
+QStringList onServer(const QString &port, const QString &database, const QString &user, const QStringList &statements,
+                     QString *problem)
 {
     const QString name = u"bench:server"_s;
     QStringList values;
@@ -513,7 +513,8 @@ Measure Bench::ours(const QString &name, const QString &folder, const QString &e
     }
     if (name == u"memory"_s)
         return child({u"session"_s, folder, exportFolder});
-    return child({u"case"_s, name, name == u"export"_s ? exportFolder : folder, QString::number(m_options.repetitions)});
+    return child(
+        {u"case"_s, name, name == u"export"_s ? exportFolder : folder, QString::number(m_options.repetitions)});
 }
 
 // A working folder holding what `from` holds beside the register, whose sentaro.ini names
@@ -550,11 +551,11 @@ QString Bench::serverFolder(const QString &from, const QString &database, const 
     // As the server's own upkeep leaves a table soon after a load: every page marked visible to
     // all, which a vacuum run beside the server's own after a bulk load does not always reach at once.
     for (int round = 0; round < 10 && problem.isEmpty(); ++round) {
-        const QStringList left = onServer(port, database, serverAdmin,
-                                          {u"VACUUM ANALYZE"_s,
-                                           u"select count(*) from pg_class where relkind = 'r' and relnamespace = "
+        const QStringList left =
+            onServer(port, database, serverAdmin,
+                     {u"VACUUM ANALYZE"_s, u"select count(*) from pg_class where relkind = 'r' and relnamespace = "
                                            u"'public'::regnamespace and relallvisible < relpages"_s},
-                                          &problem);
+                     &problem);
         if (left.value(0) == u"0"_s)
             break;
         QThread::sleep(1);
@@ -592,17 +593,18 @@ std::vector<Pair> Bench::runOnServer(const std::vector<Row> &rows)
         m_server = u"Failed: the server archive could not be set up: "_s + problem.replace(u'|', u'/').left(300);
     else
         m_server = u"- PostgreSQL %1 on this machine, reached over TCP at 127.0.0.1 with TLS %2 (libpq's `prefer`, the "
-               u"throwaway server's TLS on). Each register was loaded by the program's own copy at its first start "
-               u"in a folder holding attivita.mdb (the export's from its own copy), then VACUUM ANALYZE; each case "
-               u"runs in a working folder holding sentaro.ini and the folder's other files, as on the file."_s.arg(
-                   about.value(0), about.value(1));
+                   u"throwaway server's TLS on). Each register was loaded by the program's own copy at its first start "
+                   u"in a folder holding attivita.mdb (the export's from its own copy), then VACUUM ANALYZE; each case "
+                   u"runs in a working folder holding sentaro.ini and the folder's other files, as on the file."_s.arg(
+                       about.value(0), about.value(1));
     log(u"  %1 s: %2"_s.arg(double(timer.elapsed()) / 1000, 0, 'f', 1).arg(m_server));
     const QStringList names = QStringList{u"start-up"_s} + Cases::names() + QStringList{u"memory"_s};
     for (const QString &name : names) {
         if (!wanted(name))
             continue;
         Pair pair{name, {}, {}};
-        const auto measured = std::find_if(rows.cbegin(), rows.cend(), [&](const Row &row) { return row.name == name; });
+        const auto measured =
+            std::find_if(rows.cbegin(), rows.cend(), [&](const Row &row) { return row.name == name; });
         if (measured != rows.cend())
             pair.file = measured->our;
         if (!problem.isEmpty()) {
@@ -746,7 +748,9 @@ QStringList Bench::serverSection(const std::vector<Pair> &pairs) const
         << u"|---|---|---|---|---|---|---|"_s;
     for (const Pair &pair : pairs) {
         const bool memory = pair.name == u"memory"_s;
-        const auto usable = [memory](const Measure &m) { return memory ? m.error.isEmpty() && m.rssKilobytes > 0 : m.ok(); };
+        const auto usable = [memory](const Measure &m) {
+            return memory ? m.error.isEmpty() && m.rssKilobytes > 0 : m.ok();
+        };
         const auto value = [memory](const Measure &m) { return memory ? double(m.rssKilobytes) : m.median(); };
         QString ratio = u"—"_s;
         QString met = u"no"_s;
@@ -755,8 +759,8 @@ QStringList Bench::serverSection(const std::vector<Pair> &pairs) const
             ratio = u"%1×"_s.arg(times, 0, 'f', 2);
             met = times <= serverLimit ? u"yes"_s : u"no"_s;
         }
-        out << u"| %1 | %2 | %3 | %4 | ≤ %5× | %6 | %7 / %8 |"_s.arg(pair.name, ourValue(pair.file, memory),
-                                                                    ourValue(pair.server, memory), ratio)
+        out << u"| %1 | %2 | %3 | %4 | ≤ %5× | %6 | %7 / %8 |"_s
+                   .arg(pair.name, ourValue(pair.file, memory), ourValue(pair.server, memory), ratio)
                    .arg(serverLimit)
                    .arg(met, rowsOf(pair.file), rowsOf(pair.server));
     }
@@ -823,8 +827,8 @@ void Bench::writeResults(const std::vector<Row> &rows, const std::vector<Pair> &
             floor += u" — "_s + row.peer.notes.join(u"; "_s);
         out << u"| %1 | %2 | %3 | %4 | %5 | %6 | %7 | %8 | %9 | %10 |"_s.arg(
             row.name, ours, floor, ourValue(row.our, row.goal == Row::Goal::Megabytes),
-            row.goal == Row::Goal::Ratio ? timing(row.peer) : u"—"_s, ratio, goal, met,
-            megabytes(row.our.rssKilobytes), rowsOf(row.our) + u" / "_s + rowsOf(row.peer));
+            row.goal == Row::Goal::Ratio ? timing(row.peer) : u"—"_s, ratio, goal, met, megabytes(row.our.rssKilobytes),
+            rowsOf(row.our) + u" / "_s + rowsOf(row.peer));
     }
     out << QString()
         << u"Rows: what each side produced — our lines (with headings, blank lines and totals where the list "

@@ -18,9 +18,9 @@ QString fixedWidth(const QString &text, int width, Align align = Align::Left);
 // The three number patterns of the lists and printouts. The point of each pattern
 // stands for the decimal separator of `locale`.
 enum class Pattern {
-    LeadingZeros,   // "000.00"
-    NoZeroInteger,  // "###.00"
-    OneDigit,       // "##0.00"
+    LeadingZeros,  // "000.00"
+    NoZeroInteger, // "###.00"
+    OneDigit,      // "##0.00"
 };
 QString formatNumber(double value, Pattern pattern, const QLocale &locale = QLocale());
 

@@ -185,7 +185,8 @@ Store::Result started(PGconn *connection, const QString &command, ExecStatusType
     if (!connection)
         return Store::failure(u"il collegamento con il server non è disponibile"_s);
     PGresult *result = client()->exec(connection, command.toUtf8().constData());
-    const Store::Result outcome = client()->resultStatus(result) == expected ? Store::Result{} : refusal(connection, result);
+    const Store::Result outcome =
+        client()->resultStatus(result) == expected ? Store::Result{} : refusal(connection, result);
     client()->clear(result);
     return outcome;
 }
@@ -222,8 +223,8 @@ void split(char *text, qsizetype length, std::vector<Field> &fields)
                     int value = 0;
                     for (int digits = 0; digits < 2 && in < end && std::isxdigit(static_cast<unsigned char>(*in));
                          ++digits, ++in)
-                        value = value * 16 + (std::isdigit(static_cast<unsigned char>(*in)) ? *in - '0'
-                                                                                            : (*in | 0x20) - 'a' + 10);
+                        value = value * 16 +
+                                (std::isdigit(static_cast<unsigned char>(*in)) ? *in - '0' : (*in | 0x20) - 'a' + 10);
                     *out++ = char(value);
                     continue;
                 }
@@ -265,9 +266,8 @@ Store::Result copyIn(const QSqlDatabase &db, const QString &table, const QString
     if (refusedRow)
         *refusedRow = 0;
     PGconn *connection = connectionOf(db);
-    if (Store::Result begun = started(connection,
-                                      u"COPY "_s + table + u" ("_s + fields.join(u", "_s) + u") FROM STDIN"_s,
-                                      PGRES_COPY_IN);
+    if (Store::Result begun =
+            started(connection, u"COPY "_s + table + u" ("_s + fields.join(u", "_s) + u") FROM STDIN"_s, PGRES_COPY_IN);
         !begun.ok())
         return begun;
     if (client()->putCopyData(connection, rows.constData(), int(rows.size())) != 1 ||
@@ -283,8 +283,7 @@ Store::Result copyOut(const QSqlDatabase &db, const QString &select,
                       const std::function<Store::Result(const std::vector<Field> &)> &row)
 {
     PGconn *connection = connectionOf(db);
-    if (Store::Result begun = started(connection, u"COPY ("_s + select + u") TO STDOUT"_s, PGRES_COPY_OUT);
-        !begun.ok())
+    if (Store::Result begun = started(connection, u"COPY ("_s + select + u") TO STDOUT"_s, PGRES_COPY_OUT); !begun.ok())
         return begun;
     Store::Result outcome;
     std::vector<Field> fields;

@@ -26,7 +26,6 @@ std::optional<Settings> &currentSettings()
 const QList<std::pair<QString, QString>> sslModes{
     {u"preferito"_s, u"prefer"_s}, {u"richiesto"_s, u"require"_s}, {u"verificato"_s, u"verify-full"_s}};
 
-
 // libpq and the server speak the language of the machine they run on: the reasons are
 // recognised in English and in Italian.
 bool says(const QString &why, const QStringList &phrases)
@@ -275,13 +274,13 @@ std::function<void(const QString &)> &notice()
 bool connectionBroke(const QString &clientText)
 {
     // In English and in libpq's Italian, as says() reads the reasons.
-    return says(clientText, {u"server closed the connection"_s, u"no connection to the server"_s,
-                             u"terminating connection"_s, u"could not receive data from server"_s,
-                             u"could not send data to server"_s, u"connection to server was lost"_s,
-                             u"SSL SYSCALL error"_s, u"SSL connection has been closed"_s,
-                             u"il server ha chiuso la connessione"_s, u"nessuna connessione al server"_s,
-                             u"ricezione dati dal server fallita"_s, u"invio dati al server fallito"_s,
-                             u"errore SSL SYSCALL"_s, u"la connessione SSL è stata chiusa"_s});
+    return says(clientText,
+                {u"server closed the connection"_s, u"no connection to the server"_s, u"terminating connection"_s,
+                 u"could not receive data from server"_s, u"could not send data to server"_s,
+                 u"connection to server was lost"_s, u"SSL SYSCALL error"_s, u"SSL connection has been closed"_s,
+                 u"il server ha chiuso la connessione"_s, u"nessuna connessione al server"_s,
+                 u"ricezione dati dal server fallita"_s, u"invio dati al server fallito"_s, u"errore SSL SYSCALL"_s,
+                 u"la connessione SSL è stata chiusa"_s});
 }
 
 void markLost()

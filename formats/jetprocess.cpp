@@ -11,7 +11,6 @@ using namespace Qt::StringLiterals;
 namespace Jet {
 namespace {
 
-
 int &timeLimit()
 {
     static int milliseconds = 20000;

@@ -47,8 +47,8 @@ Formass::Formass()
     asscap = textBox(this, u"asscap"_s, 3000, 1920, 615, 375);
     asscomune = textBox(this, u"asscomune"_s, 3840, 1920, 4095, 375, u"Comune di residenza dell'associazione"_s);
     Label5 = fieldLabel(this, u"Label5"_s, u"Provincia"_s, 2580);
-    assprov = textBox(this, u"assprov"_s, 3000, 2520, 615, 375,
-                      u"Sigla della provincia di residenza dell'associazione"_s);
+    assprov =
+        textBox(this, u"assprov"_s, 3000, 2520, 615, 375, u"Sigla della provincia di residenza dell'associazione"_s);
     Label6 = fieldLabel(this, u"Label6"_s, u"Telefono"_s, 3180);
     asstel = textBox(this, u"asstel"_s, 3000, 3120, 4935, 375, u"Numeri telefonici dell'associazione"_s);
     Label7 = fieldLabel(this, u"Label7"_s, u"Fax"_s, 3780);
@@ -66,12 +66,12 @@ Formass::Formass()
     cmdassesci = button(this, u"cmdassesci"_s, u"Esci"_s, 5760, 7320, 1455, 495);
     cmdcercaass = button(this, u"cmdcercaass"_s, u"Cerca"_s, 120, 840, 615, 255);
     // The code and its search take no input: the code only arrives with a name from the list.
-    for (QWidget *off : {static_cast<QWidget *>(Label11), static_cast<QWidget *>(fasscodass),
-                         static_cast<QWidget *>(cmdcercaass)})
+    for (QWidget *off :
+         {static_cast<QWidget *>(Label11), static_cast<QWidget *>(fasscodass), static_cast<QWidget *>(cmdcercaass)})
         off->setEnabled(false);
 
-    QWidget *order[] = {cmbassdenom, assindir, asscap,         asscomune, assprov,   asstel,
-                        assfax,      assemail, assresp,        asstelresp, cmdassregistra, cmdassesci};
+    QWidget *order[] = {cmbassdenom, assindir, asscap,  asscomune,  assprov,        asstel,
+                        assfax,      assemail, assresp, asstelresp, cmdassregistra, cmdassesci};
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 
@@ -196,8 +196,7 @@ void Formass::insert()
     const Store::Result result = Organisations::insert(*main->Data8, entered());
     if (!result.ok()) {
         Hourglass::reset();
-        Messages::report(result.number == Store::duplicateKey ? u"Organizzazione già presente"_s
-                                                               : result.description);
+        Messages::report(result.number == Store::duplicateKey ? u"Organizzazione già presente"_s : result.description);
         return;
     }
     clearBoxes();

@@ -42,8 +42,8 @@ Form3::Form3()
     Label4 = label(this, u"Label4"_s, u"Località"_s, 9360, 480, 5775, 255);
     f3loc = textBox(this, u"f3loc"_s, 9960, 720, 5175, 285, u"Località principale dove si è svolta l'attività."_s);
     Label5 = label(this, u"Label5"_s, u"Prov."_s, 15360, 480, 615, 255);
-    f3prov = textBox(this, u"f3prov"_s, 15360, 720, 615, 285,
-                     u"Sigla provincia principale dove si è svolta l'attività"_s);
+    f3prov =
+        textBox(this, u"f3prov"_s, 15360, 720, 615, 285, u"Sigla provincia principale dove si è svolta l'attività"_s);
     Label6 = label(this, u"Label6"_s, u"Ore totali"_s, 720, 1200, 975, 255);
     f3oretot = textBox(this, u"f3oretot"_s, 720, 1440, 975, 285, u"Numero ore durata attività."_s);
     Label7 = label(this, u"Label7"_s, u"Ore uomo"_s, 2040, 1200, 975, 255);
@@ -90,9 +90,9 @@ Form3::Form3()
     List2 = multiList(this, u"List2"_s, 11640, 3480, 3255, 6540);
     cmdesci = button(this, u"cmdesci"_s, u"Esci"_s, 11160, 10320, 1335, 495);
 
-    QWidget *order[] = {f3datain, f3datafi, f3descr, f3prov, f3loc,   f3oretot, f3oreuomo, f3note1,
-                        f3note2,  orestandard, List1, cmdr0, List2,   cmdr6,    cmdr7,     cmdr8,
-                        cmdr9,    cmdr10,   cmdtogli, cmdesci, cmdcerca, cmbvolo};
+    QWidget *order[] = {f3datain, f3datafi,    f3descr,  f3prov,  f3loc,    f3oretot, f3oreuomo, f3note1,
+                        f3note2,  orestandard, List1,    cmdr0,   List2,    cmdr6,    cmdr7,     cmdr8,
+                        cmdr9,    cmdr10,      cmdtogli, cmdesci, cmdcerca, cmbvolo};
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 

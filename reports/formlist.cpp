@@ -14,9 +14,7 @@
 #include <QPushButton>
 #include <QStyledItemDelegate>
 
-
 using namespace Qt::StringLiterals;
-
 
 // Makes every line of the list as wide as the longest, so that the list scrolls sideways to
 // the end of any line: the list measures only one of its lines.

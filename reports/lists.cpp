@@ -147,8 +147,8 @@ QString organisation(const Organisation &organisation)
 
 QString activity(const Activity &activity)
 {
-    return QStringList{activity.start,    activity.end,      activity.description,
-                       activity.place,    activity.province, TextFormat::numberText(activity.manHours)}
+    return QStringList{activity.start, activity.end,      activity.description,
+                       activity.place, activity.province, TextFormat::numberText(activity.manHours)}
         .join(u"  "_s);
 }
 
@@ -216,8 +216,7 @@ void RiskTable::add(const DetailRow &row)
         m_total = 0.0;
         m_previous = name;
     }
-    m_add(u"  "_s % name % u"  "_s % *hoursText % u"  "_s % row.start % u"  "_s % row.end % u"  "_s %
-          row.description);
+    m_add(u"  "_s % name % u"  "_s % *hoursText % u"  "_s % row.start % u"  "_s % row.end % u"  "_s % row.description);
     m_total = m_total.value_or(0.0) + hours;
 }
 

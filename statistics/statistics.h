@@ -11,10 +11,10 @@
 
 // The choices of a computation of hours by risk class.
 struct StatisticsChoice {
-    QString from;        // GG/MM/AAAA, first start date counted
-    QString to;          // GG/MM/AAAA, last start date counted
-    QString riskClass;   // "TUTTI", "R0", "R6" ... "R10"; anything else counts nothing
-    QString volunteer;   // "TUTTI" or one volunteer text
+    QString from;      // GG/MM/AAAA, first start date counted
+    QString to;        // GG/MM/AAAA, last start date counted
+    QString riskClass; // "TUTTI", "R0", "R6" ... "R10"; anything else counts nothing
+    QString volunteer; // "TUTTI" or one volunteer text
 };
 
 // The listing of hours per volunteer over the period, read from the activity details:

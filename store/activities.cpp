@@ -198,8 +198,8 @@ Store::Result lock(const QSqlDatabase &db, const QString &description, const QSt
                    : refused;
     }
     if (!query.next())
-        return Store::failure(u"l'attività %1 del %2 non c'è più: un altro utente l'ha cambiata o tolta"_s.arg(
-            description, start));
+        return Store::failure(
+            u"l'attività %1 del %2 non c'è più: un altro utente l'ha cambiata o tolta"_s.arg(description, start));
     return {};
 }
 

@@ -140,8 +140,8 @@ std::optional<QString> migrateFile(QSqlDatabase db, const QString &fileName, int
         return std::nullopt;
     query.finish();
     std::optional<QString> problem;
-    const Result migrated = Store::migrateRegister(
-        db, [&]() { return problem = tableProblem(db, fileName, Schema::registerTables()); });
+    const Result migrated =
+        Store::migrateRegister(db, [&]() { return problem = tableProblem(db, fileName, Schema::registerTables()); });
     if (!migrated.ok() && !problem)
         problem = u"Non è stato possibile aggiornare il file %1 alla versione di questo Sentaro: %2. Il "
                   u"file non è stato modificato."_s.arg(fileName, migrated.description);
@@ -180,9 +180,8 @@ std::optional<QString> createDatabase(const QString &fileName, const std::vector
             // The indexes of a snapshot of a server are sorted from hundreds of thousands of
             // rows: the sort may use the machine's other cores.
             QSqlQuery(db).exec(u"PRAGMA threads = %1"_s.arg(std::clamp(QThread::idealThreadCount(), 1, 4)));
-            result = inTransaction(db, [&]() {
-                return makeTables(db, tables, [&]() { return fill ? fill(db) : Result{}; });
-            });
+            result = inTransaction(
+                db, [&]() { return makeTables(db, tables, [&]() { return fill ? fill(db) : Result{}; }); });
         }
     }
     dropConnection(name);

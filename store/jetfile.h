@@ -14,9 +14,9 @@
 namespace Jet {
 
 struct Conversion {
-    QMap<QString, int> rows;   // rows copied, by table
-    QStringList ignored;       // tables and columns of the file that have no place here
-    QStringList missing;       // tables the file lacks, left empty
+    QMap<QString, int> rows; // rows copied, by table
+    QStringList ignored;     // tables and columns of the file that have no place here
+    QStringList missing;     // tables the file lacks, left empty
 };
 
 // Copies `tables` of the Access file `jetPath` into a new SQLite file `sqlitePath`, field by

@@ -211,16 +211,16 @@ Store::Result registerActivities(DataSource &activities, DataSource &details, co
     // comparison is the register's own (exact, no case folding; no key counts as empty).
     // Of the detail rows, only the fields printed are read.
     bool detailsRead = false;
-    const Store::Result result = activitiesAndDetails(
-        activities, details,
-        u"select * from ATTIVITA where "_s + Sql::exact(activities.database(), u"coalesce(NOTE4, '')"_s) +
-            u" >= ? order by NOTE4, DESCRATT"_s,
-        [&](const Activity &activity) {
-            const bool wanted = !(activity.sortKey < fromSortKey);
-            detailsRead = detailsRead || wanted;
-            return wanted;
-        },
-        visit, {fromSortKey.isNull() ? u""_s : fromSortKey});
+    const Store::Result result = activitiesAndDetails(activities, details,
+                                                      u"select * from ATTIVITA where "_s +
+                                                          Sql::exact(activities.database(), u"coalesce(NOTE4, '')"_s) +
+                                                          u" >= ? order by NOTE4, DESCRATT"_s,
+                                                      [&](const Activity &activity) {
+                                                          const bool wanted = !(activity.sortKey < fromSortKey);
+                                                          detailsRead = detailsRead || wanted;
+                                                          return wanted;
+                                                      },
+                                                      visit, {fromSortKey.isNull() ? u""_s : fromSortKey});
     // The sources are left as the register always left them.
     activities.setRecordSource(u"select * from ATTIVITA order by NOTE4, DESCRATT"_s);
     if (detailsRead) {

@@ -105,9 +105,8 @@ std::optional<QString> createTables(QSqlDatabase &db, const Settings &settings, 
     qint64 rows = 0;
     const Store::Result made = Store::inTransaction(db, [&]() -> Store::Result {
         rows = 0;
-        return Store::makeTables(db, Schema::registerTables(), [&]() {
-            return copy ? copyLocalRegister(db, &rows) : Store::Result{};
-        });
+        return Store::makeTables(db, Schema::registerTables(),
+                                 [&]() { return copy ? copyLocalRegister(db, &rows) : Store::Result{}; });
     });
     if (!made.ok())
         return u"Non è stato possibile preparare l'archivio sul server %1: %2. Sul server non è stato scritto "
@@ -134,8 +133,8 @@ std::optional<QString> checkVersion(QSqlDatabase &db, const Settings &settings, 
     if (*found == Schema::version)
         return std::nullopt;
     std::optional<QString> problem;
-    const Store::Result migrated = Store::migrateRegister(
-        db, [&]() { return problem = fieldProblem(presentColumns(db), settings); });
+    const Store::Result migrated =
+        Store::migrateRegister(db, [&]() { return problem = fieldProblem(presentColumns(db), settings); });
     if (!migrated.ok() && !problem)
         return u"Non è stato possibile aggiornare l'archivio sul server %1 alla versione di questo Sentaro: %2. "
                u"L'archivio non è stato modificato."_s.arg(settings.address(), migrated.description);

@@ -234,8 +234,8 @@ Store::Result VolunteerImport::read(const DataSource &exported)
     QStringList columns;
     for (const QString &field : std::as_const(m_fields))
         columns << (exportedFields.contains(field) ? field : u"NULL"_s);
-    m_exportedRow = std::make_unique<PreparedStatement>(
-        exportDb, u"select "_s + columns.join(u", "_s) + u" from volo where rowid = ?"_s);
+    m_exportedRow = std::make_unique<PreparedStatement>(exportDb, u"select "_s + columns.join(u", "_s) +
+                                                                      u" from volo where rowid = ?"_s);
     return {};
 }
 

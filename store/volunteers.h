@@ -146,8 +146,8 @@ private:
     Store::Result sendWaiting();
     std::unique_ptr<PreparedStatement> m_exportedRow;
     std::vector<Name> m_exported;
-    std::vector<Name> m_stored;     // VOLO's, in order
-    std::size_t m_nextStored = 0;   // the first of them not before the last volunteer asked about
+    std::vector<Name> m_stored;   // VOLO's, in order
+    std::size_t m_nextStored = 0; // the first of them not before the last volunteer asked about
     qsizetype m_lastAsked = -1;
-    bool m_lastHeld = false;        // whether VOLO holds the last volunteer asked about
+    bool m_lastHeld = false; // whether VOLO holds the last volunteer asked about
 };

@@ -49,8 +49,7 @@ void MemoBox::setText(const QString &text)
 
 namespace Controls {
 
-QLabel *label(QWidget *parent, const QString &name, const QString &caption, int left, int top, int width,
-              int height)
+QLabel *label(QWidget *parent, const QString &name, const QString &caption, int left, int top, int width, int height)
 {
     auto *result = new QLabel(caption, parent);
     result->setObjectName(name);

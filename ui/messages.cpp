@@ -60,16 +60,17 @@ void keepTitleVisible(QMessageBox &box)
     if (!layout)
         return;
     const int width = std::max(260, 2 * box.fontMetrics().horizontalAdvance(box.windowTitle()) + 170);
-    layout->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Minimum), layout->rowCount(), 0,
-                    1, layout->columnCount());
+    layout->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Minimum), layout->rowCount(), 0, 1,
+                    layout->columnCount());
 }
 
 // The buttons speak Italian even where Qt's own translations are not installed.
 void nameButtons(QMessageBox &box)
 {
-    const std::pair<QMessageBox::StandardButton, QString> names[] = {
-        {QMessageBox::Yes, u"Sì"_s}, {QMessageBox::No, u"No"_s}, {QMessageBox::Ok, u"OK"_s},
-        {QMessageBox::Cancel, u"Annulla"_s}};
+    const std::pair<QMessageBox::StandardButton, QString> names[] = {{QMessageBox::Yes, u"Sì"_s},
+                                                                     {QMessageBox::No, u"No"_s},
+                                                                     {QMessageBox::Ok, u"OK"_s},
+                                                                     {QMessageBox::Cancel, u"Annulla"_s}};
     for (const auto &[which, name] : names) {
         if (QAbstractButton *button = box.button(which))
             button->setText(name);

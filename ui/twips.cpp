@@ -30,8 +30,10 @@ void resizeClient(QWidget *window, int width, int height)
 QFont font(const QString &family, double pointSize, bool bold)
 {
     static const QHash<QString, QString> standIns = {
-        {u"Times New Roman"_s, u"Liberation Serif"_s}, {u"MS Serif"_s, u"Liberation Serif"_s},
-        {u"Arial"_s, u"Liberation Sans"_s},            {u"MS Sans Serif"_s, u"Liberation Sans"_s},
+        {u"Times New Roman"_s, u"Liberation Serif"_s},
+        {u"MS Serif"_s, u"Liberation Serif"_s},
+        {u"Arial"_s, u"Liberation Sans"_s},
+        {u"MS Sans Serif"_s, u"Liberation Sans"_s},
         {u"Courier New"_s, u"Liberation Mono"_s},
     };
     QFont result(standIns.value(family, family));

@@ -78,8 +78,8 @@ Formvol::Formvol()
     // In the entries' fixed-pitch font the provinces line up.
     fvluogona->completer()->popup()->setFont(fvluogona->font());
     Label7 = label(this, u"Label7"_s, u"Provincia di nascita"_s, 240, 2895, 2040);
-    fvprovna = textBox(this, u"fvprovna"_s, 2400, 2880, 855, 285,
-                       u"Sigla della provincia di nascita del volontario."_s);
+    fvprovna =
+        textBox(this, u"fvprovna"_s, 2400, 2880, 855, 285, u"Sigla della provincia di nascita del volontario."_s);
     Label8 = label(this, u"Label8"_s, u"Sesso"_s, 3600, 2895, 735);
     fvsesso = textBox(this, u"fvsesso"_s, 4440, 2880, 495, 285);
     Label9 = label(this, u"Label9"_s, u"Specializzazione prevalente"_s, 240, 3330, 2100);
@@ -93,9 +93,9 @@ Formvol::Formvol()
     cmdregistra = button(this, u"cmdregistra"_s, u"Registra"_s, 5040, 5280, 1455, 495);
     cmdesci = button(this, u"cmdesci"_s, u"Esci"_s, 6840, 5280, 1455, 495);
 
-    QWidget *order[] = {cmbassdenom, fvcogn,   fvnome, fvindir, fvcap,   fvcitta,  fvprov,
-                        fvcfisc,     fvdatana, fvluogona, fvprovna, fvsesso, cmbspec, fvnote,
-                        fvnote2,     fvnote3,  cmdregistra, cmdesci, cmdcfisc};
+    QWidget *order[] = {cmbassdenom, fvcogn,   fvnome,      fvindir,  fvcap,   fvcitta, fvprov,
+                        fvcfisc,     fvdatana, fvluogona,   fvprovna, fvsesso, cmbspec, fvnote,
+                        fvnote2,     fvnote3,  cmdregistra, cmdesci,  cmdcfisc};
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 

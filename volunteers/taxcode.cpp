@@ -14,8 +14,8 @@ bool isVowel(QChar c)
 // The value of a character in an odd position (1st, 3rd, ...) of the published table.
 int oddValue(QChar c)
 {
-    static const int letters[26] = {1,  0,  5,  7,  9,  13, 15, 17, 19, 21, 2,  4,  18,
-                                    20, 11, 3,  6,  8,  12, 14, 16, 10, 22, 25, 24, 23};
+    static const int letters[26] = {1,  0,  5, 7, 9, 13, 15, 17, 19, 21, 2,  4,  18,
+                                    20, 11, 3, 6, 8, 12, 14, 16, 10, 22, 25, 24, 23};
     if (c >= u'0' && c <= u'9')
         return letters[c.unicode() - u'0'];
     if (c >= u'A' && c <= u'Z')

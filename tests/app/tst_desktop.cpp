@@ -39,8 +39,8 @@ public:
     bool start()
     {
         // Xvfb picks a free display and writes its number to the descriptor given, here its output.
-        m_server.start(u"Xvfb"_s, {u"-displayfd"_s, u"1"_s, u"-screen"_s, u"0"_s, u"1280x720x24"_s,
-                                   u"-nolisten"_s, u"tcp"_s});
+        m_server.start(u"Xvfb"_s,
+                       {u"-displayfd"_s, u"1"_s, u"-screen"_s, u"0"_s, u"1280x720x24"_s, u"-nolisten"_s, u"tcp"_s});
         if (!m_server.waitForStarted(10000))
             return fail(u"Xvfb non avviabile: "_s + m_server.errorString());
         QByteArray number;
@@ -206,8 +206,8 @@ void TestDesktop::splashGoesWhenTheMainWindowIsClicked()
     // window that the splash leaves free.
     const QPoint corner = m_main->mapToGlobal(QPoint(8, m_main->height() - 8));
     QProcess click;
-    click.start(u"xdotool"_s, {u"mousemove"_s, QString::number(corner.x()), QString::number(corner.y()),
-                               u"click"_s, u"1"_s});
+    click.start(u"xdotool"_s,
+                {u"mousemove"_s, QString::number(corner.x()), QString::number(corner.y()), u"click"_s, u"1"_s});
     QVERIFY2(click.waitForFinished(10000) && click.exitCode() == 0,
              "xdotool is needed to click (scripts/install-deps.sh installs it)");
     QTRY_VERIFY_WITH_TIMEOUT(!splash->isVisible(), 10000);
@@ -239,11 +239,10 @@ void TestDesktop::closingABoxIsNoActivation()
 void TestDesktop::windowsFitTheScreen()
 {
     const QRect screen = m_main->screen()->availableGeometry();
-    for (QWidget *window :
-         {static_cast<QWidget *>(m_main), static_cast<QWidget *>(Windows::form11()),
-          static_cast<QWidget *>(Windows::form2()), static_cast<QWidget *>(Windows::form3()),
-          static_cast<QWidget *>(Windows::form4()), static_cast<QWidget *>(Windows::formass()),
-          static_cast<QWidget *>(Windows::formvol()), static_cast<QWidget *>(Windows::formlist())}) {
+    for (QWidget *window : {static_cast<QWidget *>(m_main), static_cast<QWidget *>(Windows::form11()),
+                            static_cast<QWidget *>(Windows::form2()), static_cast<QWidget *>(Windows::form3()),
+                            static_cast<QWidget *>(Windows::form4()), static_cast<QWidget *>(Windows::formass()),
+                            static_cast<QWidget *>(Windows::formvol()), static_cast<QWidget *>(Windows::formlist())}) {
         Controls::showWindow(window);
         QVERIFY(QTest::qWaitForWindowExposed(window, 10000));
         QTest::qWait(300);
@@ -307,17 +306,17 @@ void TestDesktop::secondProgramsMessageIsOnTop()
     QTRY_VERIFY_WITH_TIMEOUT(!Windows::form11()->isVisible(), 10000);
     QTRY_COMPARE_WITH_TIMEOUT(QApplication::activeWindow(), m_main, 10000);
     const QPoint corner = m_main->mapToGlobal(QPoint(8, m_main->height() - 8));
-    QVERIFY(run(u"xdotool"_s, {u"mousemove"_s, QString::number(corner.x()), QString::number(corner.y()), u"click"_s,
-                              u"1"_s}));
+    QVERIFY(run(u"xdotool"_s,
+                {u"mousemove"_s, QString::number(corner.x()), QString::number(corner.y()), u"click"_s, u"1"_s}));
     QProcess second;
     second.setWorkingDirectory(m_folder->path());
     second.start(QStringLiteral(SENTARO_PROGRAM), {});
     QVERIFY(second.waitForStarted(10000));
-    const QString box =
-        run(u"xdotool"_s, {u"search"_s, u"--sync"_s, u"--onlyvisible"_s, u"--pid"_s, QString::number(second.processId())})
-            .value_or(QString())
-            .split(u'\n', Qt::SkipEmptyParts)
-            .value(0);
+    const QString box = run(u"xdotool"_s, {u"search"_s, u"--sync"_s, u"--onlyvisible"_s, u"--pid"_s,
+                                           QString::number(second.processId())})
+                            .value_or(QString())
+                            .split(u'\n', Qt::SkipEmptyParts)
+                            .value(0);
     QVERIFY(!box.isEmpty());
     QTest::qWait(500);
     // Bottom to top: the ids of every window the window manager manages.

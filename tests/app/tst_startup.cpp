@@ -217,7 +217,10 @@ void TestStartup::gridEditsAreStored()
          u"31/04/2011"_s,
          u"06/01/2011"_s,
          {u"Data errata. Deve essere nel formato GG/MM/AAAA."_s, u"Data inizio errata."_s}},
-        {activity, u"DATAFIATT"_s, u"04/01/2011"_s, u"10/01/2011"_s,
+        {activity,
+         u"DATAFIATT"_s,
+         u"04/01/2011"_s,
+         u"10/01/2011"_s,
          {u"La data di fine è precedente alla data di inizio."_s}},
         {activity, u"LOCATT"_s, QString(), u"ROMA"_s, {u"Manca Località principale dove si è svolta l'attività"_s}},
         {activity,
@@ -234,7 +237,10 @@ void TestStartup::gridEditsAreStored()
         {organisation, u"DENOM"_s, u"gruppo \"b\""_s, u"GRUPPO 'B'"_s, {}},
         {volunteer, u"SESSO"_s, u"x"_s, QString(), {u"Sesso errato."_s}},
         {volunteer, u"PROV"_s, u"roma"_s, u"RM"_s, {}},
-        {volunteer, u"CODFISC"_s, u"bncmlg80a01h501x"_s, u"BNCMLG80A01H501X"_s,
+        {volunteer,
+         u"CODFISC"_s,
+         u"bncmlg80a01h501x"_s,
+         u"BNCMLG80A01H501X"_s,
          {u"Codice fiscale già presente per BIANCHI MARIO LUIGI: registro comunque?"_s}},
         {volunteer, u"NOME"_s, u"mario luigi"_s, u"MARIO LUIGI"_s, {u"Rinomino ROSSI MARIO in ROSSI MARIO LUIGI?"_s}},
         {volunteer,
@@ -347,8 +353,8 @@ void TestStartup::registerOfAnotherVersion()
         return;
     }
     // The doubles are kept, and said once; the key is added where there are none.
-    QCOMPARE(responder.shown(), doubles ? QStringList{u"Presenze doppie: ROSSI MARIO in SISMA del 05/01/2011."_s}
-                                        : QStringList());
+    QCOMPARE(responder.shown(),
+             doubles ? QStringList{u"Presenze doppie: ROSSI MARIO in SISMA del 05/01/2011."_s} : QStringList());
     stopSentaro();
     QVERIFY(startSentaro());
     QCOMPARE(responder.shown().size(), doubles ? 1 : 0);

@@ -463,8 +463,7 @@ void TestDataSource::otherToolsCanCheckTheFile()
 }
 
 namespace {
-template <class Record>
-QStringList names(const QList<Records::Field<Record>> &fields)
+template <class Record> QStringList names(const QList<Records::Field<Record>> &fields)
 {
     QStringList found;
     for (const Records::Field<Record> &field : fields)

@@ -14,12 +14,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (number && !std::isfinite(*number))
             std::abort();
         const double value = number.value_or(text.size());
-        for (const auto pattern : {TextFormat::Pattern::LeadingZeros, TextFormat::Pattern::NoZeroInteger,
-                                   TextFormat::Pattern::OneDigit}) {
+        for (const auto pattern :
+             {TextFormat::Pattern::LeadingZeros, TextFormat::Pattern::NoZeroInteger, TextFormat::Pattern::OneDigit}) {
             const QString formatted = TextFormat::formatNumber(value, pattern, locale);
             // What is formatted reads back as the same number to the cent.
             const auto again = TextFormat::readNumber(formatted, locale);
-            if (!again || std::fabs(*again - std::fabs(value) * (value < 0 ? -1 : 1)) > 0.006 * std::max(1.0, std::fabs(value)))
+            if (!again ||
+                std::fabs(*again - std::fabs(value) * (value < 0 ? -1 : 1)) > 0.006 * std::max(1.0, std::fabs(value)))
                 std::abort();
             if (TextFormat::numberField(formatted, width, locale).size() < width)
                 std::abort();

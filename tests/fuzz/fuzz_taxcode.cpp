@@ -6,8 +6,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    const QStringList fields =
-        QString::fromUtf8(reinterpret_cast<const char *>(data), qsizetype(size)).split(u'\n');
+    const QStringList fields = QString::fromUtf8(reinterpret_cast<const char *>(data), qsizetype(size)).split(u'\n');
     const QString surname = fields.value(0);
     const QString name = fields.value(1);
     const QString sex = fields.value(2);

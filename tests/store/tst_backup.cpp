@@ -103,7 +103,8 @@ void TestBackup::failedCopyDoesNotStopTheProgram()
     answers.answerYes();
     QVERIFY(startSentaro());
     QCOMPARE(answers.shown().size(), 1);
-    QVERIFY2(answers.shown()[0].startsWith(u"Copia di sicurezza giornaliera non riuscita"_s), qPrintable(answers.shown()[0]));
+    QVERIFY2(answers.shown()[0].startsWith(u"Copia di sicurezza giornaliera non riuscita"_s),
+             qPrintable(answers.shown()[0]));
     qInfo("RELIABILITY daily copy that cannot be made: message shown, program running");
 }
 

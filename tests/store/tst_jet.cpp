@@ -82,8 +82,11 @@ void TestJet::importReadsAnAccessExport()
     QCOMPARE(main->windowTitle(), u"Sentaro - Letti:120 record aggiunti: 117"_s);
     QCOMPARE(count(Schema::registerFile, u"VOLO"_s), 117);
     // Values as they came: letter case kept, no value kept apart, fax and codes copied.
-    QCOMPARE(queryValue(Schema::registerFile, u"select count(*) from VOLO where COGN = 'gatti' and NOME = 'monica'"_s).toInt(), 1);
-    QVERIFY(queryValue(Schema::registerFile, u"select count(*) from VOLO where COGN COLLATE BINARY <> upper(COGN)"_s).toInt() > 0);
+    QCOMPARE(queryValue(Schema::registerFile, u"select count(*) from VOLO where COGN = 'gatti' and NOME = 'monica'"_s)
+                 .toInt(),
+             1);
+    QVERIFY(queryValue(Schema::registerFile, u"select count(*) from VOLO where COGN COLLATE BINARY <> upper(COGN)"_s)
+                .toInt() > 0);
     QVERIFY(queryValue(Schema::registerFile, u"select count(*) from VOLO where CODVOL is null"_s).toInt() > 0);
     QVERIFY(queryValue(Schema::registerFile, u"select count(*) from VOLO where FAX is not null"_s).toInt() > 0);
     answers.clear();
@@ -130,15 +133,15 @@ void TestJet::earlierArchiveIsConverted()
     }
     QCOMPARE(queryValue(Schema::registerFile, u"select CODFISC from VOLO where COGN = 'CANTÙ'"_s).toString(),
              u"CNTMSM69P06G393J"_s);
-    QCOMPARE(queryValue(Schema::registerFile, u"select typeof(ORET6) from ATTIVDETT limit 1"_s).toString(),
-             u"real"_s);
+    QCOMPARE(queryValue(Schema::registerFile, u"select typeof(ORET6) from ATTIVDETT limit 1"_s).toString(), u"real"_s);
     QCOMPARE(count(Schema::municipalitiesFile, u"comuni"_s), 50);
     QCOMPARE(queryValue(Schema::municipalitiesFile, u"select codice from comuni where comune = 'ROMA'"_s).toString(),
              u"H501"_s);
     // The program works on the converted archive.
     main->showActivities();
     QCOMPARE(main->gridModel->rowCount(), 60);
-    QCOMPARE(main->gridModel->index(0, 0).data().toString(), expected[u"facts"_s][u"first_and_last_start"_s][1].toString());
+    QCOMPARE(main->gridModel->index(0, 0).data().toString(),
+             expected[u"facts"_s][u"first_and_last_start"_s][1].toString());
     QVERIFY(answers.unexpected().isEmpty());
 }
 

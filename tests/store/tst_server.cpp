@@ -116,10 +116,10 @@ void makeLocalRegister(const QString &more = QString())
     // Under another name, so that the test's SQL reaches the file and not the server.
     QVERIFY(QFile::rename(Schema::registerFile, u"locale.mdb"_s));
     // An older file may hold a volunteer twice in one activity.
-    runSql(u"locale.mdb"_s, {activityRows, u"insert into VOLO (COGN, NOME) values ('ROSSI', 'MARIO')"_s,
-                             u"DROP INDEX ATTIVDETT_KEY"_s,
-                             u"insert into ATTIVDETT (DATAINATT, DESCRATT, COGN) values ('05/01/2011', 'SISMA', "
-                             u"'ROSSI MARIO'), ('05/01/2011', 'SISMA', 'ROSSI MARIO')"_s});
+    runSql(u"locale.mdb"_s,
+           {activityRows, u"insert into VOLO (COGN, NOME) values ('ROSSI', 'MARIO')"_s, u"DROP INDEX ATTIVDETT_KEY"_s,
+            u"insert into ATTIVDETT (DATAINATT, DESCRATT, COGN) values ('05/01/2011', 'SISMA', "
+            u"'ROSSI MARIO'), ('05/01/2011', 'SISMA', 'ROSSI MARIO')"_s});
     if (!more.isEmpty())
         runSql(u"locale.mdb"_s, {more});
     QVERIFY(QFile::rename(u"locale.mdb"_s, Schema::registerFile));

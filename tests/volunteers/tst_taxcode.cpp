@@ -97,8 +97,7 @@ void TestTaxCode::problemsInOrder_data()
     QTest::newRow("no surname") << QString() << QString() << QString() << QString() << QString() << u"Manca Cognome."_s;
     QTest::newRow("blank surname") << u"   "_s << u"MARIO"_s << u"M"_s << u"ROMA"_s << u"01/01/1980"_s
                                    << u"Manca Cognome."_s;
-    QTest::newRow("blank name") << u"ROSSI"_s << u"  "_s << u"M"_s << u"ROMA"_s << u"01/01/1980"_s
-                                << u"Manca Nome."_s;
+    QTest::newRow("blank name") << u"ROSSI"_s << u"  "_s << u"M"_s << u"ROMA"_s << u"01/01/1980"_s << u"Manca Nome."_s;
     QTest::newRow("empty sex") << u"ROSSI"_s << u"MARIO"_s << QString() << u"ROMA"_s << u"01/01/1980"_s
                                << u"Sesso errato."_s;
     QTest::newRow("no place") << u"ROSSI"_s << u"MARIO"_s << u"F"_s << QString() << u"01/01/1980"_s
