@@ -3,6 +3,7 @@
 #include "common/textformat.h"
 #include "database/datasource.h"
 #include "store/schema.h"
+#include "store/volunteers.h"
 #include "testsupport.h"
 #include "ui/messages.h"
 #include "ui/windowaccess.h"
@@ -275,7 +276,10 @@ void TestFormvol::modifyShowsAndRewritesTheVolunteer()
            {u"insert into ATTIVDETT (DESCRATT, DATAINATT, COGN) values ('SISMA', "
             u"'01/02/2010', 'ROSSI MARIO'), ('ALLUVIONE', '03/04/2011', 'Rossi Mario'), "
             u"('SISMA', '01/02/2010', 'ROSSI MARIONE')"_s,
-            u"insert into VOLO (COGN, NOME, INDIR) values ('ROSSI', 'MARIANO', 'VIA VECCHIA')"_s});
+            u"insert into VOLO (COGN, NOME, INDIR) values ('ROSSI', 'MARIANO', 'VIA VECCHIA')"_s,
+            u"insert into VISITE (COGN, NOME, DATAVISITA, TIPO) values ('ROSSI', 'MARIO', '01/02/2024', "
+            u"'Controllo sanitario'), ('Rossi', 'mario', '01/02/2023', 'Sorveglianza sanitaria'), ('ROSSI', "
+            u"'MARIANO', '01/02/2024', 'Controllo sanitario')"_s});
     activate(m_main);
     activate(m_form);
     m_form->fvnome->setText(u"mario luigi"_s);
@@ -285,6 +289,8 @@ void TestFormvol::modifyShowsAndRewritesTheVolunteer()
     QCOMPARE(value(u"select INDIR from VOLO where NOME = 'MARIO LUIGI'"_s).toString(), u"PIAZZA DUOMO 3"_s);
     QCOMPARE(queryColumn(Schema::registerFile, u"select COGN from ATTIVDETT order by DESCRATT, COGN"_s),
              (QVariantList{u"ROSSI MARIO LUIGI"_s, u"ROSSI MARIO LUIGI"_s, u"ROSSI MARIONE"_s}));
+    QCOMPARE(queryColumn(Schema::registerFile, u"select NOME from VISITE order by DATAVISITA, NOME"_s),
+             (QVariantList{u"MARIO LUIGI"_s, u"MARIANO"_s, u"MARIO LUIGI"_s}));
 
     // A name changed onto another volunteer's leaves that volunteer as it was.
     globals().volontarioscelto = u"ROSSI MARIO LUIGI"_s;
@@ -315,6 +321,18 @@ void TestFormvol::deleteRemovesOnlyWhatItFinds()
     registerExpecting({u"Volontario eliminato"_s});
     QCOMPARE(volunteers(), 1);
     QVERIFY(m_form->fvcogn->text().isEmpty());
+
+    // Visits are never dropped unasked: they go with the volunteer only when the store is told so.
+    runSql(Schema::registerFile, {u"insert into VISITE (COGN, NOME, DATAVISITA, TIPO) values ('VERDI', 'LUCA', "
+                                  u"'01/02/2024', 'Controllo sanitario'), ('VERDI', 'LUCIO', '01/02/2024', "
+                                  u"'Controllo sanitario')"_s});
+    DataSource *source = m_main->Data6;
+    QVERIFY(Volunteers::find(*source, u"VERDI"_s, u"LUCA"_s));
+    QCOMPARE(Volunteers::remove(*source).number, Volunteers::hasVisits);
+    QCOMPARE(volunteers(), 1);
+    QVERIFY(Volunteers::remove(*source, Volunteers::Visits::Delete).ok());
+    QCOMPARE(volunteers(), 0);
+    QCOMPARE(value(u"select NOME from VISITE"_s).toString(), u"LUCIO"_s);
 }
 
 void TestFormvol::viewOfAMissingOrIncompleteVolunteer()
