@@ -3,6 +3,7 @@
 #include "common/textformat.h"
 #include "database/datasource.h"
 #include "store/schema.h"
+#include "store/surveillance.h"
 #include "store/volunteers.h"
 #include "testsupport.h"
 #include "ui/messages.h"
@@ -327,6 +328,10 @@ void TestFormvol::deleteRemovesOnlyWhatItFinds()
                                   u"'01/02/2024', 'Controllo sanitario'), ('VERDI', 'LUCIO', '01/02/2024', "
                                   u"'Controllo sanitario')"_s});
     DataSource *source = m_main->Data6;
+    QCOMPARE(
+        Surveillance::addVisit(*source, {u"verdi"_s, u"luca"_s, u"01/02/2024"_s, u"CONTROLLO SANITARIO"_s, {}, {}, {}})
+            .number,
+        Store::duplicateKey);
     QVERIFY(Volunteers::find(*source, u"VERDI"_s, u"LUCA"_s));
     QCOMPARE(Volunteers::remove(*source).number, Volunteers::hasVisits);
     QCOMPARE(volunteers(), 1);
