@@ -48,6 +48,7 @@ private slots:
     void viewOfAMissingOrIncompleteVolunteer();
     void missingSpecialisationFileLeavesTheListEmpty();
     void refusedReadsAreSaid();
+    void surveillanceReadsAndWritesTheRegister();
 
 private:
     void fillValid();
@@ -400,6 +401,48 @@ void TestFormvol::refusedReadsAreSaid()
     registerExpecting({refused});
     DataSource::refuseReadsAfter(-1);
     QCOMPARE(volunteers(), 1);
+}
+
+// Thresholds, visits and hours as the store reads and writes them, on either archive.
+void TestFormvol::surveillanceReadsAndWritesTheRegister()
+{
+    runSql(Schema::registerFile,
+           {u"insert into ATTIVDETT (DESCRATT, DATAINATT, DATAFIATT, COGN, ORET6, ORET7) values ('SISMA', "
+            u"'06/01/2025', '12/01/2025', 'Rossi Mario', 0, 25), ('FRANA', '13/01/2025', NULL, 'ROSSI MARIO', 2, 0)"_s,
+            u"insert into VISITE (COGN, NOME, DATAVISITA, TIPO, ESITO) values ('ROSSI', 'MARIO', '01/02/2024', "
+            u"'Sorveglianza sanitaria', 'Idoneo')"_s});
+    DataSource &source = *m_main->Data5;
+    Store::Result refusal;
+    Surveillance::Thresholds thresholds = Surveillance::readThresholds(source, &refusal);
+    QVERIFY(refusal.ok());
+    QCOMPARE(thresholds.classes[1].weekly, 20.0);
+    QCOMPARE(thresholds.checkYears, 5.0);
+    thresholds.classes[0].yearly = 5;
+    QVERIFY(Surveillance::writeThresholds(source, thresholds).ok());
+    QCOMPARE(Surveillance::readThresholds(source, &refusal).classes[0].yearly, 5.0);
+    const auto evaluated = [&]() {
+        const Surveillance::Outcome outcome =
+            Surveillance::evaluate(source, *m_main->Data4, QDate(2025, 1, 1), QDate(2025, 12, 31), QDate(2025, 3, 1));
+        return outcome.rows.size() == 1 ? outcome.rows[0] : Surveillance::Row{};
+    };
+    Surveillance::Row row = evaluated();
+    QCOMPARE(row.hours, (Surveillance::ClassHours{0, 2, 25, 0, 0, 0}));
+    QCOMPARE(row.r7HighestWeek, 25.0);
+    QCOMPARE(row.overThreshold, u"R7"_s);
+    QCOMPARE(row.latestDue, QDate(2025, 2, 1));
+    QCOMPARE(row.status, u"Visita scaduta"_s);
+
+    const QList<Visit> visits = Surveillance::visitsOf(source, u"ROSSI"_s, u"MARIO"_s, &refusal);
+    QCOMPARE(visits.size(), 1);
+    Visit unfit = visits[0];
+    unfit.outcome = u"Non idoneo"_s;
+    QVERIFY(Surveillance::changeVisit(source, visits[0], unfit).ok());
+    QCOMPARE(Surveillance::changeVisit(source, visits[0], unfit).number, Store::changedElsewhere);
+    const Surveillance::Standing standing =
+        Surveillance::standingOf(source, u"ROSSI"_s, u"MARIO"_s, QDate(2025, 3, 1), &refusal);
+    QVERIFY(standing.warning == Surveillance::Standing::Warning::Unfit && standing.since == QDate(2024, 2, 1));
+    QVERIFY(Surveillance::removeVisit(source, unfit).ok());
+    QCOMPARE(evaluated().status, u"Da sottoporre a sorveglianza"_s);
 }
 
 QTEST_MAIN(TestFormvol)
