@@ -454,7 +454,11 @@ Result copyTables(QSqlDatabase from, QSqlDatabase to, qint64 *rows)
     // server, one for a whole table from it.
     constexpr qint64 rowsPerCopy = 1000;
     const bool toServer = Server::isServer(to);
+    const QStringList fromTables = Server::isServer(from) ? QStringList() : from.tables();
     for (const Schema::Table &table : Schema::registerTables()) {
+        // A local file of an earlier version lacks the later tables: they start as new ones do.
+        if (table.since > 1 && !fromTables.isEmpty() && !fromTables.contains(table.name, Qt::CaseInsensitive))
+            continue;
         QStringList names;
         std::vector<Schema::Kind> kinds;
         for (const Schema::Field &field : table.fields) {

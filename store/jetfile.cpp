@@ -147,7 +147,10 @@ std::optional<QString> convert(const QString &jetPath, const QString &sqlitePath
                         const auto found = std::find_if(present.cbegin(), present.cend(), [&](const QString &name) {
                             return name.compare(table.name, Qt::CaseInsensitive) == 0;
                         });
-                        // A table the earlier file lacks stays empty.
+                        // A table the earlier file lacks stays empty; the earlier program had none of
+                        // the later ones, so their absence is no news.
+                        if (found == present.cend() && table.since > 1)
+                            continue;
                         if (found == present.cend()) {
                             done->rows.insert(table.name, 0);
                             done->missing << table.name;

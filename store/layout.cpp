@@ -24,6 +24,20 @@ Result executeAll(QSqlDatabase db, const QStringList &statements)
     return {};
 }
 
+// The table's first rows, where it has none yet.
+Result writeFirstRows(QSqlDatabase db, const Schema::Table &table)
+{
+    if (table.firstRows.empty())
+        return {};
+    QSqlQuery query(db);
+    if (!query.exec(u"select count(*) from "_s + table.name) || !query.next())
+        return classify(query.lastError());
+    if (query.value(0).toLongLong() > 0)
+        return {};
+    query.finish();
+    return execute(db, Schema::firstRowsStatement(table));
+}
+
 } // namespace
 
 Result makeTables(QSqlDatabase db, const std::vector<Schema::Table> &tables, const std::function<Result()> &fill)
@@ -41,6 +55,11 @@ Result makeTables(QSqlDatabase db, const std::vector<Schema::Table> &tables, con
         return done;
     if (Result filled = fill ? fill() : Result{}; !filled.ok())
         return filled;
+    // A copy brings the rows it has; a table it left empty starts as a new one does.
+    for (const Schema::Table &table : tables) {
+        if (Result done = writeFirstRows(db, table); !done.ok())
+            return done;
+    }
     if (Result done = executeAll(db, indexes); !done.ok())
         return done;
     return execute(db, Schema::versionStatement(dialect));
@@ -65,6 +84,12 @@ Result migrateRegister(QSqlDatabase db, const std::function<std::optional<QStrin
                 // A register that is no register of ours fails here: the check says why.
                 const std::optional<QString> problem = check();
                 return problem ? failure(*problem) : done;
+            }
+            for (const Schema::Table &table : Schema::registerTables()) {
+                if (table.since != to)
+                    continue;
+                if (Result done = writeFirstRows(db, table); !done.ok())
+                    return done;
             }
         }
         if (const std::optional<QString> problem = check())

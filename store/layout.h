@@ -16,8 +16,8 @@ namespace Store {
 
 // Makes `tables` on an empty database inside the caller's transaction: the tables and their
 // keys, so that a row the key refuses is named by the copy that brings it; the rows `fill`
-// writes; the look-up indexes, made in one go once the rows are in, which costs less than
-// keeping them in order through every insert; the version.
+// writes, then the first rows of a table it left empty; the look-up indexes, made in one go once the rows are in, which
+// costs less than keeping them in order through every insert; the version.
 Result makeTables(QSqlDatabase db, const std::vector<Schema::Table> &tables, const std::function<Result()> &fill = {});
 
 // Brings a register of an earlier version to this program's, in one transaction that also

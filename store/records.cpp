@@ -192,6 +192,28 @@ const QList<Field<Organisation>> &organisationFields()
     return fields;
 }
 
+const QList<Field<Visit>> &visitFields()
+{
+    using V = Visit;
+    static const QList<Field<V>> fields{
+        text<V, &V::surname>(u"COGN"_s), text<V, &V::name>(u"NOME"_s),     text<V, &V::date>(u"DATAVISITA"_s),
+        text<V, &V::type>(u"TIPO"_s),    text<V, &V::outcome>(u"ESITO"_s), text<V, &V::due>(u"SCADENZA"_s),
+        text<V, &V::note>(u"NOTE"_s),
+    };
+    return fields;
+}
+
+const QList<Field<Threshold>> &thresholdFields()
+{
+    using T = Threshold;
+    static const QList<Field<T>> fields{
+        text<T, &T::riskClass>(u"CLASSE"_s),
+        hours<T, &T::yearly>(u"OREANNO"_s),
+        hours<T, &T::weekly>(u"ORESETTIMANA"_s),
+    };
+    return fields;
+}
+
 RiskHours riskHours(const DataSource &source)
 {
     RiskHours risk;
@@ -218,6 +240,26 @@ Volunteer volunteer(const DataSource &source)
 Organisation organisation(const DataSource &source)
 {
     return readFields(source, organisationFields());
+}
+
+Visit visit(const DataSource &source)
+{
+    return readFields(source, visitFields());
+}
+
+Threshold threshold(const DataSource &source)
+{
+    return readFields(source, thresholdFields());
+}
+
+void write(DataSource &source, const Visit &visit, NoValue noValue, const QStringList &untouched)
+{
+    writeFields(source, visit, visitFields(), noValue, untouched);
+}
+
+void write(DataSource &source, const Threshold &threshold, NoValue noValue, const QStringList &untouched)
+{
+    writeFields(source, threshold, thresholdFields(), noValue, untouched);
 }
 
 void write(DataSource &source, const Activity &activity, NoValue noValue, const QStringList &untouched)

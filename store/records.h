@@ -101,6 +101,24 @@ struct Organisation {
     QString note3;
 };
 
+// One health check of a volunteer (VISITE): basic check or surveillance visit.
+struct Visit {
+    QString surname; // the volunteer's, as VOLO holds it
+    QString name;
+    QString date;    // DATAVISITA, GG/MM/AAAA
+    QString type;    // TIPO
+    QString outcome; // ESITO, empty when not yet known
+    QString due;     // SCADENZA, GG/MM/AAAA; empty when the interval of its type sets it
+    QString note;
+};
+
+// The thresholds of one risk class ("6" ... "10"), or the intervals of the checks ("VISITE").
+struct Threshold {
+    QString riskClass;            // CLASSE
+    std::optional<double> yearly; // OREANNO
+    std::optional<double> weekly; // ORESETTIMANA
+};
+
 // Each record's fields in the order of their table, and how a record holds each.
 namespace Records {
 enum class Kind {
@@ -122,6 +140,8 @@ const QList<Field<Activity>> &activityFields();
 const QList<Field<DetailRow>> &detailFields();
 const QList<Field<Volunteer>> &volunteerFields();
 const QList<Field<Organisation>> &organisationFields();
+const QList<Field<Visit>> &visitFields();
+const QList<Field<Threshold>> &thresholdFields();
 
 // What a write stores for a number or count the record holds no value for.
 enum class NoValue { Null, Zero };
@@ -131,6 +151,8 @@ Activity activity(const DataSource &source);
 DetailRow detail(const DataSource &source);
 Volunteer volunteer(const DataSource &source);
 Organisation organisation(const DataSource &source);
+Visit visit(const DataSource &source);
+Threshold threshold(const DataSource &source);
 // The risk hours of the current row of a source over the activities or the detail rows.
 RiskHours riskHours(const DataSource &source);
 
@@ -140,4 +162,6 @@ void write(DataSource &source, const Activity &activity, NoValue noValue, const 
 void write(DataSource &source, const DetailRow &detail, NoValue noValue, const QStringList &untouched = {});
 void write(DataSource &source, const Volunteer &volunteer, NoValue noValue, const QStringList &untouched = {});
 void write(DataSource &source, const Organisation &organisation, NoValue noValue, const QStringList &untouched = {});
+void write(DataSource &source, const Visit &visit, NoValue noValue, const QStringList &untouched = {});
+void write(DataSource &source, const Threshold &threshold, NoValue noValue, const QStringList &untouched = {});
 } // namespace Records

@@ -231,6 +231,22 @@ Store::Result registerActivities(DataSource &activities, DataSource &details, co
     return result;
 }
 
+namespace {
+// About half the archive starts outside a period: those rows are passed over in the store.
+// Only a start of the shape GG/MM/AAAA whose year is outside the period's years is passed
+// over; any other text (or none) is read and judged by the caller, so the store drops only
+// rows the caller would drop. The year is compared first: the shape is looked at only for
+// the rows about to be dropped.
+QString periodFilter(const DataSource &details, const QDate &from, const QDate &to, QVariantList *bounds)
+{
+    if (!from.isValid() || !to.isValid())
+        return {};
+    *bounds = {from.toString(u"yyyy"_s), to.toString(u"yyyy"_s)};
+    return u" where substr(DATAINATT, 7, 4) between ? and ? or not "_s +
+           Sql::hasDateShape(details.database(), u"DATAINATT"_s);
+}
+} // namespace
+
 Store::Result detailHours(DataSource &details, const QDate &from, const QDate &to,
                           const std::function<void(const DetailRow &)> &visit)
 {
@@ -238,18 +254,8 @@ Store::Result detailHours(DataSource &details, const QDate &from, const QDate &t
     // One row is filled again for each, rather than a row with all its fields made and let go.
     const QString columns = u"select COGN, NOME, DATAINATT, ORET0, ORET6, ORET7, ORET8, ORET9, ORET10 from ATTIVDETT"_s;
     const QString order = u" ORDER BY COGN, NOME"_s;
-    // About half the archive starts outside a period: those rows are passed over in the store.
-    // Only a start of the shape GG/MM/AAAA whose year is outside the period's years is passed
-    // over; any other text (or none) is read and judged by the caller, so the store drops only
-    // rows the caller would drop. The year is compared first: the shape is looked at only for
-    // the rows about to be dropped.
-    QString filter;
     QVariantList bounds;
-    if (from.isValid() && to.isValid()) {
-        filter = u" where substr(DATAINATT, 7, 4) between ? and ? or not "_s +
-                 Sql::hasDateShape(details.database(), u"DATAINATT"_s);
-        bounds = {from.toString(u"yyyy"_s), to.toString(u"yyyy"_s)};
-    }
+    const QString filter = periodFilter(details, from, to, &bounds);
     DetailRow detail;
     details.setRecordSource(columns + filter + order, bounds);
     details.refresh();
@@ -262,6 +268,28 @@ Store::Result detailHours(DataSource &details, const QDate &from, const QDate &t
     }
     // The source is left with the record source the statistics always left on it, at its end.
     details.setRecordSource(columns + order);
+    return details.lastError();
+}
+
+Store::Result detailSpans(DataSource &details, const QDate &from, const QDate &to,
+                          const std::function<void(const DetailRow &)> &visit)
+{
+    // In the store's own order: the caller sums by volunteer, and a sort would cost more.
+    QVariantList bounds;
+    details.setRecordSource(
+        u"select COGN, NOME, DATAINATT, DATAFIATT, ORET0, ORET6, ORET7, ORET8, ORET9, ORET10 from ATTIVDETT"_s +
+            periodFilter(details, from, to, &bounds),
+        bounds);
+    details.refresh();
+    DetailRow detail;
+    for (; !details.eof(); details.moveNext()) {
+        detail.surname = textAt(details, 0);
+        detail.name = textAt(details, 1);
+        detail.start = textAt(details, 2);
+        detail.end = textAt(details, 3);
+        detail.risk = riskHoursFrom(details, 4);
+        visit(detail);
+    }
     return details.lastError();
 }
 

@@ -45,5 +45,8 @@ Store::Result registerActivities(DataSource &activities, DataSource &details, co
 // not read.
 Store::Result detailHours(DataSource &details, const QDate &from, const QDate &to,
                           const std::function<void(const DetailRow &)> &visit);
+// The same rows with the end date too, in no particular order, the source left on them.
+Store::Result detailSpans(DataSource &details, const QDate &from, const QDate &to,
+                          const std::function<void(const DetailRow &)> &visit);
 
 } // namespace Reports

@@ -81,12 +81,38 @@ Table makeOrganisations()
     return {asso, fields, {{u"DENOM"_s}}, {}};
 }
 
+// One row per risk class: the hours in the period above which (OREANNO) and in one week from
+// which (ORESETTIMANA) a volunteer is due for the physician; no value checks nothing. The row
+// VISITE holds the intervals instead: years between basic checks, months between visits.
+Table makeThresholds()
+{
+    std::vector<Field> fields = texts({u"CLASSE"_s});
+    append(fields, hourFields({u"OREANNO"_s, u"ORESETTIMANA"_s}));
+    Table table{soglie, fields, {{u"CLASSE"_s}}, {}, surveillanceVersion};
+    const QVariant none;
+    table.firstRows = {{u"6"_s, 0, none}, {u"7"_s, none, 20}, {u"8"_s, 0, none},
+                       {u"9"_s, 0, none}, {u"10"_s, 0, none}, {u"VISITE"_s, 5, 12}};
+    return table;
+}
+
+Table makeVisits()
+{
+    Table table{visite,
+                texts({u"COGN"_s, u"NOME"_s, u"DATAVISITA"_s, u"TIPO"_s, u"ESITO"_s, u"SCADENZA"_s, u"NOTE"_s}),
+                {{u"COGN"_s, u"NOME"_s, u"DATAVISITA"_s, u"TIPO"_s}},
+                {},
+                surveillanceVersion};
+    table.confidential = true;
+    return table;
+}
+
 } // namespace
 
 const std::vector<Table> &registerTables()
 {
-    static const std::vector<Table> tables = {makeActivities(), makeDetails(), makeVolunteers(), makeExtraVolunteers(),
-                                              makeOrganisations()};
+    static const std::vector<Table> tables = {makeActivities(),      makeDetails(),       makeVolunteers(),
+                                              makeExtraVolunteers(), makeOrganisations(), makeThresholds(),
+                                              makeVisits()};
     return tables;
 }
 
@@ -129,23 +155,33 @@ QString indexStatement(const Table &table, const QString &name, const Index &ind
 
 // The statements of the key and of the look-up indexes that version `to` brought to a table,
 // or of all of them when `to` is 0.
-QStringList keysOf(const Table &table, int to)
+QStringList keysOf(const Table &table, int to, bool ifMissing)
 {
     const Index &key = table.uniqueKey;
     if (key.fields.isEmpty() || table.keyWaits || (to != 0 && key.since != to))
         return {};
-    return {indexStatement(table, keyName(table), key, true, to != 0)};
+    return {indexStatement(table, keyName(table), key, true, ifMissing)};
 }
 
-QStringList indexesOf(const Table &table, int to)
+QStringList indexesOf(const Table &table, int to, bool ifMissing)
 {
     QStringList statements;
     for (size_t i = 0; i < table.indexes.size(); ++i) {
         const Index &index = table.indexes[i];
         if (!index.fields.isEmpty() && (to == 0 || index.since == to))
-            statements << indexStatement(table, table.name + u"_IDX"_s + QString::number(i + 1), index, false, to != 0);
+            statements << indexStatement(table, table.name + u"_IDX"_s + QString::number(i + 1), index, false,
+                                         ifMissing);
     }
     return statements;
+}
+
+QString createTable(const Table &table, Dialect dialect, bool ifMissing)
+{
+    QStringList columns;
+    for (const Field &field : table.fields)
+        columns << columnDefinition(field, dialect);
+    return u"CREATE TABLE "_s + (ifMissing ? u"IF NOT EXISTS "_s : QString()) + table.name + u" ("_s +
+           columns.join(u", "_s) + u')';
 }
 
 } // namespace
@@ -162,21 +198,18 @@ Table asOf(const Table &table, int then)
 
 QString tableStatement(const Table &table, Dialect dialect)
 {
-    QStringList columns;
-    for (const Field &field : table.fields)
-        columns << columnDefinition(field, dialect);
-    return u"CREATE TABLE "_s + table.name + u" ("_s + columns.join(u", "_s) + u')';
+    return createTable(table, dialect, false);
 }
 
 // The same text on both: a server folds the unquoted names to lower case, as it reads them.
 QStringList keyStatements(const Table &table)
 {
-    return keysOf(table, 0);
+    return keysOf(table, 0, false);
 }
 
 QStringList indexStatements(const Table &table)
 {
-    return indexesOf(table, 0);
+    return indexesOf(table, 0, false);
 }
 
 QStringList createStatements(const Table &table, Dialect dialect)
@@ -184,12 +217,38 @@ QStringList createStatements(const Table &table, Dialect dialect)
     return QStringList{tableStatement(table, dialect)} + keyStatements(table) + indexStatements(table);
 }
 
+QString firstRowsStatement(const Table &table)
+{
+    if (table.firstRows.empty())
+        return {};
+    QStringList names;
+    for (const Field &field : table.fields)
+        names << field.name;
+    // The program's own constants, written as literals so that a migration is plain SQL.
+    QStringList rows;
+    for (const QVariantList &row : table.firstRows) {
+        QStringList values;
+        for (const QVariant &value : row) {
+            if (value.isNull())
+                values << u"NULL"_s;
+            else if (value.typeId() == QMetaType::QString)
+                values << u'\'' + value.toString() + u'\'';
+            else
+                values << QString::number(value.toDouble());
+        }
+        rows << u'(' + values.join(u", "_s) + u')';
+    }
+    return u"INSERT INTO "_s + table.name + u" ("_s + names.join(u", "_s) + u") VALUES "_s + rows.join(u", "_s);
+}
+
 QStringList migrationStatements(int to, Dialect dialect)
 {
     QStringList statements;
     for (const Table &table : registerTables()) {
+        // IF NOT EXISTS where a register may already have it: one mended by hand, or given a
+        // lower version by hand.
         if (table.since == to) {
-            statements << createStatements(asOf(table, to), dialect);
+            statements << createTable(table, dialect, true) << keysOf(table, 0, true) << indexesOf(table, 0, true);
             continue;
         }
         if (table.since > to)
@@ -198,7 +257,7 @@ QStringList migrationStatements(int to, Dialect dialect)
             if (field.since == to)
                 statements << u"ALTER TABLE "_s + table.name + u" ADD COLUMN "_s + columnDefinition(field, dialect);
         }
-        statements << keysOf(table, to) << indexesOf(table, to);
+        statements << keysOf(table, to, true) << indexesOf(table, to, true);
     }
     return statements;
 }

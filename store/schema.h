@@ -37,6 +37,11 @@ struct Table {
     // A key that a register already holding rows against it goes without (Store::addDetailKey
     // decides), so it is made only once the rows are in, never with the table.
     bool keyWaits = false;
+    // Health data: on a server a role may be kept from it and still use the rest of the register.
+    bool confidential = false;
+    // The rows a table starts with, in the order of its fields, wherever it is made: the rows of
+    // a table made empty, or of one a copy left empty.
+    std::vector<QVariantList> firstRows = {};
 };
 
 inline const QString attivita = QStringLiteral("ATTIVITA");
@@ -45,6 +50,8 @@ inline const QString volo = QStringLiteral("VOLO");
 inline const QString voloextra = QStringLiteral("VOLOEXTRA");
 inline const QString asso = QStringLiteral("ASSO");
 inline const QString comuni = QStringLiteral("comuni");
+inline const QString soglie = QStringLiteral("SOGLIE");
+inline const QString visite = QStringLiteral("VISITE");
 
 inline const QString registerFile = QStringLiteral("attivita.mdb");
 inline const QString municipalitiesFile = QStringLiteral("comuni.mdb");
@@ -58,9 +65,11 @@ const std::vector<Table> &registerTables();
 const Table &municipalitiesTable();
 
 // The version of the layout this program writes, kept in each file's user_version.
-inline constexpr int version = 3;
+inline constexpr int version = 4;
 // The version that brought the detail rows' key.
 inline constexpr int detailKeyVersion = 3;
+// The version that brought the thresholds of the risk hours and the volunteers' health checks.
+inline constexpr int surveillanceVersion = 4;
 
 // Where a table is made: the SQLite file, or a PostgreSQL server.
 enum class Dialect { File, Server };
@@ -73,6 +82,8 @@ QString tableStatement(const Table &table, Dialect dialect = Dialect::File);
 QStringList keyStatements(const Table &table);
 QStringList indexStatements(const Table &table);
 QStringList createStatements(const Table &table, Dialect dialect = Dialect::File);
+// What writes the table's first rows; empty when it has none.
+QString firstRowsStatement(const Table &table);
 // On a server, what the tables need before they are made: the collation that folds letter
 // case as the file's does (accented capitals too), so that keys, look-ups and order agree.
 QString serverCollationStatement();
@@ -87,7 +98,8 @@ int versionFound(Dialect dialect, const QVariant &value);
 inline const QString versionComment = QStringLiteral("Sentaro, versione ");
 
 // What brings a register from version `to` - 1 to `to`: the tables, fields, keys and indexes
-// that version brought, oldest first. A key that waits is left to Store::addDetailKey.
+// that version brought, oldest first. A key that waits is left to Store::addDetailKey, the
+// first rows of a new table to Store::migrateRegister.
 QStringList migrationStatements(int to, Dialect dialect);
 
 // A detail row is unique per activity and volunteer, letter case ignored, by ATTIVDETT's key,

@@ -70,8 +70,11 @@ struct Rights {
 Rights rights(QSqlDatabase &db)
 {
     QStringList names;
-    for (const Schema::Table &table : Schema::registerTables())
-        names << u"'"_s + table.name.toLower() + u"'"_s;
+    // Health data may be kept from a role that uses the rest: its reads then say so.
+    for (const Schema::Table &table : Schema::registerTables()) {
+        if (!table.confidential)
+            names << u"'"_s + table.name.toLower() + u"'"_s;
+    }
     QSqlQuery query(db);
     query.exec(u"select coalesce(bool_and(has_table_privilege(c.oid, 'SELECT')), false), "
                u"coalesce(bool_and(has_table_privilege(c.oid, 'INSERT, UPDATE, DELETE')), false) "
@@ -150,8 +153,13 @@ std::optional<QString> openRegister(const QString &connectionName, const Setting
         return problem;
     QSqlDatabase db = QSqlDatabase::database(connectionName, false);
     const QHash<QString, QSet<QString>> present = presentColumns(db);
+    // The tables of the first version: later ones come with the migration, and are checked after it.
     QStringList missing;
+    qsizetype first = 0;
     for (const Schema::Table &table : Schema::registerTables()) {
+        if (table.since > 1)
+            continue;
+        ++first;
         if (!present.contains(table.name))
             missing << table.name;
     }
@@ -160,7 +168,7 @@ std::optional<QString> openRegister(const QString &connectionName, const Setting
     Rights allowed;
     int found = Schema::version;
     bool copied = false;
-    if (missing.size() == qsizetype(Schema::registerTables().size())) {
+    if (missing.size() == first) {
         // Tables the role cannot make would fail half way, with the server's words.
         problem = mayCreateTables(db)
                       ? createTables(db, settings, ask, notices, &copied)
@@ -172,7 +180,8 @@ std::optional<QString> openRegister(const QString &connectionName, const Setting
     } else if (allowed = rights(db); !allowed.read) {
         // Otherwise the program would open on empty lists, as if the register held nothing.
         problem = u"L'utente %1 non ha accesso all'archivio sul server %2."_s.arg(settings.user, settings.address());
-    } else if (!(problem = checkVersion(db, settings, &found))) {
+    } else if (!(problem = checkVersion(db, settings, &found)) && found == Schema::version) {
+        // A migrated register was checked inside its migration, against its new tables.
         problem = fieldProblem(present, settings);
     }
     // Doubles are said where they arrive: a copy of the local archive or an older register.

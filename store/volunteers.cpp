@@ -23,22 +23,12 @@ QString withoutTrailingBlanks(QString text)
     return text;
 }
 
-// Points `volunteers` at the volunteer `surname` `name`. One without surname or first name
-// is compared as empty text: no value matches an empty field, and the reverse.
+// Points `volunteers` at the volunteer `surname` `name`.
 void pointAt(DataSource &volunteers, const QString &surname, const QString &name)
 {
     QVariantList values;
-    const auto matching = [&values](const QString &field, const QString &value) {
-        if (value.isEmpty())
-            return u"("_s + field + u" IS NULL OR "_s + field + u" = '')"_s;
-        values << value;
-        return field + u" = ?"_s;
-    };
-    // One after the other: the values go in the order of their fields.
-    const QString bySurname = matching(u"COGN"_s, surname);
-    const QString byName = matching(u"NOME"_s, name);
-    volunteers.setRecordSource(
-        u"select * from volo where "_s + bySurname + u" AND "_s + byName + u" order by COGN, NOME"_s, values);
+    const QString matching = Volunteers::matching(surname, name, &values);
+    volunteers.setRecordSource(u"select * from volo where "_s + matching + u" order by COGN, NOME"_s, values);
 }
 
 // Every write is read back at once, so that the source shows what is stored.
@@ -57,6 +47,19 @@ void writeEntered(DataSource &volunteers, const Volunteer &v)
 } // namespace
 
 namespace Volunteers {
+QString matching(const QString &surname, const QString &name, QVariantList *values)
+{
+    const auto one = [values](const QString &field, const QString &value) {
+        if (value.isEmpty())
+            return u"("_s + field + u" IS NULL OR "_s + field + u" = '')"_s;
+        *values << value;
+        return field + u" = ?"_s;
+    };
+    // One after the other: the values go in the order of their fields.
+    const QString bySurname = one(u"COGN"_s, surname);
+    return bySurname + u" AND "_s + one(u"NOME"_s, name);
+}
+
 std::optional<Volunteer> findByText(DataSource &volunteers, const QString &text)
 {
     const QString wanted = withoutTrailingBlanks(text);
@@ -115,17 +118,53 @@ Store::Result rename(DataSource &volunteers, const QString &surname, const QStri
         }
         volunteers.edit();
         writeEntered(volunteers, renamed);
-        if (Store::Result written = volunteers.update(); !written.ok() || newText == oldText)
+        if (Store::Result written = volunteers.update(); !written.ok())
             return written;
+        // His visits know him by his names, written after his row is held: another PC's new
+        // visit of the old names is either here or refused for want of him.
+        if (renamed.surname != surname || renamed.name != name) {
+            QVariantList values{renamed.surname, renamed.name};
+            const QString whose = matching(surname, name, &values);
+            if (Store::Result moved = volunteers.execute(
+                    u"update "_s + Schema::visite + u" set COGN = ?, NOME = ? where "_s + whose, values);
+                !moved.ok())
+                return moved;
+        }
+        if (newText == oldText)
+            return Store::Result{};
         // The detail rows know a volunteer only by this text: they must follow it.
         return volunteers.execute(u"update ATTIVDETT set COGN = ? where COGN = ?"_s, {newText, oldText});
     });
     return stored(volunteers, result);
 }
 
-Store::Result remove(DataSource &volunteers)
+Store::Result remove(DataSource &volunteers, Visits visits)
 {
-    return stored(volunteers, volunteers.remove());
+    const QString surname = volunteers.text(u"COGN"_s);
+    const QString name = volunteers.text(u"NOME"_s);
+    const Store::Result result = Store::inTransaction(volunteers.database(), [&]() -> Store::Result {
+        // His row goes first: once it is held, no other PC can add him a visit, so the count
+        // that follows is final.
+        if (Store::Result removed = volunteers.remove(); !removed.ok())
+            return removed;
+        QVariantList values;
+        const QString whose = matching(surname, name, &values);
+        if (visits == Visits::Keep) {
+            QSqlQuery query(volunteers.database());
+            query.prepare(u"select count(*) from "_s + Schema::visite + u" where "_s + whose);
+            for (const QVariant &value : std::as_const(values))
+                query.addBindValue(value);
+            if (!query.exec() || !query.next())
+                return Store::classify(query.lastError());
+            if (query.value(0).toLongLong() > 0)
+                return Store::Result{hasVisits,
+                                     u"Il volontario %1 ha visite mediche registrate: non è stato eliminato."_s.arg(
+                                         VolunteerText::of(surname, name))};
+            return {};
+        }
+        return volunteers.execute(u"delete from "_s + Schema::visite + u" where "_s + whose, values);
+    });
+    return stored(volunteers, result);
 }
 
 void addExtraVolunteers(DataSource &extra, DataSource &volunteers)

@@ -17,6 +17,10 @@ class PreparedStatement;
 // The volunteers (VOLO), read and written through the volunteer source the caller passes
 // (the main window's), which each operation leaves on the rows it read.
 namespace Volunteers {
+// The condition that picks the rows of the volunteer `surname` `name` by COGN and NOME, its
+// values appended to `values`. One without surname or first name is compared as empty text:
+// no value matches an empty field, and the reverse.
+QString matching(const QString &surname, const QString &name, QVariantList *values);
 // The volunteer whose text (surname, blank, first name) is `text`, trailing blanks aside,
 // standing on it; none when missing or the read was refused.
 std::optional<Volunteer> findByText(DataSource &volunteers, const QString &text);
@@ -34,12 +38,15 @@ std::optional<QString> taxCodeHolder(DataSource &volunteers, const QString &taxC
 Store::Result insert(DataSource &volunteers, const Volunteer &volunteer);
 // Rewrites the volunteer `surname` `name` as `renamed` (with the same names for a plain
 // change), in one transaction with the detail rows that name him (ATTIVDETT.COGN, letter
-// case aside), which take his new text. A surname and first name another volunteer has are
-// refused with Store::duplicateKey, and a volunteer no longer there with a failure: then
+// case aside), which take his new text, and his visits (VISITE), which take his new names. A surname and first name
+// another volunteer has are refused with Store::duplicateKey, and a volunteer no longer there with a failure: then
 // nothing is written.
 Store::Result rename(DataSource &volunteers, const QString &surname, const QString &name, const Volunteer &renamed);
-// Deletes the volunteer the source stands on.
-Store::Result remove(DataSource &volunteers);
+// Deletes the volunteer the source stands on; his visits go with him when `visits` says so,
+// all in one transaction, or else keep him there with the result hasVisits.
+enum class Visits { Keep, Delete };
+inline constexpr int hasVisits = -20;
+Store::Result remove(DataSource &volunteers, Visits visits = Visits::Keep);
 
 // Offers every row of VOLOEXTRA to VOLO; a row the store refuses, a volunteer already
 // there above all, is skipped.

@@ -2,7 +2,10 @@
 #include "database/datasource.h"
 #include "store/records.h"
 #include "store/schema.h"
+#include "store/surveillance.h"
 #include "store/workingfiles.h"
+#include "common/datecheck.h"
+#include "common/volunteertext.h"
 #include "testsupport.h"
 
 #include <QFile>
@@ -57,6 +60,10 @@ private slots:
     void readOnlyRegisterIsRefused();
     void otherToolsCanCheckTheFile();
     void recordsNameEveryColumnInOrder();
+    void riskHoursCountByWeek_data();
+    void riskHoursCountByWeek();
+    void surveillanceStatus_data();
+    void surveillanceStatus();
 
 private:
     std::unique_ptr<WorkingFolder> m_folder;
@@ -476,10 +483,9 @@ template <class Record> QStringList names(const QList<Records::Field<Record>> &f
 void TestDataSource::recordsNameEveryColumnInOrder()
 {
     const std::pair<QString, QStringList> records[] = {
-        {Schema::attivita, names(Records::activityFields())},
-        {Schema::attivdett, names(Records::detailFields())},
-        {Schema::volo, names(Records::volunteerFields())},
-        {Schema::asso, names(Records::organisationFields())},
+        {Schema::attivita, names(Records::activityFields())}, {Schema::attivdett, names(Records::detailFields())},
+        {Schema::volo, names(Records::volunteerFields())},    {Schema::asso, names(Records::organisationFields())},
+        {Schema::visite, names(Records::visitFields())},      {Schema::soglie, names(Records::thresholdFields())},
     };
     for (const auto &[table, fields] : records) {
         QStringList columns;
@@ -487,6 +493,106 @@ void TestDataSource::recordsNameEveryColumnInOrder()
             columns << field.name;
         QCOMPARE(fields, columns);
     }
+}
+
+void TestDataSource::riskHoursCountByWeek_data()
+{
+    QTest::addColumn<QStringList>("rows"); // volunteer|start|end|R7 hours
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<double>("total");
+    QTest::addColumn<double>("highestWeek");
+    // Monday 30/12/2024 and Thursday 02/01/2025 are one week, whatever the year.
+    QTest::newRow("week across the year's end")
+        << QStringList{u"ROSSI MARIO|30/12/2024||10"_s, u"Rossi Mario|02/01/2025|02/01/2025|12"_s,
+                       u"ROSSI MARIO|06/01/2025||5"_s}
+        << u"01/12/2024"_s << 27.0 << 22.0;
+    // Saturday to Tuesday: two days in each week, 5 hours a day.
+    QTest::newRow("activity over two weeks")
+        << QStringList{u"ROSSI MARIO|04/01/2025|07/01/2025|20"_s, u"ROSSI MARIO|08/01/2025||3"_s} << u"01/12/2024"_s
+        << 23.0 << 13.0;
+    QTest::newRow("start before the period")
+        << QStringList{u"ROSSI MARIO|31/12/2024||8"_s, u"ROSSI MARIO|01/01/2025|09/01/2025|9"_s} << u"01/01/2025"_s
+        << 9.0 << 5.0;
+}
+
+void TestDataSource::riskHoursCountByWeek()
+{
+    QFETCH(QStringList, rows);
+    QFETCH(QString, from);
+    QFETCH(double, total);
+    QFETCH(double, highestWeek);
+    Surveillance::HoursCount count(calendarDate(from), QDate(2025, 12, 31));
+    for (const QString &row : rows) {
+        const QStringList field = row.split(u'|');
+        RiskHours hours;
+        hours.hours[2] = field[3].toDouble();
+        count.add(field[0], QString(), field[1], field[2], hours);
+    }
+    const QHash<QString, Surveillance::VolunteerHours> counted = count.finish();
+    QCOMPARE(counted.size(), 1);
+    QCOMPARE(counted.cbegin()->total[2], total);
+    QCOMPARE(counted.cbegin()->highestWeek[2], highestWeek);
+}
+
+void TestDataSource::surveillanceStatus_data()
+{
+    QTest::addColumn<double>("r7Week");
+    QTest::addColumn<double>("r9Total");
+    QTest::addColumn<QString>("visit"); // date|type|outcome|due
+    QTest::addColumn<QString>("over");
+    QTest::addColumn<QString>("status");
+    const QString check = u"Controllo sanitario"_s;
+    const QString visit = u"Sorveglianza sanitaria"_s;
+    QTest::newRow("week just under") << 19.99 << 0.0 << QString() << QString() << u"In regola"_s;
+    QTest::newRow("week at the threshold") << 20.0 << 0.0 << QString() << u"R7"_s << u"Da sottoporre a sorveglianza"_s;
+    QTest::newRow("period at the threshold") << 1.0 << 100.0 << QString() << QString() << u"In regola"_s;
+    QTest::newRow("period just over") << 20.0 << 100.01 << QString() << u"R7 R9"_s << u"Da sottoporre a sorveglianza"_s;
+    QTest::newRow("surveillance still valid")
+        << 20.0 << 0.0 << u"01/09/2024|"_s + visit + u"|Idoneo|"_s << u"R7"_s << u"In regola"_s;
+    QTest::newRow("basic check is no surveillance")
+        << 20.0 << 0.0 << u"01/01/2025|"_s + check + u"|Idoneo|"_s << u"R7"_s << u"Da sottoporre a sorveglianza"_s;
+    QTest::newRow("due date past") << 1.0 << 0.0 << u"01/09/2024|"_s + visit + u"|Idoneo|31/05/2025"_s << QString()
+                                   << u"Visita scaduta"_s;
+    QTest::newRow("unfit before past") << 20.0 << 0.0 << u"01/01/2024|"_s + visit + u"|Non idoneo|"_s << u"R7"_s
+                                       << u"Non idoneo"_s;
+    QTest::newRow("a visit without hours")
+        << 0.0 << 0.0 << u"01/01/2025|"_s + check + u"||"_s << QString() << u"In regola"_s;
+}
+
+void TestDataSource::surveillanceStatus()
+{
+    QFETCH(double, r7Week);
+    QFETCH(double, r9Total);
+    QFETCH(QString, visit);
+    QFETCH(QString, over);
+    QFETCH(QString, status);
+    Surveillance::Thresholds thresholds;
+    thresholds.classes[1].weekly = 20;
+    thresholds.classes[3].yearly = 100;
+    thresholds.checkYears = 5;
+    thresholds.visitMonths = 12;
+    Surveillance::VolunteerHours hours;
+    hours.highestWeek[2] = r7Week;
+    hours.total[2] = r7Week > 0 ? r7Week + 0.5 : 0;
+    hours.total[4] = hours.highestWeek[4] = r9Total;
+    QList<Visit> visits;
+    if (!visit.isEmpty()) {
+        const QStringList field = visit.split(u'|');
+        visits << Visit{u"ROSSI"_s, u"MARIO"_s, field[0], field[1], field[2], field[3], QString()};
+    }
+    Volunteer volunteer;
+    volunteer.surname = u"ROSSI"_s;
+    volunteer.name = u"MARIO"_s;
+    const QList<Surveillance::Row> rows = Surveillance::evaluate(
+        {volunteer}, {{VolunteerText::key(u"ROSSI MARIO"_s), hours}}, visits, thresholds, QDate(2025, 6, 1));
+    QCOMPARE(rows.size(), 1);
+    QCOMPARE(rows[0].overThreshold, over);
+    QCOMPARE(rows[0].status, status);
+    // Decimal comma, at most two decimals, the due date the visit's type gives it.
+    if (qstrcmp(QTest::currentDataTag(), "surveillance still valid") == 0)
+        QCOMPARE(Surveillance::csv(rows).split('\n').at(1),
+                 QByteArray("ROSSI;MARIO;;0;0;20,5;0;0;0;20;R7;01/09/2024;Sorveglianza sanitaria;Idoneo;01/09/2025;"
+                            "In regola\r"));
 }
 
 QTEST_GUILESS_MAIN(TestDataSource)

@@ -6,6 +6,7 @@
 #include "participation/form3.h"
 #include "store/schema.h"
 #include "store/server.h"
+#include "store/surveillance.h"
 #include "testsupport.h"
 #include "ui/messages.h"
 #include "volunteers/formvol.h"
@@ -285,6 +286,10 @@ QStringList layout(const QString &archive, bool server)
         }
         lines << queryLines(archive, u"select lower(sql) from sqlite_master where type = 'index' and sql not null"_s);
     }
+    // The thresholds a register starts with, however it was made.
+    lines << queryLines(archive, u"select 'soglie ' || CLASSE || ' ' || coalesce(cast(cast(OREANNO as integer) as "
+                                 u"text), '-') || ' ' || coalesce(cast(cast(ORESETTIMANA as integer) as text), '-') "
+                                 u"from SOGLIE"_s);
     lines.sort();
     return lines;
 }
@@ -495,6 +500,9 @@ void TestServer::readOnlyUserReadsButNeverWrites()
     }
     if (tables == u"negate"_s)
         runSql(Schema::registerFile, {u"revoke select on all tables in schema public from consultazione"_s});
+    // Health data may be kept from a role that reads the rest.
+    if (tables == u"lette"_s)
+        runSql(Schema::registerFile, {u"revoke select on VISITE from consultazione"_s});
     message = message.arg(address(), queryValue(Schema::registerFile, u"select current_database()"_s).toString());
     setArchive(u"utente"_s, u"consultazione"_s);
     qputenv("PGPASSWORD", "consultazione-prova");
@@ -508,6 +516,9 @@ void TestServer::readOnlyUserReadsButNeverWrites()
     }
     QVERIFY(main);
     QCOMPARE(main->gridModel->rowCount(), 2);
+    const Surveillance::Outcome surveillance =
+        Surveillance::evaluate(*main->Data5, *main->Data4, QDate(2000, 1, 1), QDate(2030, 1, 1), QDate(2025, 1, 1));
+    QVERIFY2(surveillance.refusal.ok() && surveillance.visitsHidden, qPrintable(surveillance.refusal.description));
 
     main->findChild<QAction *>(u"mnvolinsman"_s)->trigger();
     Formvol *form = Windows::formvol();
@@ -569,8 +580,9 @@ void TestServer::firstConnectionCopiesTheLocalArchiveIfWanted()
     }
     QVERIFY(main);
     // The doubles come along and are said; an empty register gets the key that keeps them out.
+    // The rows counted are the archive's five and its six thresholds.
     QCOMPARE(answers.shown().mid(1),
-             copy ? (QStringList{u"Copiate sul server 5 righe dall'archivio locale attivita.mdb, che resta com'era."_s,
+             copy ? (QStringList{u"Copiate sul server 11 righe dall'archivio locale attivita.mdb, che resta com'era."_s,
                                  u"Presenze doppie: ROSSI MARIO in SISMA del 05/01/2011."_s})
                   : QStringList());
     QCOMPARE(count(u"ATTIVITA"_s), copy ? 2 : 0);
@@ -793,6 +805,7 @@ void TestServer::registerHasOneLayoutHoweverItIsMade()
     QVERIFY(QFile::rename(Schema::registerFile, u"nuovo.mdb"_s));
     const QStringList model = layout(u"nuovo.mdb"_s, false);
     QVERIFY(model.size() > 70);
+    QVERIFY(model.contains(u"soglie 7 - 20"_s) && model.contains(u"soglie VISITE 5 12"_s));
     const QString made = server ? Schema::registerFile : u"vecchio.mdb"_s;
     if (server)
         QVERIFY(QFile::rename(u"server.ini"_s, Server::settingsFile));

@@ -3,6 +3,8 @@
 #include "common/textformat.h"
 #include "database/datasource.h"
 #include "store/schema.h"
+#include "store/surveillance.h"
+#include "store/volunteers.h"
 #include "testsupport.h"
 #include "ui/messages.h"
 #include "ui/windowaccess.h"
@@ -46,6 +48,7 @@ private slots:
     void viewOfAMissingOrIncompleteVolunteer();
     void missingSpecialisationFileLeavesTheListEmpty();
     void refusedReadsAreSaid();
+    void surveillanceReadsAndWritesTheRegister();
 
 private:
     void fillValid();
@@ -275,7 +278,10 @@ void TestFormvol::modifyShowsAndRewritesTheVolunteer()
            {u"insert into ATTIVDETT (DESCRATT, DATAINATT, COGN) values ('SISMA', "
             u"'01/02/2010', 'ROSSI MARIO'), ('ALLUVIONE', '03/04/2011', 'Rossi Mario'), "
             u"('SISMA', '01/02/2010', 'ROSSI MARIONE')"_s,
-            u"insert into VOLO (COGN, NOME, INDIR) values ('ROSSI', 'MARIANO', 'VIA VECCHIA')"_s});
+            u"insert into VOLO (COGN, NOME, INDIR) values ('ROSSI', 'MARIANO', 'VIA VECCHIA')"_s,
+            u"insert into VISITE (COGN, NOME, DATAVISITA, TIPO) values ('ROSSI', 'MARIO', '01/02/2024', "
+            u"'Controllo sanitario'), ('Rossi', 'mario', '01/02/2023', 'Sorveglianza sanitaria'), ('ROSSI', "
+            u"'MARIANO', '01/02/2024', 'Controllo sanitario')"_s});
     activate(m_main);
     activate(m_form);
     m_form->fvnome->setText(u"mario luigi"_s);
@@ -285,6 +291,8 @@ void TestFormvol::modifyShowsAndRewritesTheVolunteer()
     QCOMPARE(value(u"select INDIR from VOLO where NOME = 'MARIO LUIGI'"_s).toString(), u"PIAZZA DUOMO 3"_s);
     QCOMPARE(queryColumn(Schema::registerFile, u"select COGN from ATTIVDETT order by DESCRATT, COGN"_s),
              (QVariantList{u"ROSSI MARIO LUIGI"_s, u"ROSSI MARIO LUIGI"_s, u"ROSSI MARIONE"_s}));
+    QCOMPARE(queryColumn(Schema::registerFile, u"select NOME from VISITE order by DATAVISITA, NOME"_s),
+             (QVariantList{u"MARIO LUIGI"_s, u"MARIANO"_s, u"MARIO LUIGI"_s}));
 
     // A name changed onto another volunteer's leaves that volunteer as it was.
     globals().volontarioscelto = u"ROSSI MARIO LUIGI"_s;
@@ -315,6 +323,22 @@ void TestFormvol::deleteRemovesOnlyWhatItFinds()
     registerExpecting({u"Volontario eliminato"_s});
     QCOMPARE(volunteers(), 1);
     QVERIFY(m_form->fvcogn->text().isEmpty());
+
+    // Visits are never dropped unasked: they go with the volunteer only when the store is told so.
+    runSql(Schema::registerFile, {u"insert into VISITE (COGN, NOME, DATAVISITA, TIPO) values ('VERDI', 'LUCA', "
+                                  u"'01/02/2024', 'Controllo sanitario'), ('VERDI', 'LUCIO', '01/02/2024', "
+                                  u"'Controllo sanitario')"_s});
+    DataSource *source = m_main->Data6;
+    QCOMPARE(
+        Surveillance::addVisit(*source, {u"verdi"_s, u"luca"_s, u"01/02/2024"_s, u"CONTROLLO SANITARIO"_s, {}, {}, {}})
+            .number,
+        Store::duplicateKey);
+    QVERIFY(Volunteers::find(*source, u"VERDI"_s, u"LUCA"_s));
+    QCOMPARE(Volunteers::remove(*source).number, Volunteers::hasVisits);
+    QCOMPARE(volunteers(), 1);
+    QVERIFY(Volunteers::remove(*source, Volunteers::Visits::Delete).ok());
+    QCOMPARE(volunteers(), 0);
+    QCOMPARE(value(u"select NOME from VISITE"_s).toString(), u"LUCIO"_s);
 }
 
 void TestFormvol::viewOfAMissingOrIncompleteVolunteer()
@@ -377,6 +401,48 @@ void TestFormvol::refusedReadsAreSaid()
     registerExpecting({refused});
     DataSource::refuseReadsAfter(-1);
     QCOMPARE(volunteers(), 1);
+}
+
+// Thresholds, visits and hours as the store reads and writes them, on either archive.
+void TestFormvol::surveillanceReadsAndWritesTheRegister()
+{
+    runSql(Schema::registerFile,
+           {u"insert into ATTIVDETT (DESCRATT, DATAINATT, DATAFIATT, COGN, ORET6, ORET7) values ('SISMA', "
+            u"'06/01/2025', '12/01/2025', 'Rossi Mario', 0, 25), ('FRANA', '13/01/2025', NULL, 'ROSSI MARIO', 2, 0)"_s,
+            u"insert into VISITE (COGN, NOME, DATAVISITA, TIPO, ESITO) values ('ROSSI', 'MARIO', '01/02/2024', "
+            u"'Sorveglianza sanitaria', 'Idoneo')"_s});
+    DataSource &source = *m_main->Data5;
+    Store::Result refusal;
+    Surveillance::Thresholds thresholds = Surveillance::readThresholds(source, &refusal);
+    QVERIFY(refusal.ok());
+    QCOMPARE(thresholds.classes[1].weekly, 20.0);
+    QCOMPARE(thresholds.checkYears, 5.0);
+    thresholds.classes[0].yearly = 5;
+    QVERIFY(Surveillance::writeThresholds(source, thresholds).ok());
+    QCOMPARE(Surveillance::readThresholds(source, &refusal).classes[0].yearly, 5.0);
+    const auto evaluated = [&]() {
+        const Surveillance::Outcome outcome =
+            Surveillance::evaluate(source, *m_main->Data4, QDate(2025, 1, 1), QDate(2025, 12, 31), QDate(2025, 3, 1));
+        return outcome.rows.size() == 1 ? outcome.rows[0] : Surveillance::Row{};
+    };
+    Surveillance::Row row = evaluated();
+    QCOMPARE(row.hours, (Surveillance::ClassHours{0, 2, 25, 0, 0, 0}));
+    QCOMPARE(row.r7HighestWeek, 25.0);
+    QCOMPARE(row.overThreshold, u"R7"_s);
+    QCOMPARE(row.latestDue, QDate(2025, 2, 1));
+    QCOMPARE(row.status, u"Visita scaduta"_s);
+
+    const QList<Visit> visits = Surveillance::visitsOf(source, u"ROSSI"_s, u"MARIO"_s, &refusal);
+    QCOMPARE(visits.size(), 1);
+    Visit unfit = visits[0];
+    unfit.outcome = u"Non idoneo"_s;
+    QVERIFY(Surveillance::changeVisit(source, visits[0], unfit).ok());
+    QCOMPARE(Surveillance::changeVisit(source, visits[0], unfit).number, Store::changedElsewhere);
+    const Surveillance::Standing standing =
+        Surveillance::standingOf(source, u"ROSSI"_s, u"MARIO"_s, QDate(2025, 3, 1), &refusal);
+    QVERIFY(standing.warning == Surveillance::Standing::Warning::Unfit && standing.since == QDate(2024, 2, 1));
+    QVERIFY(Surveillance::removeVisit(source, unfit).ok());
+    QCOMPARE(evaluated().status, u"Da sottoporre a sorveglianza"_s);
 }
 
 QTEST_MAIN(TestFormvol)
