@@ -15,6 +15,14 @@ QString fixedWidth(const QString &text, int width, Align align)
     return align == Align::Left ? text.leftJustified(width, u' ') : text.rightJustified(width, u' ');
 }
 
+QString withoutTrailingBlanks(const QString &text)
+{
+    qsizetype end = text.size();
+    while (end > 0 && text[end - 1] == u' ')
+        --end;
+    return text.left(end);
+}
+
 QString formatNumber(double value, Pattern pattern, const QLocale &locale)
 {
     if (!std::isfinite(value))

@@ -15,6 +15,9 @@ enum class Align { Left, Right };
 // a shorter one padded with blanks (on the right when left-aligned).
 QString fixedWidth(const QString &text, int width, Align align = Align::Left);
 
+// The text without the blanks at its end (padded cells, volunteer texts of an empty first name).
+QString withoutTrailingBlanks(const QString &text);
+
 // The three number patterns of the lists and printouts. The point of each pattern
 // stands for the decimal separator of `locale`.
 enum class Pattern {

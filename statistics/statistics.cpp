@@ -8,17 +8,10 @@
 #include "ui/mainwindowinterface.h"
 #include "ui/windowaccess.h"
 
+using TextFormat::withoutTrailingBlanks;
+
 using namespace Qt::StringLiterals;
 using TextFormat::Pattern;
-
-namespace {
-QString withoutTrailingBlanks(QString text)
-{
-    while (text.endsWith(u' '))
-        text.chop(1);
-    return text;
-}
-} // namespace
 
 QString statisticsLine(const QString &name, double total, const double (&classes)[6])
 {

@@ -3,6 +3,7 @@
 #include "common/datecheck.h"
 #include "common/riskclasses.h"
 #include "common/volunteertext.h"
+#include "common/textformat.h"
 #include "database/datasource.h"
 #include "database/serverconnection.h"
 #include "store/reportrows.h"
@@ -17,16 +18,12 @@
 #include <cmath>
 #include <functional>
 
+using TextFormat::withoutTrailingBlanks;
+
 using namespace Qt::StringLiterals;
 
 namespace Surveillance {
 namespace {
-QString withoutTrailingBlanks(QString text)
-{
-    while (text.endsWith(u' '))
-        text.chop(1);
-    return text;
-}
 
 // The detail rows name a volunteer by one text; VOLO and VISITE by surname and name.
 QString textKey(const QString &surname, const QString &name)

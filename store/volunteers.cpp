@@ -1,5 +1,6 @@
 #include "store/volunteers.h"
 
+#include "common/textformat.h"
 #include "common/volunteertext.h"
 #include "database/datasource.h"
 #include "database/pgcopy.h"
@@ -13,15 +14,11 @@
 
 #include <algorithm>
 
+using TextFormat::withoutTrailingBlanks;
+
 using namespace Qt::StringLiterals;
 
 namespace {
-QString withoutTrailingBlanks(QString text)
-{
-    while (text.endsWith(u' '))
-        text.chop(1);
-    return text;
-}
 
 // Points `volunteers` at the volunteer `surname` `name`.
 void pointAt(DataSource &volunteers, const QString &surname, const QString &name)

@@ -3,6 +3,7 @@
 #include "common/controlladata.h"
 #include "common/globals.h"
 #include "common/volunteertext.h"
+#include "common/textformat.h"
 #include "database/datasource.h"
 #include "store/database.h"
 #include "store/municipalities.h"
@@ -32,18 +33,9 @@
 
 #include <utility>
 
+using TextFormat::withoutTrailingBlanks;
+
 using namespace Qt::StringLiterals;
-
-namespace {
-QString withoutTrailingBlanks(const QString &text)
-{
-    qsizetype end = text.size();
-    while (end > 0 && text[end - 1] == u' ')
-        --end;
-    return text.left(end);
-}
-
-} // namespace
 
 Formvol::Formvol()
 {
