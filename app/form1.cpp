@@ -31,6 +31,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QStyledItemDelegate>
 #include <QTableView>
 
 using namespace Qt::StringLiterals;
@@ -40,6 +41,36 @@ constexpr int clientWidth = 15240;
 constexpr int clientHeight = 9390;
 constexpr int gridLeft = 600;
 constexpr int gridTop = 2520;
+
+// Laying out a cell's text through the style, to learn its width, is most of what sizing the
+// grid's columns costs at start, and many cells repeat a text (dates, hours, places). While the
+// columns are sized, each text is laid out once: a cell's size depends on its text alone, since
+// the model gives no font, alignment or decoration of its own.
+class GridDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void setSizing(bool sizing)
+    {
+        m_sizing = sizing;
+        m_sizes.clear();
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        if (!m_sizing)
+            return QStyledItemDelegate::sizeHint(option, index);
+        const QString text = index.data(Qt::DisplayRole).toString();
+        auto known = m_sizes.constFind(text);
+        if (known == m_sizes.cend())
+            known = m_sizes.insert(text, QStyledItemDelegate::sizeHint(option, index));
+        return *known;
+    }
+
+private:
+    bool m_sizing = false;
+    mutable QHash<QString, QSize> m_sizes;
+};
 } // namespace
 
 Form1::Form1()
@@ -75,6 +106,7 @@ Form1::Form1()
                              QAbstractItemView::AnyKeyPressed);
     gridModel = new GridModel(Data7, this);
     DBGrid1->setModel(gridModel);
+    DBGrid1->setItemDelegate(new GridDelegate(DBGrid1));
     Twips::place(DBGrid1, gridLeft, gridTop, 13935, 6135);
     connect(DBGrid1->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this]() {
         // Moving the current cell alone changes no selected row, and is no selection change.
@@ -196,7 +228,10 @@ void Form1::showActivities()
 void Form1::fitColumns()
 {
     // Columns as wide as their texts, none wider than the grid; a cell's tooltip holds its whole text.
+    auto *delegate = static_cast<GridDelegate *>(DBGrid1->itemDelegate());
+    delegate->setSizing(true);
     DBGrid1->resizeColumnsToContents();
+    delegate->setSizing(false);
     const int widest = DBGrid1->viewport()->width();
     for (int column = 0; column < gridModel->columnCount(); ++column)
         DBGrid1->setColumnWidth(column, std::min(DBGrid1->columnWidth(column), widest));
