@@ -21,6 +21,7 @@
 #include "store/database.h"
 #include "store/details.h"
 #include "store/schema.h"
+#include "store/surveillance.h"
 #include "ui/activation.h"
 #include "ui/controls.h"
 #include "ui/mainwindowinterface.h"
@@ -187,6 +188,27 @@ std::unique_ptr<Case> statistics()
         built->lines = buildStatistics({statisticsFrom, statisticsTo, u"TUTTI"_s, u"TUTTI"_s}, &built->refusal);
     };
     c->after = [self, built] { return built->take(self, 4, u"the statistics list no volunteer"_s); };
+    return c;
+}
+
+// The health surveillance's reads and evaluation, as "Elabora" runs them.
+std::unique_ptr<Case> surveillance()
+{
+    auto c = std::make_unique<Case>();
+    Case *self = c.get();
+    auto outcome = std::make_shared<Surveillance::Outcome>();
+    c->timed = [outcome] {
+        const QDate to = QDate::fromString(surveillanceTo, u"dd/MM/yyyy"_s);
+        *outcome = Surveillance::evaluate(*mainWindow().Data5, *mainWindow().Data4,
+                                          QDate::fromString(surveillanceFrom, u"dd/MM/yyyy"_s), to, to);
+    };
+    c->after = [self, outcome] {
+        self->rows = outcome->rows.size();
+        outcome->rows.clear();
+        if (!outcome->refusal.ok())
+            return u"the store refused a read: "_s + outcome->refusal.description;
+        return self->rows >= 4 ? QString() : u"the evaluation lists no volunteer"_s;
+    };
     return c;
 }
 
@@ -469,6 +491,8 @@ std::unique_ptr<Case> makeCase(const QString &name, Program &program, const QStr
 {
     if (name == u"statistics"_s)
         return statistics();
+    if (name == u"surveillance"_s)
+        return surveillance();
     if (name == u"list-ed"_s)
         return list(u"ED"_s);
     if (name == u"list-er"_s)
@@ -534,8 +558,8 @@ bool runIn(Program &program, const QString &name, int repetitions, const QString
 
 QStringList names()
 {
-    return {u"statistics"_s, u"list-ed"_s,  u"list-er"_s, u"list-ev"_s, u"import"_s,
-            u"export"_s,     u"register"_s, u"details"_s, u"backup"_s};
+    return {u"statistics"_s, u"surveillance"_s, u"list-ed"_s,  u"list-er"_s, u"list-ev"_s,
+            u"import"_s,     u"export"_s,       u"register"_s, u"details"_s, u"backup"_s};
 }
 
 long peakResidentKilobytes()

@@ -16,6 +16,9 @@ namespace Cases {
 inline const QString statisticsFrom = QStringLiteral("01/01/2014");
 inline const QString statisticsTo = QStringLiteral("31/12/2023");
 inline const QString riskTable = QStringLiteral("6");
+// Twelve months of the health surveillance, the last the archive holds; the last day is also today.
+inline const QString surveillanceFrom = QStringLiteral("01/01/2025");
+inline const QString surveillanceTo = QStringLiteral("31/12/2025");
 
 // The cases timed inside one process, in the order they run.
 QStringList names();

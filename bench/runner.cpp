@@ -227,7 +227,8 @@ public:
 private:
     bool wanted(const QString &name) const { return m_options.only.isEmpty() || m_options.only.contains(name); }
     Row startup();
-    Row sqliteCase(const QString &name, const QString &ours, const QString &floor, double limit);
+    Row sqliteCase(const QString &name, const QString &ours, const QString &floor, double limit,
+                   const QString &from = Cases::statisticsFrom, const QString &to = Cases::statisticsTo);
     Row import();
     Row exportDetails();
     Row registerPrintout();
@@ -322,15 +323,14 @@ Measure Bench::sqliteFloor(const QString &sql, const QString &database, bool rea
     return measure;
 }
 
-Row Bench::sqliteCase(const QString &name, const QString &ours, const QString &floor, double limit)
+Row Bench::sqliteCase(const QString &name, const QString &ours, const QString &floor, double limit, const QString &from,
+                      const QString &to)
 {
     Row row{name, ours, floor, {}, {}, Row::Goal::Ratio, limit};
     row.our = child({u"case"_s, name, m_folder, QString::number(m_options.repetitions)});
     const auto yearFirst = [](const QString &date) { return date.mid(6, 4) + date.mid(3, 2) + date.left(2); };
-    const QString sql = sqlFile(name, m_scratch,
-                                {{u"FROM"_s, yearFirst(Cases::statisticsFrom)},
-                                 {u"TO"_s, yearFirst(Cases::statisticsTo)},
-                                 {u"TABLE"_s, Cases::riskTable}});
+    const QString sql = sqlFile(
+        name, m_scratch, {{u"FROM"_s, yearFirst(from)}, {u"TO"_s, yearFirst(to)}, {u"TABLE"_s, Cases::riskTable}});
     row.peer = sqliteFloor(sql, m_folder + u"/attivita.mdb"_s, true);
     return row;
 }
@@ -643,6 +643,13 @@ std::vector<Row> Bench::runAll()
                           u"buildStatistics() as \"Elabora\" runs it, TUTTI/TUTTI, "_s + Cases::statisticsFrom +
                               u"–"_s + Cases::statisticsTo,
                           u"sqlite3 CLI: one GROUP BY query"_s, 1.2);
+    });
+    step(u"surveillance"_s, [this] {
+        return sqliteCase(u"surveillance"_s,
+                          u"Surveillance::evaluate() as \"Elabora\" of the health surveillance runs it, "_s +
+                              Cases::surveillanceFrom + u"–"_s + Cases::surveillanceTo,
+                          u"sqlite3 CLI: sums by volunteer and class, the busiest week of R7"_s, 1.2,
+                          Cases::surveillanceFrom, Cases::surveillanceTo);
     });
     step(u"list-ed"_s, [this] {
         return sqliteCase(u"list-ed"_s, u"buildList() mode ED, as the list window builds it"_s,
