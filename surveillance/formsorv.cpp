@@ -68,6 +68,7 @@ Formsorv::Formsorv()
     tabsorv->verticalHeader()->hide();
     tabsorv->verticalHeader()->setDefaultSectionSize(Twips::toPixels(255));
     tabsorv->horizontalHeader()->setHighlightSections(false);
+    tabsorv->horizontalHeader()->setStretchLastSection(true);
     Twips::place(tabsorv, 360, 1200, 16215, 5280);
 
     graficosorv = new QChartView(new QChart, this);

@@ -16,13 +16,14 @@ constexpr int drawingHeight = 11300;
 constexpr int headerWidth = 9600;
 constexpr int headerHeight = 1626; // the picture's own proportions
 constexpr int headingTop = 2800;
-constexpr int firstRowTop = 3080;
+constexpr int headingStep = 170;
+constexpr int firstRowTop = 3250;
 constexpr int rowStep = 210;
 constexpr int footerTop = 11000;
 constexpr int rowsPerPage = (footerTop - 200 - firstRowTop) / rowStep;
 constexpr int cellPadding = 40;
 // One width per column of Surveillance::heading().
-const int columnWidths[] = {1500, 1200, 1600, 550, 550, 550, 550, 550, 550, 700, 950, 950, 1500, 1400, 950, 1950};
+const int columnWidths[] = {1400, 1100, 1650, 560, 560, 560, 560, 560, 560, 850, 950, 1000, 1550, 1450, 900, 1790};
 
 const QString arial = u"Arial"_s;
 
@@ -104,7 +105,14 @@ QList<PrintStep> surveillancePages(const QList<Surveillance::Row> &rows, const Q
         steps << rule;
         int x = 0;
         for (qsizetype column = 0; column < names.size(); ++column) {
-            steps << text(names[column], x + cellPadding, headingTop, 7, true, columnWidths[column] - 2 * cellPadding);
+            // A long heading goes on two lines rather than shrink out of sight.
+            const QString &name = names[column];
+            const qsizetype blank = name.size() > 12 ? name.indexOf(u' ', name.size() / 2 - 2) : -1;
+            const QStringList parts =
+                blank > 0 ? QStringList{name.left(blank), name.mid(blank + 1)} : QStringList{name};
+            for (qsizetype line = 0; line < parts.size(); ++line)
+                steps << text(parts[line], x + cellPadding, headingTop + int(line) * headingStep, 7, true,
+                              columnWidths[column] - 2 * cellPadding);
             x += columnWidths[column];
         }
         const qsizetype first = qsizetype(page - 1) * rowsPerPage;

@@ -52,7 +52,7 @@ ThresholdsDialog::ThresholdsDialog(QWidget *parent)
     setObjectName(u"Formsoglie"_s);
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(u"Sentaro - Soglie della sorveglianza sanitaria"_s);
-    Twips::resizeClient(this, 6240, 4920);
+    Twips::resizeClient(this, 6240, 4680);
 
     using namespace Controls;
     label(this, u"Label1"_s, u"Ore nel periodo"_s, 1320, 120, 2175, 375)->setAlignment(Qt::AlignCenter);

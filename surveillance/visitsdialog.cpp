@@ -36,7 +36,7 @@ VisitsDialog::VisitsDialog(QWidget *parent, const QString &surname, const QStrin
     setAttribute(Qt::WA_DeleteOnClose);
     const QString volunteer = VolunteerText::of(surname, name).trimmed();
     setWindowTitle(u"Sentaro - Visite di "_s + volunteer);
-    Twips::resizeClient(this, 9600, 5640);
+    Twips::resizeClient(this, 9600, 5400);
 
     using namespace Controls;
     label(this, u"Label1"_s, u"Visite di "_s + volunteer, 240, 120, 9120);
