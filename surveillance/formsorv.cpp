@@ -21,7 +21,6 @@
 #include <QChart>
 #include <QChartView>
 #include <QDir>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -58,18 +57,7 @@ Formsorv::Formsorv()
     cmdsoglie = button(this, u"cmdsoglie"_s, u"Soglie…"_s, 6960, 240, 1575, 615,
                        u"Soglie delle ore di rischio e intervalli delle visite."_s);
 
-    tabsorv = new QTableWidget(this);
-    tabsorv->setObjectName(u"tabsorv"_s);
-    tabsorv->setColumnCount(int(Surveillance::heading().size()));
-    tabsorv->setHorizontalHeaderLabels(Surveillance::heading());
-    tabsorv->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    tabsorv->setSelectionBehavior(QAbstractItemView::SelectRows);
-    tabsorv->setSelectionMode(QAbstractItemView::SingleSelection);
-    tabsorv->verticalHeader()->hide();
-    tabsorv->verticalHeader()->setDefaultSectionSize(Twips::toPixels(255));
-    tabsorv->horizontalHeader()->setHighlightSections(false);
-    tabsorv->horizontalHeader()->setStretchLastSection(true);
-    Twips::place(tabsorv, 360, 1200, 16215, 5280);
+    tabsorv = rowTable(this, u"tabsorv"_s, Surveillance::heading(), 360, 1200, 16215, 5280);
 
     graficosorv = new QChartView(new QChart, this);
     graficosorv->setObjectName(u"graficosorv"_s);
@@ -124,6 +112,7 @@ void Formsorv::cmdelabora_Click()
 void Formsorv::evaluate()
 {
     const Surveillance::Row *current = selected();
+    const bool wasSelected = current != nullptr;
     const QString surname = current ? current->surname : QString();
     const QString name = current ? current->name : QString();
     Hourglass::set();
@@ -140,7 +129,7 @@ void Formsorv::evaluate()
         Messages::report(hiddenMessage());
     }
     for (qsizetype i = 0; i < m_rows.size(); ++i) {
-        if (current && m_rows[i].surname == surname && m_rows[i].name == name)
+        if (wasSelected && m_rows[i].surname == surname && m_rows[i].name == name)
             tabsorv->selectRow(int(i));
     }
 }

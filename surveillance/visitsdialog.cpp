@@ -10,7 +10,6 @@
 #include "ui/windowaccess.h"
 
 #include <QComboBox>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -40,16 +39,8 @@ VisitsDialog::VisitsDialog(QWidget *parent, const QString &surname, const QStrin
 
     using namespace Controls;
     label(this, u"Label1"_s, u"Visite di "_s + volunteer, 240, 120, 9120);
-    tabvisite = new QTableWidget(0, 5, this);
-    tabvisite->setObjectName(u"tabvisite"_s);
-    tabvisite->setHorizontalHeaderLabels({u"Data"_s, u"Tipo"_s, u"Esito"_s, u"Scadenza"_s, u"Note"_s});
-    tabvisite->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    tabvisite->setSelectionBehavior(QAbstractItemView::SelectRows);
-    tabvisite->setSelectionMode(QAbstractItemView::SingleSelection);
-    tabvisite->verticalHeader()->hide();
-    tabvisite->verticalHeader()->setDefaultSectionSize(Twips::toPixels(255));
-    tabvisite->horizontalHeader()->setStretchLastSection(true);
-    Twips::place(tabvisite, 240, 420, 9120, 2400);
+    tabvisite = rowTable(this, u"tabvisite"_s, {u"Data"_s, u"Tipo"_s, u"Esito"_s, u"Scadenza"_s, u"Note"_s}, 240, 420,
+                         9120, 2400);
 
     label(this, u"Label2"_s, u"Data"_s, 240, 2940, 1215);
     visdata = textBox(this, u"visdata"_s, 240, 3180, 1215, 315, u"Data nel formato GG/MM/AAAA."_s);
