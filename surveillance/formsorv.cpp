@@ -122,8 +122,11 @@ void Formsorv::evaluate()
     m_rows = std::move(outcome.rows);
     m_thresholds = outcome.thresholds;
     showRows();
-    if (readRefused(!outcome.refusal.ok(), outcome.refusal.description))
+    if (readRefused(!outcome.refusal.ok(), outcome.refusal.description)) {
+        // An empty table printed or exported would pass for nobody to be seen.
+        m_from = m_to = QDate();
         return;
+    }
     if (outcome.visitsHidden && !m_hiddenSaid) {
         m_hiddenSaid = true;
         Messages::report(hiddenMessage());

@@ -1,6 +1,7 @@
 #include "app/form1.h"
 #include "app/windows.h"
 #include "common/clock.h"
+#include "database/datasource.h"
 #include "database/serverconnection.h"
 #include "store/schema.h"
 #include "surveillance/formsorv.h"
@@ -149,6 +150,15 @@ void TestFormsorv::refusesWrongDatesAndThresholds()
     click(m_form->cmdelabora, {u"La data inizio è successiva alla data fine."_s});
     QCOMPARE(m_form->tabsorv->rowCount(), 0);
     m_form->sorvdal->setText(u"02/06/2024"_s);
+    // A refused read leaves no table to print or export.
+    click(m_form->cmdelabora);
+    m_answers->clear();
+    m_answers->answerYes();
+    DataSource::refuseReadsAfter(2);
+    m_form->cmdelabora->click();
+    DataSource::refuseReadsAfter(-1);
+    QVERIFY(m_answers->shown().value(0).startsWith(u"Lettura dell'archivio non riuscita: "_s));
+    click(m_form->cmdesporta, {u"Premere prima Elabora."_s});
     click(m_form->cmdelabora);
 
     click(m_form->cmdsoglie);
