@@ -16,6 +16,7 @@
 #include "reports/formlist.h"
 #include "reports/register.h"
 #include "statistics/form4.h"
+#include "surveillance/formsorv.h"
 #include "store/grid.h"
 #include "ui/controls.h"
 #include "ui/messages.h"
@@ -67,6 +68,7 @@ MainMenu::MainMenu(Form1 *window)
     addCommand(mnaggv, u"mnvam"_s, u"&Modifica"_s, &MainMenu::mnvam_Click);
     addCommand(mnaggv, u"mnvac"_s, u"&Cancellazione"_s, &MainMenu::mnvac_Click);
     addCommand(mnaggv, u"mnvolimp"_s, u"Im&porta da Dalvimoesp"_s, &MainMenu::mnvolimp_Click);
+    addCommand(mnvol, u"mnsorveglianza"_s, u"&Sorveglianza sanitaria"_s, &MainMenu::mnsorveglianza_Click);
 
     QMenu *mnstat = addMenu(nullptr, u"mnstat"_s, u"&Statistiche"_s);
     addCommand(mnstat, u"mnstatcombi"_s, u"Statistiche &combinate"_s, &MainMenu::mnstatcombi_Click);
@@ -235,6 +237,11 @@ void MainMenu::mnvac_Click()
     caricaassformvol();
     Windows::formvol()->cmdregistra->setText(u"Elimina"_s);
     showList(ListKind::toDelete);
+}
+
+void MainMenu::mnsorveglianza_Click()
+{
+    Controls::showWindow(Windows::formsorv());
 }
 
 void MainMenu::mnstatcombi_Click()

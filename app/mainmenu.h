@@ -31,6 +31,7 @@ public:
     void mnvam_Click();
     void mnvac_Click();
     void mnvolimp_Click();
+    void mnsorveglianza_Click();
     void mnstatcombi_Click();
     void mnespdb_Click();
     void mnazzatt_Click();

@@ -12,6 +12,7 @@
 #include "statistics/form4.h"
 #include "store/backup.h"
 #include "store/database.h"
+#include "surveillance/formsorv.h"
 #include "ui/controls.h"
 #include "volunteers/formvol.h"
 
@@ -30,6 +31,7 @@ struct Registry {
     QPointer<Formass> formass;
     QPointer<Formlist> formlist;
     QPointer<Form4> form4;
+    QPointer<Formsorv> formsorv;
     QPointer<Formguida> formguida;
     bool ending = false;
 };
@@ -150,6 +152,16 @@ Form4 *form4()
     return registry().form4;
 }
 
+Formsorv *formsorv()
+{
+    if (!registry().formsorv) {
+        auto *window = new Formsorv;
+        Controls::finishWindow(window, window->cmdelabora);
+        registry().formsorv = window;
+    }
+    return registry().formsorv;
+}
+
 Formguida *formguida()
 {
     if (!registry().formguida)
@@ -183,6 +195,7 @@ void destroyAll()
     delete windows.formass;
     delete windows.formlist;
     delete windows.form4;
+    delete windows.formsorv;
     delete windows.formguida;
     delete windows.form1;
     windows = Registry{};

@@ -10,6 +10,7 @@ class Formass;
 class Formlist;
 class Form4;
 class Formvol;
+class Formsorv;
 class Formguida;
 
 // Each window is made once, on first use, and lives hidden until the program ends.
@@ -19,6 +20,7 @@ Form11 *form11();
 Form1 *form1();
 Formlist *formlist();
 Form4 *form4();
+Formsorv *formsorv();
 Formguida *formguida();
 
 // The main window if it exists, without making it.

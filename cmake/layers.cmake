@@ -3,7 +3,7 @@
 # keep a lower layer from using a higher one's code; this keeps it from using its headers too,
 # and keeps a window's folder out of another's.
 cmake_minimum_required(VERSION 3.22)
-set(features activities participation volunteers organisations reports statistics)
+set(features activities participation volunteers organisations reports statistics surveillance)
 set(allowed_common common)
 set(allowed_ui ui common)
 set(allowed_database database common)

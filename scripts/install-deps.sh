@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev libsqlite3-dev
+  # Qt Charts' CMake package needs Qt OpenGL's, which Debian's qt6-charts-dev does not bring along.
+  qt6-charts-dev libqt6opengl6-dev
   qt6-translations-l10n
   fonts-liberation2 poppler-utils sqlite3
   xvfb xauth openbox imagemagick xdotool x11-utils

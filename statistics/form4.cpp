@@ -24,18 +24,6 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-// An empty period date passes the date check but bounds nothing: it is refused too.
-bool periodDateRefused(const QString &date, const QString &message)
-{
-    if (dateRefused(date, message))
-        return true;
-    if (date.isEmpty())
-        Messages::report(message);
-    return date.isEmpty();
-}
-} // namespace
-
 Form4::Form4()
 {
     setObjectName(u"Form4"_s);
@@ -94,8 +82,8 @@ void Form4::Form_Load()
 void Form4::cmdelab_Click()
 {
     List1->clear();
-    if (periodDateRefused(f4datada->text(), u"Data inizio errata."_s) ||
-        periodDateRefused(f4dataa->text(), u"Data fine errata."_s))
+    if (requiredDateRefused(f4datada->text(), u"Data inizio errata."_s) ||
+        requiredDateRefused(f4dataa->text(), u"Data fine errata."_s))
         return;
     // Without them the listing would count nothing and look like an archive without hours.
     const QString riskChoice = cmbrisc->currentText();

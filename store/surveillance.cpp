@@ -120,6 +120,8 @@ void HoursCount::add(const QString &surname, const QString &name, const QString 
         if (!(classHours > 0))
             continue;
         volunteer.hours.total[i] += classHours;
+        // Months follow the period, which counts an activity by its start.
+        volunteer.hours.months[QDate(first.year(), first.month(), 1)][i] += classHours;
         if (!spread) {
             if (!startWeek)
                 startWeek = &volunteer.weeks[monday];
@@ -142,6 +144,8 @@ QHash<QString, VolunteerHours> HoursCount::finish()
         Counted &volunteer = m_counted[size_t(it.value())];
         for (size_t i = 0; i < riskClasses.size(); ++i) {
             volunteer.hours.total[i] = tidy(volunteer.hours.total[i]);
+            for (ClassHours &month : volunteer.hours.months)
+                month[i] = tidy(month[i]);
             for (const ClassHours &week : std::as_const(volunteer.weeks))
                 volunteer.hours.highestWeek[i] = std::max(volunteer.hours.highestWeek[i], tidy(week[i]));
         }
@@ -222,6 +226,7 @@ QList<Row> evaluate(const QList<Volunteer> &volunteers, const QHash<QString, Vol
         row.name = name;
         row.taxCode = taxCode;
         row.hours = worked.total;
+        row.months = worked.months;
         row.r7HighestWeek = worked.highestWeek[2];
         row.overThreshold = overThreshold(worked, thresholds);
         const Standing state = standing(checks, thresholds, today);
@@ -285,18 +290,38 @@ QString csvField(const QString &text)
 }
 } // namespace
 
+QStringList heading()
+{
+    QStringList names{u"Cognome"_s, u"Nome"_s, u"Codice fiscale"_s};
+    for (const RiskClass &riskClass : riskClasses)
+        names << riskClass.label.toString();
+    return names + QStringList{u"R7 settimana massima"_s,
+                               u"Classi oltre soglia"_s,
+                               u"Ultima visita"_s,
+                               u"Tipo"_s,
+                               u"Esito"_s,
+                               u"Scadenza"_s,
+                               u"Stato"_s};
+}
+
+QStringList fields(const Row &row)
+{
+    QStringList fields{row.surname, row.name, row.taxCode};
+    for (const double hours : row.hours)
+        fields << hoursText(hours);
+    fields << hoursText(row.r7HighestWeek) << row.overThreshold << row.lastVisitDate << row.lastVisitType
+           << row.lastVisitOutcome << row.latestDue.toString(u"dd/MM/yyyy"_s) << row.status;
+    return fields;
+}
+
 QByteArray csv(const QList<Row> &rows)
 {
-    QStringList lines{u"Cognome;Nome;Codice fiscale;R0;R6;R7;R8;R9;R10;R7 settimana massima;Classi oltre soglia;"
-                      u"Ultima visita;Tipo;Esito;Scadenza;Stato"_s};
+    QStringList lines{heading().join(u';')};
     for (const Row &row : rows) {
-        QStringList fields{csvField(row.surname), csvField(row.name), csvField(row.taxCode)};
-        for (const double hours : row.hours)
-            fields << hoursText(hours);
-        fields << hoursText(row.r7HighestWeek) << row.overThreshold << csvField(row.lastVisitDate)
-               << csvField(row.lastVisitType) << csvField(row.lastVisitOutcome)
-               << row.latestDue.toString(u"dd/MM/yyyy"_s) << row.status;
-        lines << fields.join(u';');
+        QStringList line = fields(row);
+        for (QString &field : line)
+            field = csvField(field);
+        lines << line.join(u';');
     }
     return QByteArray("\xEF\xBB\xBF") + lines.join(u"\r\n"_s).toUtf8() + "\r\n";
 }
@@ -531,7 +556,8 @@ Standing standingOf(DataSource &source, const QString &surname, const QString &n
 Outcome evaluate(DataSource &register_, DataSource &details, const QDate &from, const QDate &to, const QDate &today)
 {
     Outcome outcome;
-    const Thresholds thresholds = readThresholds(register_, &outcome.refusal);
+    outcome.thresholds = readThresholds(register_, &outcome.refusal);
+    const Thresholds &thresholds = outcome.thresholds;
     if (!outcome.refusal.ok())
         return outcome;
     QList<Volunteer> volunteers;

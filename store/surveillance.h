@@ -7,7 +7,9 @@
 #include <QDate>
 #include <QHash>
 #include <QList>
+#include <QMap>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <optional>
@@ -50,6 +52,7 @@ struct VolunteerHours {
     QString text; // surname, blank, first name, as the detail rows hold it
     ClassHours total{};
     ClassHours highestWeek{};
+    QMap<QDate, ClassHours> months; // by the first day of the month the activities start in
 };
 
 // Sums the detail rows' hours by volunteer text (letter case aside, as the statistics match
@@ -85,6 +88,7 @@ struct Row {
     QString name;
     QString taxCode;
     ClassHours hours{};
+    QMap<QDate, ClassHours> months; // as VolunteerHours has them
     double r7HighestWeek = 0;
     QString overThreshold; // the classes over their thresholds, "R6 R9"
     QString lastVisitDate;
@@ -115,12 +119,18 @@ Standing standing(const QList<Visit> &visits, const Thresholds &thresholds, cons
 QList<Row> evaluate(const QList<Volunteer> &volunteers, const QHash<QString, VolunteerHours> &hours,
                     const QList<Visit> &visits, const Thresholds &thresholds, const QDate &today);
 
+// The columns of a row and its texts as the table, the printout and the file show them: hours
+// with a decimal comma and at most two decimals, dates GG/MM/AAAA.
+QStringList heading();
+QStringList fields(const Row &row);
+
 // The rows as a CSV file: UTF-8 with BOM, ';', decimal comma, dates GG/MM/AAAA.
 QByteArray csv(const QList<Row> &rows);
 
 // What the store gives the window.
 struct Outcome {
     QList<Row> rows;
+    Thresholds thresholds; // those the rows were evaluated with
     // On a server whose role may not read VISITE: the visit columns are empty.
     bool visitsHidden = false;
     Store::Result refusal; // a read refused: then no rows

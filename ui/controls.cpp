@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QCompleter>
 #include <QFocusEvent>
+#include <QHeaderView>
 #include <QImageReader>
 #include <QKeyEvent>
 #include <QLabel>
@@ -20,6 +21,7 @@
 #include <QScrollArea>
 #include <QStringListModel>
 #include <QStyle>
+#include <QTableWidget>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -137,6 +139,23 @@ QListWidget *multiList(QWidget *parent, const QString &name, int left, int top, 
     result->setSelectionMode(QAbstractItemView::MultiSelection);
     result->setFont(Twips::font(u"Courier New"_s, 8.25));
     result->setUniformItemSizes(true);
+    Twips::place(result, left, top, width, height);
+    return result;
+}
+
+QTableWidget *rowTable(QWidget *parent, const QString &name, const QStringList &headings, int left, int top, int width,
+                       int height)
+{
+    auto *result = new QTableWidget(0, int(headings.size()), parent);
+    result->setObjectName(name);
+    result->setHorizontalHeaderLabels(headings);
+    result->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    result->setSelectionBehavior(QAbstractItemView::SelectRows);
+    result->setSelectionMode(QAbstractItemView::SingleSelection);
+    result->verticalHeader()->hide();
+    result->verticalHeader()->setDefaultSectionSize(Twips::toPixels(255));
+    result->horizontalHeader()->setHighlightSections(false);
+    result->horizontalHeader()->setStretchLastSection(true);
     Twips::place(result, left, top, width, height);
     return result;
 }

@@ -11,6 +11,7 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
+class QTableWidget;
 class QWidget;
 
 // A multi-line text box holding at most a given number of characters.
@@ -46,6 +47,9 @@ QPushButton *button(QWidget *parent, const QString &name, const QString &caption
 void showPicture(QLabel *label, const QByteArray &encoded);
 // A list box in a fixed-pitch font where a click selects or deselects a line.
 QListWidget *multiList(QWidget *parent, const QString &name, int left, int top, int width, int height);
+// A table that shows rows to choose one of, whole: read-only, one row selected at a time.
+QTableWidget *rowTable(QWidget *parent, const QString &name, const QStringList &headings, int left, int top, int width,
+                       int height);
 
 // Replaces a drop-down list's entries in one go and leaves its text empty, as a list
 // emptied and refilled does: no entry is chosen for the user.

@@ -28,3 +28,12 @@ bool dateRefused(const QString &date, const QString &refusal)
     Messages::report(refusal);
     return true;
 }
+
+bool requiredDateRefused(const QString &date, const QString &refusal)
+{
+    if (dateRefused(date, refusal))
+        return true;
+    if (date.isEmpty())
+        Messages::report(refusal);
+    return date.isEmpty();
+}

@@ -17,3 +17,6 @@ QString readFailureMessage(const QString &reason);
 // The check of `date` as every window runs it (controlladata): its own message first and then
 // `refusal`. True when the date was refused.
 bool dateRefused(const QString &date, const QString &refusal);
+// The same for a date that must be given, such as a bound of a period: an empty one passes the
+// date check but bounds nothing, so it is refused with `refusal` alone.
+bool requiredDateRefused(const QString &date, const QString &refusal);

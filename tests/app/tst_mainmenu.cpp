@@ -127,6 +127,7 @@ void TestMainMenu::wholeTreeInOrder()
         {u"mnvam"_s, u"Modifica"_s, 2},
         {u"mnvac"_s, u"Cancellazione"_s, 2},
         {u"mnvolimp"_s, u"Importa da Dalvimoesp"_s, 2},
+        {u"mnsorveglianza"_s, u"Sorveglianza sanitaria"_s, 1},
         {u"mnstat"_s, u"Statistiche"_s, 0},
         {u"mnstatcombi"_s, u"Statistiche combinate"_s, 1},
         {u"mnespdb"_s, u"Esporta Data Base"_s, 0},
