@@ -43,7 +43,7 @@ Formvol::Formvol()
 {
     setObjectName(u"Formvol"_s);
     setWindowTitle(u"Formvol"_s);
-    Twips::resizeClient(this, 8640, 6480);
+    Twips::resizeClient(this, 8640, 6720);
 
     using namespace Controls;
     Label1 = label(this, u"Label1"_s, u"Associazione"_s, 240, 270, 2040);
@@ -63,9 +63,10 @@ Formvol::Formvol()
     Label5 = label(this, u"Label5"_s, u"Data di nascita"_s, 5400, 1995, 1335);
     fvdatana = textBox(this, u"fvdatana"_s, 6840, 1980, 1455, 285, u"Data nel formato GG/MM/AAAA."_s);
     // The visits are read-only here: they are entered in the surveillance window.
-    lblvisita = label(this, u"lblvisita"_s, QString(), 240, 2400, 8055);
-    Label6 = label(this, u"Label6"_s, u"Luogo di nascita"_s, 240, 2790, 2040);
-    fvluogona = comboBox(this, u"fvluogona"_s, 2400, 2760, 5895);
+    lblvisita = label(this, u"lblvisita"_s, QString(), 240, 2370, 8055, 510);
+    lblvisita->setWordWrap(true);
+    Label6 = label(this, u"Label6"_s, u"Luogo di nascita"_s, 240, 3030, 2040);
+    fvluogona = comboBox(this, u"fvluogona"_s, 2400, 3000, 5895);
     fvluogona->setFont(Twips::font(u"Courier New"_s, 8.25));
     // About 8,000 entries of equal width: the box is sized by its layout, not by measuring each one.
     fvluogona->setMinimumContentsLength(39);
@@ -73,21 +74,21 @@ Formvol::Formvol()
     Controls::offerPopupCompletion(fvluogona);
     // In the entries' fixed-pitch font the provinces line up.
     fvluogona->completer()->popup()->setFont(fvluogona->font());
-    Label7 = label(this, u"Label7"_s, u"Provincia di nascita"_s, 240, 3255, 2040);
+    Label7 = label(this, u"Label7"_s, u"Provincia di nascita"_s, 240, 3495, 2040);
     fvprovna =
-        textBox(this, u"fvprovna"_s, 2400, 3240, 855, 285, u"Sigla della provincia di nascita del volontario."_s);
-    Label8 = label(this, u"Label8"_s, u"Sesso"_s, 3600, 3255, 735);
-    fvsesso = textBox(this, u"fvsesso"_s, 4440, 3240, 495, 285);
-    Label9 = label(this, u"Label9"_s, u"Specializzazione prevalente"_s, 240, 3690, 2100);
-    cmbspec = comboBox(this, u"cmbspec"_s, 2400, 3660, 5895);
-    Label10 = label(this, u"Label10"_s, u"Note"_s, 240, 4155, 2040);
-    fvnote = textBox(this, u"fvnote"_s, 2400, 4140, 5895, 285, u"Specializzazione del volontario."_s);
-    Label11 = label(this, u"Label11"_s, u"Note 2"_s, 240, 4575, 2040);
-    fvnote2 = textBox(this, u"fvnote2"_s, 2400, 4560, 5895, 285, u"Libero per note."_s);
-    Label12 = label(this, u"Label12"_s, u"Note 3"_s, 240, 4995, 2040);
-    fvnote3 = textBox(this, u"fvnote3"_s, 2400, 4980, 5895, 285, u"Libero per note."_s);
-    cmdregistra = button(this, u"cmdregistra"_s, u"Registra"_s, 5040, 5640, 1455, 495);
-    cmdesci = button(this, u"cmdesci"_s, u"Esci"_s, 6840, 5640, 1455, 495);
+        textBox(this, u"fvprovna"_s, 2400, 3480, 855, 285, u"Sigla della provincia di nascita del volontario."_s);
+    Label8 = label(this, u"Label8"_s, u"Sesso"_s, 3600, 3495, 735);
+    fvsesso = textBox(this, u"fvsesso"_s, 4440, 3480, 495, 285);
+    Label9 = label(this, u"Label9"_s, u"Specializzazione prevalente"_s, 240, 3930, 2100);
+    cmbspec = comboBox(this, u"cmbspec"_s, 2400, 3900, 5895);
+    Label10 = label(this, u"Label10"_s, u"Note"_s, 240, 4395, 2040);
+    fvnote = textBox(this, u"fvnote"_s, 2400, 4380, 5895, 285, u"Specializzazione del volontario."_s);
+    Label11 = label(this, u"Label11"_s, u"Note 2"_s, 240, 4815, 2040);
+    fvnote2 = textBox(this, u"fvnote2"_s, 2400, 4800, 5895, 285, u"Libero per note."_s);
+    Label12 = label(this, u"Label12"_s, u"Note 3"_s, 240, 5235, 2040);
+    fvnote3 = textBox(this, u"fvnote3"_s, 2400, 5220, 5895, 285, u"Libero per note."_s);
+    cmdregistra = button(this, u"cmdregistra"_s, u"Registra"_s, 5040, 5880, 1455, 495);
+    cmdesci = button(this, u"cmdesci"_s, u"Esci"_s, 6840, 5880, 1455, 495);
 
     QWidget *order[] = {cmbassdenom, fvcogn,   fvnome,      fvindir,  fvcap,   fvcitta, fvprov,
                         fvcfisc,     fvdatana, fvluogona,   fvprovna, fvsesso, cmbspec, fvnote,
