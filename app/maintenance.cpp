@@ -63,7 +63,8 @@ void azzeravolontari()
 {
     Form1 *main = Windows::form1();
     std::optional<Store::Result> emptied;
-    if (Messages::askYesNo(u"Azzero l'archivio Volontari?"_s, Messages::Default::No) && keepBackup())
+    if (Messages::askYesNo(u"Azzero l'archivio Volontari e le loro visite mediche?"_s, Messages::Default::No) &&
+        keepBackup())
         emptied = Maintenance::emptyVolunteers(*main->Data6);
     main->Data6->refresh();
     if (!emptied)

@@ -1,5 +1,6 @@
 #include "participation/participation.h"
 
+#include "common/clock.h"
 #include "common/datecheck.h"
 #include "common/globals.h"
 #include "common/riskclasses.h"
@@ -9,6 +10,7 @@
 #include "participation/form3.h"
 #include "store/activities.h"
 #include "store/details.h"
+#include "store/surveillance.h"
 #include "ui/controls.h"
 #include "ui/hourglass.h"
 #include "ui/mainwindowinterface.h"
@@ -87,6 +89,47 @@ bool hoursFitOrConfirmed(const Form3 *window, const QHash<QString, double> &pres
         if (entry->isSelected() && present.value(VolunteerText::key(entry->text())) + hours > *limit)
             return Messages::askYesNo(u"Ore superiori alla durata dell'attività: confermi?"_s, Messages::Default::No);
     }
+    return true;
+}
+
+// Leaves out of `volunteers` each one not yet present whose last visit found him unfit, or whose
+// visits are all past due, unless the user confirms him; false when the store refused the read
+// of the visits, having said so. A role that may not read the visits is warned of nothing.
+bool unfitLeftOut(QStringList &volunteers, const QHash<QString, double> &present)
+{
+    QStringList arriving;
+    for (const QString &text : std::as_const(volunteers)) {
+        if (!present.contains(VolunteerText::key(text)))
+            arriving << text;
+    }
+    Store::Result refusal;
+    const QHash<QString, Surveillance::Standing> standings =
+        Surveillance::standingsOf(*Windows::mainWindow()->Data5, arriving, Clock::today(), &refusal);
+    if (readRefused(!refusal.ok(), refusal.description))
+        return false;
+    // An archive may list two volunteers under one text: they are one answer.
+    QHash<QString, bool> answers;
+    const auto confirmed = [&](const QString &text) {
+        const auto standing = standings.constFind(text);
+        if (standing == standings.cend() || standing->warning == Surveillance::Standing::Warning::None)
+            return true;
+        if (const auto answer = answers.constFind(text); answer != answers.cend())
+            return *answer;
+        const QString question = standing->warning == Surveillance::Standing::Warning::Unfit
+                                     ? u"%1 risulta non idoneo dal %2: aggiungo comunque?"_s
+                                     : u"%1 ha la visita scaduta dal %2: aggiungo comunque?"_s;
+        const bool yes = Messages::askYesNo(
+            question.arg(TextFormat::withoutTrailingBlanks(text), standing->since.toString(u"dd/MM/yyyy"_s)),
+            Messages::Default::No);
+        answers.insert(text, yes);
+        return yes;
+    };
+    QStringList kept;
+    for (const QString &text : std::as_const(volunteers)) {
+        if (present.contains(VolunteerText::key(text)) || confirmed(text))
+            kept << text;
+    }
+    volunteers = kept;
     return true;
 }
 
@@ -213,6 +256,13 @@ void aggiungivolontari()
     const auto present = presentVolunteers(details, window, riskIndex);
     if (!present || !hoursFitOrConfirmed(window, *present, *hours))
         return;
+    QStringList volunteers;
+    for (int i = 1; i < window->List2->count(); ++i) {
+        if (window->List2->item(i)->isSelected())
+            volunteers << window->List2->item(i)->text();
+    }
+    if (!unfitLeftOut(volunteers, *present))
+        return;
 
     Hourglass::set();
     Details::Addition addition;
@@ -225,10 +275,7 @@ void aggiungivolontari()
     addition.note2 = window->f3note2->text();
     addition.riskIndex = riskIndex;
     addition.hours = *hours;
-    for (int i = 1; i < window->List2->count(); ++i) {
-        if (window->List2->item(i)->isSelected())
-            addition.volunteers << window->List2->item(i)->text();
-    }
+    addition.volunteers = volunteers;
     if (!pressReported(Details::addVolunteers(*main->Data3, *details, addition), u"Volontari inseriti:  "_s,
                        u"Volontari non registrati:\n"_s))
         return;

@@ -28,7 +28,12 @@ Store::Result emptyActivities(DataSource &details, DataSource &activities)
 
 Store::Result emptyVolunteers(DataSource &volunteers)
 {
-    return volunteers.execute(u"delete from volo"_s);
+    return Store::inTransaction(volunteers.database(), [&]() {
+        // The volunteers first: a visit another PC is adding holds its volunteer's row, so the
+        // deletion waits for it and the visits deleted next include it.
+        const Store::Result removed = volunteers.execute(u"delete from volo"_s);
+        return removed.ok() ? volunteers.execute(u"delete from "_s + Schema::visite) : removed;
+    });
 }
 
 Store::Result exportDetails(DataSource &details, const QString &fileName)

@@ -12,7 +12,7 @@ namespace Maintenance {
 // Empties the detail rows (through `details`) and then the activities (through
 // `activities`): both or neither.
 Store::Result emptyActivities(DataSource &details, DataSource &activities);
-// Empties the volunteers.
+// Empties the volunteers and their visits, both or neither; the thresholds stay.
 Store::Result emptyVolunteers(DataSource &volunteers);
 
 // Writes every detail row, walked through `details`, into the new Excel 97 workbook

@@ -553,6 +553,30 @@ Standing standingOf(DataSource &source, const QString &surname, const QString &n
     return refusal->ok() ? standing(visits, thresholds, today) : Standing{};
 }
 
+QHash<QString, Standing> standingsOf(DataSource &source, const QStringList &texts, const QDate &today,
+                                     Store::Result *refusal, bool *hidden)
+{
+    if (hidden)
+        *hidden = false;
+    if (texts.isEmpty())
+        return {};
+    QHash<QString, QList<Visit>> byVolunteer;
+    for (const Visit &visit : readVisits(source, QString(), {}, refusal, hidden))
+        byVolunteer[textKey(visit.surname, visit.name)] << visit;
+    if (!refusal->ok() || byVolunteer.isEmpty())
+        return {};
+    const Thresholds thresholds = readThresholds(source, refusal);
+    if (!refusal->ok())
+        return {};
+    QHash<QString, Standing> found;
+    for (const QString &text : texts) {
+        const auto visits = byVolunteer.constFind(VolunteerText::key(withoutTrailingBlanks(text)));
+        if (visits != byVolunteer.cend())
+            found.insert(text, standing(*visits, thresholds, today));
+    }
+    return found;
+}
+
 Outcome evaluate(DataSource &register_, DataSource &details, const QDate &from, const QDate &to, const QDate &today)
 {
     Outcome outcome;

@@ -156,5 +156,10 @@ Store::Result removeVisit(DataSource &source, const Visit &visit);
 // The volunteer's standing (see standing()).
 Standing standingOf(DataSource &source, const QString &surname, const QString &name, const QDate &today,
                     Store::Result *refusal, bool *hidden = nullptr);
+// The standings of the volunteers of `texts` (surname, blank, first name, as the lists show
+// them), by those texts; one without visits is left out. The thresholds and the visits are read
+// once however many volunteers are asked about.
+QHash<QString, Standing> standingsOf(DataSource &source, const QStringList &texts, const QDate &today,
+                                     Store::Result *refusal, bool *hidden = nullptr);
 
 } // namespace Surveillance

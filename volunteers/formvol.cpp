@@ -1,5 +1,6 @@
 #include "volunteers/formvol.h"
 
+#include "common/clock.h"
 #include "common/controlladata.h"
 #include "common/globals.h"
 #include "common/volunteertext.h"
@@ -9,6 +10,7 @@
 #include "store/municipalities.h"
 #include "store/organisations.h"
 #include "store/schema.h"
+#include "store/surveillance.h"
 #include "store/volunteers.h"
 #include "ui/activation.h"
 #include "ui/controls.h"
@@ -41,7 +43,7 @@ Formvol::Formvol()
 {
     setObjectName(u"Formvol"_s);
     setWindowTitle(u"Formvol"_s);
-    Twips::resizeClient(this, 8640, 6120);
+    Twips::resizeClient(this, 8640, 6720);
 
     using namespace Controls;
     Label1 = label(this, u"Label1"_s, u"Associazione"_s, 240, 270, 2040);
@@ -60,8 +62,11 @@ Formvol::Formvol()
     fvcfisc = textBox(this, u"fvcfisc"_s, 2400, 1980, 2895, 285, u"Codice fiscale del volontario."_s);
     Label5 = label(this, u"Label5"_s, u"Data di nascita"_s, 5400, 1995, 1335);
     fvdatana = textBox(this, u"fvdatana"_s, 6840, 1980, 1455, 285, u"Data nel formato GG/MM/AAAA."_s);
-    Label6 = label(this, u"Label6"_s, u"Luogo di nascita"_s, 240, 2430, 2040);
-    fvluogona = comboBox(this, u"fvluogona"_s, 2400, 2400, 5895);
+    // The visits are read-only here: they are entered in the surveillance window.
+    lblvisita = label(this, u"lblvisita"_s, QString(), 240, 2370, 8055, 510);
+    lblvisita->setWordWrap(true);
+    Label6 = label(this, u"Label6"_s, u"Luogo di nascita"_s, 240, 3030, 2040);
+    fvluogona = comboBox(this, u"fvluogona"_s, 2400, 3000, 5895);
     fvluogona->setFont(Twips::font(u"Courier New"_s, 8.25));
     // About 8,000 entries of equal width: the box is sized by its layout, not by measuring each one.
     fvluogona->setMinimumContentsLength(39);
@@ -69,21 +74,21 @@ Formvol::Formvol()
     Controls::offerPopupCompletion(fvluogona);
     // In the entries' fixed-pitch font the provinces line up.
     fvluogona->completer()->popup()->setFont(fvluogona->font());
-    Label7 = label(this, u"Label7"_s, u"Provincia di nascita"_s, 240, 2895, 2040);
+    Label7 = label(this, u"Label7"_s, u"Provincia di nascita"_s, 240, 3495, 2040);
     fvprovna =
-        textBox(this, u"fvprovna"_s, 2400, 2880, 855, 285, u"Sigla della provincia di nascita del volontario."_s);
-    Label8 = label(this, u"Label8"_s, u"Sesso"_s, 3600, 2895, 735);
-    fvsesso = textBox(this, u"fvsesso"_s, 4440, 2880, 495, 285);
-    Label9 = label(this, u"Label9"_s, u"Specializzazione prevalente"_s, 240, 3330, 2100);
-    cmbspec = comboBox(this, u"cmbspec"_s, 2400, 3300, 5895);
-    Label10 = label(this, u"Label10"_s, u"Note"_s, 240, 3795, 2040);
-    fvnote = textBox(this, u"fvnote"_s, 2400, 3780, 5895, 285, u"Specializzazione del volontario."_s);
-    Label11 = label(this, u"Label11"_s, u"Note 2"_s, 240, 4215, 2040);
-    fvnote2 = textBox(this, u"fvnote2"_s, 2400, 4200, 5895, 285, u"Libero per note."_s);
-    Label12 = label(this, u"Label12"_s, u"Note 3"_s, 240, 4635, 2040);
-    fvnote3 = textBox(this, u"fvnote3"_s, 2400, 4620, 5895, 285, u"Libero per note."_s);
-    cmdregistra = button(this, u"cmdregistra"_s, u"Registra"_s, 5040, 5280, 1455, 495);
-    cmdesci = button(this, u"cmdesci"_s, u"Esci"_s, 6840, 5280, 1455, 495);
+        textBox(this, u"fvprovna"_s, 2400, 3480, 855, 285, u"Sigla della provincia di nascita del volontario."_s);
+    Label8 = label(this, u"Label8"_s, u"Sesso"_s, 3600, 3495, 735);
+    fvsesso = textBox(this, u"fvsesso"_s, 4440, 3480, 495, 285);
+    Label9 = label(this, u"Label9"_s, u"Specializzazione prevalente"_s, 240, 3930, 2100);
+    cmbspec = comboBox(this, u"cmbspec"_s, 2400, 3900, 5895);
+    Label10 = label(this, u"Label10"_s, u"Note"_s, 240, 4395, 2040);
+    fvnote = textBox(this, u"fvnote"_s, 2400, 4380, 5895, 285, u"Specializzazione del volontario."_s);
+    Label11 = label(this, u"Label11"_s, u"Note 2"_s, 240, 4815, 2040);
+    fvnote2 = textBox(this, u"fvnote2"_s, 2400, 4800, 5895, 285, u"Libero per note."_s);
+    Label12 = label(this, u"Label12"_s, u"Note 3"_s, 240, 5235, 2040);
+    fvnote3 = textBox(this, u"fvnote3"_s, 2400, 5220, 5895, 285, u"Libero per note."_s);
+    cmdregistra = button(this, u"cmdregistra"_s, u"Registra"_s, 5040, 5880, 1455, 495);
+    cmdesci = button(this, u"cmdesci"_s, u"Esci"_s, 6840, 5880, 1455, 495);
 
     QWidget *order[] = {cmbassdenom, fvcogn,   fvnome,      fvindir,  fvcap,   fvcitta, fvprov,
                         fvcfisc,     fvdatana, fvluogona,   fvprovna, fvsesso, cmbspec, fvnote,
@@ -141,6 +146,29 @@ void Formvol::showVolunteer(const Volunteer &v)
     fvnote->setText(v.note);
     fvnote2->setText(v.note2);
     fvnote3->setText(v.note3);
+    showVisits(v.surname, v.name);
+}
+
+void Formvol::showVisits(const QString &surname, const QString &name)
+{
+    Store::Result refusal;
+    bool hidden = false;
+    const Surveillance::Standing standing =
+        Surveillance::standingOf(*Windows::mainWindow()->Data5, surname, name, Clock::today(), &refusal, &hidden);
+    lblvisita->clear();
+    // A role that may not read the visits is told nothing of them, not that there are none.
+    if (readRefused(!refusal.ok(), refusal.description) || hidden)
+        return;
+    if (!standing.last) {
+        lblvisita->setText(u"Nessuna visita registrata"_s);
+        return;
+    }
+    QString text = u"Ultima visita: %1 %2"_s.arg(standing.last->date, standing.last->type);
+    if (!standing.last->outcome.isEmpty())
+        text += u", "_s + standing.last->outcome;
+    if (standing.latestDue.isValid())
+        text += u" — prossima scadenza: "_s + standing.latestDue.toString(u"dd/MM/yyyy"_s);
+    lblvisita->setText(text);
 }
 
 void Formvol::showEvent(QShowEvent *event)
@@ -162,6 +190,7 @@ void Formvol::Form_Activate()
             clearWindow();
     }
     m_shown = false;
+    lblvisita->clear();
     caricaspecializzazioni();
     MainWindowInterface *main = Windows::mainWindow();
     DataSource *organisations = main->Data8;
@@ -270,6 +299,7 @@ void Formvol::clearWindow()
         box->clear();
     // The specialisation is stored: kept, it would pass silently to the next volunteer.
     cmbspec->setEditText(QString());
+    lblvisita->clear();
     m_shown = false;
 }
 
@@ -340,9 +370,31 @@ void Formvol::cmdregistra_Click()
         m_shown && VolunteerText::same(surname, m_shownSurname) && VolunteerText::same(name, m_shownName);
     if (operation == Operation::remove) {
         // Only the volunteer shown, while the boxes still name him.
-        if (found && namesShown)
-            stored(Volunteers::remove(*volunteers), u"Volontario eliminato"_s);
-        else
+        if (!found || !namesShown) {
+            finish(u"Volontario non trovato."_s);
+            return;
+        }
+        const Store::Result removed = Volunteers::remove(*volunteers);
+        if (removed.number != Volunteers::hasVisits) {
+            stored(removed, u"Volontario eliminato"_s);
+            return;
+        }
+        // His health records go only when the user says so, knowing how many they are.
+        Store::Result refusal;
+        const auto visits =
+            Surveillance::visitsOf(*Windows::mainWindow()->Data5, found->surname, found->name, &refusal).size();
+        if (readRefused(!refusal.ok(), refusal.description))
+            return;
+        const QString text = VolunteerText::of(found->surname, found->name);
+        if (!confirmed(visits == 1
+                           ? u"Il volontario %1 ha 1 visita medica registrata: la elimino insieme a lui?"_s.arg(text)
+                           : u"Il volontario %1 ha %2 visite mediche registrate: le elimino insieme a lui?"_s.arg(
+                                 text, QString::number(visits))))
+            return;
+        // Found again: the refused deletion left the source elsewhere, and another PC may have acted since.
+        if (Volunteers::find(*volunteers, found->surname, found->name))
+            stored(Volunteers::remove(*volunteers, Volunteers::Visits::Delete), u"Volontario eliminato"_s);
+        else if (!readRefused(volunteers))
             finish(u"Volontario non trovato."_s);
         return;
     }

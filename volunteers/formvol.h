@@ -31,6 +31,7 @@ public:
     QLineEdit *fvcfisc;
     QLabel *Label5;
     QLineEdit *fvdatana;
+    QLabel *lblvisita; // the shown volunteer's last visit and next due date
     QLabel *Label6;
     QComboBox *fvluogona;
     QLabel *Label7;
@@ -70,6 +71,9 @@ private:
     // Empties every box but the organisation, for the next volunteer.
     void clearWindow();
     void showVolunteer(const Volunteer &v);
+    // The last visit and the latest due date of the volunteer `surname` `name`; nothing when
+    // the role may not read the visits.
+    void showVisits(const QString &surname, const QString &name);
     // A place of birth that names one municipality gives the province of birth.
     void takeProvinceOfPlace();
 

@@ -67,6 +67,8 @@ void TestMaintenance::init()
                    u"ORET6, ORET7, ORET8, ORET9, ORET10, OREUOMO, NOTE1) values ('05/01/2011', '06/01/2011', 'SISMA', "
                    u"'CANTÙ', 'CO', 'ROSSI MARIO', NULL, 'RSSMRA80A01H501U', 0, 7.5, 0, 0, 0, 0, 7.5, 'prezzo 10 €')"_s,
                    u"insert into VOLO (COGN, NOME) values ('ROSSI', 'MARIO')"_s,
+                   u"insert into VISITE (COGN, NOME, DATAVISITA, TIPO) values ('ROSSI', 'MARIO', '01/02/2010', "
+                   u"'Controllo sanitario')"_s,
                    u"insert into VOLOEXTRA (COGN, NOME) values ('EXTRA', 'UNO')"_s,
                    u"insert into ASSO (DENOM) values ('GRUPPO')"_s},
                   [] { Clock::setFixed(QDateTime(QDate(2011, 3, 6), QTime(14, 5, 9))); }));
@@ -88,7 +90,7 @@ void TestMaintenance::noDeletesNothing()
     trigger(u"mnazzatt"_s, {u"Azzero l'archivio attività?"_s}, false);
     // Return alone must not empty an archive.
     QCOMPARE(m_answers->defaults(), QList<Messages::Default>{Messages::Default::No});
-    trigger(u"mnazzvol"_s, {u"Azzero l'archivio Volontari?"_s}, false);
+    trigger(u"mnazzvol"_s, {u"Azzero l'archivio Volontari e le loro visite mediche?"_s}, false);
     QCOMPARE(m_answers->defaults(), QList<Messages::Default>{Messages::Default::No});
     QCOMPARE(rows(Schema::registerFile, u"ATTIVDETT"_s), 1);
     QCOMPARE(rows(Schema::registerFile, u"VOLO"_s), 2);
@@ -118,8 +120,12 @@ void TestMaintenance::emptyingActivitiesKeepsACopy()
 
 void TestMaintenance::emptyingVolunteers()
 {
-    trigger(u"mnazzvol"_s, {u"Azzero l'archivio Volontari?"_s, u"Archivio Volontari azzerato."_s});
+    trigger(u"mnazzvol"_s,
+            {u"Azzero l'archivio Volontari e le loro visite mediche?"_s, u"Archivio Volontari azzerato."_s});
     QCOMPARE(rows(Schema::registerFile, u"VOLO"_s), 0);
+    // No health record is left of a volunteer no longer there; the thresholds are the group's settings.
+    QCOMPARE(rows(Schema::registerFile, u"VISITE"_s), 0);
+    QCOMPARE(rows(Schema::registerFile, u"SOGLIE"_s), 6);
     QCOMPARE(rows(Schema::registerFile, u"ATTIVDETT"_s), 1);
     QCOMPARE(rows(Schema::registerFile, u"VOLOEXTRA"_s), 1);
     QCOMPARE(rows(u"attivita-20110306-140509.mdb"_s, u"VOLO"_s), 2);

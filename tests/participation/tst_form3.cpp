@@ -1,6 +1,7 @@
 #include "app/form1.h"
 #include "app/gridmodel.h"
 #include "app/windows.h"
+#include "common/clock.h"
 #include "common/globals.h"
 #include "database/datasource.h"
 #include "participation/form3.h"
@@ -69,6 +70,7 @@ private slots:
     void windowShowsTheArchive();
     void typicalRoadKeepsTheTotals();
     void hoursAreCheckedFirst();
+    void unfitOrExpiredVolunteersAreAskedFor();
     void emptyEntryAndNoSelection();
     void removingVolunteers();
     void chosenDateShowsItsLastActivity();
@@ -274,6 +276,38 @@ void TestForm3::hoursAreCheckedFirst()
     QCOMPARE(m_answers->shown(), QStringList{u"Ore superiori alla durata dell'attività: confermi?"_s});
     QCOMPARE(m_answers->defaults(), QList<Messages::Default>{Messages::Default::No});
     QCOMPARE(row(u"ROSSI MARIO"_s), u"0.0/40.0/0.0/0.0/0.0/0.0/40.0"_s);
+}
+
+void TestForm3::unfitOrExpiredVolunteersAreAskedFor()
+{
+    Clock::setFixed(QDateTime(QDate(2011, 1, 5), QTime(9, 0)));
+    runSql(Schema::registerFile,
+           {u"insert into VISITE (COGN, NOME, DATAVISITA, TIPO, ESITO, SCADENZA) values ('Rossi', 'Mario', "
+            u"'01/03/2010', 'Sorveglianza sanitaria', 'Non idoneo', NULL), ('BIANCHI', 'ANNA', '01/01/2005', "
+            u"'Controllo sanitario', 'Idoneo', '01/01/2010'), ('VERDI', 'LUCA', '01/06/2010', "
+            u"'Sorveglianza sanitaria', 'Idoneo', NULL)"_s});
+    open();
+    choose(m_form->f3datain, u"05/01/2011"_s);
+    for (const QString &name : {u"ROSSI MARIO"_s, u"BIANCHI ANNA"_s, u"VERDI LUCA"_s})
+        select(m_form->List2, name);
+    // No leaves that one out and adds the others.
+    m_form->orestandard->setText(u"8"_s);
+    m_answers->clear();
+    m_answers->answerNo();
+    m_answers->answerYes(2);
+    m_form->cmdr6->click();
+    QCOMPARE(m_answers->shown(), (QStringList{u"BIANCHI ANNA ha la visita scaduta dal 01/01/2010: aggiungo comunque?"_s,
+                                              u"ROSSI MARIO risulta non idoneo dal 01/03/2010: aggiungo comunque?"_s,
+                                              u"Volontari inseriti:  2"_s}));
+    QCOMPARE(m_answers->defaults().first(2), (QList<Messages::Default>{Messages::Default::No, Messages::Default::No}));
+    QCOMPARE(queryColumn(Schema::registerFile, u"select COGN from ATTIVDETT order by COGN"_s),
+             (QVariantList{u"ROSSI MARIO"_s, u"VERDI LUCA"_s}));
+
+    // One already present only changes his hours: nothing to ask.
+    select(m_form->List2, u"ROSSI MARIO"_s);
+    press(m_form->cmdr7, u"2"_s);
+    QCOMPARE(m_answers->shown(), QStringList{u"Volontari inseriti:  1"_s});
+    QCOMPARE(row(u"ROSSI MARIO"_s), u"0.0/8.0/2.0/0.0/0.0/0.0/10.0"_s);
 }
 
 void TestForm3::emptyEntryAndNoSelection()

@@ -519,6 +519,12 @@ void TestServer::readOnlyUserReadsButNeverWrites()
     const Surveillance::Outcome surveillance =
         Surveillance::evaluate(*main->Data5, *main->Data4, QDate(2000, 1, 1), QDate(2030, 1, 1), QDate(2025, 1, 1));
     QVERIFY2(surveillance.refusal.ok() && surveillance.visitsHidden, qPrintable(surveillance.refusal.description));
+    // Nor does adding volunteers to an activity stop on them.
+    Store::Result refusal;
+    bool hidden = false;
+    QVERIFY(
+        Surveillance::standingsOf(*main->Data5, {u"ROSSI MARIO"_s}, QDate(2025, 1, 1), &refusal, &hidden).isEmpty());
+    QVERIFY2(refusal.ok() && hidden, qPrintable(refusal.description));
 
     main->findChild<QAction *>(u"mnvolinsman"_s)->trigger();
     Formvol *form = Windows::formvol();

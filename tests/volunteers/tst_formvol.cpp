@@ -14,6 +14,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -262,9 +263,11 @@ void TestFormvol::modifyShowsAndRewritesTheVolunteer()
     QCOMPARE(m_form->cmbspec->currentText(), u"LOGISTICA"_s);
     QCOMPARE(m_form->fvnote->text(), u"NOTA"_s);
     QCOMPARE(m_form->fvcfisc->text(), u"RSSMRA80A01H501U"_s);
+    QCOMPARE(m_form->lblvisita->text(), u"Nessuna visita registrata"_s);
 
     m_form->fvindir->setText(u"piazza duomo 3"_s);
     registerExpecting({u"Volontario modificato"_s});
+    QVERIFY(m_form->lblvisita->text().isEmpty());
     QCOMPARE(volunteers(), 1);
     // The codes from the import are rewritten empty, the mail cleared, the fax kept.
     QCOMPARE(value(u"select INDIR || '|' || CODASS || '|' || CODVOL || '|' || TEL || '|' || FAX || '|' || "
@@ -279,11 +282,13 @@ void TestFormvol::modifyShowsAndRewritesTheVolunteer()
             u"'01/02/2010', 'ROSSI MARIO'), ('ALLUVIONE', '03/04/2011', 'Rossi Mario'), "
             u"('SISMA', '01/02/2010', 'ROSSI MARIONE')"_s,
             u"insert into VOLO (COGN, NOME, INDIR) values ('ROSSI', 'MARIANO', 'VIA VECCHIA')"_s,
-            u"insert into VISITE (COGN, NOME, DATAVISITA, TIPO) values ('ROSSI', 'MARIO', '01/02/2024', "
-            u"'Controllo sanitario'), ('Rossi', 'mario', '01/02/2023', 'Sorveglianza sanitaria'), ('ROSSI', "
-            u"'MARIANO', '01/02/2024', 'Controllo sanitario')"_s});
+            u"insert into VISITE (COGN, NOME, DATAVISITA, TIPO, ESITO) values ('ROSSI', 'MARIO', '01/02/2024', "
+            u"'Controllo sanitario', 'Idoneo'), ('Rossi', 'mario', '01/02/2023', 'Sorveglianza sanitaria', NULL), "
+            u"('ROSSI', 'MARIANO', '01/02/2024', 'Controllo sanitario', NULL)"_s});
     activate(m_main);
     activate(m_form);
+    QCOMPARE(m_form->lblvisita->text(),
+             u"Ultima visita: 01/02/2024 Controllo sanitario, Idoneo — prossima scadenza: 01/02/2029"_s);
     m_form->fvnome->setText(u"mario luigi"_s);
     registerExpecting({u"Rinomino ROSSI MARIO in ROSSI MARIO LUIGI?"_s, u"Volontario modificato"_s});
     QCOMPARE(m_answers->defaults().first(), Messages::Default::No);
@@ -324,21 +329,29 @@ void TestFormvol::deleteRemovesOnlyWhatItFinds()
     QCOMPARE(volunteers(), 1);
     QVERIFY(m_form->fvcogn->text().isEmpty());
 
-    // Visits are never dropped unasked: they go with the volunteer only when the store is told so.
+    // Visits are never dropped unasked: No keeps the volunteer and them, Sì deletes them with him.
     runSql(Schema::registerFile, {u"insert into VISITE (COGN, NOME, DATAVISITA, TIPO) values ('VERDI', 'LUCA', "
-                                  u"'01/02/2024', 'Controllo sanitario'), ('VERDI', 'LUCIO', '01/02/2024', "
+                                  u"'01/02/2024', 'Controllo sanitario'), ('Verdi', 'Luca', '01/02/2025', "
+                                  u"'Sorveglianza sanitaria'), ('VERDI', 'LUCIO', '01/02/2024', "
                                   u"'Controllo sanitario')"_s});
-    DataSource *source = m_main->Data6;
-    QCOMPARE(
-        Surveillance::addVisit(*source, {u"verdi"_s, u"luca"_s, u"01/02/2024"_s, u"CONTROLLO SANITARIO"_s, {}, {}, {}})
-            .number,
-        Store::duplicateKey);
-    QVERIFY(Volunteers::find(*source, u"VERDI"_s, u"LUCA"_s));
-    QCOMPARE(Volunteers::remove(*source).number, Volunteers::hasVisits);
+    QCOMPARE(Surveillance::addVisit(*m_main->Data6,
+                                    {u"verdi"_s, u"luca"_s, u"01/02/2024"_s, u"CONTROLLO SANITARIO"_s, {}, {}, {}})
+                 .number,
+             Store::duplicateKey);
+    const QString question = u"Il volontario VERDI LUCA ha 2 visite mediche registrate: le elimino insieme a lui?"_s;
+    globals().volontarioscelto = u"VERDI LUCA"_s;
+    activate(m_main);
+    activate(m_form);
+    m_answers->clear();
+    m_answers->answerNo();
+    m_form->cmdregistra->click();
+    QCOMPARE(m_answers->shown(), QStringList{question});
+    QCOMPARE(m_answers->defaults(), QList<Messages::Default>{Messages::Default::No});
     QCOMPARE(volunteers(), 1);
-    QVERIFY(Volunteers::remove(*source, Volunteers::Visits::Delete).ok());
+    QCOMPARE(value(u"select count(*) from VISITE"_s).toInt(), 3);
+    registerExpecting({question, u"Volontario eliminato"_s});
     QCOMPARE(volunteers(), 0);
-    QCOMPARE(value(u"select NOME from VISITE"_s).toString(), u"LUCIO"_s);
+    QCOMPARE(queryColumn(Schema::registerFile, u"select NOME from VISITE"_s), QVariantList{u"LUCIO"_s});
 }
 
 void TestFormvol::viewOfAMissingOrIncompleteVolunteer()
