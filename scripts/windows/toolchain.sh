@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds, once, what the Windows build of Sentaro links against: Qt, SQLite and libmdb for
+# Builds, once, what the Windows build of Sentaro links against: Qt, Qt Charts, SQLite and libmdb for
 # x86_64 Windows, from Debian's own sources, into a cache folder outside the project.
 # Prints the folder. A folder already complete is reused as it is.
 set -euo pipefail
@@ -7,12 +7,13 @@ source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 need_packages g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
   mingw-w64-x86-64-dev dpkg-dev tcl libwine-dev cmake ninja-build make \
-  qt6-base-dev qt6-base-dev-tools libsqlite3-dev mdbtools-dev autoconf automake libtool gettext pkg-config \
+  qt6-base-dev qt6-base-dev-tools qt6-charts-dev libsqlite3-dev mdbtools-dev autoconf automake libtool gettext pkg-config \
   curl patch >&2
 
 prefix="$(toolchain_dir)"
 libmdb_done="$prefix/.libmdb-$(debian_version mdbtools-dev)"
-if [ -f "$prefix/.complete" ] && [ -f "$libmdb_done" ]; then
+charts_done="$prefix/.qtcharts-$(debian_version qt6-charts-dev)"
+if [ -f "$prefix/.complete" ] && [ -f "$charts_done" ] && [ -f "$libmdb_done" ]; then
   echo "$prefix"
   exit 0
 fi
@@ -170,6 +171,19 @@ build_qt() {
   cmake --install "$work/qt-build" >&2
 }
 
+# Qt Charts' widgets on the Qt above, with that Qt's own CMake wrapper; its QML part needs Qt Quick, which
+# is not built. The wrapper is told which toolchain file to load: the one it recorded may be gone.
+build_qtcharts() {
+  rm -rf "$work/qtcharts-build"
+  "$prefix/bin/qt-cmake" -S "$work/src/qt6-charts" -B "$work/qtcharts-build" -G Ninja \
+    -DQT_CHAINLOAD_TOOLCHAIN_FILE="$toolchain_file" -DSENTARO_WINDOWS_PREFIX="$prefix" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_SHARED_LIBS=ON \
+    -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DCMAKE_DISABLE_FIND_PACKAGE_Qt6Quick=ON \
+    -DCMAKE_DISABLE_FIND_PACKAGE_Qt6Qml=ON >&2
+  cmake --build "$work/qtcharts-build" --parallel "$jobs" >&2
+  cmake --install "$work/qtcharts-build" >&2
+}
+
 # libmdb without GLib (mdbtools brings a small stand-in for the part it uses), as a DLL: it is LGPL.
 build_libmdb() {
   local src="$work/src/mdbtools"
@@ -191,8 +205,8 @@ need_source() { # source-package
   exit 3
 }
 
-# Qt and SQLite, then libmdb, each with its own mark of completion: libmdb, added later or of another
-# version, is built without touching the Qt beside it.
+# Qt and SQLite, then Qt Charts, then libmdb, each with its own mark of completion: Qt Charts or libmdb,
+# added later or of another version, is built without rebuilding the Qt beside it.
 if [ ! -f "$prefix/.complete" ]; then
   fetch_sources qt6-base:qt6-base-dev sqlite3:libsqlite3-dev
   [ -f "$prefix/bin/sqlite3.dll" ] || need_source sqlite3
@@ -200,6 +214,13 @@ if [ ! -f "$prefix/.complete" ]; then
   build_sqlite
   build_qt
   touch "$prefix/.complete"
+fi
+if [ ! -f "$charts_done" ]; then
+  rm -rf "$work/src/qt6-charts" "$work"/download/qt6-charts_*
+  fetch_sources qt6-charts:qt6-charts-dev
+  need_source qt6-charts
+  build_qtcharts
+  touch "$charts_done"
 fi
 if [ ! -f "$libmdb_done" ]; then
   rm -rf "$work/src/mdbtools" "$work"/download/mdbtools_*
