@@ -69,6 +69,7 @@ QString aboutText()
 {
     const QStringList components = {
         u"Qt %1: GNU LGPL 3.0 (LGPL-3.0-only)"_s.arg(QString::fromLatin1(qVersion())),
+        u"Qt Charts, per il grafico della sorveglianza sanitaria: GNU GPL 3.0 (GPL-3.0-only)"_s,
         u"SQLite: pubblico dominio"_s,
 #ifndef SENTARO_NO_JETREADER
         u"mdbtools (libmdb), per leggere gli archivi Access: GNU LGPL 2.0 o successiva (LGPL-2.0-or-later)"_s,

@@ -128,14 +128,21 @@ bool reserveTaskBar(QWidget &bar)
                          u"-set"_s, u"_NET_WM_STRUT_PARTIAL"_s, u"0,0,0,40,0,0,0,0,0,0,0,1279"_s});
     };
     // Marked before it is shown, so that the window manager reads it when it takes the bar; set
-    // again while it has not, on a busy machine.
+    // again while it has not, on a busy machine. A bar mapped while the window manager was still
+    // starting is never taken by it: it is mapped again.
     reserve();
     bar.show();
     for (int attempt = 0; attempt < 30; ++attempt) {
         if (QTest::qWaitFor([]() { return QGuiApplication::primaryScreen()->availableGeometry().height() == 680; },
                             1000))
             return true;
-        reserve();
+        if (attempt % 5 == 4) {
+            bar.hide();
+            reserve();
+            bar.show();
+        } else {
+            reserve();
+        }
     }
     return false;
 }
