@@ -57,7 +57,17 @@ Formsorv::Formsorv()
     cmdsoglie = button(this, u"cmdsoglie"_s, u"Soglie…"_s, 6960, 240, 1575, 615,
                        u"Soglie delle ore di rischio e intervalli delle visite."_s);
 
-    tabsorv = rowTable(this, u"tabsorv"_s, Surveillance::heading(), 360, 1200, 16215, 5280);
+    // Long headings on two lines: sized to one line they left the status, the last column, cut short.
+    QStringList headings = Surveillance::heading();
+    for (QString &heading : headings) {
+        const qsizetype middle = heading.size() / 2;
+        const qsizetype before = heading.lastIndexOf(u' ', middle);
+        const qsizetype after = heading.indexOf(u' ', middle);
+        const qsizetype blank = before < 0 ? after : after < 0 || middle - before <= after - middle ? before : after;
+        if (heading.size() > 12 && blank > 0)
+            heading[blank] = u'\n';
+    }
+    tabsorv = rowTable(this, u"tabsorv"_s, headings, 360, 1200, 16215, 5280);
 
     graficosorv = new QChartView(new QChart, this);
     graficosorv->setObjectName(u"graficosorv"_s);
