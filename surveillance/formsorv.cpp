@@ -58,15 +58,9 @@ Formsorv::Formsorv()
                        u"Soglie delle ore di rischio e intervalli delle visite."_s);
 
     // Long headings on two lines: sized to one line they left the status, the last column, cut short.
-    QStringList headings = Surveillance::heading();
-    for (QString &heading : headings) {
-        const qsizetype middle = heading.size() / 2;
-        const qsizetype before = heading.lastIndexOf(u' ', middle);
-        const qsizetype after = heading.indexOf(u' ', middle);
-        const qsizetype blank = before < 0 ? after : after < 0 || middle - before <= after - middle ? before : after;
-        if (heading.size() > 12 && blank > 0)
-            heading[blank] = u'\n';
-    }
+    QStringList headings;
+    for (const QString &heading : Surveillance::heading())
+        headings << headingLines(heading).join(u'\n');
     tabsorv = rowTable(this, u"tabsorv"_s, headings, 360, 1200, 16215, 5280);
 
     graficosorv = new QChartView(new QChart, this);

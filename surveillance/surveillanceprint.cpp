@@ -70,6 +70,12 @@ QStringList thresholdLines(const Surveillance::Thresholds &thresholds)
 }
 } // namespace
 
+QStringList headingLines(const QString &heading)
+{
+    const qsizetype blank = heading.size() > 12 ? heading.indexOf(u' ', heading.size() / 2 - 2) : -1;
+    return blank > 0 ? QStringList{heading.left(blank), heading.mid(blank + 1)} : QStringList{heading};
+}
+
 QList<PrintStep> surveillancePages(const QList<Surveillance::Row> &rows, const QDate &from, const QDate &to,
                                    const Surveillance::Thresholds &thresholds, const QDate &printedOn,
                                    const QImage &header)
@@ -105,11 +111,7 @@ QList<PrintStep> surveillancePages(const QList<Surveillance::Row> &rows, const Q
         steps << rule;
         int x = 0;
         for (qsizetype column = 0; column < names.size(); ++column) {
-            // A long heading goes on two lines rather than shrink out of sight.
-            const QString &name = names[column];
-            const qsizetype blank = name.size() > 12 ? name.indexOf(u' ', name.size() / 2 - 2) : -1;
-            const QStringList parts =
-                blank > 0 ? QStringList{name.left(blank), name.mid(blank + 1)} : QStringList{name};
+            const QStringList parts = headingLines(names[column]);
             for (qsizetype line = 0; line < parts.size(); ++line)
                 steps << text(parts[line], x + cellPadding, headingTop + int(line) * headingStep, 7, true,
                               columnWidths[column] - 2 * cellPadding);
