@@ -9,9 +9,7 @@
 #include <optional>
 #include <type_traits>
 
-#ifndef SENTARO_NO_LIBPQ
 #include <libpq-fe.h>
-#endif
 
 using namespace Qt::StringLiterals;
 
@@ -68,28 +66,6 @@ void appendRow(QByteArray &rows, const QVariantList &values)
     rows += '\n';
 }
 
-#ifdef SENTARO_NO_LIBPQ
-
-// Built without the server's client library (the Windows build, which has no server driver
-// either): a server archive is never opened there.
-Store::Result copyIn(const QSqlDatabase &, const QString &, const QStringList &, const QByteArray &, qint64 *)
-{
-    return Store::failure(u"questa versione del programma non lavora con un server"_s);
-}
-
-Store::Result copyOut(const QSqlDatabase &, const QString &,
-                      const std::function<Store::Result(const std::vector<Field> &)> &)
-{
-    return Store::failure(u"questa versione del programma non lavora con un server"_s);
-}
-
-std::optional<bool> encrypted(const QSqlDatabase &)
-{
-    return std::nullopt;
-}
-
-#else
-
 namespace {
 // The server's client library, loaded on first use as Qt's driver loads it: a program that
 // never opens a server does not load it, with its Kerberos and LDAP libraries, at every start.
@@ -110,7 +86,11 @@ struct Client {
 const Client *client()
 {
     static const std::optional<Client> loaded = []() -> std::optional<Client> {
+#ifdef Q_OS_WIN
+        QLibrary library(u"libpq"_s);
+#else
         QLibrary library(u"pq"_s, 5);
+#endif
         if (!library.load())
             return std::nullopt;
         Client found;
@@ -307,7 +287,5 @@ std::optional<bool> encrypted(const QSqlDatabase &db)
     PGconn *connection = connectionOf(db);
     return connection ? std::optional<bool>(client()->sslInUse(connection) == 1) : std::nullopt;
 }
-
-#endif
 
 } // namespace PgCopy

@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 
 #include <functional>
+#include <future>
 #include <memory>
 #include <thread>
 
@@ -87,6 +88,7 @@ public:
 
 private:
     std::thread m_thread;
+    std::future<void> m_done;
 };
 
 // "ok" when the register is whole: a file's pages, or on a server what it holds (the

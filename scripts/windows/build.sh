@@ -31,6 +31,7 @@ copy_plugin() {
 copy_plugin platforms qwindows.dll
 copy_plugin platforms qoffscreen.dll
 copy_plugin sqldrivers qsqlite.dll
+copy_plugin sqldrivers qsqlpsql.dll
 copy_plugin imageformats qjpeg.dll
 for folder in styles printsupport; do
   for plugin in "$prefix/plugins/$folder"/*.dll; do
@@ -48,11 +49,13 @@ while [ ${#pending[@]} -gt 0 ]; do
   file="${pending[0]}"
   pending=("${pending[@]:1}")
   for dll in $($MINGW-objdump -p "$file" | sed -n 's/^\s*DLL Name: //p'); do
-    [ -e "$stage/$dll" ] && continue
+    # Windows ignores the case of the names: Qt's driver imports LIBPQ.dll, which is libpq.dll.
+    [ -n "$(find "$stage" -maxdepth 1 -iname "$dll")" ] && continue
     for dir in "${search[@]}"; do
-      if [ -f "$dir/$dll" ]; then
-        cp "$dir/$dll" "$stage/"
-        pending+=("$stage/$dll")
+      found="$(find "$dir" -maxdepth 1 -type f -iname "$dll" | head -n 1)"
+      if [ -n "$found" ]; then
+        cp "$found" "$stage/"
+        pending+=("$stage/$(basename "$found")")
         break
       fi
     done
@@ -66,7 +69,8 @@ cp "$SENTARO_ROOT/data/intestazione.jpg" "$stage/"
   cat "$SENTARO_ROOT/packaging/windows/LICENZE.txt"
   for text in /usr/share/common-licenses/LGPL-3 /usr/share/common-licenses/GPL-3 /usr/share/common-licenses/LGPL-2.1 \
       /usr/share/common-licenses/LGPL-2 /usr/share/doc/gcc-mingw-w64-x86-64-posix-runtime/copyright \
-      /usr/share/doc/mingw-w64-x86-64-dev/copyright; do
+      /usr/share/doc/mingw-w64-x86-64-dev/copyright "$prefix/share/doc/postgresql/COPYRIGHT" \
+      "$prefix/share/doc/openssl/LICENSE.txt"; do
     printf '\n\n==== %s ====\n\n' "$(basename "$(dirname "$text")")/$(basename "$text")"
     cat "$text"
   done

@@ -7,7 +7,7 @@
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
-need_packages wine wine64 fonts-liberation2 sqlite3 poppler-utils python3-xlrd
+need_packages wine wine64 fonts-liberation2 sqlite3 poppler-utils python3-xlrd postgresql openssl
 setup="$SENTARO_ROOT/build/windows/Sentaro-$(project_version)-setup.exe"
 if [ ! -f "$setup" ]; then
   echo "Manca / missing: $setup (bash scripts/windows/build.sh)" >&2
@@ -21,8 +21,12 @@ export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=d"
 # Wine hands a program only the WINE-prefixed form of Qt's variables.
 export WINEQT_QPA_PLATFORM=offscreen WINEQT_QPA_FONTDIR='Z:\usr\share\fonts\truetype\liberation2'
 mkdir -p "$HOME"
+# The server of the server-archive checks, where the Windows test programs look for it.
+tests="$SENTARO_ROOT/build/windows/cmake"
+server="$tests/pgserver"
 finish() {
   wineserver -k 2>/dev/null || true
+  bash "$SENTARO_ROOT/scripts/pgserver.sh" stop "$server" >/dev/null 2>&1 || true
   rm -rf "$scratch"
 }
 trap finish EXIT
@@ -50,24 +54,30 @@ wineserver -w
 installed="$WINEPREFIX/drive_c/Program Files/Sentaro"
 menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Sentaro"
 for file in sentaro.exe sentaro-avvio.exe sentaro-jetreader.exe libmdb-3.dll disinstalla.exe qt.conf LICENZE.txt \
-    intestazione.jpg sqlite3.dll Qt6Charts.dll \
-    platforms/qwindows.dll platforms/qoffscreen.dll sqldrivers/qsqlite.dll imageformats/qjpeg.dll \
+    intestazione.jpg sqlite3.dll Qt6Charts.dll libpq.dll libssl-3-x64.dll libcrypto-3-x64.dll \
+    platforms/qwindows.dll platforms/qoffscreen.dll sqldrivers/qsqlite.dll sqldrivers/qsqlpsql.dll \
+    imageformats/qjpeg.dll \
     translations/qtbase_it.qm; do
   check "installed $file" test -f "$installed/$file"
 done
 check "Start-menu entry" test -f "$menu/Sentaro.lnk"
 
-# Starts a program of the installation in `folder`, waits until `files` are all there, then checks the
-# program is still running (it waits for the user) before ending it.
-start_until() { # folder program files...
-  local folder="$1" program="$2" file waited
+all_there() { # files...
+  local file
+  for file in "$@"; do
+    [ -f "$file" ] || return 1
+  done
+}
+
+# Starts a program of the installation in `folder`, waits until the command given holds (the files it
+# makes are there), then checks the program is still running (it waits for the user) before ending it.
+start_until() { # folder program command...
+  local folder="$1" program="$2" waited
   shift 2
   (cd "$folder" && exec wine "C:\\Program Files\\Sentaro\\$program") >"$scratch/$program.log" 2>&1 &
   for waited in $(seq 120); do
     sleep 1
-    for file in "$@"; do
-      [ -f "$file" ] || continue 2
-    done
+    "$@" || continue
     sleep 3
     local running=0 pid
     for pid in $(pgrep -f 'sentaro\.exe'); do
@@ -85,7 +95,7 @@ start_until() { # folder program files...
 first="$scratch/first"
 mkdir -p "$first"
 check "first start creates the archives and keeps running" \
-  start_until "$first" sentaro.exe "$first/attivita.mdb" "$first/comuni.mdb" "$first/specializzazioni.dat"
+  start_until "$first" sentaro.exe all_there "$first/attivita.mdb" "$first/comuni.mdb" "$first/specializzazioni.dat"
 check "the register made on Windows reads on Linux" \
   test "$(sqlite3 "$first/attivita.mdb" 'select count(*) from VOLO' 2>&1)" = 0
 check "the municipalities are filled in" \
@@ -95,7 +105,37 @@ check "the municipalities are filled in" \
 documents="$(wine cmd /c 'echo %USERPROFILE%\Documents' 2>/dev/null | tr -d '\r')"
 documents="$(winepath -u "$documents" 2>/dev/null)"
 check "the launcher starts the program in Documents\\Sentaro" \
-  start_until "$scratch" sentaro-avvio.exe "$documents/Sentaro/intestazione.jpg" "$documents/Sentaro/attivita.mdb"
+  start_until "$scratch" sentaro-avvio.exe all_there "$documents/Sentaro/intestazione.jpg" "$documents/Sentaro/attivita.mdb"
+
+# The installed program on a server archive: its tables made on an empty database at the first start,
+# over a line whose certificate is checked against sentaro-ca.crt beside sentaro.ini, the password taken
+# from libpq's password file in the user's Application Data.
+bash "$SENTARO_ROOT/scripts/pgserver.sh" start "$server" >/dev/null
+port="$(cat "$server/port")"
+admin() { # database statements...
+  local database="$1" statement
+  shift
+  for statement in "$@"; do
+    psql -X -q -At -v ON_ERROR_STOP=1 -h 127.0.0.1 -p "$port" -U sentaro_admin -d "$database" -c "$statement"
+  done
+}
+admin postgres "CREATE DATABASE primo OWNER segreteria TEMPLATE template0 ENCODING 'UTF8' LC_COLLATE 'C.UTF-8' \
+LC_CTYPE 'C.UTF-8'"
+appdata="$(winepath -u "$(wine cmd /c 'echo %APPDATA%' 2>/dev/null | tr -d '\r')" 2>/dev/null)"
+mkdir -p "$appdata/postgresql"
+printf '127.0.0.1:%s:*:segreteria:segreteria-prova\r\n' "$port" > "$appdata/postgresql/pgpass.conf"
+onserver="$scratch/onserver"
+mkdir -p "$onserver"
+printf '[archivio]\r\nserver=127.0.0.1\r\nporta=%s\r\ndatabase=primo\r\nutente=segreteria\r\nssl=verificato\r\n' \
+  "$port" > "$onserver/sentaro.ini"
+cp "$server/server.crt" "$onserver/sentaro-ca.crt"
+server_has_register() {
+  [ "$(admin primo "select count(*) from information_schema.tables where table_name in ('attivita', 'attivdett', 'volo')" \
+    2>/dev/null)" = 3 ]
+}
+check "first start on an empty server makes the register there" \
+  start_until "$onserver" sentaro.exe server_has_register
+check "no local register beside sentaro.ini" test ! -e "$onserver/attivita.mdb"
 
 # The installed reader on an Access file, as the program runs it: every row, accented letters whole.
 jet="$SENTARO_ROOT/../shared/data/jet/made/attivita.mdb"
@@ -113,8 +153,8 @@ check "the uninstaller removes the program" test ! -e "$installed"
 check "the uninstaller removes the Start-menu entry" test ! -e "$menu"
 check "the uninstaller leaves the user's data" test -f "$documents/Sentaro/attivita.mdb"
 
-# The test programs, when build.sh made them (SENTARO_WINDOWS_TESTS=ON), under Wine through ctest.
-tests="$SENTARO_ROOT/build/windows/cmake"
+# The test programs, when build.sh made them (SENTARO_WINDOWS_TESTS=ON), under Wine through ctest; the
+# *_server ones on the server above.
 if grep -qs 'add_test' "$tests/tests/CTestTestfile.cmake"; then
   path=""
   while read -r dir; do path="$path${path:+;}$(winepath -w "$dir")"; done < <(dll_dirs "$(toolchain_dir)")
@@ -142,6 +182,20 @@ sys.exit(not (sheet["name"] == "Foglio1" and ["text", "CANTÙ"] in row and ["tex
               and ["number", 7.5] in row))'
   }
   check "the spreadsheet exported on Windows reads with xlrd" export_reads
+
+  # A Windows PC and Linux PCs on one activity of the server at the same moment, pressing on it through
+  # the store and through the windows, renaming it, emptying the activities: the Linux test of those
+  # moments, with the Windows build of its writer under Wine as the second PC.
+  linux="$SENTARO_ROOT/build/test"
+  if [ ! -x "$linux/tests/tst_kills" ]; then
+    cmake -S "$SENTARO_ROOT" -B "$linux" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSENTARO_SANITIZE=ON -DSENTARO_TESTS=ON \
+      -DSENTARO_BENCH=OFF >/dev/null
+    cmake --build "$linux" --target tst_kills sentaro-writer
+  fi
+  check "a Windows PC and Linux PCs on one activity at once" env WINEPATH="$path" QT_QPA_PLATFORM=offscreen \
+    LANG=it_IT.UTF-8 ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 QTEST_FUNCTION_TIMEOUT=900000 \
+    SENTARO_TEST_SERVER="$server" SENTARO_TEST_WINDOWS_WRITER="$tests/app/sentaro-writer.exe" \
+    "$linux/tests/tst_kills" shared windows
 fi
 
 if [ "$failures" -gt 0 ]; then

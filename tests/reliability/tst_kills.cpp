@@ -235,15 +235,22 @@ QByteArray readUntil(QProcess &writer, const QByteArray &until)
 }
 
 // Three PCs on the register of this folder's sentaro.ini, each a writer of `group` in a working
-// folder of its own (the others in `otherFolders`), started and ready.
+// folder of its own (the others in `otherFolders`), started and ready. When
+// SENTARO_TEST_WINDOWS_WRITER names the Windows build of the writer, the second PC is that one
+// under Wine: a Windows PC and Linux PCs on one server.
 void startPcs(const QString &group, QProcess (&pcs)[3], QTemporaryDir (&otherFolders)[2])
 {
+    const QString windowsWriter = qEnvironmentVariable("SENTARO_TEST_WINDOWS_WRITER");
     for (int pc = 0; pc < 3; ++pc) {
         const QString path = pc == 0 ? QDir::currentPath() : otherFolders[pc - 1].path();
         if (pc > 0)
             QVERIFY(QFile::copy(u"sentaro.ini"_s, path + u"/sentaro.ini"_s));
         pcs[pc].setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        pcs[pc].start(QStringLiteral(SENTARO_WRITER), {group, path, QString::number(pc + 1)});
+        const QStringList arguments{group, path, QString::number(pc + 1)};
+        if (pc == 1 && !windowsWriter.isEmpty())
+            pcs[pc].start(u"wine"_s, QStringList{windowsWriter} + arguments);
+        else
+            pcs[pc].start(QStringLiteral(SENTARO_WRITER), arguments);
     }
     for (QProcess &pc : pcs)
         QVERIFY(!readUntil(pc, "STARTED").isEmpty());
