@@ -21,6 +21,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -386,8 +387,10 @@ void TestServer::archiveThatCannotBeOpenedStopsTheStart_data()
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("message"); // its start; empty when the archive opens
-    // How the program reaches the server: the root certificate for verificato, "senza tls" through
-    // a line where the server offers no TLS, or empty.
+    // How the program reaches the server: under verificato (unless the row sets ssl), the root certificate
+    // PGSSLROOTCERT names, "sentaro-ca.crt=NAME" for the root NAME beside sentaro.ini, with PGSSLROOTCERT
+    // naming the other one, or "nessuna" for none at all; "senza tls" through a line where the server offers
+    // no TLS; or empty.
     QTest::addColumn<QString>("line");
     QTest::newRow("no server") << u"server"_s << u""_s
                                << u"Nel file sentaro.ini, sezione [archivio], manca il server."_s << QString();
@@ -418,6 +421,14 @@ void TestServer::archiveThatCannotBeOpenedStopsTheStart_data()
     QTest::newRow("verified under another name") << u"server"_s << u"localhost"_s << tlsFailed << u"server.crt"_s;
     QTest::newRow("verified with the server's certificate")
         << u"ssl"_s << u"verificato"_s << QString() << u"server.crt"_s;
+    // The root beside sentaro.ini comes before the environment's, and under verificato alone.
+    QTest::newRow("verified with sentaro-ca.crt")
+        << u"ssl"_s << u"verificato"_s << QString() << u"sentaro-ca.crt=server.crt"_s;
+    QTest::newRow("verified with an untrusted sentaro-ca.crt")
+        << u"ssl"_s << u"verificato"_s << tlsFailed << u"sentaro-ca.crt=altro.crt"_s;
+    QTest::newRow("required whatever sentaro-ca.crt")
+        << u"ssl"_s << u"richiesto"_s << QString() << u"sentaro-ca.crt=altro.crt"_s;
+    QTest::newRow("verified with no root anywhere") << u"ssl"_s << u"verificato"_s << tlsFailed << u"nessuna"_s;
     // With no ssl= the line must be encrypted; preferito takes one in clear, and says so.
     QTest::newRow("no ssl without TLS") << u"ssl="_s << u";ssl="_s << tlsFailed << u"senza tls"_s;
     QTest::newRow("preferred without TLS") << u"ssl"_s << u"preferito"_s << QString() << u"senza tls"_s;
@@ -435,12 +446,24 @@ void TestServer::archiveThatCannotBeOpenedStopsTheStart()
     WorkingFolder folder;
     setArchive(key, value);
     std::optional<Line> withoutTls;
+    QString root; // the root file that a refusal names
     if (line == u"senza tls"_s) {
         withoutTls.emplace();
         setArchive(u"porta"_s, withoutTls->port());
     } else if (!line.isEmpty()) {
-        setArchive(u"ssl"_s, u"verificato"_s);
-        qputenv("PGSSLROOTCERT", m_roots.filePath(line).toUtf8());
+        if (key != u"ssl"_s)
+            setArchive(u"ssl"_s, u"verificato"_s);
+        qunsetenv("PGSSLROOTCERT");
+        if (line.startsWith(u"sentaro-ca.crt="_s)) {
+            const QString name = line.section(u'=', 1);
+            root = QFileInfo(u"sentaro-ca.crt"_s).absoluteFilePath();
+            QVERIFY(QFile::copy(m_roots.filePath(name), root));
+            qputenv("PGSSLROOTCERT",
+                    m_roots.filePath(name == u"server.crt"_s ? u"altro.crt"_s : u"server.crt"_s).toUtf8());
+        } else if (line != u"nessuna"_s) {
+            root = m_roots.filePath(line);
+            qputenv("PGSSLROOTCERT", root.toUtf8());
+        }
     }
     if (key == u"utente"_s)
         qputenv("PGPASSWORD", (value + u"-prova"_s).toUtf8());
@@ -465,8 +488,20 @@ void TestServer::archiveThatCannotBeOpenedStopsTheStart()
     QVERIFY(!main);
     stopSentaro();
     QCOMPARE(answers.shown().size(), 1);
-    QVERIFY2(answers.shown().constFirst().startsWith(message), qPrintable(answers.shown().constFirst()));
-    QVERIFY(answers.shown().constFirst().endsWith(u"\nSentaro si chiude senza modificare nulla."_s));
+    const QString shown = answers.shown().constFirst();
+    QVERIFY2(shown.startsWith(message), qPrintable(shown));
+    QVERIFY(shown.endsWith(u"\nSentaro si chiude senza modificare nulla."_s));
+    if (!line.isEmpty() && line != u"senza tls"_s) {
+        // With no root anywhere, libpq names in its own words the file it looked for (so a root.crt of
+        // whoever runs the tests would fail this row).
+        if (root.isEmpty())
+            root = QRegularExpression(u"\"([^\"]+\\.crt)\""_s).match(shown).captured(1);
+        QVERIFY2(!root.isEmpty(), qPrintable(shown));
+        // The program names it too, after libpq's words.
+        QVERIFY2(shown.mid(shown.lastIndexOf(u")."_s))
+                     .contains(QDir::toNativeSeparators(QFileInfo(root).absoluteFilePath())),
+                 qPrintable(shown));
+    }
     QCOMPARE(folderContents().join(u' '), before.join(u' '));
 }
 
