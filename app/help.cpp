@@ -74,10 +74,9 @@ QString aboutText()
 #ifndef SENTARO_NO_JETREADER
         u"mdbtools (libmdb), per leggere gli archivi Access: GNU LGPL 2.0 o successiva (LGPL-2.0-or-later)"_s,
 #endif
-#ifndef SENTARO_NO_LIBPQ
         u"libpq, per l'archivio su un server PostgreSQL: licenza PostgreSQL"_s,
-#endif
 #ifdef Q_OS_WIN
+        u"OpenSSL, per il collegamento cifrato al server: licenza Apache 2.0 (Apache-2.0)"_s,
         u"librerie di esecuzione di mingw-w64 e GCC: MIT, ZPL 2.1 e GNU GPL 3.0 con la GCC Runtime Library "
         u"Exception 3.1"_s,
 #else

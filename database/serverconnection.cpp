@@ -3,6 +3,7 @@
 #include "database/connection.h"
 #include "database/pgcopy.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
@@ -62,6 +63,25 @@ bool localSocket(const Settings &settings)
     return settings.host.startsWith(u'/') || settings.host.startsWith(u'@');
 }
 
+// The root certificate that vouches for the server under verificato, beside sentaro.ini.
+const QString rootCertificateFile = u"sentaro-ca.crt"_s;
+
+// The root certificate file verificato checks the server against: sentaro-ca.crt beside sentaro.ini,
+// else libpq's own choice, the file PGSSLROOTCERT names or the user's root.crt, which Windows keeps
+// among the roaming application data.
+QString rootCertificate()
+{
+    if (QFileInfo::exists(rootCertificateFile))
+        return QFileInfo(rootCertificateFile).absoluteFilePath();
+    if (!qEnvironmentVariableIsEmpty("PGSSLROOTCERT"))
+        return QFileInfo(qEnvironmentVariable("PGSSLROOTCERT")).absoluteFilePath();
+#ifdef Q_OS_WIN
+    return QDir(qEnvironmentVariable("APPDATA")).filePath(u"postgresql/root.crt"_s);
+#else
+    return QDir::home().filePath(u".postgresql/root.crt"_s);
+#endif
+}
+
 // Under richiesto the certificate is not checked, so a machine between could pose as the server:
 // the login is then only SCRAM bound to the encrypted line, which such a machine can neither
 // complete nor read a password from, and libpq answers no request for a password in clear or
@@ -73,7 +93,23 @@ QString tlsOptions(const Settings &settings)
         return {};
     if (settings.sslMode == u"require"_s)
         return u";channel_binding=require"_s;
-    return settings.sslMode == u"verify-full"_s ? u";channel_binding=prefer"_s : QString();
+    if (settings.sslMode != u"verify-full"_s)
+        return {};
+    // Named to libpq under verificato alone: under richiesto, a root named would have it check the chain too.
+    // By its name in the working folder, the program's current folder: Qt's driver makes a space of every
+    // ';' in the options and hands them over in the local 8-bit encoding, which a full path need not survive.
+    return QFileInfo::exists(rootCertificateFile) ? u";channel_binding=prefer;sslrootcert="_s + rootCertificateFile
+                                                  : u";channel_binding=prefer"_s;
+}
+
+// Under verificato, the root certificate the server's was checked against, or where it was looked for.
+QString rootCertificateSaid()
+{
+    const QString root = QDir::toNativeSeparators(rootCertificate());
+    if (QFileInfo::exists(root))
+        return u" Il certificato radice usato per verificare il server è %1."_s.arg(root);
+    return u" Il certificato radice che verifica il server non c'è: Sentaro l'ha cercato in %1 e in %2."_s.arg(
+        QDir::toNativeSeparators(QFileInfo(rootCertificateFile).absoluteFilePath()), root);
 }
 
 // libpq's reasons, said in Italian with the server named; its own words follow for whoever
@@ -93,7 +129,8 @@ QString connectionProblem(const Settings &settings, const QString &why)
     if (missing && says(why, {u"role"_s, u"ruolo"_s}))
         return u"Il server %1 non conosce l'utente %2."_s.arg(server, settings.user);
     if (says(why, {u"SSL"_s, u"certificate"_s, u"certificato"_s}))
-        return u"Il collegamento cifrato con il server %1 non è riuscito (%2)."_s.arg(server, why);
+        return u"Il collegamento cifrato con il server %1 non è riuscito (%2)."_s.arg(server, why) +
+               (settings.sslMode == u"verify-full"_s ? rootCertificateSaid() : QString());
     if (says(why, {u"Connection refused"_s, u"Connessione rifiutata"_s, u"timeout"_s, u"could not"_s,
                    u"translate host name"_s, u"nome host"_s, u"No route to host"_s}))
         return u"Il server %1 non risponde (%2)."_s.arg(server, why);

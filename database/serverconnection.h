@@ -45,7 +45,9 @@ using Question = std::function<bool(const QString &text)>;
 
 // Opens a connection to the server under the connection name given. The password comes from
 // libpq's own sources, else from `askPassword`; it is never written anywhere. Returns the
-// message to show when the server cannot be reached; a line in clear is said in `notices`.
+// message to show when the server cannot be reached; a line in clear is said in `notices`. Under
+// verificato the server's certificate is checked against sentaro-ca.crt beside sentaro.ini, else
+// against libpq's own root certificate, and a refusal names the file.
 std::optional<QString> connect(const QString &connectionName, const Settings &settings,
                                const PasswordPrompt &askPassword, QStringList *notices);
 // The settings of a register found usable on the server, from now on the one open.

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # A throwaway PostgreSQL server for the tests' "server archive" mode.
 #   pgserver.sh start DIR   fresh cluster in DIR/data on a free port of 127.0.0.1, TLS on; the port goes
-#                           to DIR/port once the server accepts connections, the certificate is DIR/server.crt
+#                           to DIR/port once the server accepts connections, the certificate is DIR/server.crt,
+#                           and DIR/altro.crt one of no server, a root the test server does not answer to
 #   pgserver.sh stop DIR    stops it and removes DIR; does nothing when nothing runs
 # Roles: sentaro_admin (superuser, trusted from 127.0.0.1), segreteria and consultazione (passwords
 # segreteria-prova and consultazione-prova), and inchiaro (inchiaro-prova), whose password the server
@@ -111,6 +112,9 @@ chmod 0644 "$home/server.crt"
 if [ "$home" != "$dir" ]; then
   cp "$home/server.crt" "$dir/server.crt"
 fi
+# Made here rather than by the tests, which run on Windows too and start no openssl there.
+openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 3650 -subj /CN=127.0.0.1 \
+  -keyout /dev/null -out "$dir/altro.crt" >/dev/null 2>&1 || fail "openssl non riuscito / failed"
 
 port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1]); s.close()')
 

@@ -20,18 +20,23 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 
+#ifdef Q_OS_WIN
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 #include <atomic>
 #include <mutex>
@@ -99,6 +104,41 @@ QStringList folderContents()
     return names;
 }
 
+// The few socket calls that POSIX and Winsock name apart.
+#ifdef Q_OS_WIN
+using Socket = SOCKET;
+Socket openSocket()
+{
+    static const bool started = [] {
+        WSADATA data;
+        return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    }();
+    return started ? socket(AF_INET, SOCK_STREAM, 0) : INVALID_SOCKET;
+}
+void closeSocket(Socket handle)
+{
+    closesocket(handle);
+}
+int waitForSockets(std::vector<pollfd> &polled, int milliseconds)
+{
+    return WSAPoll(polled.data(), ULONG(polled.size()), milliseconds);
+}
+#else
+using Socket = int;
+Socket openSocket()
+{
+    return socket(AF_INET, SOCK_STREAM, 0);
+}
+void closeSocket(Socket handle)
+{
+    close(handle);
+}
+int waitForSockets(std::vector<pollfd> &polled, int milliseconds)
+{
+    return poll(polled.data(), polled.size(), milliseconds);
+}
+#endif
+
 sockaddr_in loopback(int port)
 {
     sockaddr_in address{};
@@ -134,7 +174,7 @@ void makeLocalRegister(const QString &more = QString())
 class Line {
 public:
     Line()
-        : m_listening(socket(AF_INET, SOCK_STREAM, 0))
+        : m_listening(openSocket())
     {
         sockaddr_in address = loopback(0);
         socklen_t size = sizeof address;
@@ -152,7 +192,7 @@ public:
     {
         m_stop = true;
         m_thread.join();
-        close(m_listening);
+        closeSocket(m_listening);
     }
     Line(const Line &) = delete;
     Line &operator=(const Line &) = delete;
@@ -172,8 +212,8 @@ public:
 
 private:
     struct Pair {
-        int client;
-        int server;
+        Socket client;
+        Socket server;
         bool cutOnAnswer = false;
     };
 
@@ -181,8 +221,8 @@ private:
     {
         m_cut = true;
         for (const Pair &pair : m_pairs) {
-            close(pair.client);
-            close(pair.server);
+            closeSocket(pair.client);
+            closeSocket(pair.server);
         }
         m_pairs.clear();
     }
@@ -193,7 +233,7 @@ private:
     {
         while (data.startsWith(QByteArray::fromHex("0000000804d2162f")) ||
                data.startsWith(QByteArray::fromHex("0000000804d21630"))) {
-            if (write(pair.client, "N", 1) != 1)
+            if (send(pair.client, "N", 1, 0) != 1)
                 return false;
             data.remove(0, 8);
         }
@@ -204,7 +244,7 @@ private:
             if (!m_sent)
                 return false;
         }
-        return write(pair.server, data.constData(), size_t(data.size())) == data.size();
+        return send(pair.server, data.constData(), int(data.size()), 0) == data.size();
     }
 
     void pass()
@@ -214,24 +254,24 @@ private:
         std::vector<pollfd> polled{{m_listening, POLLIN, 0}};
         for (const Pair &pair : m_pairs)
             polled.insert(polled.end(), {{pair.client, POLLIN, 0}, {pair.server, POLLIN, 0}});
-        if (poll(polled.data(), polled.size(), 20) <= 0)
+        if (waitForSockets(polled, 20) <= 0)
             return;
         for (size_t i = 0; i < 2 * m_pairs.size(); ++i) {
             if (!(polled[i + 1].revents & (POLLIN | POLLHUP | POLLERR)))
                 continue;
             Pair &pair = m_pairs[i / 2];
             char buffer[65536];
-            const ssize_t got = read(i % 2 ? pair.server : pair.client, buffer, sizeof buffer);
-            if (got <= 0 || !(i % 2 ? !pair.cutOnAnswer && write(pair.client, buffer, size_t(got)) == got
+            const auto got = recv(i % 2 ? pair.server : pair.client, buffer, sizeof buffer, 0);
+            if (got <= 0 || !(i % 2 ? !pair.cutOnAnswer && send(pair.client, buffer, int(got), 0) == got
                                     : fromClient(pair, QByteArray(buffer, got)))) {
                 cutAll();
                 return;
             }
         }
         if ((polled[0].revents & POLLIN) && m_down && m_cut) {
-            close(accept(m_listening, nullptr, nullptr));
+            closeSocket(accept(m_listening, nullptr, nullptr));
         } else if (polled[0].revents & POLLIN) {
-            const Pair pair{accept(m_listening, nullptr, nullptr), socket(AF_INET, SOCK_STREAM, 0)};
+            const Pair pair{accept(m_listening, nullptr, nullptr), openSocket()};
             const sockaddr_in server = loopback(serverPort().toInt());
             m_pairs.push_back(pair);
             if (::connect(pair.server, reinterpret_cast<const sockaddr *>(&server), sizeof server) != 0)
@@ -239,7 +279,7 @@ private:
         }
     }
 
-    const int m_listening;
+    const Socket m_listening;
     int m_port = 0;
     std::thread m_thread;
     std::atomic<bool> m_stop = false;
@@ -331,14 +371,9 @@ void TestServer::initTestCase()
         QSKIP("runs only against the test server");
     // No password file of whoever runs the tests may answer for the program.
     qputenv("PGPASSFILE", QDir::temp().filePath(u"sentaro-nessun-pgpass"_s).toUtf8());
-    QVERIFY(QFile::copy(QDir(qEnvironmentVariable("SENTARO_TEST_SERVER")).filePath(u"server.crt"_s),
-                        m_roots.filePath(u"server.crt"_s)));
-    // A root that signed another server's certificate, not the test server's.
-    QCOMPARE(QProcess::execute(u"openssl"_s, {u"req"_s, u"-x509"_s, u"-newkey"_s, u"ec"_s, u"-pkeyopt"_s,
-                                              u"ec_paramgen_curve:prime256v1"_s, u"-nodes"_s, u"-subj"_s,
-                                              u"/CN=127.0.0.1"_s, u"-keyout"_s, m_roots.filePath(u"altro.key"_s),
-                                              u"-out"_s, m_roots.filePath(u"altro.crt"_s)}),
-             0);
+    // The test server's certificate, its own root, and one of no server, a root it does not answer to.
+    for (const QString &name : {u"server.crt"_s, u"altro.crt"_s})
+        QVERIFY(QFile::copy(QDir(qEnvironmentVariable("SENTARO_TEST_SERVER")).filePath(name), m_roots.filePath(name)));
 }
 
 void TestServer::cleanup()
@@ -352,8 +387,10 @@ void TestServer::archiveThatCannotBeOpenedStopsTheStart_data()
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("message"); // its start; empty when the archive opens
-    // How the program reaches the server: the root certificate for verificato, "senza tls" through
-    // a line where the server offers no TLS, or empty.
+    // How the program reaches the server: under verificato (unless the row sets ssl), the root certificate
+    // PGSSLROOTCERT names, "sentaro-ca.crt=NAME" for the root NAME beside sentaro.ini, with PGSSLROOTCERT
+    // naming the other one, or "nessuna" for none at all; "senza tls" through a line where the server offers
+    // no TLS; or empty.
     QTest::addColumn<QString>("line");
     QTest::newRow("no server") << u"server"_s << u""_s
                                << u"Nel file sentaro.ini, sezione [archivio], manca il server."_s << QString();
@@ -384,6 +421,14 @@ void TestServer::archiveThatCannotBeOpenedStopsTheStart_data()
     QTest::newRow("verified under another name") << u"server"_s << u"localhost"_s << tlsFailed << u"server.crt"_s;
     QTest::newRow("verified with the server's certificate")
         << u"ssl"_s << u"verificato"_s << QString() << u"server.crt"_s;
+    // The root beside sentaro.ini comes before the environment's, and under verificato alone.
+    QTest::newRow("verified with sentaro-ca.crt")
+        << u"ssl"_s << u"verificato"_s << QString() << u"sentaro-ca.crt=server.crt"_s;
+    QTest::newRow("verified with an untrusted sentaro-ca.crt")
+        << u"ssl"_s << u"verificato"_s << tlsFailed << u"sentaro-ca.crt=altro.crt"_s;
+    QTest::newRow("required whatever sentaro-ca.crt")
+        << u"ssl"_s << u"richiesto"_s << QString() << u"sentaro-ca.crt=altro.crt"_s;
+    QTest::newRow("verified with no root anywhere") << u"ssl"_s << u"verificato"_s << tlsFailed << u"nessuna"_s;
     // With no ssl= the line must be encrypted; preferito takes one in clear, and says so.
     QTest::newRow("no ssl without TLS") << u"ssl="_s << u";ssl="_s << tlsFailed << u"senza tls"_s;
     QTest::newRow("preferred without TLS") << u"ssl"_s << u"preferito"_s << QString() << u"senza tls"_s;
@@ -401,12 +446,24 @@ void TestServer::archiveThatCannotBeOpenedStopsTheStart()
     WorkingFolder folder;
     setArchive(key, value);
     std::optional<Line> withoutTls;
+    QString root; // the root file that a refusal names
     if (line == u"senza tls"_s) {
         withoutTls.emplace();
         setArchive(u"porta"_s, withoutTls->port());
     } else if (!line.isEmpty()) {
-        setArchive(u"ssl"_s, u"verificato"_s);
-        qputenv("PGSSLROOTCERT", m_roots.filePath(line).toUtf8());
+        if (key != u"ssl"_s)
+            setArchive(u"ssl"_s, u"verificato"_s);
+        qunsetenv("PGSSLROOTCERT");
+        if (line.startsWith(u"sentaro-ca.crt="_s)) {
+            const QString name = line.section(u'=', 1);
+            root = QFileInfo(u"sentaro-ca.crt"_s).absoluteFilePath();
+            QVERIFY(QFile::copy(m_roots.filePath(name), root));
+            qputenv("PGSSLROOTCERT",
+                    m_roots.filePath(name == u"server.crt"_s ? u"altro.crt"_s : u"server.crt"_s).toUtf8());
+        } else if (line != u"nessuna"_s) {
+            root = m_roots.filePath(line);
+            qputenv("PGSSLROOTCERT", root.toUtf8());
+        }
     }
     if (key == u"utente"_s)
         qputenv("PGPASSWORD", (value + u"-prova"_s).toUtf8());
@@ -431,8 +488,20 @@ void TestServer::archiveThatCannotBeOpenedStopsTheStart()
     QVERIFY(!main);
     stopSentaro();
     QCOMPARE(answers.shown().size(), 1);
-    QVERIFY2(answers.shown().constFirst().startsWith(message), qPrintable(answers.shown().constFirst()));
-    QVERIFY(answers.shown().constFirst().endsWith(u"\nSentaro si chiude senza modificare nulla."_s));
+    const QString shown = answers.shown().constFirst();
+    QVERIFY2(shown.startsWith(message), qPrintable(shown));
+    QVERIFY(shown.endsWith(u"\nSentaro si chiude senza modificare nulla."_s));
+    if (!line.isEmpty() && line != u"senza tls"_s) {
+        // With no root anywhere, libpq names in its own words the file it looked for (so a root.crt of
+        // whoever runs the tests would fail this row).
+        if (root.isEmpty())
+            root = QRegularExpression(u"\"([^\"]+\\.crt)\""_s).match(shown).captured(1);
+        QVERIFY2(!root.isEmpty(), qPrintable(shown));
+        // The program names it too, after libpq's words.
+        QVERIFY2(shown.mid(shown.lastIndexOf(u")."_s))
+                     .contains(QDir::toNativeSeparators(QFileInfo(root).absoluteFilePath())),
+                 qPrintable(shown));
+    }
     QCOMPARE(folderContents().join(u' '), before.join(u' '));
 }
 
