@@ -237,8 +237,8 @@ build_libpq() {
 
 # Qt's PostgreSQL driver from the same Qt source, built on its own against that libpq.
 build_qsqlpsql() {
-  local library headers
-  library="$(ls "$prefix"/lib/libpq.dll.a "$prefix"/lib/libpq.a 2>/dev/null | head -n 1)"
+  local library="$prefix/lib/libpq.dll.a" headers
+  [ -f "$library" ] || library="$prefix/lib/libpq.a"
   headers="$(dirname "$(find "$prefix/include" -name libpq-fe.h | head -n 1)")"
   rm -rf "$work/qsqlpsql-build"
   "$prefix/bin/qt-cmake" -S "$work/src/qt6-base/src/plugins/sqldrivers" -B "$work/qsqlpsql-build" -G Ninja \
