@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/controls.h"
+
 #include <QWidget>
 
 class QLabel;
@@ -30,4 +32,5 @@ protected:
 
 private:
     bool m_wasActive = false;
+    Controls::PendingPicture m_splash;
 };
