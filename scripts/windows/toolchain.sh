@@ -252,6 +252,17 @@ build_qsqlpsql() {
   [ -f "$prefix/plugins/sqldrivers/qsqlpsql.dll" ]
 }
 
+# A part from a Debian source of its own, fetched afresh and built unless its mark says it was.
+build_part() { # mark source-package:installed-package build-function
+  local source="${2%%:*}"
+  [ -f "$1" ] && return 0
+  rm -rf "${work:?}/src/$source" "$work/download/$source"_*
+  fetch_sources "$2"
+  need_source "$source"
+  "$3"
+  touch "$1"
+}
+
 # Without a source there is nothing to build: said apart (exit 3), since it is the archive of sources
 # that failed, not the build.
 need_source() { # source-package
@@ -260,8 +271,8 @@ need_source() { # source-package
   exit 3
 }
 
-# Qt and SQLite, then Qt Charts, then libmdb, each with its own mark of completion: Qt Charts or libmdb,
-# added later or of another version, is built without rebuilding the Qt beside it.
+# Qt and SQLite, then each other part with its own mark of completion: a part added later or of another
+# version is built without rebuilding the Qt beside it.
 if [ ! -f "$prefix/.complete" ]; then
   fetch_sources qt6-base:qt6-base-dev sqlite3:libsqlite3-dev
   [ -f "$prefix/bin/sqlite3.dll" ] || need_source sqlite3
@@ -270,38 +281,15 @@ if [ ! -f "$prefix/.complete" ]; then
   build_qt
   touch "$prefix/.complete"
 fi
-if [ ! -f "$charts_done" ]; then
-  rm -rf "$work/src/qt6-charts" "$work"/download/qt6-charts_*
-  fetch_sources qt6-charts:qt6-charts-dev
-  need_source qt6-charts
-  build_qtcharts
-  touch "$charts_done"
-fi
-if [ ! -f "$libmdb_done" ]; then
-  rm -rf "$work/src/mdbtools" "$work"/download/mdbtools_*
-  fetch_sources mdbtools:mdbtools-dev
-  need_source mdbtools
-  build_libmdb
-  touch "$libmdb_done"
-fi
-if [ ! -f "$openssl_done" ]; then
-  rm -f "$libpq_done" "$qsqlpsql_done"
-  rm -rf "$work/src/openssl" "$work"/download/openssl_*
-  fetch_sources openssl:libssl-dev
-  need_source openssl
-  build_openssl
-  touch "$openssl_done"
-fi
-if [ ! -f "$libpq_done" ]; then
-  rm -f "$qsqlpsql_done"
-  rm -rf "${work:?}/src/$pq_source" "$work/download/${pq_source}"_*
-  fetch_sources "$pq_source:libpq-dev"
-  need_source "$pq_source"
-  build_libpq
-  touch "$libpq_done"
-fi
+# A part built on another gives way when that one is built again.
+[ -f "$openssl_done" ] || rm -f "$libpq_done" "$qsqlpsql_done"
+[ -f "$libpq_done" ] || rm -f "$qsqlpsql_done"
+build_part "$charts_done" qt6-charts:qt6-charts-dev build_qtcharts
+build_part "$libmdb_done" mdbtools:mdbtools-dev build_libmdb
+build_part "$openssl_done" openssl:libssl-dev build_openssl
+build_part "$libpq_done" "$pq_source:libpq-dev" build_libpq
 if [ ! -f "$qsqlpsql_done" ]; then
-  # The Qt source is gone when the cache came from an older run that cleaned it: fetched again.
+  # Qt's source, kept from Qt's build, is fetched again when that folder has gone.
   fetch_sources qt6-base:qt6-base-dev
   need_source qt6-base
   build_qsqlpsql
