@@ -593,7 +593,8 @@ void TestKills::windows()
         // Each PC says what it was told, once done.
         QStringList said[2];
         for (int i = 0; i < 2; ++i) {
-            said[i] = QString::fromUtf8(readUntil(*working[i], "DONE " + QByteArray::number(round)))
+            // A Windows PC ends its lines with \r\n.
+            said[i] = QString::fromUtf8(readUntil(*working[i], "DONE " + QByteArray::number(round)).replace('\r', ""))
                           .split(u'\n', Qt::SkipEmptyParts);
             QVERIFY(!said[i].isEmpty());
             said[i].removeLast();
