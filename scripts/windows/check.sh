@@ -161,6 +161,8 @@ if grep -qs 'add_test' "$tests/tests/CTestTestfile.cmake"; then
   rm -f "$tests"/tests/*.log
   # Wine's server and services up before ctest starts two programs at once: two first programs racing to
   # start them have been seen to wait minutes.
+  wineserver -k 2>/dev/null || true
+  wineserver -w
   wineserver -p
   wine cmd /c exit >/dev/null 2>&1 || true
   before=$failures
