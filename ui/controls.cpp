@@ -150,17 +150,9 @@ void showPicture(QLabel *label, const QByteArray &encoded)
     put(label, decoded(encoded, shownSize(label)));
 }
 
-#ifdef Q_OS_WIN
-// Under mingw a thread of our own that used Qt's regular expressions (loading the image plugins does)
-// crashes as it ends, freeing their pattern stack: there the picture is decoded when it is shown.
-constexpr std::launch decodeApart = std::launch::deferred;
-#else
-constexpr std::launch decodeApart = std::launch::async;
-#endif
-
 PendingPicture::PendingPicture(QLabel *label, const QByteArray &encoded)
     : m_label(label)
-    , m_image(std::async(decodeApart, decoded, encoded, shownSize(label)))
+    , m_image(std::async(std::launch::async, decoded, encoded, shownSize(label)))
 {
 }
 
