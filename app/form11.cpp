@@ -32,10 +32,10 @@ QLabel *makePicture(QWidget *parent, const QString &name, int left, int top, int
     return picture;
 }
 
-QByteArray resourceBytes(const QString &resource)
+void showResource(QLabel *picture, const QString &resource)
 {
     QFile file(resource);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    Controls::showPicture(picture, file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray());
 }
 
 const QString secondPicture = u":/data/splash2.jpg"_s;
@@ -51,8 +51,7 @@ Form11::Form11()
     setAutoFillBackground(true);
 
     Picture2 = makePicture(this, u"Picture2"_s, 240, 240, 9330, 1920);
-    // Decoded while the main window is built, and shown with the splash.
-    m_splash = Controls::PendingPicture(Picture2, resourceBytes(u":/data/splash.jpg"_s));
+    showResource(Picture2, u":/data/splash.jpg"_s);
     // Hidden at load: its picture is decoded only if it is ever shown.
     Picture1 = makePicture(this, u"Picture1"_s, 240, 4200, 2655, 2175);
 
@@ -84,7 +83,6 @@ bool Form11::load()
     // Shown without asking for the focus: the splash takes it, and losing it would dismiss it.
     Controls::placeOnScreen(main);
     main->show();
-    m_splash.show();
     Controls::showWindow(this);
     return true;
 }
@@ -99,7 +97,7 @@ void Form11::dismiss()
 bool Form11::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == Picture1 && event->type() == QEvent::Show && Picture1->pixmap().isNull())
-        Controls::showPicture(Picture1, resourceBytes(secondPicture));
+        showResource(Picture1, secondPicture);
     if (event->type() == QEvent::MouseButtonPress) {
         // The splash picture alone does not dismiss.
         if (watched != Picture2)

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "ui/controls.h"
-
 #include <QWidget>
 
 class QLabel;
@@ -32,5 +30,4 @@ protected:
 
 private:
     bool m_wasActive = false;
-    Controls::PendingPicture m_splash;
 };

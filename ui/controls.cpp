@@ -115,51 +115,21 @@ QPushButton *button(QWidget *parent, const QString &name, const QString &caption
     return result;
 }
 
-namespace {
-QImage decoded(const QByteArray &encoded, QSize shown)
+void showPicture(QLabel *label, const QByteArray &encoded)
 {
-    if (encoded.isEmpty())
-        return {};
+    label->setScaledContents(true);
     QBuffer buffer;
     buffer.setData(encoded);
-    if (!buffer.open(QIODevice::ReadOnly))
-        return {};
-    QImageReader reader(&buffer);
+    QImageReader reader;
+    if (!encoded.isEmpty() && buffer.open(QIODevice::ReadOnly))
+        reader.setDevice(&buffer);
     // The pictures are drawn at twice the size shown, for sharp screens: a JPEG decoded at
     // the size shown costs a quarter of one decoded whole and then shrunk.
+    const QSize shown = label->size() * label->devicePixelRatio();
     const QSize whole = reader.size();
     if (shown.width() < whole.width() && shown.height() < whole.height())
         reader.setScaledSize(shown);
-    return reader.read();
-}
-
-QSize shownSize(const QLabel *label)
-{
-    return label->size() * label->devicePixelRatio();
-}
-
-void put(QLabel *label, const QImage &image)
-{
-    label->setScaledContents(true);
-    label->setPixmap(QPixmap::fromImage(image));
-}
-} // namespace
-
-void showPicture(QLabel *label, const QByteArray &encoded)
-{
-    put(label, decoded(encoded, shownSize(label)));
-}
-
-PendingPicture::PendingPicture(QLabel *label, const QByteArray &encoded)
-    : m_label(label)
-    , m_image(std::async(std::launch::async, decoded, encoded, shownSize(label)))
-{
-}
-
-void PendingPicture::show()
-{
-    if (m_label && m_image.valid())
-        put(m_label, m_image.get());
+    label->setPixmap(reader.device() ? QPixmap::fromImage(reader.read()) : QPixmap());
 }
 
 QListWidget *multiList(QWidget *parent, const QString &name, int left, int top, int width, int height)

@@ -1,11 +1,9 @@
 #pragma once
 
-#include <QImage>
 #include <QPlainTextEdit>
 #include <QString>
 
 #include <functional>
-#include <future>
 
 class QByteArray;
 class QComboBox;
@@ -47,18 +45,6 @@ QPushButton *button(QWidget *parent, const QString &name, const QString &caption
 // Shows a picture (the bytes of an image file; none leaves the label empty) stretched over a
 // label already placed, decoded at the size the label shows it.
 void showPicture(QLabel *label, const QByteArray &encoded);
-// The same picture decoded on another thread while the window goes on being built: show() waits
-// for it and puts it on the label, which must still be there.
-class PendingPicture {
-public:
-    PendingPicture() = default;
-    PendingPicture(QLabel *label, const QByteArray &encoded);
-    void show();
-
-private:
-    QLabel *m_label = nullptr;
-    std::future<QImage> m_image;
-};
 // A list box in a fixed-pitch font where a click selects or deselects a line.
 QListWidget *multiList(QWidget *parent, const QString &name, int left, int top, int width, int height);
 // A table that shows rows to choose one of, whole: read-only, one row selected at a time.
