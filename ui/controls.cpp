@@ -123,6 +123,10 @@ void showPicture(QLabel *label, const QByteArray &encoded)
     QImageReader reader;
     if (!encoded.isEmpty() && buffer.open(QIODevice::ReadOnly))
         reader.setDevice(&buffer);
+    // Naming the format of a JPEG spares loading every image plugin to ask which one reads it; a
+    // picture of another format is recognised by its content.
+    if (encoded.startsWith("\xFF\xD8\xFF"))
+        reader.setFormat("jpeg");
     // The pictures are drawn at twice the size shown, for sharp screens: a JPEG decoded at
     // the size shown costs a quarter of one decoded whole and then shrunk.
     const QSize shown = label->size() * label->devicePixelRatio();

@@ -14,6 +14,7 @@
 #include <QComboBox>
 #include <QCompleter>
 #include <QFile>
+#include <QImage>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -119,12 +120,17 @@ void TestStartup::firstStartMakesFilesAndWindows()
 
 void TestStartup::headerPictureIsShownWhenPresent()
 {
-    WorkingFolder folder;
-    QVERIFY(QFile::copy(QStringLiteral(SENTARO_SOURCE_DIR "/data/intestazione.jpg"), Schema::headerPictureFile));
-    Messages::ScriptedResponder responder;
-    Form1 *main = startSentaro();
-    QVERIFY(main);
-    QVERIFY(!main->Image1->pixmap().isNull());
+    // A picture of another format saved under the JPEG's name is shown as well.
+    for (const char *format : {"JPEG", "PNG"}) {
+        WorkingFolder folder;
+        QVERIFY(QImage(QStringLiteral(SENTARO_SOURCE_DIR "/data/intestazione.jpg"))
+                    .save(Schema::headerPictureFile, format));
+        Messages::ScriptedResponder responder;
+        Form1 *main = startSentaro();
+        QVERIFY(main);
+        QVERIFY2(!main->Image1->pixmap().isNull(), format);
+        stopSentaro();
+    }
 }
 
 void TestStartup::extraVolunteersAreCopiedOnce()
