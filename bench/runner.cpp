@@ -157,6 +157,8 @@ void readReport(const QString &output, Measure &measure)
 // One start of `program` in `folder`, to the main window idle; the warm-up is not timed.
 void startOnce(const QString &program, const QString &folder, bool timed, Measure &side)
 {
+    // A start that exits at once leaves its lock behind; a normal start finds none to remove as stale.
+    QFile::remove(folder + u"/sentaro.lock"_s);
     const Run run = runProcess(program, {u"startup"_s, folder});
     if (!run.error.isEmpty()) {
         side.error = run.error;
