@@ -5,6 +5,7 @@
 #include "common/riskclasses.h"
 #include "common/volunteertext.h"
 #include "database/serverconnection.h"
+#include "surveillance/monthchart.h"
 #include "surveillance/surveillanceprint.h"
 #include "surveillance/thresholdsdialog.h"
 #include "surveillance/visitsdialog.h"
@@ -16,19 +17,13 @@
 #include "ui/twips.h"
 #include "ui/windowaccess.h"
 
-#include <QBarCategoryAxis>
-#include <QBarSet>
-#include <QChart>
-#include <QChartView>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QShowEvent>
-#include <QStackedBarSeries>
 #include <QTableWidget>
-#include <QValueAxis>
 
 using namespace Qt::StringLiterals;
 
@@ -63,10 +58,8 @@ Formsorv::Formsorv()
         headings << headingLines(heading).join(u'\n');
     tabsorv = rowTable(this, u"tabsorv"_s, headings, 360, 1200, 16215, 5280);
 
-    graficosorv = new QChartView(new QChart, this);
+    graficosorv = MonthChartView::make(this);
     graficosorv->setObjectName(u"graficosorv"_s);
-    graficosorv->setRenderHint(QPainter::Antialiasing);
-    graficosorv->chart()->legend()->setAlignment(Qt::AlignRight);
     Twips::place(graficosorv, 360, 6600, 16215, 3480);
 
     cmdstampa = button(this, u"cmdstampa"_s, u"Stampa"_s, 11400, 10320, 1215, 615);
@@ -174,47 +167,24 @@ const Surveillance::Row *Formsorv::selected() const
 
 void Formsorv::showChart()
 {
-    QChart *chart = graficosorv->chart();
-    chart->removeAllSeries();
-    for (QAbstractAxis *axis : chart->axes()) {
-        chart->removeAxis(axis);
-        delete axis;
-    }
+    MonthChart chart;
     const Surveillance::Row *row = selected();
     if (!row) {
-        chart->setTitle(u"Ore per mese: scegliere un volontario nella tabella"_s);
+        chart.title = u"Ore per mese: scegliere un volontario nella tabella"_s;
+        MonthChartView::show(graficosorv, chart);
         return;
     }
-    chart->setTitle(u"Ore per mese di "_s + VolunteerText::of(row->surname, row->name).trimmed());
-    auto *series = new QStackedBarSeries;
-    QStringList months;
-    QList<QBarSet *> sets;
+    chart.title = u"Ore per mese di "_s + VolunteerText::of(row->surname, row->name).trimmed();
     for (const RiskClass &riskClass : riskClasses)
-        sets << new QBarSet(riskClass.label.toString());
-    double highest = 0;
+        chart.classes << riskClass.label.toString();
+    chart.hours.resize(chart.classes.size());
     for (QDate month(m_from.year(), m_from.month(), 1); month <= m_to; month = month.addMonths(1)) {
-        months << month.toString(u"MM/yyyy"_s);
+        chart.months << month.toString(u"MM/yyyy"_s);
         const Surveillance::ClassHours hours = row->months.value(month);
-        double sum = 0;
-        for (size_t i = 0; i < hours.size(); ++i) {
-            *sets[qsizetype(i)] << hours[i];
-            sum += hours[i];
-        }
-        highest = std::max(highest, sum);
+        for (size_t i = 0; i < hours.size(); ++i)
+            chart.hours[qsizetype(i)] << hours[i];
     }
-    for (QBarSet *set : std::as_const(sets))
-        series->append(set);
-    chart->addSeries(series);
-    auto *axisX = new QBarCategoryAxis;
-    axisX->append(months);
-    chart->addAxis(axisX, Qt::AlignBottom);
-    series->attachAxis(axisX);
-    auto *axisY = new QValueAxis;
-    axisY->setRange(0, highest > 0 ? highest : 1);
-    axisY->setLabelFormat(u"%.0f"_s);
-    axisY->applyNiceNumbers();
-    chart->addAxis(axisY, Qt::AlignLeft);
-    series->attachAxis(axisY);
+    MonthChartView::show(graficosorv, chart);
 }
 
 bool Formsorv::evaluated()

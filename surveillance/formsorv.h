@@ -5,7 +5,6 @@
 #include <QDate>
 #include <QWidget>
 
-class QChartView;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -26,7 +25,8 @@ public:
     QPushButton *cmdvisite;
     QPushButton *cmdsoglie;
     QTableWidget *tabsorv;
-    QChartView *graficosorv;
+    // A Qt Charts view, or a label saying why there is none.
+    QWidget *graficosorv;
     QPushButton *cmdstampa;
     QPushButton *cmdesporta;
     QPushButton *cmdesci;

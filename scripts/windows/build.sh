@@ -22,6 +22,9 @@ rm -rf "$stage"
 mkdir -p "$stage"
 cp "$out/cmake/app/sentaro.exe" "$stage/"
 [ -f "$out/cmake/app/sentaro-jetreader.exe" ] && cp "$out/cmake/app/sentaro-jetreader.exe" "$stage/"
+# The chart's library, loaded by the program when the health surveillance window first needs it.
+mkdir -p "$stage/moduli"
+cp "$out/cmake/app/moduli/sentaro-grafico.dll" "$stage/moduli/"
 
 # Plugins go where Qt looks beside the program; qt.conf points it at the translations.
 copy_plugin() {

@@ -54,7 +54,7 @@ wineserver -w
 installed="$WINEPREFIX/drive_c/Program Files/Sentaro"
 menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Sentaro"
 for file in sentaro.exe sentaro-avvio.exe sentaro-jetreader.exe libmdb-3.dll disinstalla.exe qt.conf LICENZE.txt \
-    intestazione.jpg sqlite3.dll Qt6Charts.dll libpq.dll libssl-3-x64.dll libcrypto-3-x64.dll \
+    intestazione.jpg sqlite3.dll moduli/sentaro-grafico.dll Qt6Charts.dll libpq.dll libssl-3-x64.dll libcrypto-3-x64.dll \
     platforms/qwindows.dll platforms/qoffscreen.dll sqldrivers/qsqlite.dll sqldrivers/qsqlpsql.dll \
     imageformats/qjpeg.dll \
     translations/qtbase_it.qm; do

@@ -38,6 +38,7 @@ fail() {
   exit 1
 }
 dpkg-query -W -f='${Depends}' sentaro | grep -q 'libqt6sql6-sqlite' || fail "Depends lacks the SQLite driver"
+dpkg-query -W -f='${Depends}' sentaro | grep -q 'libqt6charts6' || fail "Depends lacks Qt Charts, which the chart's library links"
 [ "$(command -v sentaro)" = /usr/bin/sentaro ] || fail "/usr/bin/sentaro is not on the PATH"
 
 # The Access register of the earlier program, converted at the start, proves the reader is found.

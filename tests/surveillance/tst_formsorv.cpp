@@ -102,7 +102,9 @@ void TestFormsorv::evaluatesAndFollowsTheVisits()
 
     // The chart: one stacked set a class, one bar a month of the period.
     m_form->tabsorv->selectRow(1);
-    const auto series = m_form->graficosorv->chart()->series();
+    auto *view = qobject_cast<QChartView *>(m_form->graficosorv);
+    QVERIFY2(view, qPrintable(m_form->graficosorv->property("text").toString()));
+    const auto series = view->chart()->series();
     QCOMPARE(series.size(), 1);
     const auto sets = qobject_cast<QStackedBarSeries *>(series[0])->barSets();
     QCOMPARE(sets.size(), 6);
