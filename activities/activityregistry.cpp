@@ -23,9 +23,9 @@ void fillActivityLists(QComboBox *dates, QComboBox *descriptions)
     DataSource *activities = Windows::mainWindow()->Data3;
     QStringList dateEntries;
     QStringList descriptionEntries;
-    for (const Activity &activity : Activities::all(*activities)) {
-        dateEntries << activity.start;
-        descriptionEntries << activity.description;
+    for (const auto &[start, description] : Activities::startsAndDescriptions(*activities)) {
+        dateEntries << start;
+        descriptionEntries << description;
     }
     // Part of the activities would pass for all of them.
     if (readRefused(activities))

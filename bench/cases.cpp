@@ -441,7 +441,7 @@ std::unique_ptr<Case> details()
     c->timed = [state] {
         MainWindowInterface &main = mainWindow();
         // Opening: every activity for the window's lists, the archive of volunteers for its own.
-        Activities::all(*main.Data3);
+        Activities::startsAndDescriptions(*main.Data3);
         Details::archive(*main.Data6);
         // Choosing the day, then the activity.
         Activities::ofDate(*main.Data3, state->start);

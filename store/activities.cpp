@@ -79,9 +79,27 @@ Store::Result rewriteActivity(DataSource &activities, DataSource &details, const
 
 namespace Activities {
 
-QList<Activity> all(DataSource &activities)
+QList<std::pair<QString, QString>> startsAndDescriptions(DataSource &activities)
 {
-    return read(activities, u"select * from Attivita order by note4, descratt"_s);
+    activities.setRecordSource(u"select * from Attivita order by note4, descratt"_s);
+    activities.refresh();
+    // Found once, not by name at each row: a register holds thousands of activities.
+    int start = -1;
+    int description = -1;
+    for (int i = 0; i < activities.fieldCount(); ++i) {
+        if (activities.fieldName(i).compare(u"DATAINATT"_s, Qt::CaseInsensitive) == 0)
+            start = i;
+        else if (activities.fieldName(i).compare(u"DESCRATT"_s, Qt::CaseInsensitive) == 0)
+            description = i;
+    }
+    const auto text = [&activities](int position) {
+        const QVariant value = activities.value(position);
+        return value.isNull() ? QString() : value.toString();
+    };
+    QList<std::pair<QString, QString>> rows;
+    for (; !activities.eof(); activities.moveNext())
+        rows.emplaceBack(text(start), text(description));
+    return rows;
 }
 
 QList<Activity> ofDate(DataSource &activities, const QString &start)

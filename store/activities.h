@@ -17,8 +17,9 @@ namespace Activities {
 // first) or as the details window does (start as typed).
 enum class Order { Register, Start };
 
-// Every activity, oldest start first.
-QList<Activity> all(DataSource &activities);
+// The start and description of every activity, oldest start first: what the windows' lists offer.
+// The rows are those of every activity; only those two fields are read from each.
+QList<std::pair<QString, QString>> startsAndDescriptions(DataSource &activities);
 // The activities starting on `start`.
 QList<Activity> ofDate(DataSource &activities, const QString &start);
 // The activity `description` of `start`, found by its identity.
