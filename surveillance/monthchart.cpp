@@ -49,8 +49,10 @@ const Library &library()
         }
         result.make = reinterpret_cast<Make>(module.resolve("sentaroMakeChartView"));
         result.show = reinterpret_cast<Show>(module.resolve("sentaroShowChart"));
-        if (!result.make || !result.show)
+        if (!result.make || !result.show) {
+            result = {};
             result.problem = module.fileName() + u" non è la libreria dei grafici di questa versione"_s;
+        }
         return result;
     }();
     return loaded;
@@ -60,7 +62,7 @@ const Library &library()
 QWidget *make(QWidget *parent)
 {
     const Library &charts = library();
-    if (charts.make && charts.show)
+    if (charts.problem.isEmpty())
         return charts.make(parent);
     auto *missing = new QLabel(u"Il grafico non è disponibile: "_s + charts.problem, parent);
     missing->setAlignment(Qt::AlignCenter);
@@ -70,7 +72,8 @@ QWidget *make(QWidget *parent)
 
 void show(QWidget *view, const MonthChart &chart)
 {
-    if (!qobject_cast<QLabel *>(view) && library().show)
+    // Without the library the view is the label, and there is nothing to show.
+    if (library().show)
         library().show(view, &chart);
 }
 } // namespace MonthChartView
