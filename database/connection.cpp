@@ -336,6 +336,12 @@ bool transactionOpen(const QSqlDatabase &db)
     return openTransactions().contains(db.connectionName());
 }
 
+bool transactionEnded(const QSqlDatabase &db)
+{
+    sqlite3 *handle = transactionOpen(db) ? handleOf(db) : nullptr;
+    return handle && sqlite3_get_autocommit(handle);
+}
+
 Result failed(QSqlDatabase db, const QSqlError &error, const QString &otherwise)
 {
     Result result = classify(error);

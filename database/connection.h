@@ -86,6 +86,9 @@ bool commit(QSqlDatabase db);
 void rollback(QSqlDatabase db);
 // Whether a transaction begun by the store is open on the connection.
 bool transactionOpen(const QSqlDatabase &db);
+// Whether SQLite itself ended, with all its rows, the transaction the store began on a file:
+// it may when a statement fails on a full disk or a failed read or write of the file.
+bool transactionEnded(const QSqlDatabase &db);
 // The same begin, saying why not: a connection found broken is opened again and the
 // transaction begun on the new one, since nothing was done yet.
 Result beginOrSay(QSqlDatabase db);

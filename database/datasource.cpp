@@ -302,6 +302,23 @@ Store::Result PreparedStatement::runWithRowOf(PreparedStatement &from, const QVa
     return written;
 }
 
+Store::Result PreparedStatement::runCopying(const QVariantList &values, qsizetype rows, Store::Result *read)
+{
+    *read = {};
+    if (m_server)
+        return Store::failure(u"copia tra file non disponibile sul server"_s);
+    for (qsizetype step = 0; step <= rows; ++step) {
+        if (readRefusedForTest()) {
+            *read = refusedForTest();
+            return {};
+        }
+    }
+    const Store::Result written = run(values);
+    if (written.ok() && m_prepareFailure.ok() && sqlite3_changes(sqlite3_db_handle(statementHandle(m_query))) != rows)
+        *read = Store::failure(u"riga non più nel file"_s);
+    return written;
+}
+
 int PreparedStatement::bind(const QVariantList &values)
 {
     sqlite3_stmt *handle = statementHandle(m_query);

@@ -42,6 +42,12 @@ public:
     // (one read for running `from`, one for its row) goes to `read`; a read that failed, or
     // found no row, writes nothing.
     Store::Result runWithRowOf(PreparedStatement &from, const QVariantList &values, Store::Result *read);
+    // Runs this statement on a file, an insert … select that copies `rows` rows from another
+    // file attached to its connection: thousands of rows copied one statement each would cost
+    // more than the copy. Running it is one read and each row another (see refuseReadsAfter).
+    // A refused read writes nothing and comes back in `read`; so does a copy that found fewer
+    // rows, those it found written.
+    Store::Result runCopying(const QVariantList &values, qsizetype rows, Store::Result *read);
     // Runs this statement with one value per `?` given as text (none for NULL), as a server's
     // copy reads them, each stored as the kind of its field: a copy of a server's tables
     // writes hundreds of thousands of rows.

@@ -20,6 +20,12 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+// Rows in one statement on a server: a round trip each would cost more than the rows.
+constexpr size_t rowsPerStatement = 1000;
+// On a file a statement run each would cost more than the rows, but the statement names each
+// row's place in the export, and with a thousand places it takes longer to prepare.
+constexpr size_t rowsPerCopy = 100;
+
 // Points `volunteers` at the volunteer `surname` `name`.
 void pointAt(DataSource &volunteers, const QString &surname, const QString &name)
 {
@@ -200,6 +206,10 @@ VolunteerImport::~VolunteerImport()
 void VolunteerImport::endReading()
 {
     m_exportedRow.reset();
+    m_copy.reset();
+    if (m_attached)
+        Store::execute(m_db, u"DETACH DATABASE esportazione"_s);
+    m_attached = false;
     if (m_exportDb.isOpen())
         m_exportDb.rollback();
     m_exportDb = QSqlDatabase();
@@ -272,6 +282,20 @@ Store::Result VolunteerImport::read(const DataSource &exported)
         columns << (exportedFields.contains(field) ? field : u"NULL"_s);
     m_exportedRow = std::make_unique<PreparedStatement>(exportDb, u"select "_s + columns.join(u", "_s) +
                                                                       u" from volo where rowid = ?"_s);
+    // On a file the rows are copied by the register's connection straight from the export, in
+    // the order asked: the left side of a cross join is SQLite's outer loop. A file that cannot
+    // be attached is copied row by row.
+    if (!m_server && !m_attached && !Store::transactionOpen(m_db))
+        m_attached = Store::execute(m_db, u"ATTACH DATABASE ? AS esportazione"_s, {exportDb.databaseName()}).ok();
+    if (m_attached && !m_copy) {
+        QStringList from;
+        for (const QString &column : std::as_const(columns))
+            from << (column == u"NULL"_s ? column : u"e."_s + column);
+        m_copy = std::make_unique<PreparedStatement>(
+            m_db, u"INSERT INTO "_s + Schema::volo + u" ("_s + m_fields.join(u", "_s) + u") SELECT "_s +
+                      from.join(u", "_s) + u" FROM (VALUES "_s + QStringList(rowsPerCopy, u"(?)"_s).join(u", "_s) +
+                      u") AS k CROSS JOIN esportazione.volo AS e WHERE e.rowid = k.column1"_s);
+    }
     return {};
 }
 
@@ -296,12 +320,12 @@ bool VolunteerImport::present(qsizetype i)
 }
 
 namespace {
-// Rows in one statement on a server: a round trip each would cost more than the rows.
-constexpr size_t rowsPerStatement = 1000;
-
-bool stopsEveryRow(const Store::Result &result)
+// A role that may only read, a lost connection, or a group SQLite ended on a file: every other
+// row would be refused alike, or written outside its group.
+bool stopsEveryRow(const QSqlDatabase &db, const Store::Result &result)
 {
-    return result.number == Store::readOnlyUser || result.number == Store::lostConnection;
+    return result.number == Store::readOnlyUser || result.number == Store::lostConnection ||
+           (!result.ok() && Store::transactionEnded(db));
 }
 } // namespace
 
@@ -317,48 +341,59 @@ void VolunteerImport::counted(qsizetype i, const Store::Result &result)
 
 Store::Result VolunteerImport::add(qsizetype i, Store::Result *read)
 {
-    if (!m_server) {
+    if (!m_server && !m_attached) {
         const Store::Result result = m_insert->runWithRowOf(*m_exportedRow, {m_exported[i].row}, read);
         if (!read->ok())
             return {};
-        if (stopsEveryRow(result))
+        if (stopsEveryRow(m_db, result))
             return result;
         counted(i, result);
         m_lastHeld = m_lastHeld || result.ok();
         return {};
     }
-    // The row goes straight from the export's texts into the statement's rows.
-    bool found = false;
-    *read = m_exportedRow->selectTexts({m_exported[i].row}, [&](const std::vector<PreparedStatement::Text> &row) {
-        PgCopy::appendRow(m_waitingRows, row);
-        found = true;
-    });
-    if (read->ok() && !found)
-        *read = Store::failure(u"riga non più nel file"_s);
-    if (!read->ok())
-        return {};
+    if (m_server) {
+        // The row goes straight from the export's texts into the statement's rows.
+        bool found = false;
+        *read = m_exportedRow->selectTexts({m_exported[i].row}, [&](const std::vector<PreparedStatement::Text> &row) {
+            PgCopy::appendRow(m_waitingRows, row);
+            found = true;
+        });
+        if (read->ok() && !found)
+            *read = Store::failure(u"riga non più nel file"_s);
+        if (!read->ok())
+            return {};
+    }
     m_waiting.push_back(i);
     // Counted as stored until the statement says otherwise.
     counted(i, {});
     m_lastHeld = true;
-    return m_waiting.size() >= rowsPerStatement ? sendWaiting() : Store::Result{};
+    return m_waiting.size() >= (m_server ? rowsPerStatement : rowsPerCopy) ? sendWaiting(read) : Store::Result{};
 }
 
-Store::Result VolunteerImport::sendWaiting()
+Store::Result VolunteerImport::sendWaiting(Store::Result *read)
 {
     if (m_waiting.empty())
         return {};
-    Store::Result result =
-        Store::guarded(m_db, [&]() { return PgCopy::copyIn(m_db, Schema::volo, m_fields, m_waitingRows); });
-    if (!result.ok() && !stopsEveryRow(result)) {
+    Store::Result result;
+    if (m_server) {
+        result = Store::guarded(m_db, [&]() { return PgCopy::copyIn(m_db, Schema::volo, m_fields, m_waitingRows); });
+    } else {
+        QVariantList keys;
+        keys.reserve(rowsPerCopy);
+        for (const qsizetype i : m_waiting)
+            keys << m_exported[i].row;
+        // The statement's other places name no row.
+        keys.resize(rowsPerCopy);
+        result = m_copy->runCopying(keys, qsizetype(m_waiting.size()), read);
+    }
+    if (read->ok() && !result.ok() && !stopsEveryRow(m_db, result)) {
         // A row refused spoils the statement: the rows go again one by one, each on its own.
         result = {};
         for (const qsizetype i : m_waiting) {
-            QList<QVariantList> rows;
-            Store::Result single = m_exportedRow->select({m_exported[i].row}, &rows);
-            if (single.ok())
-                single = rows.isEmpty() ? Store::failure(u"riga non più nel file"_s) : m_insert->run(rows.constFirst());
-            if (stopsEveryRow(single)) {
+            const Store::Result single = m_insert->runWithRowOf(*m_exportedRow, {m_exported[i].row}, read);
+            if (!read->ok())
+                break;
+            if (stopsEveryRow(m_db, single)) {
                 result = single;
                 break;
             }
@@ -380,10 +415,10 @@ Store::Result VolunteerImport::begin()
     return Store::beginOrSay(m_db);
 }
 
-Store::Result VolunteerImport::commit()
+Store::Result VolunteerImport::commit(Store::Result *read)
 {
-    Store::Result result = sendWaiting();
-    if (!result.ok()) {
+    Store::Result result = sendWaiting(read);
+    if (!read->ok() || !result.ok()) {
         rollback();
         return result;
     }
@@ -434,12 +469,12 @@ ImportOutcome Volunteers::importFrom(DataSource &exported, DataSource &volunteer
         outcome.unknown = result.number == Store::unknownOutcome;
         return false;
     };
+    Store::Result &readError = outcome.readError;
     const auto commitGroup = [&]() {
-        const Store::Result result = copy.commit();
-        return result.ok() || stopOn(result);
+        const Store::Result result = copy.commit(&readError);
+        return readError.ok() && (result.ok() || stopOn(result));
     };
     // The names are read before anything is written; a refusal there writes nothing.
-    Store::Result &readError = outcome.readError;
     readError = copy.read(exported);
     if (!readError.ok())
         read = int(copy.count());
@@ -483,7 +518,7 @@ ImportOutcome Volunteers::importFrom(DataSource &exported, DataSource &volunteer
     outcome.added = copy.added();
     outcome.refused = copy.refused();
     outcome.firstRefusal = copy.firstRefusal();
-    copy.showLastLookedUp();
     copy.endReading();
+    copy.showLastLookedUp();
     return outcome;
 }

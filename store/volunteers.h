@@ -98,11 +98,11 @@ public:
     // Whether VOLO holds the i-th volunteer of the export, as it was read or as this import
     // added to it; asked in the order of the export.
     bool present(qsizetype i);
-    // Adds the i-th volunteer of the export to VOLO, every field as it is there. A read of
-    // the export that failed comes back in `read`, and nothing is written. A row the store
-    // refuses is left out and counted (refused()); the result is a failure only when every
-    // row would be refused alike (a role that may only read) or the connection is lost. On a
-    // server the rows go in statements of many rows, sent when enough wait or at commit.
+    // Adds the i-th volunteer of the export to VOLO, every field as it is there. The rows go
+    // in statements of many rows, sent when enough wait or at commit. A read of the export
+    // that failed comes back in `read`, and the group must then be rolled back. A row the
+    // store refuses is left out and counted (refused()); the result is a failure only when
+    // every row would be refused alike (a role that may only read) or the connection is lost.
     Store::Result add(qsizetype i, Store::Result *read);
 
     // Rows added in this import (those of a group rolled back are not), rows refused, and
@@ -114,9 +114,10 @@ public:
 
     // Begins a group; nothing may be added when it could not begin.
     Store::Result begin();
-    // Commits the group; one the store refuses is rolled back. On a server a commit cut by
-    // the connection's break counts as the server settles it (see Store::commitOrSay).
-    Store::Result commit();
+    // Sends the rows waiting and commits the group; a group the store refuses, or whose rows
+    // could not be read (`read`, as for add), is rolled back. On a server a commit cut by the
+    // connection's break counts as the server settles it (see Store::commitOrSay).
+    Store::Result commit(Store::Result *read);
     void rollback();
 
     // Leaves the volunteer source on the last volunteer asked about, and refreshes it.
@@ -141,7 +142,11 @@ private:
     QStringList m_fields;
     std::unique_ptr<PreparedStatement> m_insert;
     bool m_server = false;
-    // On a server, the rows for the next statement: their places in the export, and their
+    // On a file, the export attached to the register's connection, and the statement that
+    // copies the rows waiting from it; without them each row is copied on its own.
+    bool m_attached = false;
+    std::unique_ptr<PreparedStatement> m_copy;
+    // The rows for the next statement: their places in the export, and on a server their
     // fields as the statement sends them.
     std::vector<qsizetype> m_waiting;
     QByteArray m_waitingRows;
@@ -150,7 +155,7 @@ private:
     int m_refused = 0;
     QString m_firstRefusal;
     void counted(qsizetype i, const Store::Result &result);
-    Store::Result sendWaiting();
+    Store::Result sendWaiting(Store::Result *read);
     std::unique_ptr<PreparedStatement> m_exportedRow;
     std::vector<Name> m_exported;
     std::vector<Name> m_stored;   // VOLO's, in order
