@@ -35,6 +35,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTimer>
 
@@ -113,6 +114,20 @@ QString write(const QString &sql, const QVariantList &values = {})
     DataSource::beforeWrite(Schema::registerFile);
     const Store::Result result = Store::execute(registerDb(), sql, values);
     return result.ok() ? QString() : result.description;
+}
+
+// On a server the rows a repetition deleted stay behind, and the next repetition would step
+// over them in the key indexes until a vacuum: a file keeps none.
+QString vacuumed(const QStringList &tables)
+{
+    if (!Server::isServer(registerDb()))
+        return {};
+    QSqlQuery query(registerDb());
+    for (const QString &table : tables) {
+        if (!query.exec(u"VACUUM "_s + table))
+            return query.lastError().text();
+    }
+    return {};
 }
 
 // The program started in a working folder, its message boxes answered by script.
@@ -247,7 +262,8 @@ std::unique_ptr<Case> import(Program &program)
     c->after = [self, lastRow] {
         self->rows = scalar(u"select count(*) from VOLO where %1 > ?"_s.arg(writeMark()), {*lastRow}).toLongLong();
         // The next repetition finds the register as it was.
-        return write(u"delete from VOLO where %1 > ?"_s.arg(writeMark()), {*lastRow});
+        const QString problem = write(u"delete from VOLO where %1 > ?"_s.arg(writeMark()), {*lastRow});
+        return problem.isEmpty() ? vacuumed({u"VOLO"_s}) : problem;
     };
     return c;
 }
@@ -462,7 +478,7 @@ std::unique_ptr<Case> details()
         if (problem.isEmpty())
             problem = write(u"update ATTIVITA set ORET6 = ?, OREUOMO = ? where DESCRATT = ? and DATAINATT = ?"_s,
                             {state->hours6, state->manHours, state->description, state->start});
-        return problem;
+        return problem.isEmpty() ? vacuumed({u"ATTIVDETT"_s, u"ATTIVITA"_s}) : problem;
     };
     return c;
 }

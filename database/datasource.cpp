@@ -134,8 +134,10 @@ sqlite3_stmt *statementHandle(const QSqlQuery &query)
 PreparedStatement::PreparedStatement(const QSqlDatabase &db, const QString &sql)
     : m_query(db)
 {
-    m_query.setForwardOnly(true);
     m_server = Server::isServer(db);
+    // Qt's driver reads a forward-only query's rows from a server one message at a time: the
+    // rows a statement here reads cost less read whole.
+    m_query.setForwardOnly(!m_server);
     if (m_server)
         m_db = db;
     if (!m_query.prepare(sql))
@@ -153,6 +155,8 @@ Store::Result PreparedStatement::runOnServer(const QVariantList &values, QList<Q
         m_query.bindValue(i, values[i]);
     if (!m_query.exec())
         return Store::classify(m_query.lastError());
+    // The driver makes the record's fields anew at each call.
+    const int columns = m_query.isSelect() ? m_query.record().count() : 0;
     while (m_query.isSelect() && m_query.next()) {
         if (gaveRow)
             *gaveRow = true;
@@ -163,7 +167,8 @@ Store::Result PreparedStatement::runOnServer(const QVariantList &values, QList<Q
             return refusedForTest();
         }
         QVariantList row;
-        for (int column = 0; column < m_query.record().count(); ++column)
+        row.reserve(columns);
+        for (int column = 0; column < columns; ++column)
             row << m_query.value(column);
         rows->push_back(std::move(row));
     }

@@ -8,6 +8,7 @@
 #include <cctype>
 #include <optional>
 #include <type_traits>
+#include <utility>
 
 #include <libpq-fe.h>
 
@@ -243,6 +244,19 @@ void split(char *text, qsizetype length, std::vector<Field> &fields)
 Store::Result copyIn(const QSqlDatabase &db, const QString &table, const QStringList &fields, const QByteArray &rows,
                      qint64 *refusedRow)
 {
+    bool made = false;
+    return copyIn(
+        db, table, fields,
+        [&](QByteArray &part) {
+            part = rows;
+            return !std::exchange(made, true);
+        },
+        refusedRow);
+}
+
+Store::Result copyIn(const QSqlDatabase &db, const QString &table, const QStringList &fields,
+                     const std::function<bool(QByteArray &rows)> &next, qint64 *refusedRow)
+{
     if (refusedRow)
         *refusedRow = 0;
     PGconn *connection = connectionOf(db);
@@ -250,8 +264,13 @@ Store::Result copyIn(const QSqlDatabase &db, const QString &table, const QString
             started(connection, u"COPY "_s + table + u" ("_s + fields.join(u", "_s) + u") FROM STDIN"_s, PGRES_COPY_IN);
         !begun.ok())
         return begun;
-    if (client()->putCopyData(connection, rows.constData(), int(rows.size())) != 1 ||
-        client()->putCopyEnd(connection, nullptr) != 1) {
+    QByteArray part;
+    bool sent = true;
+    while (sent && next(part)) {
+        sent = part.isEmpty() || client()->putCopyData(connection, part.constData(), int(part.size())) == 1;
+        part.truncate(0);
+    }
+    if (!sent || client()->putCopyEnd(connection, nullptr) != 1) {
         const Store::Result broken = refusal(connection, nullptr);
         finished(connection);
         return broken;

@@ -27,6 +27,11 @@ void appendRow(QByteArray &rows, const std::vector<Field> &values);
 // server refused, from 1, or 0 when it names none.
 Store::Result copyIn(const QSqlDatabase &db, const QString &table, const QStringList &fields, const QByteArray &rows,
                      qint64 *refusedRow = nullptr);
+// The same, the rows made a part at a time by `next`, which appends a part to its argument and
+// says whether it did: each part is sent as soon as it is made, and the server adds its rows
+// while the next is made.
+Store::Result copyIn(const QSqlDatabase &db, const QString &table, const QStringList &fields,
+                     const std::function<bool(QByteArray &rows)> &next, qint64 *refusedRow = nullptr);
 
 // Runs `select` on the connection of `db` and hands each row to `row`, its fields in the
 // order selected; a refusal from `row` stops the copy (the rest is read and let go).

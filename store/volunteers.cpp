@@ -22,8 +22,8 @@ namespace {
 
 // Rows in one statement on a server: a round trip each would cost more than the rows.
 constexpr size_t rowsPerStatement = 1000;
-// On a file a statement run each would cost more than the rows, but the statement names each
-// row's place in the export, and with a thousand places it takes longer to prepare.
+// Rows read from the export in one statement: a statement run each would cost more than the
+// rows, but the statement names each row's place, and with a thousand it takes longer to prepare.
 constexpr size_t rowsPerCopy = 100;
 
 // Points `volunteers` at the volunteer `surname` `name`.
@@ -207,6 +207,7 @@ void VolunteerImport::endReading()
 {
     m_exportedRow.reset();
     m_copy.reset();
+    m_exportedRows.reset();
     if (m_attached)
         Store::execute(m_db, u"DETACH DATABASE esportazione"_s);
     m_attached = false;
@@ -282,19 +283,25 @@ Store::Result VolunteerImport::read(const DataSource &exported)
         columns << (exportedFields.contains(field) ? field : u"NULL"_s);
     m_exportedRow = std::make_unique<PreparedStatement>(exportDb, u"select "_s + columns.join(u", "_s) +
                                                                       u" from volo where rowid = ?"_s);
-    // On a file the rows are copied by the register's connection straight from the export, in
-    // the order asked: the left side of a cross join is SQLite's outer loop. A file that cannot
-    // be attached is copied row by row.
-    if (!m_server && !m_attached && !Store::transactionOpen(m_db))
-        m_attached = Store::execute(m_db, u"ATTACH DATABASE ? AS esportazione"_s, {exportDb.databaseName()}).ok();
-    if (m_attached && !m_copy) {
+    // The rows waiting are read a hundred at a time, in the order asked: the left side of a
+    // cross join is SQLite's outer loop. On a file the register's connection copies them
+    // straight from the export; one that cannot be attached is copied row by row.
+    const auto waitingRows = [&](const QString &table) {
         QStringList from;
         for (const QString &column : std::as_const(columns))
             from << (column == u"NULL"_s ? column : u"e."_s + column);
-        m_copy = std::make_unique<PreparedStatement>(
-            m_db, u"INSERT INTO "_s + Schema::volo + u" ("_s + m_fields.join(u", "_s) + u") SELECT "_s +
-                      from.join(u", "_s) + u" FROM (VALUES "_s + QStringList(rowsPerCopy, u"(?)"_s).join(u", "_s) +
-                      u") AS k CROSS JOIN esportazione.volo AS e WHERE e.rowid = k.column1"_s);
+        return u"SELECT "_s + from.join(u", "_s) + u" FROM (VALUES "_s +
+               QStringList(rowsPerCopy, u"(?)"_s).join(u", "_s) + u") AS k CROSS JOIN "_s + table +
+               u" AS e WHERE e.rowid = k.column1"_s;
+    };
+    if (m_server) {
+        m_exportedRows = std::make_unique<PreparedStatement>(exportDb, waitingRows(u"volo"_s));
+    } else if (!m_attached && !Store::transactionOpen(m_db)) {
+        m_attached = Store::execute(m_db, u"ATTACH DATABASE ? AS esportazione"_s, {exportDb.databaseName()}).ok();
+        if (m_attached)
+            m_copy = std::make_unique<PreparedStatement>(m_db, u"INSERT INTO "_s + Schema::volo + u" ("_s +
+                                                                   m_fields.join(u", "_s) + u") "_s +
+                                                                   waitingRows(u"esportazione.volo"_s));
     }
     return {};
 }
@@ -351,18 +358,6 @@ Store::Result VolunteerImport::add(qsizetype i, Store::Result *read)
         m_lastHeld = m_lastHeld || result.ok();
         return {};
     }
-    if (m_server) {
-        // The row goes straight from the export's texts into the statement's rows.
-        bool found = false;
-        *read = m_exportedRow->selectTexts({m_exported[i].row}, [&](const std::vector<PreparedStatement::Text> &row) {
-            PgCopy::appendRow(m_waitingRows, row);
-            found = true;
-        });
-        if (read->ok() && !found)
-            *read = Store::failure(u"riga non più nel file"_s);
-        if (!read->ok())
-            return {};
-    }
     m_waiting.push_back(i);
     // Counted as stored until the statement says otherwise.
     counted(i, {});
@@ -370,21 +365,48 @@ Store::Result VolunteerImport::add(qsizetype i, Store::Result *read)
     return m_waiting.size() >= (m_server ? rowsPerStatement : rowsPerCopy) ? sendWaiting(read) : Store::Result{};
 }
 
+// The places in the export of the rows waiting from `first`, as many as one statement reads.
+QVariantList VolunteerImport::waitingKeys(size_t first, qsizetype *rows) const
+{
+    QVariantList keys;
+    keys.reserve(rowsPerCopy);
+    for (size_t at = first; at < m_waiting.size() && keys.size() < qsizetype(rowsPerCopy); ++at)
+        keys << m_exported[m_waiting[at]].row;
+    *rows = keys.size();
+    // The statement's other places name no row.
+    keys.resize(rowsPerCopy);
+    return keys;
+}
+
 Store::Result VolunteerImport::sendWaiting(Store::Result *read)
 {
     if (m_waiting.empty())
         return {};
     Store::Result result;
+    qsizetype rows = 0;
     if (m_server) {
-        result = Store::guarded(m_db, [&]() { return PgCopy::copyIn(m_db, Schema::volo, m_fields, m_waitingRows); });
+        // The rows go straight from the export's texts into the statement, a hundred at a time:
+        // the server adds them while the next are read.
+        size_t first = 0;
+        const auto readNext = [&](QByteArray &part) {
+            if (!read->ok() || first >= m_waiting.size())
+                return false;
+            const QVariantList keys = waitingKeys(first, &rows);
+            first += rowsPerCopy;
+            qsizetype found = 0;
+            *read = m_exportedRows->selectTexts(keys, [&](const std::vector<PreparedStatement::Text> &row) {
+                PgCopy::appendRow(part, row);
+                ++found;
+            });
+            if (read->ok() && found != rows)
+                *read = Store::failure(u"riga non più nel file"_s);
+            // Rows already sent are let go with the group, which a failed read rolls back.
+            return read->ok();
+        };
+        result = Store::guarded(m_db, [&]() { return PgCopy::copyIn(m_db, Schema::volo, m_fields, readNext); });
     } else {
-        QVariantList keys;
-        keys.reserve(rowsPerCopy);
-        for (const qsizetype i : m_waiting)
-            keys << m_exported[i].row;
-        // The statement's other places name no row.
-        keys.resize(rowsPerCopy);
-        result = m_copy->runCopying(keys, qsizetype(m_waiting.size()), read);
+        const QVariantList keys = waitingKeys(0, &rows);
+        result = m_copy->runCopying(keys, rows, read);
     }
     if (read->ok() && !result.ok() && !stopsEveryRow(m_db, result)) {
         // A row refused spoils the statement: the rows go again one by one, each on its own.
@@ -405,7 +427,6 @@ Store::Result VolunteerImport::sendWaiting(Store::Result *read)
         }
     }
     m_waiting.clear();
-    m_waitingRows.clear();
     return result;
 }
 
@@ -432,7 +453,6 @@ Store::Result VolunteerImport::commit(Store::Result *read)
 void VolunteerImport::rollback()
 {
     m_waiting.clear();
-    m_waitingRows.clear();
     Store::rollback(m_db);
     m_added -= m_addedInGroup;
     m_addedInGroup = 0;

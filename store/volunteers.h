@@ -143,13 +143,14 @@ private:
     std::unique_ptr<PreparedStatement> m_insert;
     bool m_server = false;
     // On a file, the export attached to the register's connection, and the statement that
-    // copies the rows waiting from it; without them each row is copied on its own.
+    // copies rows waiting from it; without them each row is copied on its own. On a server,
+    // the statement that reads rows waiting from the export.
     bool m_attached = false;
     std::unique_ptr<PreparedStatement> m_copy;
-    // The rows for the next statement: their places in the export, and on a server their
-    // fields as the statement sends them.
+    std::unique_ptr<PreparedStatement> m_exportedRows;
+    // The rows for the next statement, by their places in the export.
     std::vector<qsizetype> m_waiting;
-    QByteArray m_waitingRows;
+    QVariantList waitingKeys(size_t first, qsizetype *rows) const;
     int m_added = 0;
     int m_addedInGroup = 0;
     int m_refused = 0;
