@@ -23,7 +23,11 @@ QString exact(const QSqlDatabase &db, const QString &expression)
 
 QString hasDateShape(const QSqlDatabase &db, const QString &field)
 {
-    return Server::isServer(db) ? u"coalesce("_s + field + u" COLLATE \"C\" ~ '^[0-9]{2}/[0-9]{2}/[0-9]{4}$', false)"_s
+    // A server's regular expression costs more than the rest of reading a row: ten characters,
+    // the slashes in their places, and nothing but digits besides.
+    const QString text = field + u" COLLATE \"C\""_s;
+    return Server::isServer(db) ? u"coalesce("_s + text + u" LIKE '__/__/____' AND translate("_s + text +
+                                      u", '0123456789', '') = '//', false)"_s
                                 : u"ifnull("_s + field + u" glob '[0-9][0-9]/[0-9][0-9]/[0-9][0-9][0-9][0-9]', 0)"_s;
 }
 

@@ -242,7 +242,9 @@ QString periodFilter(const DataSource &details, const QDate &from, const QDate &
     if (!from.isValid() || !to.isValid())
         return {};
     *bounds = {from.toString(u"yyyy"_s), to.toString(u"yyyy"_s)};
-    return u" where substr(DATAINATT, 7, 4) between ? and ? or not "_s +
+    // Compared as the file compares a function's text, byte by byte: the field's own collation
+    // on a server would fold each of the archive's years on the way.
+    return u" where "_s + Sql::exact(details.database(), u"substr(DATAINATT, 7, 4)"_s) + u" between ? and ? or not "_s +
            Sql::hasDateShape(details.database(), u"DATAINATT"_s);
 }
 } // namespace
