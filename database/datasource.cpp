@@ -319,7 +319,7 @@ Store::Result PreparedStatement::runCopying(const QVariantList &values, qsizetyp
         }
     }
     const Store::Result written = run(values);
-    if (written.ok() && m_prepareFailure.ok() && sqlite3_changes(sqlite3_db_handle(statementHandle(m_query))) != rows)
+    if (written.ok() && sqlite3_changes(sqlite3_db_handle(statementHandle(m_query))) != rows)
         *read = Store::failure(u"riga non più nel file"_s);
     return written;
 }

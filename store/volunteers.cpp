@@ -24,7 +24,7 @@ namespace {
 constexpr size_t rowsPerStatement = 1000;
 // Rows read from the export in one statement: a statement run each would cost more than the
 // rows, but the statement names each row's place, and with a thousand it takes longer to prepare.
-constexpr size_t rowsPerCopy = 100;
+constexpr size_t rowsPerRead = 100;
 
 // Points `volunteers` at the volunteer `surname` `name`.
 void pointAt(DataSource &volunteers, const QString &surname, const QString &name)
@@ -291,12 +291,12 @@ Store::Result VolunteerImport::read(const DataSource &exported)
         for (const QString &column : std::as_const(columns))
             from << (column == u"NULL"_s ? column : u"e."_s + column);
         return u"SELECT "_s + from.join(u", "_s) + u" FROM (VALUES "_s +
-               QStringList(rowsPerCopy, u"(?)"_s).join(u", "_s) + u") AS k CROSS JOIN "_s + table +
+               QStringList(rowsPerRead, u"(?)"_s).join(u", "_s) + u") AS k CROSS JOIN "_s + table +
                u" AS e WHERE e.rowid = k.column1"_s;
     };
     if (m_server) {
         m_exportedRows = std::make_unique<PreparedStatement>(exportDb, waitingRows(u"volo"_s));
-    } else if (!m_attached && !Store::transactionOpen(m_db)) {
+    } else if (!Store::transactionOpen(m_db)) {
         m_attached = Store::execute(m_db, u"ATTACH DATABASE ? AS esportazione"_s, {exportDb.databaseName()}).ok();
         if (m_attached)
             m_copy = std::make_unique<PreparedStatement>(m_db, u"INSERT INTO "_s + Schema::volo + u" ("_s +
@@ -362,19 +362,19 @@ Store::Result VolunteerImport::add(qsizetype i, Store::Result *read)
     // Counted as stored until the statement says otherwise.
     counted(i, {});
     m_lastHeld = true;
-    return m_waiting.size() >= (m_server ? rowsPerStatement : rowsPerCopy) ? sendWaiting(read) : Store::Result{};
+    return m_waiting.size() >= (m_server ? rowsPerStatement : rowsPerRead) ? sendWaiting(read) : Store::Result{};
 }
 
 // The places in the export of the rows waiting from `first`, as many as one statement reads.
 QVariantList VolunteerImport::waitingKeys(size_t first, qsizetype *rows) const
 {
     QVariantList keys;
-    keys.reserve(rowsPerCopy);
-    for (size_t at = first; at < m_waiting.size() && keys.size() < qsizetype(rowsPerCopy); ++at)
+    keys.reserve(rowsPerRead);
+    for (size_t at = first; at < m_waiting.size() && keys.size() < qsizetype(rowsPerRead); ++at)
         keys << m_exported[m_waiting[at]].row;
     *rows = keys.size();
     // The statement's other places name no row.
-    keys.resize(rowsPerCopy);
+    keys.resize(rowsPerRead);
     return keys;
 }
 
@@ -392,7 +392,7 @@ Store::Result VolunteerImport::sendWaiting(Store::Result *read)
             if (!read->ok() || first >= m_waiting.size())
                 return false;
             const QVariantList keys = waitingKeys(first, &rows);
-            first += rowsPerCopy;
+            first += rowsPerRead;
             qsizetype found = 0;
             *read = m_exportedRows->selectTexts(keys, [&](const std::vector<PreparedStatement::Text> &row) {
                 PgCopy::appendRow(part, row);
