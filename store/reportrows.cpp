@@ -171,7 +171,11 @@ Store::Result detailsOfClass(DataSource &details, const RiskClass *riskClass,
     // Only the rows that can have hours are read, in the same order (the store gives what it
     // holds in a field as more than no hours, so the rows listed are the same); the source is
     // then left with the record source the list always left on it, at its end.
-    details.setRecordSource(columns + u" where "_s + field + u" > 0"_s + order);
+    // On a file the rows are read in the table's order and sorted: walking the names' index
+    // would fetch every detail row from its page in name order, those without hours too. The
+    // rows of one name keep the order the index gives them.
+    const QString sorted = Server::isServer(details.database()) ? order : u" order by +COGN, +NOME, rowid"_s;
+    details.setRecordSource(columns + u" where "_s + field + u" > 0"_s + sorted);
     details.refresh();
     for (; !details.eof(); details.moveNext()) {
         DetailRow row;
