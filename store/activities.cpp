@@ -81,24 +81,17 @@ namespace Activities {
 
 QList<std::pair<QString, QString>> startsAndDescriptions(DataSource &activities)
 {
-    activities.setRecordSource(u"select * from Attivita order by note4, descratt"_s);
+    // Only the two fields shown are read, by their places: a register holds thousands of
+    // activities, and the window's lists open each time it does.
+    activities.setRecordSource(u"select DATAINATT, DESCRATT from Attivita order by note4, descratt"_s);
     activities.refresh();
-    // Found once, not by name at each row: a register holds thousands of activities.
-    int start = -1;
-    int description = -1;
-    for (int i = 0; i < activities.fieldCount(); ++i) {
-        if (activities.fieldName(i).compare(u"DATAINATT"_s, Qt::CaseInsensitive) == 0)
-            start = i;
-        else if (activities.fieldName(i).compare(u"DESCRATT"_s, Qt::CaseInsensitive) == 0)
-            description = i;
-    }
     const auto text = [&activities](int position) {
         const QVariant value = activities.value(position);
         return value.isNull() ? QString() : value.toString();
     };
     QList<std::pair<QString, QString>> rows;
     for (; !activities.eof(); activities.moveNext())
-        rows.emplaceBack(text(start), text(description));
+        rows.emplaceBack(text(0), text(1));
     return rows;
 }
 

@@ -143,7 +143,9 @@ QHash<QString, QString> volunteerTaxCodes(const DataSource &details)
 
 QStringList archive(DataSource &volunteers)
 {
-    volunteers.setRecordSource(u"select * from VOLO order by NOME"_s);
+    // Only the names are read and sorted: the other fields of every volunteer would be sorted
+    // with them, each time the details window opens.
+    volunteers.setRecordSource(u"select COGN, NOME from VOLO order by NOME"_s);
     volunteers.refresh();
     QStringList texts;
     for (; !volunteers.eof(); volunteers.moveNext())
