@@ -2,6 +2,7 @@
 
 #include <QSqlDatabase>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -11,6 +12,9 @@ namespace Sql {
 QString likeFolded(const QSqlDatabase &db, const QString &field);
 // `expression` compared character by character, letter case counting.
 QString exact(const QSqlDatabase &db, const QString &expression);
+// " order by" the `fields` of a select that reads most of a table, the rows of equal fields
+// in the order a file's index of those fields gives them.
+QString orderOfMany(const QSqlDatabase &db, const QStringList &fields);
 // True when `field` is a date written GG/MM/AAAA (digits and slashes), false otherwise or when empty.
 QString hasDateShape(const QSqlDatabase &db, const QString &field);
 

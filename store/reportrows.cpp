@@ -171,11 +171,8 @@ Store::Result detailsOfClass(DataSource &details, const RiskClass *riskClass,
     // Only the rows that can have hours are read, in the same order (the store gives what it
     // holds in a field as more than no hours, so the rows listed are the same); the source is
     // then left with the record source the list always left on it, at its end.
-    // On a file the rows are read in the table's order and sorted: walking the names' index
-    // would fetch every detail row from its page in name order, those without hours too. The
-    // rows of one name keep the order the index gives them.
-    const QString sorted = Server::isServer(details.database()) ? order : u" order by +COGN, +NOME, rowid"_s;
-    details.setRecordSource(columns + u" where "_s + field + u" > 0"_s + sorted);
+    details.setRecordSource(columns + u" where "_s + field + u" > 0"_s +
+                            Sql::orderOfMany(details.database(), {u"COGN"_s, u"NOME"_s}));
     details.refresh();
     for (; !details.eof(); details.moveNext()) {
         DetailRow row;
@@ -263,7 +260,7 @@ Store::Result detailHours(DataSource &details, const QDate &from, const QDate &t
     QVariantList bounds;
     const QString filter = periodFilter(details, from, to, &bounds);
     DetailRow detail;
-    details.setRecordSource(columns + filter + order, bounds);
+    details.setRecordSource(columns + filter + Sql::orderOfMany(details.database(), {u"COGN"_s, u"NOME"_s}), bounds);
     details.refresh();
     for (; !details.eof(); details.moveNext()) {
         detail.surname = textAt(details, 0);
