@@ -174,6 +174,38 @@ void dropConnection(const QString &name)
     QSqlDatabase::removeDatabase(name);
 }
 
+Result copyFile(const QSqlDatabase &db, const QString &path)
+{
+    sqlite3 *source = handleOf(db);
+    if (!source)
+        return failure(u"l'archivio non è aperto"_s);
+    const QString name = connectionName(u"copia:"_s + path);
+    Result result;
+    {
+        QSqlDatabase copy = openConnection(name, path, false);
+        sqlite3 *target = copy.isOpen() ? handleOf(copy) : nullptr;
+        if (!target) {
+            result = classify(copy.lastError());
+        } else {
+            // The pages as they are: rebuilding the tables, as a VACUUM does, would sort every
+            // index again with the program's collation. A new file needs no journal: a copy cut
+            // short is removed, never rolled back.
+            sqlite3_exec(target, "PRAGMA journal_mode = OFF", nullptr, nullptr, nullptr);
+            sqlite3_backup *backup = sqlite3_backup_init(target, "main", source, "main");
+            const int stepped = backup ? sqlite3_backup_step(backup, -1) : SQLITE_ERROR;
+            const int finished = backup ? sqlite3_backup_finish(backup) : sqlite3_errcode(target);
+            if (stepped != SQLITE_DONE || finished != SQLITE_OK) {
+                // The copy's connection holds the reason, whichever side failed.
+                const int code = sqlite3_extended_errcode(target);
+                result = classify(QSqlError(QString(), QString::fromUtf8(sqlite3_errmsg(target)),
+                                            QSqlError::StatementError, QString::number(code)));
+            }
+        }
+    }
+    dropConnection(name);
+    return result;
+}
+
 namespace {
 Result classifyServer(const QSqlError &error)
 {

@@ -64,6 +64,9 @@ QString connectionName(const QString &fileName);
 // connection is closed when they cannot be given. dropConnection closes and forgets it.
 QSqlDatabase openConnection(const QString &name, const QString &path, bool readOnly);
 void dropConnection(const QString &name);
+// Copies the file open on `db`, page by page, into a new file at `path`: the file as it stood
+// when the copy began, though other programs write it meanwhile.
+Result copyFile(const QSqlDatabase &db, const QString &path);
 
 // Closes every connection of the store.
 void closeAll();

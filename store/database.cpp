@@ -559,7 +559,7 @@ Result backupRegister(const QString &fileName)
     // Written under another name and renamed when complete: a copy is whole or absent.
     const QString partial = fileName + u".parziale"_s;
     QFile::remove(partial);
-    Result result = execute(connection(Schema::registerFile), u"VACUUM INTO ?"_s, {partial});
+    Result result = copyFile(connection(Schema::registerFile), partial);
     if (result.ok() && !QFile::rename(partial, fileName))
         result = failure(u"la copia non si può rinominare"_s);
     if (!result.ok())

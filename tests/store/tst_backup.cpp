@@ -34,6 +34,7 @@ class TestBackup : public QObject {
 private slots:
     void retention();
     void firstStartOfTheDayKeepsACopy();
+    void failedCopyDoesNotStopTheProgram_data();
     void failedCopyDoesNotStopTheProgram();
     void secondProgramOnTheSameFolderStops();
     void lockLeftHalfWrittenByACrash();
@@ -93,18 +94,35 @@ void TestBackup::firstStartOfTheDayKeepsACopy()
           "the same day");
 }
 
+void TestBackup::failedCopyDoesNotStopTheProgram_data()
+{
+    QTest::addColumn<QString>("blocker");
+    QTest::addColumn<bool>("folder");
+    QTest::newRow("no backup folder") << u"backup"_s << false;
+    // The folder is there, but the copy's own file cannot be written.
+    QTest::newRow("copy not written") << u"backup/attivita-20261207.mdb.parziale"_s << true;
+}
+
 void TestBackup::failedCopyDoesNotStopTheProgram()
 {
-    WorkingFolder folder;
-    QFile blocker(u"backup"_s);
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    QFETCH(QString, blocker);
+    QFETCH(bool, folder);
+    WorkingFolder working;
+    if (folder) {
+        QVERIFY(QDir().mkpath(blocker));
+    } else {
+        QFile file(blocker);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    Clock::setFixed(QDateTime(QDate(2026, 12, 7), QTime(9, 0)));
     Messages::ScriptedResponder answers;
     answers.answerYes();
     QVERIFY(startSentaro());
     QCOMPARE(answers.shown().size(), 1);
     QVERIFY2(answers.shown()[0].startsWith(u"Copia di sicurezza giornaliera non riuscita"_s),
              qPrintable(answers.shown()[0]));
+    // No copy passes for the day's: the next start tries again.
+    QVERIFY(!QFile::exists(u"backup/attivita-20261207.mdb"_s));
     qInfo("RELIABILITY daily copy that cannot be made: message shown, program running");
 }
 
