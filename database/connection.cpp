@@ -152,8 +152,7 @@ QSqlDatabase openConnection(const QString &name, const QString &path, bool readO
 {
     // Before SQLite's first connection: it would otherwise count every allocation under a
     // lock of its own, for figures the program never reads, one for each value a walk reads.
-    static const bool uncounted = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0) == SQLITE_OK;
-    Q_UNUSED(uncounted);
+    [[maybe_unused]] static const int uncounted = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
     QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, name);
     db.setDatabaseName(path);
     // Another program holding the file gets a few seconds before a write gives up.

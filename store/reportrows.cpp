@@ -27,6 +27,12 @@ std::optional<double> hours(const DataSource &source, const QString &field)
     return hoursOf(source.value(field));
 }
 
+// The detail rows of the whole archive, or most of it, by volunteer.
+QString manyByName(const DataSource &details)
+{
+    return Sql::orderOfMany(details.database(), {u"COGN"_s, u"NOME"_s});
+}
+
 // The walks over every detail row read their fields by their place in the select list: a
 // look-up by name, for every field of 200,000 rows, costs more than reading the field.
 QString textAt(const DataSource &source, int position)
@@ -171,8 +177,7 @@ Store::Result detailsOfClass(DataSource &details, const RiskClass *riskClass,
     // Only the rows that can have hours are read, in the same order (the store gives what it
     // holds in a field as more than no hours, so the rows listed are the same); the source is
     // then left with the record source the list always left on it, at its end.
-    details.setRecordSource(columns + u" where "_s + field + u" > 0"_s +
-                            Sql::orderOfMany(details.database(), {u"COGN"_s, u"NOME"_s}));
+    details.setRecordSource(columns + u" where "_s + field + u" > 0"_s + manyByName(details));
     details.refresh();
     for (; !details.eof(); details.moveNext()) {
         DetailRow row;
@@ -260,7 +265,7 @@ Store::Result detailHours(DataSource &details, const QDate &from, const QDate &t
     QVariantList bounds;
     const QString filter = periodFilter(details, from, to, &bounds);
     DetailRow detail;
-    details.setRecordSource(columns + filter + Sql::orderOfMany(details.database(), {u"COGN"_s, u"NOME"_s}), bounds);
+    details.setRecordSource(columns + filter + manyByName(details), bounds);
     details.refresh();
     for (; !details.eof(); details.moveNext()) {
         detail.surname = textAt(details, 0);
