@@ -82,7 +82,8 @@ namespace Activities {
 QList<std::pair<QString, QString>> startsAndDescriptions(DataSource &activities)
 {
     // Only the two fields shown are read, by their places: a register holds thousands of
-    // activities, and the window's lists open each time it does.
+    // activities, and the window's lists open each time it does. The source is then left with
+    // the record source the lists always left on it, at its end.
     activities.setRecordSource(u"select DATAINATT, DESCRATT from Attivita order by note4, descratt"_s);
     activities.refresh();
     const auto text = [&activities](int position) {
@@ -92,6 +93,7 @@ QList<std::pair<QString, QString>> startsAndDescriptions(DataSource &activities)
     QList<std::pair<QString, QString>> rows;
     for (; !activities.eof(); activities.moveNext())
         rows.emplaceBack(text(0), text(1));
+    activities.setRecordSource(u"select * from Attivita order by note4, descratt"_s);
     return rows;
 }
 

@@ -144,12 +144,14 @@ QHash<QString, QString> volunteerTaxCodes(const DataSource &details)
 QStringList archive(DataSource &volunteers)
 {
     // Only the names are read and sorted: the other fields of every volunteer would be sorted
-    // with them, each time the details window opens.
+    // with them, each time the details window opens. The source is then left with the record
+    // source the archive list always left on it, at its end.
     volunteers.setRecordSource(u"select COGN, NOME from VOLO order by NOME"_s);
     volunteers.refresh();
     QStringList texts;
     for (; !volunteers.eof(); volunteers.moveNext())
         texts << VolunteerText::of(volunteers.text(u"COGN"_s), volunteers.text(u"NOME"_s));
+    volunteers.setRecordSource(u"select * from VOLO order by NOME"_s);
     return texts;
 }
 
