@@ -675,7 +675,10 @@ std::vector<Row> Bench::runAll()
             0.1);
     });
     step(u"backup"_s, [this] {
-        return timedAlone(u"backup"_s, u"daily copy of attivita.mdb into backup/ (the store's VACUUM INTO)"_s, 1.0);
+        return timedAlone(
+            u"backup"_s,
+            u"daily copy of attivita.mdb into backup/ (the store's copy of its pages; on a server, a snapshot of its tables)"_s,
+            1.0);
     });
     step(u"memory"_s, [this] { return memory(); });
     return rows;
