@@ -152,10 +152,6 @@ bool Form1::load()
         Messages::report(Store::readOnlyFolderMessage() + u"\nSentaro si chiude senza modificare nulla."_s);
         return false;
     }
-    // The header picture is decoded while the archive opens. A missing picture leaves the header empty.
-    QFile picture(Schema::headerPictureFile);
-    m_headerPicture = picture.open(QIODevice::ReadOnly) ? picture.readAll() : QByteArray();
-    PictureDecoding header(Image1, m_headerPicture);
     Hourglass::set();
     QStringList notices;
     const auto problem = Store::openWorkingFiles(
@@ -179,7 +175,10 @@ bool Form1::load()
         Messages::report(*failed);
         Hourglass::set();
     }
-    header.show();
+    // A missing picture leaves the header empty.
+    QFile picture(Schema::headerPictureFile);
+    m_headerPicture = picture.open(QIODevice::ReadOnly) ? picture.readAll() : QByteArray();
+    Controls::showPicture(Image1, m_headerPicture);
     Volunteers::addExtraVolunteers(*Data5, *Data6);
     // Whoever works on a shared archive sees which one; the local file needs no saying.
     if (const auto &server = Server::current(); server && !archiveLabel) {

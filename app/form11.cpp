@@ -32,10 +32,10 @@ QLabel *makePicture(QWidget *parent, const QString &name, int left, int top, int
     return picture;
 }
 
-QByteArray resource(const QString &name)
+void showResource(QLabel *picture, const QString &resource)
 {
-    QFile file(name);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    QFile file(resource);
+    Controls::showPicture(picture, file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray());
 }
 
 const QString secondPicture = u":/data/splash2.jpg"_s;
@@ -51,7 +51,7 @@ Form11::Form11()
     setAutoFillBackground(true);
 
     Picture2 = makePicture(this, u"Picture2"_s, 240, 240, 9330, 1920);
-    m_splash = std::make_unique<PictureDecoding>(Picture2, resource(u":/data/splash.jpg"_s));
+    showResource(Picture2, u":/data/splash.jpg"_s);
     // Hidden at load: its picture is decoded only if it is ever shown.
     Picture1 = makePicture(this, u"Picture1"_s, 240, 4200, 2655, 2175);
 
@@ -73,8 +73,6 @@ Form11::Form11()
     }
 }
 
-Form11::~Form11() = default;
-
 bool Form11::load()
 {
     Label4->show();
@@ -85,10 +83,6 @@ bool Form11::load()
     // Shown without asking for the focus: the splash takes it, and losing it would dismiss it.
     Controls::placeOnScreen(main);
     main->show();
-    if (m_splash) {
-        m_splash->show();
-        m_splash.reset();
-    }
     Controls::showWindow(this);
     return true;
 }
@@ -103,7 +97,7 @@ void Form11::dismiss()
 bool Form11::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == Picture1 && event->type() == QEvent::Show && Picture1->pixmap().isNull())
-        Controls::showPicture(Picture1, resource(secondPicture));
+        showResource(Picture1, secondPicture);
     if (event->type() == QEvent::MouseButtonPress) {
         // The splash picture alone does not dismiss.
         if (watched != Picture2)

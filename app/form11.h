@@ -2,9 +2,6 @@
 
 #include <QWidget>
 
-#include <memory>
-
-class PictureDecoding;
 class QLabel;
 
 // The splash window shown at start; any click, key or loss of focus dismisses it.
@@ -12,7 +9,6 @@ class Form11 : public QWidget {
     Q_OBJECT
 public:
     Form11();
-    ~Form11() override;
 
     // Shows the splash over the main window, which it makes first. False when the
     // main window could not load.
@@ -34,6 +30,4 @@ protected:
 
 private:
     bool m_wasActive = false;
-    // Decoded while the main window is made, shown before the splash is.
-    std::unique_ptr<PictureDecoding> m_splash;
 };

@@ -2,7 +2,6 @@
 
 #include "app/form11.h"
 #include "app/windows.h"
-#include "database/serverconnection.h"
 #include "store/referencedata.h"
 #include "ui/twips.h"
 
@@ -30,11 +29,6 @@ void loadItalianTranslations()
 
 void startProgram()
 {
-    // A folder whose register is on a server: its driver loads while the windows are made. A
-    // problem with the settings is said when the register opens.
-    QString settingsProblem;
-    if (Server::settings(&settingsProblem))
-        Server::loadDriverInBackground();
     loadItalianTranslations();
     QApplication::setApplicationName(u"Sentaro"_s);
     QApplication::setOrganizationName(u"Sentaro"_s);

@@ -9,7 +9,6 @@
 #include <QSettings>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QThreadPool>
 
 #include <algorithm>
 
@@ -239,16 +238,6 @@ bool writeSettings(const QString &file, const Settings &settings)
     ini.endGroup();
     ini.sync();
     return ini.status() == QSettings::NoError;
-}
-
-void loadDriverInBackground()
-{
-    // Qt keeps a driver's library loaded once a driver of it has been made.
-    QThreadPool::globalInstance()->start([] {
-        const QString name = u"sentaro:caricamento"_s;
-        QSqlDatabase::addDatabase(u"QPSQL"_s, name);
-        QSqlDatabase::removeDatabase(name);
-    });
 }
 
 std::optional<QString> connect(const QString &connectionName, const Settings &settings,

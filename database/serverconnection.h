@@ -43,10 +43,6 @@ using PasswordPrompt = std::function<std::optional<QString>(const QString &text)
 // Asks the user a question; true for Yes.
 using Question = std::function<bool(const QString &text)>;
 
-// Loads the server's driver and the client library it links on another thread, while the
-// program goes on starting: loading them is a good part of the time a first connection takes.
-void loadDriverInBackground();
-
 // Opens a connection to the server under the connection name given. The password comes from
 // libpq's own sources, else from `askPassword`; it is never written anywhere. Returns the
 // message to show when the server cannot be reached; a line in clear is said in `notices`. Under

@@ -22,7 +22,6 @@
 #include <QStringListModel>
 #include <QStyle>
 #include <QTableWidget>
-#include <QThread>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -48,64 +47,6 @@ MemoBox::MemoBox(int maxLength, QWidget *parent)
 void MemoBox::setText(const QString &text)
 {
     setPlainText(text.left(m_maxLength));
-}
-
-namespace {
-// The pictures are drawn at twice the size shown, for sharp screens: a JPEG decoded at the
-// size shown costs a quarter of one decoded whole and then shrunk.
-QSize shownSize(const QLabel *label)
-{
-    return label->size() * label->devicePixelRatio();
-}
-
-QImage decodePicture(const QByteArray &encoded, QSize shown)
-{
-    if (encoded.isEmpty())
-        return {};
-    QBuffer buffer;
-    buffer.setData(encoded);
-    if (!buffer.open(QIODevice::ReadOnly))
-        return {};
-    QImageReader reader(&buffer);
-    // Naming the format of a JPEG spares loading every image plugin to ask which one reads it; a
-    // picture of another format is recognised by its content.
-    if (encoded.startsWith("\xFF\xD8\xFF"))
-        reader.setFormat("jpeg");
-    const QSize whole = reader.size();
-    if (shown.width() < whole.width() && shown.height() < whole.height())
-        reader.setScaledSize(shown);
-    return reader.read();
-}
-
-void setPicture(QLabel *label, const QImage &picture)
-{
-    label->setScaledContents(true);
-    label->setPixmap(picture.isNull() ? QPixmap() : QPixmap::fromImage(picture));
-}
-} // namespace
-
-PictureDecoding::PictureDecoding(QLabel *label, const QByteArray &encoded)
-    : m_label(label)
-    , m_encoded(encoded)
-    , m_shown(shownSize(label))
-    , m_thread(QThread::create([this] { m_picture = decodePicture(m_encoded, m_shown); }))
-{
-    m_thread->start();
-}
-
-PictureDecoding::~PictureDecoding()
-{
-    m_thread->wait();
-}
-
-void PictureDecoding::show()
-{
-    m_thread->wait();
-    // A thread the system would not start leaves the picture to be decoded here.
-    if (!m_thread->isFinished())
-        m_picture = decodePicture(m_encoded, m_shown);
-    if (m_label)
-        setPicture(m_label, m_picture);
 }
 
 namespace Controls {
@@ -176,7 +117,23 @@ QPushButton *button(QWidget *parent, const QString &name, const QString &caption
 
 void showPicture(QLabel *label, const QByteArray &encoded)
 {
-    setPicture(label, decodePicture(encoded, shownSize(label)));
+    label->setScaledContents(true);
+    QBuffer buffer;
+    buffer.setData(encoded);
+    QImageReader reader;
+    if (!encoded.isEmpty() && buffer.open(QIODevice::ReadOnly))
+        reader.setDevice(&buffer);
+    // Naming the format of a JPEG spares loading every image plugin to ask which one reads it; a
+    // picture of another format is recognised by its content.
+    if (encoded.startsWith("\xFF\xD8\xFF"))
+        reader.setFormat("jpeg");
+    // The pictures are drawn at twice the size shown, for sharp screens: a JPEG decoded at
+    // the size shown costs a quarter of one decoded whole and then shrunk.
+    const QSize shown = label->size() * label->devicePixelRatio();
+    const QSize whole = reader.size();
+    if (shown.width() < whole.width() && shown.height() < whole.height())
+        reader.setScaledSize(shown);
+    label->setPixmap(reader.device() ? QPixmap::fromImage(reader.read()) : QPixmap());
 }
 
 QListWidget *multiList(QWidget *parent, const QString &name, int left, int top, int width, int height)

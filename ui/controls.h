@@ -1,12 +1,9 @@
 #pragma once
 
-#include <QImage>
 #include <QPlainTextEdit>
-#include <QPointer>
 #include <QString>
 
 #include <functional>
-#include <memory>
 
 class QByteArray;
 class QComboBox;
@@ -14,28 +11,8 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
-class QThread;
 class QTableWidget;
 class QWidget;
-
-// A picture for a label, as showPicture shows it, decoded on another thread from the moment it
-// is made: a window's large picture is then decoded while the window goes on being made, and
-// show() waits only for what is left of it.
-class PictureDecoding {
-public:
-    PictureDecoding(QLabel *label, const QByteArray &encoded);
-    ~PictureDecoding();
-    PictureDecoding(const PictureDecoding &) = delete;
-    PictureDecoding &operator=(const PictureDecoding &) = delete;
-    void show();
-
-private:
-    QPointer<QLabel> m_label;
-    QByteArray m_encoded;
-    QSize m_shown;
-    QImage m_picture;
-    std::unique_ptr<QThread> m_thread;
-};
 
 // A multi-line text box holding at most a given number of characters.
 class MemoBox : public QPlainTextEdit {
