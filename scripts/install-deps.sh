@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Sentaro needs to build, run and test, and any named as arguments
-# (the packaging tools). Quick when all are there.
+# (the packaging tools, the Windows build's). Quick when all are there.
 set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/packages.sh"
 
 packages=(
   build-essential cmake ninja-build pkg-config
@@ -18,23 +19,4 @@ packages=(
   postgresql libqt6sql6-psql libpq-dev openssl
   "$@"
 )
-
-missing=()
-for package in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
-    missing+=("$package")
-  fi
-done
-
-if [ ${#missing[@]} -eq 0 ]; then
-  exit 0
-fi
-
-echo "Installo i pacchetti mancanti / installing missing packages: ${missing[*]}"
-sudo_cmd=()
-if [ "$(id -u)" -ne 0 ]; then
-  sudo_cmd=(sudo)
-fi
-export DEBIAN_FRONTEND=noninteractive
-"${sudo_cmd[@]}" apt-get update -qq
-"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+need_packages "${packages[@]}"

@@ -5,7 +5,7 @@
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
-need_packages nsis qt6-translations-l10n
+need_packages "${WINDOWS_PACKAGES[@]}"
 prefix="$(bash "$SENTARO_ROOT/scripts/windows/toolchain.sh")"
 out="$SENTARO_ROOT/build/windows"
 version="$(project_version)"

@@ -7,7 +7,7 @@
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
-need_packages wine wine64 fonts-liberation2 sqlite3 poppler-utils python3-xlrd postgresql openssl
+need_packages "${WINDOWS_PACKAGES[@]}"
 setup="$SENTARO_ROOT/build/windows/Sentaro-$(project_version)-setup.exe"
 if [ ! -f "$setup" ]; then
   echo "Manca / missing: $setup (bash scripts/windows/build.sh)" >&2

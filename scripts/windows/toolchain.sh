@@ -3,13 +3,12 @@
 # the server archive OpenSSL, libpq and Qt's PostgreSQL driver, for x86_64 Windows, from Debian's own
 # sources, into a cache folder outside the project.
 # Prints the folder. A folder already complete is reused as it is.
+# --fetch only fetches the sources of the parts still to build, so that the build can go on without the
+# network (and without apt's lock) beside other work.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
-need_packages g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
-  mingw-w64-x86-64-dev dpkg-dev tcl libwine-dev cmake ninja-build make \
-  qt6-base-dev qt6-base-dev-tools qt6-charts-dev libsqlite3-dev mdbtools-dev autoconf automake libtool gettext pkg-config \
-  curl patch libssl-dev libpq-dev bison flex >&2
+need_packages "${WINDOWS_PACKAGES[@]}" >&2
 
 prefix="$(toolchain_dir)"
 libmdb_done="$prefix/.libmdb-$(debian_version mdbtools-dev)"
@@ -46,8 +45,7 @@ Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 SOURCES
   trap drop_source_list EXIT
-  # Another apt at work must not stop a build that has the sources it needs already.
-  as_root apt-get update -qq || echo "apt-get update non riuscito / failed" >&2
+  apt_get update -qq
   mkdir -p "$work/download"
   local spec
   for spec in "${wanted[@]}"; do
@@ -117,7 +115,7 @@ fetch_missing_orig() { # dsc
 
 drop_source_list() {
   as_root rm -f /etc/apt/sources.list.d/sentaro-windows-src.sources
-  as_root apt-get update -qq || true
+  apt_get update -qq || true
 }
 
 # One sqlite3.dll for Qt's driver and for the program, which adds its own collation and functions
@@ -166,7 +164,9 @@ SHIM
 build_qt() {
   [ -f "$prefix/lib/cmake/Qt6/Qt6Config.cmake" ] && return 0
   add_wintab_headers
-  # Only what the program uses; third-party libraries bundled, SQLite the shared one built above.
+  # Only what the program uses; third-party libraries bundled, SQLite the shared one built above. No
+  # Direct2D platform (a second copy of the Windows one), no modules, formats or widgets it never shows:
+  # a tenth of Qt's build. A change here raises QT_CONFIGURATION in common.sh.
   cmake -S "$work/src/qt6-base" -B "$work/qt-build" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$toolchain_file" -DSENTARO_WINDOWS_PREFIX="$prefix" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_SHARED_LIBS=ON \
@@ -179,6 +179,13 @@ build_qt() {
     -DFEATURE_system_doubleconversion=OFF -DFEATURE_system_md4c=OFF \
     -DFEATURE_sql_sqlite=ON -DFEATURE_system_sqlite=ON -DFEATURE_sql_odbc=OFF -DFEATURE_sql_psql=OFF \
     -DFEATURE_sql_mysql=OFF -DFEATURE_sql_oci=OFF -DFEATURE_sql_db2=OFF -DFEATURE_sql_ibase=OFF \
+    -DFEATURE_direct2d=OFF -DFEATURE_concurrent=OFF -DFEATURE_sessionmanager=OFF -DFEATURE_gif=OFF -DFEATURE_movie=OFF \
+    -DFEATURE_imageformat_ppm=OFF -DFEATURE_imageformat_xbm=OFF -DFEATURE_imageformat_xpm=OFF \
+    -DFEATURE_textmarkdownreader=OFF -DFEATURE_textmarkdownwriter=OFF -DFEATURE_textodfwriter=OFF \
+    -DFEATURE_syntaxhighlighter=OFF -DFEATURE_undocommand=OFF -DFEATURE_undostack=OFF -DFEATURE_undogroup=OFF \
+    -DFEATURE_undoview=OFF -DFEATURE_mdiarea=OFF -DFEATURE_fontcombobox=OFF -DFEATURE_fontdialog=OFF \
+    -DFEATURE_colordialog=OFF -DFEATURE_wizard=OFF -DFEATURE_keysequenceedit=OFF -DFEATURE_lcdnumber=OFF \
+    -DFEATURE_dial=OFF -DFEATURE_columnview=OFF -DFEATURE_commandlinkbutton=OFF -DFEATURE_toolbox=OFF \
     -DCMAKE_PREFIX_PATH="$prefix" >&2
   cmake --build "$work/qt-build" --parallel "$jobs" >&2
   cmake --install "$work/qt-build" >&2
@@ -252,13 +259,12 @@ build_qsqlpsql() {
   [ -f "$prefix/plugins/sqldrivers/qsqlpsql.dll" ]
 }
 
-# A part from a Debian source of its own, fetched afresh and built unless its mark says it was.
-build_part() { # mark source-package:installed-package build-function
-  local source="${2%%:*}"
+# A part built unless its mark says it was, from the source fetched before.
+build_part() { # mark source-package build-function
   [ -f "$1" ] && return 0
-  rm -rf "${work:?}/src/$source" "$work/download/$source"_*
-  fetch_sources "$2"
-  need_source "$source"
+  need_source "$2"
+  # Built in its folder or patched there: a build that stops half-way leaves it to be fetched again.
+  rm -f "$work/src/.fresh-$2"
   "$3"
   touch "$1"
 }
@@ -271,28 +277,42 @@ need_source() { # source-package
   exit 3
 }
 
+# A part built on another gives way when that one is built again.
+[ -f "$openssl_done" ] || rm -f "$libpq_done" "$qsqlpsql_done"
+[ -f "$libpq_done" ] || rm -f "$qsqlpsql_done"
+# The sources of every part still to build, fetched in one go. Qt's and SQLite's are kept until Qt is
+# complete, and Qt's after that for its driver; the others are built in their folder, so each build
+# starts from a fresh copy of the version installed.
+wanted=()
+[ -f "$prefix/.complete" ] || wanted+=(qt6-base:qt6-base-dev sqlite3:libsqlite3-dev)
+[ -f "$qsqlpsql_done" ] || wanted+=(qt6-base:qt6-base-dev)
+for part in "$charts_done qt6-charts:qt6-charts-dev" "$libmdb_done mdbtools:mdbtools-dev" \
+    "$openssl_done openssl:libssl-dev" "$libpq_done $pq_source:libpq-dev"; do
+  read -r mark source <<<"$part"
+  [ -f "$mark" ] && continue
+  [ -f "$work/src/.fresh-${source%%:*}" ] || rm -rf "${work:?}/src/${source%%:*}" "$work/download/${source%%:*}"_*
+  wanted+=("$source")
+done
+if [ ${#wanted[@]} -gt 0 ]; then
+  fetch_sources "${wanted[@]}"
+  for source in "${wanted[@]}"; do
+    [ -d "$work/src/${source%%:*}" ] && touch "$work/src/.fresh-${source%%:*}"
+  done
+fi
+[ "${1:-}" = --fetch ] && exit 0
+
 # Qt and SQLite, then each other part with its own mark of completion: a part added later or of another
 # version is built without rebuilding the Qt beside it.
 if [ ! -f "$prefix/.complete" ]; then
-  fetch_sources qt6-base:qt6-base-dev sqlite3:libsqlite3-dev
   [ -f "$prefix/bin/sqlite3.dll" ] || need_source sqlite3
   [ -f "$prefix/lib/cmake/Qt6/Qt6Config.cmake" ] || need_source qt6-base
   build_sqlite
   build_qt
   touch "$prefix/.complete"
 fi
-# A part built on another gives way when that one is built again.
-[ -f "$openssl_done" ] || rm -f "$libpq_done" "$qsqlpsql_done"
-[ -f "$libpq_done" ] || rm -f "$qsqlpsql_done"
-build_part "$charts_done" qt6-charts:qt6-charts-dev build_qtcharts
-build_part "$libmdb_done" mdbtools:mdbtools-dev build_libmdb
-build_part "$openssl_done" openssl:libssl-dev build_openssl
-build_part "$libpq_done" "$pq_source:libpq-dev" build_libpq
-if [ ! -f "$qsqlpsql_done" ]; then
-  # Qt's source, kept from Qt's build, is fetched again when that folder has gone.
-  fetch_sources qt6-base:qt6-base-dev
-  need_source qt6-base
-  build_qsqlpsql
-  touch "$qsqlpsql_done"
-fi
+build_part "$charts_done" qt6-charts build_qtcharts
+build_part "$libmdb_done" mdbtools build_libmdb
+build_part "$openssl_done" openssl build_openssl
+build_part "$libpq_done" "$pq_source" build_libpq
+build_part "$qsqlpsql_done" qt6-base build_qsqlpsql
 echo "$prefix"

@@ -4,14 +4,11 @@
 # then removed. Needs root or sudo without a password; skips otherwise.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+source "$root/scripts/packages.sh"
 
-as_root=()
-if [ "$(id -u)" -ne 0 ]; then
-  if ! sudo -n true 2>/dev/null; then
-    echo "SKIP: installing the package needs root or sudo without a password"
-    exit 77
-  fi
-  as_root=(sudo -n)
+if [ "$(id -u)" -ne 0 ] && ! sudo -n true 2>/dev/null; then
+  echo "SKIP: installing the package needs root or sudo without a password"
+  exit 77
 fi
 if dpkg-query -W -f='${Status}' sentaro 2>/dev/null | grep -q 'install ok installed'; then
   echo "SKIP: sentaro is already installed on this machine; the test would replace and remove it"
@@ -26,11 +23,11 @@ work=$(mktemp -d)
 pid=
 cleanup() {
   [ -z "$pid" ] || kill -KILL "$pid" 2>/dev/null || true
-  "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq sentaro >/dev/null || true
+  apt_get remove -y -qq sentaro >/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
-"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$deb" >/dev/null
+apt_get install -y -qq "$deb" >/dev/null
 
 fail() {
   echo "FAIL: $*" >&2
