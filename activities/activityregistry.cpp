@@ -37,6 +37,7 @@ void fillActivityLists(QComboBox *dates, QComboBox *descriptions)
 void caricaattivitaform2()
 {
     Form2 *window = Windows::form2();
+    window->forgetShown();
     window->f2datafi->clear();
     window->f2datain->setEditText(QString());
     window->f2descr->setEditText(QString());
@@ -49,7 +50,7 @@ void caricaattivitaform2()
     fillActivityLists(window->f2datain, window->f2descr);
 }
 
-bool rinominaattivita()
+bool rinominaattivita(const AsRead *asRead)
 {
     Form2 *window = Windows::form2();
     MainWindowInterface *main = Windows::mainWindow();
@@ -62,7 +63,7 @@ bool rinominaattivita()
     Hourglass::set();
     Store::Result refusal;
     const Activities::Renaming renaming =
-        Activities::renameIfFree(*activities, *main->Data4, oldName, date, newName, &refusal);
+        Activities::renameIfFree(*activities, *main->Data4, oldName, date, newName, &refusal, asRead);
     Hourglass::reset();
     switch (renaming) {
     case Activities::Renaming::Done:
@@ -76,6 +77,10 @@ bool rinominaattivita()
         return false;
     case Activities::Renaming::Refused:
         break;
+    }
+    if (refusal.number == Store::changedElsewhere) {
+        window->showAsItIs(date, oldName);
+        return false;
     }
     Messages::report(Store::refusal(u"Ridenominazione non eseguita, nulla è stato cambiato: "_s, refusal));
     return false;

@@ -8,6 +8,7 @@
 #include "common/textformat.h"
 #include "database/datasource.h"
 #include "store/activities.h"
+#include "store/details.h"
 #include "ui/controls.h"
 #include "ui/hourglass.h"
 #include "ui/mainwindowinterface.h"
@@ -22,9 +23,6 @@
 #include <QPushButton>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-} // namespace
 
 Form2::Form2()
 {
@@ -79,6 +77,7 @@ Form2::Form2()
 
 void Form2::showActivityFields(const Activity &activity)
 {
+    m_shown = activity;
     f2datafi->setText(activity.end);
     f2loc->setText(activity.place);
     f2prov->setText(activity.province);
@@ -235,39 +234,111 @@ void Form2::cmdreg_Click()
     showChange();
 }
 
+std::optional<AsRead> Form2::shownAsRead(const QString &start, const QString &description) const
+{
+    if (!m_shown || m_shown->start != start || QString::compare(m_shown->description, description, Qt::CaseInsensitive))
+        return std::nullopt;
+    return Records::asRead(*m_shown, Activities::registryFields());
+}
+
+void Form2::showAsItIs(const QString &start, const QString &description)
+{
+    Messages::report(u"Il record è stato cambiato o eliminato da un'altra postazione: lo mostro come è ora."_s);
+    m_shown.reset();
+    DataSource *activities = Windows::mainWindow()->Data3;
+    const QList<Activity> now = Activities::named(*activities, description, start, Activities::Order::Register);
+    if (readRefused(activities))
+        return;
+    if (now.isEmpty()) {
+        // Deleted: nothing of it is left to write over.
+        f2descr->setEditText(QString());
+        showActivityFields(Activity{});
+        m_shown.reset();
+    } else {
+        showActivityFields(now.first());
+    }
+    showChange();
+}
+
+bool Form2::hoursStillFit()
+{
+    const QString start = f2datain->currentText();
+    const QString end = f2datafi->text();
+    const QString description = globals().descrattivita.isEmpty() ? f2descr->currentText() : globals().descrattivita;
+    // Only a change of dates can leave a volunteer with more hours than the activity's days hold.
+    if (m_shown && m_shown->start == start && m_shown->end == end &&
+        !QString::compare(m_shown->description, description, Qt::CaseInsensitive))
+        return true;
+    const auto limit = hoursTheDaysHold(start, end);
+    if (!limit)
+        return true;
+    DataSource *details = Windows::mainWindow()->Data4;
+    const double most = Details::mostHours(*details, description, start);
+    if (readRefused(details))
+        return false;
+    return most <= *limit ||
+           Messages::askYesNo(u"Ore superiori alla durata dell'attività: confermi?"_s, Messages::Default::No);
+}
+
 void Form2::cmdmodifica_Click()
 {
     double total = 0;
     double manHours = 0;
-    if (!commonChecks() || !readHours(&total, &manHours))
+    if (!commonChecks() || !readHours(&total, &manHours) || !hoursStillFit())
         return;
+    // What the window read of the activity, before any rename: both writes go over that alone.
+    const QString oldName = globals().descrattivita;
+    const std::optional<AsRead> asRead =
+        shownAsRead(f2datain->currentText(), oldName.isEmpty() ? f2descr->currentText() : oldName);
     bool renamed = false;
-    if (f2descr->currentText() != globals().descrattivita &&
-        Messages::askYesNo(u"Vuoi modificare la denominazione? "_s)) {
-        if (!rinominaattivita())
+    if (f2descr->currentText() != oldName && Messages::askYesNo(u"Vuoi modificare la denominazione? "_s)) {
+        if (!rinominaattivita(asRead ? &*asRead : nullptr))
             return;
         renamed = true;
     }
     // A rename is committed on its own: the windows show it even when the change stops after it.
-    if (rewriteActivity(total, manHours) || renamed)
+    if (rewriteActivity(total, manHours, asRead ? &*asRead : nullptr) || renamed)
         showChange();
 }
 
-bool Form2::rewriteActivity(double total, double manHours)
+bool Form2::rewriteActivity(double total, double manHours, const AsRead *asRead)
 {
-    DataSource *activities = Windows::mainWindow()->Data3;
-    const bool exists = Activities::find(*activities, f2datain->currentText(), f2descr->currentText());
+    MainWindowInterface *main = Windows::mainWindow();
+    DataSource *activities = main->Data3;
+    const QString start = f2datain->currentText();
+    const QString description = f2descr->currentText();
+    const bool exists = Activities::find(*activities, start, description);
     if (readRefused(activities))
         return false;
     if (!exists) {
         Messages::report(u"Attività non trovata."_s);
         return false;
     }
-    const Store::Result result = Activities::rewrite(*activities, typedActivity(total, manHours));
+    const Activity typed = typedActivity(total, manHours);
+    // On a server the activity's hold may have to wait for another PC's press.
+    Hourglass::set();
+    const Store::Result result =
+        Activities::change(*activities, *main->Data4, description, start, asRead, [&](Activity &activity) {
+            // The window's fields; NOTE3, which it does not show, keeps what the row holds.
+            activity.end = typed.end;
+            activity.place = typed.place;
+            activity.province = typed.province;
+            activity.totalHours = typed.totalHours;
+            activity.manHours = typed.manHours;
+            activity.note1 = typed.note1;
+            activity.note2 = typed.note2;
+            activity.sortKey = typed.sortKey;
+        });
+    Hourglass::reset();
+    if (result.number == Store::changedElsewhere) {
+        showAsItIs(start, description);
+        return false;
+    }
     if (!result.ok()) {
         Messages::report(Store::refusal(u"Attività non modificata: "_s, result));
         return false;
     }
+    m_shown = typed;
     Messages::report(u"attività modificata regolarmente."_s);
     return true;
 }

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "store/records.h"
+
 #include <QWidget>
 
-struct Activity;
+#include <optional>
+
 class MemoBox;
 class QComboBox;
 class QLabel;
@@ -47,14 +50,26 @@ public:
     void cmdelimina_Click();
     void cmdesci_Click();
 
+    // What the window read of the activity it shows, to write over nothing else; none once emptied.
+    std::optional<AsRead> shownAsRead(const QString &start, const QString &description) const;
+    void forgetShown() { m_shown.reset(); }
+    // Says that another PC changed or deleted the activity the boxes name, and shows it as it now is.
+    void showAsItIs(const QString &start, const QString &description);
+
 private:
     bool commonChecks();
     bool readHours(double *total, double *manHours);
     void showActivityFields(const Activity &activity);
     // The activity as the boxes and the date check now hold it, with the hours read.
     Activity typedActivity(double total, double manHours) const;
-    // Writes the boxes over the activity they name, saying how it went; true when written.
-    bool rewriteActivity(double total, double manHours);
+    // Writes the boxes over the activity they name (while it holds `asRead`, when given), saying how
+    // it went; true when written.
+    bool rewriteActivity(double total, double manHours, const AsRead *asRead);
     // After a change of the activities: the main grid and this window's lists show it.
     void showChange();
+    // True when no volunteer of the activity has more hours than the dates typed hold, or the user
+    // confirms them.
+    bool hoursStillFit();
+
+    std::optional<Activity> m_shown; // as read when last shown
 };

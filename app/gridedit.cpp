@@ -8,6 +8,7 @@
 #include "common/volunteertext.h"
 #include "database/datasource.h"
 #include "store/activities.h"
+#include "store/details.h"
 #include "store/grid.h"
 #include "store/schema.h"
 #include "store/volunteers.h"
@@ -15,6 +16,7 @@
 #include "ui/messages.h"
 #include "ui/refusals.h"
 #include "ui/windowaccess.h"
+#include "volunteers/taxcode.h"
 
 #include <QDate>
 
@@ -109,6 +111,8 @@ Checked activityField(const QString &field, const QString &typed, const GridEdit
 // A tax code another volunteer holds is stored only once the user confirms it.
 Checked taxCode(const QString &code, const GridEdit::Row &row)
 {
+    if (const auto problem = TaxCode::problemWithCode(code))
+        return refused(*problem);
     DataSource *volunteers = Windows::mainWindow()->Data6;
     const auto holder = Volunteers::taxCodeHolder(*volunteers, code, row.text(u"COGN"_s), row.text(u"NOME"_s));
     if (readRefused(volunteers))
@@ -198,7 +202,8 @@ std::optional<QVariant> checked(const QString &table, const QString &field, cons
 
 bool movesOtherRows(const QString &table, const QString &field)
 {
-    return keyFields(table).contains(field);
+    static const QStringList copied = {u"DATAFIATT"_s, u"LOCATT"_s, u"PROVATT"_s};
+    return keyFields(table).contains(field) || (table.toUpper() == Schema::attivita && copied.contains(field));
 }
 
 QStringList keyFields(const QString &table)
@@ -211,7 +216,7 @@ QStringList keyFields(const QString &table)
     return {};
 }
 
-std::optional<QVariantList> changeKey(const QString &table, const QString &field, const QVariant &value, const Row &row)
+KeyChange changeKey(const QString &table, const QString &field, const QVariant &value, const Row &row)
 {
     MainWindowInterface *main = Windows::mainWindow();
     QVariantList key;
@@ -222,49 +227,63 @@ std::optional<QVariantList> changeKey(const QString &table, const QString &field
         DataSource *volunteers = main->Data6;
         auto volunteer = Volunteers::find(*volunteers, surname, name);
         if (readRefused(volunteers))
-            return std::nullopt;
+            return {};
         if (!volunteer) {
             Messages::report(u"Volontario non trovato."_s);
-            return std::nullopt;
+            return {};
         }
         (field == u"COGN"_s ? volunteer->surname : volunteer->name) = value.toString();
         // The grid starts editing on any key: a rename is asked first, as the volunteer window asks it.
         if (!Messages::askYesNo(u"Rinomino %1 in %2?"_s.arg(VolunteerText::of(surname, name),
                                                             VolunteerText::of(volunteer->surname, volunteer->name)),
                                 Messages::Default::No))
-            return std::nullopt;
+            return {};
         // His detail rows know him by his text: they take the new one in the same transaction.
         result = Volunteers::rename(*volunteers, surname, name, *volunteer);
         key = {volunteer->surname, volunteer->name};
     } else {
         const QString description = row.text(u"DESCRATT"_s);
         const QString start = row.text(u"DATAINATT"_s);
-        DataSource *activities = main->Data3;
-        const bool found = Activities::findNamed(*activities, description, start);
-        if (readRefused(activities))
-            return std::nullopt;
-        if (!found) {
-            Messages::report(u"Attività non trovata."_s);
-            return std::nullopt;
+        if (field == u"DESCRATT"_s && !Messages::askYesNo(u"Vuoi modificare la denominazione? "_s))
+            return {};
+        const QString newStart = field == u"DATAINATT"_s ? value.toString() : start;
+        const QString newEnd = field == u"DATAFIATT"_s ? value.toString() : row.text(u"DATAFIATT"_s);
+        if (newStart != start || newEnd != row.text(u"DATAFIATT"_s)) {
+            // Fewer days may hold fewer hours than a volunteer has in the activity, as the registry asks.
+            DataSource *details = main->Data4;
+            const double most = Details::mostHours(*details, description, start);
+            if (readRefused(details))
+                return {};
+            const auto limit = hoursTheDaysHold(newStart, newEnd);
+            if (limit && most > *limit &&
+                !Messages::askYesNo(u"Ore superiori alla durata dell'attività: confermi?"_s, Messages::Default::No))
+                return {};
         }
-        const bool renaming = field == u"DESCRATT"_s;
-        if (renaming && !Messages::askYesNo(u"Vuoi modificare la denominazione? "_s))
-            return std::nullopt;
-        const QString newDescription = renaming ? value.toString() : description;
-        const QString newStart = renaming ? start : value.toString();
-        result = renaming ? Activities::rename(*activities, *main->Data4, description, start, newDescription)
-                          : Activities::moveStart(*activities, *main->Data4, description, start, newStart,
-                                                  TextFormat::yearFirst(newStart));
-        key = {newDescription, newStart};
+        // Written only while the activity holds what the grid shows of it.
+        const AsRead asRead{row.fields, row.values};
+        result = Activities::change(*main->Data3, *main->Data4, description, start, &asRead, [&](Activity &activity) {
+            const QString text = value.toString();
+            if (field == u"DATAINATT"_s)
+                activity.sortKey = TextFormat::yearFirst(text);
+            QString *changed = field == u"DESCRATT"_s    ? &activity.description
+                               : field == u"DATAINATT"_s ? &activity.start
+                               : field == u"DATAFIATT"_s ? &activity.end
+                               : field == u"LOCATT"_s    ? &activity.place
+                                                         : &activity.province;
+            *changed = text;
+        });
+        key = {field == u"DESCRATT"_s ? value.toString() : description, newStart};
     }
+    if (result.number == Store::changedElsewhere)
+        return {std::nullopt, true};
     // The store's key refuses a second row of that key, whoever wrote it.
     if (!result.ok()) {
         Messages::report(result.number == Store::duplicateKey
                              ? duplicateMessage(table)
                              : Store::refusal(u"Modifica non registrata, nulla è stato cambiato: "_s, result));
-        return std::nullopt;
+        return {};
     }
-    return key;
+    return {key, false};
 }
 
 QString duplicateMessage(const QString &table)

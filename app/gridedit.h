@@ -29,14 +29,18 @@ struct Row {
 std::optional<QVariant> checked(const QString &table, const QString &field, const QString &typed, const Row &row);
 
 // Whether a change of the field takes other rows with it, through changeKey(): an activity's
-// description and start date are copied into its detail rows, a volunteer's names too.
+// description, dates, place and province are copied into its detail rows, a volunteer's names too.
 bool movesOtherRows(const QString &table, const QString &field);
 // The fields that find a row of the table again once its key has changed.
 QStringList keyFields(const QString &table);
-// Gives the field `value` in `row`, with the rows that follow it, all or nothing; the row's
-// key afterwards, in the order of keyFields(), or none.
-std::optional<QVariantList> changeKey(const QString &table, const QString &field, const QVariant &value,
-                                      const Row &row);
+// What changeKey() came to: the row's key afterwards, in the order of keyFields(), or none; and
+// whether another PC had changed or deleted the row, which was then left alone.
+struct KeyChange {
+    std::optional<QVariantList> key;
+    bool changedElsewhere = false;
+};
+// Gives the field `value` in `row`, with the rows that follow it, all or nothing.
+KeyChange changeKey(const QString &table, const QString &field, const QVariant &value, const Row &row);
 
 // What a second row of the same key is called, as the owning window says it.
 QString duplicateMessage(const QString &table);

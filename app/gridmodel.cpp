@@ -226,9 +226,17 @@ bool GridModel::setData(const QModelIndex &index, const QVariant &value, int rol
 bool GridModel::changeKey(const QModelIndex &index, const QVariant &value)
 {
     const int row = index.row();
-    const auto key = GridEdit::changeKey(m_table, m_fields.value(index.column()), value, {m_fields, rowValues(row)});
-    if (!key)
+    const GridEdit::KeyChange change =
+        GridEdit::changeKey(m_table, m_fields.value(index.column()), value, {m_fields, rowValues(row)});
+    if (change.changedElsewhere) {
+        Messages::report(
+            u"Il record è stato cambiato o eliminato da un'altra postazione: la griglia è stata ricaricata."_s);
+        reload();
         return false;
+    }
+    if (!change.key)
+        return false;
+    const auto &key = change.key;
     // The row keeps its place in the grid, read again whole: the operation may have changed
     // other fields of it, and on a server moved it.
     const auto id = GridSource::rowIdentity(*m_source, m_table, GridEdit::keyFields(m_table), *key);

@@ -36,3 +36,12 @@ bool isAcceptableDate(const QString &text)
         return false;
     return isCalendarDate(text);
 }
+
+std::optional<double> hoursTheDaysHold(const QString &start, const QString &end)
+{
+    const QDate first = calendarDate(start);
+    const QDate last = calendarDate(end);
+    if (!first.isValid() || !last.isValid() || last < first)
+        return std::nullopt;
+    return 24.0 * double(first.daysTo(last) + 1);
+}

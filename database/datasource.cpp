@@ -933,6 +933,23 @@ Store::Result changedElsewhere()
 }
 } // namespace
 
+bool DataSource::holds(const QStringList &fields, const QVariantList &values) const
+{
+    // A window shows no value and empty text alike.
+    const auto blank = [](const QVariant &v) {
+        return v.isNull() || (v.typeId() == QMetaType::QString && v.toString().isEmpty());
+    };
+    if (m_eof)
+        return false;
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        const QVariant stored = value(fields[i]);
+        const QVariant read = values.value(i);
+        if (blank(stored) || blank(read) ? !(blank(stored) && blank(read)) : !sameValue(stored, read))
+            return false;
+    }
+    return true;
+}
+
 // A row is known by its place, which is not its identity: on a server another row takes a
 // deleted row's place after a vacuum, and a row changed by another PC moves on. A write
 // goes ahead only where the place still holds every value read, key included, and holds

@@ -124,6 +124,10 @@ public:
     // The value as the windows show it: no value reads as empty text.
     QString text(const QString &field) const;
 
+    // Whether the current row holds `values` in `fields` (no value as no value, numbers as numbers): a
+    // write over what a window read goes ahead only then.
+    bool holds(const QStringList &fields, const QVariantList &values) const;
+
     void addNew();
     bool edit();
     void setValue(const QString &field, const QVariant &value);

@@ -238,11 +238,28 @@ void Formass::modify()
 void Formass::remove()
 {
     DataSource *organisations = Windows::mainWindow()->Data8;
-    if (!findTyped(organisations))
+    const auto found = findTyped(organisations);
+    if (!found)
         return;
-    if (!Messages::askOkCancel(u"Confermi l'eliminazione dell'organizzazione premi OK o Annulla."_s,
-                               Messages::Default::No)) {
+    // Its volunteers keep its code, and show it as deleted: the user knows how many first.
+    const int volunteers = Organisations::volunteersOf(*organisations, found->code);
+    if (readRefused(organisations))
+        return;
+    Hourglass::reset();
+    const bool confirmed =
+        volunteers > 0 ? Messages::askYesNo(u"L'organizzazione %1 ha %2 volontari: la elimino comunque?"_s.arg(
+                                                found->name, QString::number(volunteers)),
+                                            Messages::Default::No)
+                       : Messages::askOkCancel(u"Confermi l'eliminazione dell'organizzazione premi OK o Annulla."_s,
+                                               Messages::Default::No);
+    if (!confirmed)
+        return;
+    Hourglass::set();
+    // Stood on again: the count moved the source.
+    if (!Organisations::find(*organisations, found->name)) {
         Hourglass::reset();
+        if (!readRefused(organisations))
+            Messages::report(u"Organizzazione non trovata."_s);
         return;
     }
     const Store::Result result = Organisations::remove(*organisations);

@@ -66,17 +66,6 @@ std::optional<QHash<QString, double>> presentVolunteers(DataSource *details, con
     return present;
 }
 
-// The hours one volunteer can work in an activity: 24 for each of its days, both ends
-// counted; nothing when its dates do not say how long it lasted.
-std::optional<double> hoursTheDaysHold(const QString &start, const QString &end)
-{
-    const QDate first = calendarDate(start);
-    const QDate last = calendarDate(end);
-    if (!first.isValid() || !last.isValid() || last < first)
-        return std::nullopt;
-    return 24.0 * double(first.daysTo(last) + 1);
-}
-
 // True when the hours to record leave no selected volunteer with more hours than the
 // activity's days hold, or the user confirms them.
 bool hoursFitOrConfirmed(const Form3 *window, const QHash<QString, double> &present, double hours)
@@ -288,7 +277,6 @@ void toglivolontari()
 {
     Form3 *window = Windows::form3();
     MainWindowInterface *main = Windows::mainWindow();
-    Hourglass::set();
     QList<std::pair<QString, QString>> volunteers;
     for (int i = 0; i < window->List1->count(); ++i) {
         const QListWidgetItem *line = window->List1->item(i);
@@ -296,6 +284,13 @@ void toglivolontari()
         if (line->isSelected() && volunteer.size() == 2)
             volunteers.append({volunteer.constFirst(), volunteer.constLast()});
     }
+    // Their hours go with them: the user says so first.
+    if (!volunteers.isEmpty() &&
+        !Messages::askYesNo(volunteers.size() == 1 ? u"Tolgo 1 volontario dall'attività?"_s
+                                                   : u"Tolgo %1 volontari dall'attività?"_s.arg(volunteers.size()),
+                            Messages::Default::No))
+        return;
+    Hourglass::set();
     if (!pressReported(Details::removeVolunteers(*main->Data3, *main->Data4, window->f3descr->currentText(),
                                                  window->f3datain->currentText(), volunteers),
                        u"Volontari tolti:  "_s, u"Volontari non tolti:\n"_s))

@@ -47,37 +47,39 @@ Store::Result written(DataSource &activities, const Activity &activity)
     return result;
 }
 
-// Writes `detailFields` into every detail row of the activity `description` of `start`, then
-// `activityFields` into the activity, all or nothing. A walk the store cuts short would change
-// only part of the rows: then nothing changes.
-Store::Result rewriteActivity(DataSource &activities, DataSource &details, const QString &description,
-                              const QString &start, const QList<std::pair<QString, QVariant>> &detailFields,
-                              const QList<std::pair<QString, QVariant>> &activityFields)
+Store::Result changedElsewhere()
 {
-    const auto rewriteAll = [&](DataSource &source, const QString &sql,
-                                const QList<std::pair<QString, QVariant>> &fields) {
-        source.setRecordSource(sql, {description, start});
-        source.refresh();
-        for (; !source.eof(); source.moveNext()) {
-            source.edit();
-            for (const auto &[field, value] : fields)
-                source.setValue(field, value);
-            if (Store::Result stored = source.update(); !stored.ok())
-                return stored;
-        }
-        return source.lastError();
-    };
-    return Store::inTransaction(details.database(), [&]() {
-        if (Store::Result held = Activities::lock(details.database(), description, start); !held.ok())
-            return held;
-        const Store::Result moved =
-            rewriteAll(details, u"select * from attivdett where descratt = ? and datainatt = ?"_s, detailFields);
-        return moved.ok() ? rewriteAll(activities, findByName, activityFields) : moved;
-    });
+    return {Store::changedElsewhere, u"il record è stato cambiato o eliminato da un'altra postazione"_s};
 }
 } // namespace
 
 namespace Activities {
+
+Store::Result change(DataSource &activities, DataSource &details, const QString &description, const QString &start,
+                     const AsRead *asRead, const std::function<void(Activity &)> &changing)
+{
+    return Store::inTransaction(details.database(), [&]() -> Store::Result {
+        if (Store::Result held = lock(details.database(), description, start); !held.ok())
+            return held;
+        const bool found = stand(activities, findByName, {description, start});
+        if (activities.failed())
+            return activities.lastError();
+        if (!found || (asRead && !activities.holds(asRead->fields, asRead->values)))
+            return changedElsewhere();
+        Activity changed = Records::activity(activities);
+        changing(changed);
+        activities.edit();
+        // The risk hours and the man-hours stay as the detail rows last totalled them, unless changed.
+        Records::write(activities, changed, Records::NoValue::Null);
+        if (Store::Result written = activities.update(); !written.ok())
+            return written;
+        // The rows copy the activity's identity, dates and place: one statement changes them all.
+        return details.execute(
+            u"update attivdett set DATAINATT = ?, DATAFIATT = ?, DESCRATT = ?, LOCATT = ?, "
+            u"PROVATT = ? where DESCRATT = ? and DATAINATT = ?"_s,
+            {changed.start, changed.end, changed.description, changed.place, changed.province, description, start});
+    });
+}
 
 QList<std::pair<QString, QString>> startsAndDescriptions(DataSource &activities)
 {
@@ -137,10 +139,9 @@ Store::Result insert(DataSource &activities, const Activity &activity)
     return written(activities, activity);
 }
 
-Store::Result rewrite(DataSource &activities, const Activity &activity)
+QStringList registryFields()
 {
-    activities.edit();
-    return written(activities, activity);
+    return {u"DATAFIATT"_s, u"LOCATT"_s, u"PROVATT"_s, u"ORETOT"_s, u"OREUOMO"_s, u"NOTE1"_s, u"NOTE2"_s};
 }
 
 Store::Result removeWithDetails(DataSource &activities, DataSource &details, const QString &start,
@@ -164,13 +165,14 @@ Store::Result removeWithDetails(DataSource &activities, DataSource &details, con
 }
 
 Store::Result rename(DataSource &activities, DataSource &details, const QString &oldName, const QString &start,
-                     const QString &newName)
+                     const QString &newName, const AsRead *asRead)
 {
-    return rewriteActivity(activities, details, oldName, start, {{u"DESCRATT"_s, newName}}, {{u"DESCRATT"_s, newName}});
+    return change(activities, details, oldName, start, asRead,
+                  [&](Activity &activity) { activity.description = newName; });
 }
 
 Renaming renameIfFree(DataSource &activities, DataSource &details, const QString &oldName, const QString &start,
-                      const QString &newName, Store::Result *refusal)
+                      const QString &newName, Store::Result *refusal, const AsRead *asRead)
 {
     const bool found = findNamed(activities, oldName, start);
     if (activities.failed())
@@ -184,15 +186,18 @@ Renaming renameIfFree(DataSource &activities, DataSource &details, const QString
         if (taken)
             return Renaming::NameTaken;
     }
-    *refusal = rename(activities, details, oldName, start, newName);
+    *refusal = rename(activities, details, oldName, start, newName, asRead);
     return refusal->ok() ? Renaming::Done : Renaming::Refused;
 }
 
 Store::Result moveStart(DataSource &activities, DataSource &details, const QString &description,
-                        const QString &oldStart, const QString &newStart, const QString &newSortKey)
+                        const QString &oldStart, const QString &newStart, const QString &newSortKey,
+                        const AsRead *asRead)
 {
-    return rewriteActivity(activities, details, description, oldStart, {{u"DATAINATT"_s, newStart}},
-                           {{u"DATAINATT"_s, newStart}, {u"NOTE4"_s, newSortKey}});
+    return change(activities, details, description, oldStart, asRead, [&](Activity &activity) {
+        activity.start = newStart;
+        activity.sortKey = newSortKey;
+    });
 }
 
 Store::Result lock(const QSqlDatabase &db, const QString &description, const QString &start)

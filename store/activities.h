@@ -6,6 +6,8 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+
 class DataSource;
 
 // The activities, read and written through the main window's source of them, which each
@@ -36,14 +38,20 @@ bool findNamed(DataSource &activities, const QString &description, const QString
 // Adds an activity as the registry enters it: its fields but the risk hours, which its
 // detail rows make.
 Store::Result insert(DataSource &activities, const Activity &activity);
-// Rewrites the same fields of the activity `activities` stands on (see find).
-Store::Result rewrite(DataSource &activities, const Activity &activity);
+// Changes the activity `description` of `start` as `changing` makes it, and the fields its detail
+// rows copy from it (identity, dates, place, province) in every one of them, all or nothing, under
+// the activity's hold. With `asRead`, only while the activity still holds what a window read of it;
+// Store::changedElsewhere when it does not, or is no longer there.
+Store::Result change(DataSource &activities, DataSource &details, const QString &description, const QString &start,
+                     const AsRead *asRead, const std::function<void(Activity &)> &changing);
+// The fields the registry window shows of an activity and writes back.
+QStringList registryFields();
 // Deletes the activity `activities` stands on with all its detail rows, or nothing.
 Store::Result removeWithDetails(DataSource &activities, DataSource &details, const QString &start,
                                 const QString &description);
-// Renames the activity `oldName` of `start`, its detail rows first, all or nothing.
+// Renames the activity `oldName` of `start` with its detail rows (see change).
 Store::Result rename(DataSource &activities, DataSource &details, const QString &oldName, const QString &start,
-                     const QString &newName);
+                     const QString &newName, const AsRead *asRead = nullptr);
 // What renaming an activity in its registry came to.
 enum class Renaming {
     Done,
@@ -56,11 +64,12 @@ enum class Renaming {
 // other activity of that day has the new name; a change of letter case only is its own name.
 // The store's refusal comes back in `refusal`.
 Renaming renameIfFree(DataSource &activities, DataSource &details, const QString &oldName, const QString &start,
-                      const QString &newName, Store::Result *refusal);
-// Moves the activity `description` of `oldStart` to `newStart`, its detail rows first and its
-// year-first date with it, all or nothing.
+                      const QString &newName, Store::Result *refusal, const AsRead *asRead = nullptr);
+// Moves the activity `description` of `oldStart` to `newStart` with its detail rows and its
+// year-first date (see change).
 Store::Result moveStart(DataSource &activities, DataSource &details, const QString &description,
-                        const QString &oldStart, const QString &newStart, const QString &newSortKey);
+                        const QString &oldStart, const QString &newStart, const QString &newSortKey,
+                        const AsRead *asRead = nullptr);
 
 // Inside a transaction on a server, holds the activity's row until the transaction ends, so
 // that writes of its detail rows and its totals from several PCs go one after another; a

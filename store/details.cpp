@@ -59,6 +59,14 @@ QList<DetailRow> rows(DataSource &details, const QString &description, const QSt
     return read(details, activityDetails, {description, start});
 }
 
+double mostHours(DataSource &details, const QString &description, const QString &start)
+{
+    double most = 0;
+    for (const DetailRow &row : rows(details, description, start))
+        most = std::max(most, row.risk.total());
+    return most;
+}
+
 QList<Store::Result> setHours(DataSource &details, const QString &description, const QString &start,
                               const QString &surname, size_t riskIndex, double hours, const QString &note1,
                               const QString &note2)

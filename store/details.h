@@ -23,6 +23,10 @@ QList<DetailRow> listed(DataSource &details, const QString &start, const QString
 // The same rows in the store's order.
 QList<DetailRow> rows(DataSource &details, const QString &description, const QString &start);
 
+// The most hours one volunteer holds in the activity `description` of `start`, his risk hours together.
+// A read the store refused shows in lastError().
+double mostHours(DataSource &details, const QString &description, const QString &start);
+
 // Sets the hours of the risk class at `riskIndex` (of riskClasses) in the rows of the
 // volunteer `surname`, recomputing their man-hours, with the notes now shown; the outcome
 // of each row written. A walk the store cut short shows in lastError().

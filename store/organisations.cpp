@@ -1,6 +1,9 @@
 #include "store/organisations.h"
 
 #include "database/datasource.h"
+#include "database/serverconnection.h"
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -13,6 +16,29 @@ std::optional<Organisation> current(const DataSource &organisations)
     if (organisations.eof())
         return std::nullopt;
     return Records::organisation(organisations);
+}
+
+// The next free code, one past every number an organisation or a volunteer holds as its code. On a
+// server, other PCs' new codes wait for this transaction's, so that two never take the same.
+Store::Result nextCode(DataSource &organisations, QString *code)
+{
+    if (Server::isServer(organisations.database())) {
+        if (Store::Result held = organisations.execute(u"lock table ASSO in share row exclusive mode"_s); !held.ok())
+            return held;
+    }
+    organisations.setRecordSource(u"select CODASS from ASSO union select CODASS from VOLO"_s);
+    organisations.refresh();
+    qint64 highest = 0;
+    for (; !organisations.eof(); organisations.moveNext()) {
+        bool number = false;
+        const qint64 held = organisations.text(u"CODASS"_s).trimmed().toLongLong(&number);
+        if (number)
+            highest = std::max(highest, held);
+    }
+    if (organisations.failed())
+        return organisations.lastError();
+    *code = QString::number(highest + 1);
+    return {};
 }
 
 // Every write is read back at once, so that the source shows what is stored.
@@ -55,11 +81,70 @@ std::optional<Organisation> find(DataSource &organisations, const QString &name)
 
 Store::Result insert(DataSource &organisations, const Organisation &organisation)
 {
-    // Another window may have left the source on another table.
+    const Store::Result result = Store::inTransaction(organisations.database(), [&]() -> Store::Result {
+        Organisation coded = organisation;
+        if (coded.code.trimmed().isEmpty()) {
+            if (Store::Result given = nextCode(organisations, &coded.code); !given.ok())
+                return given;
+        }
+        // The source goes back to the table it adds to.
+        organisations.setRecordSource(inOrder());
+        organisations.addNew();
+        Records::write(organisations, coded, Records::NoValue::Null);
+        return organisations.update();
+    });
     organisations.setRecordSource(inOrder());
-    organisations.addNew();
-    Records::write(organisations, organisation, Records::NoValue::Null);
-    return stored(organisations, organisations.update());
+    return stored(organisations, result);
+}
+
+Store::Result codeOf(DataSource &organisations, const QString &name, QString *code)
+{
+    const Store::Result result = Store::inTransaction(organisations.database(), [&]() -> Store::Result {
+        QString next;
+        auto found = find(organisations, name);
+        if (organisations.failed())
+            return organisations.lastError();
+        if (found && !found->code.trimmed().isEmpty()) {
+            *code = found->code;
+            return {};
+        }
+        if (Store::Result given = nextCode(organisations, &next); !given.ok())
+            return given;
+        // Found again once the code is decided: the walk of the codes left it.
+        found = find(organisations, name);
+        if (organisations.failed())
+            return organisations.lastError();
+        if (!found)
+            return Store::failure(
+                u"l'organizzazione %1 non c'è più: un altro utente l'ha cambiata o tolta"_s.arg(name));
+        if (!found->code.trimmed().isEmpty()) {
+            *code = found->code;
+            return {};
+        }
+        organisations.edit();
+        organisations.setValue(u"CODASS"_s, next);
+        *code = next;
+        return organisations.update();
+    });
+    return stored(organisations, result);
+}
+
+std::optional<QString> nameOfCode(DataSource &organisations, const QString &code)
+{
+    if (code.trimmed().isEmpty())
+        return std::nullopt;
+    organisations.setRecordSource(u"select * from ASSO where CODASS = ? order by DENOM"_s, {code});
+    organisations.refresh();
+    return organisations.eof() ? std::nullopt : std::optional<QString>(organisations.text(u"DENOM"_s));
+}
+
+int volunteersOf(DataSource &organisations, const QString &code)
+{
+    if (code.trimmed().isEmpty())
+        return 0;
+    organisations.setRecordSource(u"select count(*) as QUANTI from VOLO where CODASS = ?"_s, {code});
+    organisations.refresh();
+    return organisations.eof() ? 0 : organisations.value(u"QUANTI"_s).toInt();
 }
 
 Store::Result rewrite(DataSource &organisations, const Organisation &organisation)

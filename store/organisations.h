@@ -22,8 +22,20 @@ std::optional<Organisation> first(DataSource &organisations);
 // The organisation of that name, standing on it; none when missing or the read was refused.
 std::optional<Organisation> find(DataSource &organisations, const QString &name);
 
-// Adds an organisation, with the source back on every organisation in order.
+// Adds an organisation, with the source back on every organisation in order. One without a
+// code is given the next free one (see codeOf).
 Store::Result insert(DataSource &organisations, const Organisation &organisation);
+// The code (CODASS) of the organisation `name` in `code`, given it now when it has none: the next
+// number past every code an organisation or a volunteer holds, so that no two organisations share
+// one and a code of a deleted organisation its volunteers still hold is not given again. A
+// failure when there is no such organisation.
+Store::Result codeOf(DataSource &organisations, const QString &name, QString *code);
+// The name of the organisation of code `code`; none when no organisation holds it (deleted) or
+// the read was refused.
+std::optional<QString> nameOfCode(DataSource &organisations, const QString &code);
+// How many volunteers belong to the organisation of code `code`; the caller checks the source
+// for a refused read.
+int volunteersOf(DataSource &organisations, const QString &code);
 // Rewrites every field of the organisation the source stands on.
 Store::Result rewrite(DataSource &organisations, const Organisation &organisation);
 // Deletes the organisation the source stands on.

@@ -2,6 +2,8 @@
 
 #include "database/datasource.h"
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -74,6 +76,17 @@ template <class Record> Record readFields(const DataSource &source, const QList<
         }
     }
     return record;
+}
+
+template <class Record> AsRead pick(const Record &record, const QList<Field<Record>> &all, const QStringList &fields)
+{
+    AsRead read{fields, {}};
+    for (const QString &name : fields) {
+        const auto field =
+            std::find_if(all.cbegin(), all.cend(), [&](const Field<Record> &f) { return f.name == name; });
+        read.values << (field == all.cend() ? QVariant() : field->get(record));
+    }
+    return read;
 }
 
 template <class Record>
@@ -250,6 +263,21 @@ Visit visit(const DataSource &source)
 Threshold threshold(const DataSource &source)
 {
     return readFields(source, thresholdFields());
+}
+
+AsRead asRead(const Activity &activity, const QStringList &fields)
+{
+    return pick(activity, activityFields(), fields);
+}
+
+AsRead asRead(const Volunteer &volunteer, const QStringList &fields)
+{
+    return pick(volunteer, volunteerFields(), fields);
+}
+
+AsRead asRead(const Organisation &organisation, const QStringList &fields)
+{
+    return pick(organisation, organisationFields(), fields);
 }
 
 void write(DataSource &source, const Visit &visit, NoValue noValue, const QStringList &untouched)

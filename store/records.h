@@ -119,6 +119,13 @@ struct Threshold {
     std::optional<double> weekly; // ORESETTIMANA
 };
 
+// What a window read of a row, in the fields it shows and writes back: a write over it goes ahead only
+// while the row still holds these values (DataSource::holds), or it would undo another PC's change.
+struct AsRead {
+    QStringList fields;
+    QVariantList values;
+};
+
 // Each record's fields in the order of their table, and how a record holds each.
 namespace Records {
 enum class Kind {
@@ -142,6 +149,11 @@ const QList<Field<Volunteer>> &volunteerFields();
 const QList<Field<Organisation>> &organisationFields();
 const QList<Field<Visit>> &visitFields();
 const QList<Field<Threshold>> &thresholdFields();
+
+// The values of `fields` in a record as a window read it.
+AsRead asRead(const Activity &activity, const QStringList &fields);
+AsRead asRead(const Volunteer &volunteer, const QStringList &fields);
+AsRead asRead(const Organisation &organisation, const QStringList &fields);
 
 // What a write stores for a number or count the record holds no value for.
 enum class NoValue { Null, Zero };

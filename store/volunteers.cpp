@@ -41,11 +41,12 @@ Store::Result stored(DataSource &volunteers, const Store::Result &result)
     return result;
 }
 
-void writeEntered(DataSource &volunteers, const Volunteer &v)
+void writeEntered(DataSource &volunteers, const Volunteer &v, const QStringList &untouched)
 {
-    // The window shows no fax; a mail it cleared is no value rather than empty text.
-    Records::write(volunteers, v, Records::NoValue::Null, {u"FAX"_s});
-    volunteers.setValue(u"MAIL"_s, v.mail.isNull() ? QVariant() : QVariant(v.mail));
+    Records::write(volunteers, v, Records::NoValue::Null, untouched);
+    // A mail cleared is no value rather than empty text.
+    if (!untouched.contains(u"MAIL"_s))
+        volunteers.setValue(u"MAIL"_s, v.mail.isNull() ? QVariant() : QVariant(v.mail));
 }
 } // namespace
 
@@ -101,14 +102,20 @@ std::optional<QString> taxCodeHolder(DataSource &volunteers, const QString &taxC
     return std::nullopt;
 }
 
-Store::Result insert(DataSource &volunteers, const Volunteer &volunteer)
+QStringList notInWindow()
+{
+    return {u"CODVOL"_s, u"TEL"_s, u"FAX"_s, u"MAIL"_s};
+}
+
+Store::Result insert(DataSource &volunteers, const Volunteer &volunteer, const QStringList &untouched)
 {
     volunteers.addNew();
-    writeEntered(volunteers, volunteer);
+    writeEntered(volunteers, volunteer, untouched);
     return stored(volunteers, volunteers.update());
 }
 
-Store::Result rename(DataSource &volunteers, const QString &surname, const QString &name, const Volunteer &renamed)
+Store::Result rename(DataSource &volunteers, const QString &surname, const QString &name, const Volunteer &renamed,
+                     const QStringList &untouched)
 {
     const QString oldText = VolunteerText::of(surname, name);
     const QString newText = VolunteerText::of(renamed.surname, renamed.name);
@@ -120,7 +127,7 @@ Store::Result rename(DataSource &volunteers, const QString &surname, const QStri
                                                         u"cambiato o tolto"_s.arg(oldText));
         }
         volunteers.edit();
-        writeEntered(volunteers, renamed);
+        writeEntered(volunteers, renamed, untouched);
         if (Store::Result written = volunteers.update(); !written.ok())
             return written;
         // His visits know him by his names, written after his row is held: another PC's new
@@ -141,7 +148,7 @@ Store::Result rename(DataSource &volunteers, const QString &surname, const QStri
     return stored(volunteers, result);
 }
 
-Store::Result remove(DataSource &volunteers, Visits visits)
+Store::Result remove(DataSource &volunteers, qint64 visits)
 {
     const QString surname = volunteers.text(u"COGN"_s);
     const QString name = volunteers.text(u"NOME"_s);
@@ -152,20 +159,20 @@ Store::Result remove(DataSource &volunteers, Visits visits)
             return removed;
         QVariantList values;
         const QString whose = matching(surname, name, &values);
-        if (visits == Visits::Keep) {
-            QSqlQuery query(volunteers.database());
-            query.prepare(u"select count(*) from "_s + Schema::visite + u" where "_s + whose);
-            for (const QVariant &value : std::as_const(values))
-                query.addBindValue(value);
-            if (!query.exec() || !query.next())
-                return Store::classify(query.lastError());
-            if (query.value(0).toLongLong() > 0)
-                return Store::Result{hasVisits,
-                                     u"Il volontario %1 ha visite mediche registrate: non è stato eliminato."_s.arg(
-                                         VolunteerText::of(surname, name))};
-            return {};
-        }
-        return volunteers.execute(u"delete from "_s + Schema::visite + u" where "_s + whose, values);
+        QSqlQuery query(volunteers.database());
+        query.prepare(u"select count(*) from "_s + Schema::visite + u" where "_s + whose);
+        for (const QVariant &value : std::as_const(values))
+            query.addBindValue(value);
+        if (!query.exec() || !query.next())
+            return Store::classify(query.lastError());
+        const qint64 found = query.value(0).toLongLong();
+        query.finish();
+        if (found != visits)
+            return Store::Result{hasVisits,
+                                 u"Il volontario %1 ha visite mediche registrate: non è stato eliminato."_s.arg(
+                                     VolunteerText::of(surname, name))};
+        return found == 0 ? Store::Result{}
+                          : volunteers.execute(u"delete from "_s + Schema::visite + u" where "_s + whose, values);
     });
     return stored(volunteers, result);
 }

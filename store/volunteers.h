@@ -33,20 +33,23 @@ std::optional<Volunteer> find(DataSource &volunteers, const QString &surname, co
 std::optional<QString> taxCodeHolder(DataSource &volunteers, const QString &taxCode, const QString &surname,
                                      const QString &name);
 
-// The writes of a volunteer: every field of the record but the fax, which the volunteer
-// window never shows; a mail that is null text leaves no value (the window clears it).
-Store::Result insert(DataSource &volunteers, const Volunteer &volunteer);
+// The fields the volunteer window does not show, which its writes leave as the row holds them.
+QStringList notInWindow();
+// The writes of a volunteer: every field of the record but those `untouched`, which keep what the
+// row holds (a new row none); a mail that is null text leaves no value.
+Store::Result insert(DataSource &volunteers, const Volunteer &volunteer, const QStringList &untouched = {});
 // Rewrites the volunteer `surname` `name` as `renamed` (with the same names for a plain
 // change), in one transaction with the detail rows that name him (ATTIVDETT.COGN, letter
 // case aside), which take his new text, and his visits (VISITE), which take his new names. A surname and first name
 // another volunteer has are refused with Store::duplicateKey, and a volunteer no longer there with a failure: then
 // nothing is written.
-Store::Result rename(DataSource &volunteers, const QString &surname, const QString &name, const Volunteer &renamed);
-// Deletes the volunteer the source stands on; his visits go with him when `visits` says so,
-// all in one transaction, or else keep him there with the result hasVisits.
-enum class Visits { Keep, Delete };
+Store::Result rename(DataSource &volunteers, const QString &surname, const QString &name, const Volunteer &renamed,
+                     const QStringList &untouched = {});
+// Deletes the volunteer the source stands on with his visits, all in one transaction, when they
+// are as many as `visits`, the count the user confirmed (none by default); otherwise nothing, with
+// the result hasVisits: a visit another PC added since the question is not deleted unseen.
 inline constexpr int hasVisits = -20;
-Store::Result remove(DataSource &volunteers, Visits visits = Visits::Keep);
+Store::Result remove(DataSource &volunteers, qint64 visits = 0);
 
 // Offers every row of VOLOEXTRA to VOLO; a row the store refuses, a volunteer already
 // there above all, is skipped.

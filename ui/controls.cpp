@@ -205,7 +205,9 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (event->type() == QEvent::FocusOut) {
+        // Only a move to another control: focus that goes nowhere (its window hidden or being
+        // destroyed, the window whose handler this is perhaps already gone) is not lost to one.
+        if (event->type() == QEvent::FocusOut && QApplication::focusWidget()) {
             const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
             if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
                 m_handler();

@@ -178,38 +178,54 @@ void Formvol::showEvent(QShowEvent *event)
     QWidget::showEvent(event);
 }
 
+namespace {
+// What the organisation box shows for a volunteer whose organisation was deleted.
+const QString deletedOrganisation = u"(organizzazione eliminata)"_s;
+} // namespace
+
 void Formvol::Form_Activate()
 {
     const QString operation = globals().tipoopvol;
     // A volunteer opened to be seen is not changed from here.
     cmdregistra->setVisible(operation != Operation::view);
-    // A new volunteer takes nothing from the one another operation showed, nor from what
-    // the window held when it was closed.
-    if (std::exchange(m_shownAnew, false) || m_shown) {
-        if (operation == Operation::insert)
-            clearWindow();
-    }
+    // The window loads its record when it is opened for one; coming back to it from another window
+    // keeps what the user typed. A new volunteer takes nothing from the one another operation
+    // showed, nor from what the window held when it was closed.
+    const std::pair<QString, QString> openedFor{operation, operation == Operation::insert ? QString()
+                                                                                          : globals().volontarioscelto};
+    const bool opened = std::exchange(m_shownAnew, false) || openedFor != m_openedFor;
+    if (!opened)
+        return;
     m_shown = false;
     lblvisita->clear();
     caricaspecializzazioni();
     MainWindowInterface *main = Windows::mainWindow();
     DataSource *organisations = main->Data8;
-    const auto first = Organisations::first(*organisations);
-    // A store that refuses one read would refuse the next: it is said once.
-    if (readRefused(organisations))
-        return;
-    if (first)
-        cmbassdenom->setEditText(first->name);
-
-    if (operation != Operation::modify && operation != Operation::remove && operation != Operation::view)
-        return;
-    DataSource *volunteers = main->Data6;
-    if (const auto shown = Volunteers::findByText(*volunteers, globals().volontarioscelto)) {
-        showVolunteer(*shown);
+    if (operation != Operation::modify && operation != Operation::remove && operation != Operation::view) {
+        clearWindow();
+        m_openedFor = openedFor;
+        // No organisation is taken for granted for a new volunteer, unless the archive has only one.
+        const QStringList names = Organisations::names(*organisations);
+        if (!readRefused(organisations))
+            cmbassdenom->setEditText(names.size() == 1 ? names.first() : QString());
         return;
     }
-    if (!readRefused(volunteers))
-        Messages::report(u"Volontario non trovato."_s);
+    DataSource *volunteers = main->Data6;
+    const auto shown = Volunteers::findByText(*volunteers, globals().volontarioscelto);
+    if (!shown) {
+        if (!readRefused(volunteers))
+            Messages::report(u"Volontario non trovato."_s);
+        return;
+    }
+    showVolunteer(*shown);
+    m_openedFor = openedFor;
+    m_shownCode = shown->organisationCode;
+    const auto organisation = Organisations::nameOfCode(*organisations, shown->organisationCode);
+    if (readRefused(organisations))
+        return;
+    cmbassdenom->setEditText(organisation                        ? *organisation
+                             : shown->organisationCode.isEmpty() ? QString()
+                                                                 : deletedOrganisation);
 }
 
 void Formvol::cmbassdenom_Click()
@@ -265,19 +281,16 @@ void Formvol::cmdcfisc_Click()
     calcolacodicefiscale();
 }
 
-Volunteer Formvol::entered() const
+Volunteer Formvol::entered(const QString &organisationCode) const
 {
     Volunteer v;
-    // The codes an import brought are not kept, nor a telephone the window does not show.
-    v.organisationCode = u""_s;
-    v.code = u""_s;
+    v.organisationCode = organisationCode;
     v.surname = fvcogn->text().toUpper();
     v.name = fvnome->text().toUpper();
     v.address = fvindir->text().toUpper();
     v.postCode = fvcap->text().toUpper();
     v.city = fvcitta->text().toUpper();
     v.province = fvprov->text().toUpper();
-    v.phone = u""_s;
     v.specialisation = cmbspec->currentText().toUpper();
     v.birthDate = fvdatana->text();
     v.birthPlace = withoutTrailingBlanks(fvluogona->currentText().toUpper().left(37));
@@ -288,6 +301,30 @@ Volunteer Formvol::entered() const
     v.note2 = fvnote2->text().toUpper();
     v.note3 = fvnote3->text().toUpper();
     return v;
+}
+
+std::optional<QString> Formvol::chosenOrganisation()
+{
+    const QString chosen = cmbassdenom->currentText();
+    // A volunteer of an organisation deleted since keeps the code he has.
+    if (m_shown && chosen == deletedOrganisation)
+        return m_shownCode;
+    DataSource *organisations = Windows::mainWindow()->Data8;
+    const auto found = Organisations::find(*organisations, chosen.toUpper());
+    if (readRefused(organisations))
+        return std::nullopt;
+    if (!found) {
+        Hourglass::reset();
+        Messages::report(u"Organizzazione non trovata."_s);
+        return std::nullopt;
+    }
+    QString code;
+    if (const Store::Result coded = Organisations::codeOf(*organisations, found->name, &code); !coded.ok()) {
+        Hourglass::reset();
+        Messages::report(Store::refusal(u"Volontario non registrato: "_s, coded));
+        return std::nullopt;
+    }
+    return code;
 }
 
 void Formvol::clearWindow()
@@ -310,7 +347,8 @@ void Formvol::cmdregistra_Click()
     // Hidden for a volunteer opened to be seen.
     if (operation == Operation::view)
         return;
-    if (cmbassdenom->currentText().isEmpty()) {
+    // A deletion needs none: a volunteer of no organisation can go too.
+    if (operation != Operation::remove && cmbassdenom->currentText().isEmpty()) {
         Messages::report(u"Scegli l'organizzazione."_s);
         return;
     }
@@ -353,6 +391,10 @@ void Formvol::cmdregistra_Click()
         if (result.ok()) {
             finish(done);
             clearWindow();
+            // A volunteer changed is loaded again when the window is next opened for him; a new one's
+            // organisation stays for the next.
+            if (operation != Operation::insert)
+                m_openedFor = {};
         } else {
             finish(result.number == Store::duplicateKey ? u"Volontario già presente"_s : result.description);
         }
@@ -374,30 +416,16 @@ void Formvol::cmdregistra_Click()
             finish(u"Volontario non trovato."_s);
             return;
         }
-        const Store::Result removed = Volunteers::remove(*volunteers);
-        if (removed.number != Volunteers::hasVisits) {
-            stored(removed, u"Volontario eliminato"_s);
-            return;
-        }
-        // His health records go only when the user says so, knowing how many they are.
-        Store::Result refusal;
-        const auto visits =
-            Surveillance::visitsOf(*Windows::mainWindow()->Data5, found->surname, found->name, &refusal).size();
-        if (readRefused(!refusal.ok(), refusal.description))
-            return;
-        const QString text = VolunteerText::of(found->surname, found->name);
-        if (!confirmed(visits == 1
-                           ? u"Il volontario %1 ha 1 visita medica registrata: la elimino insieme a lui?"_s.arg(text)
-                           : u"Il volontario %1 ha %2 visite mediche registrate: le elimino insieme a lui?"_s.arg(
-                                 text, QString::number(visits))))
-            return;
-        // Found again: the refused deletion left the source elsewhere, and another PC may have acted since.
-        if (Volunteers::find(*volunteers, found->surname, found->name))
-            stored(Volunteers::remove(*volunteers, Volunteers::Visits::Delete), u"Volontario eliminato"_s);
-        else if (!readRefused(volunteers))
-            finish(u"Volontario non trovato."_s);
+        removeShown(*found);
         return;
     }
+    if (const auto problem = TaxCode::problemWithCode(fvcfisc->text().toUpper())) {
+        finish(*problem);
+        return;
+    }
+    const auto organisationCode = chosenOrganisation();
+    if (!organisationCode)
+        return;
     // A modification changes the volunteer shown, or without one the volunteer the boxes name.
     const bool modify = operation == Operation::modify;
     const bool renaming = modify && m_shown && !namesShown;
@@ -420,10 +448,57 @@ void Formvol::cmdregistra_Click()
         return;
     if (holder && !confirmed(u"Codice fiscale già presente per %1: registro comunque?"_s.arg(*holder)))
         return;
+    // What the window does not show keeps what the row holds: an imported telephone, a code.
+    const Volunteer volunteer = entered(*organisationCode);
     if (modify)
-        stored(Volunteers::rename(*volunteers, oldSurname, oldName, entered()), u"Volontario modificato"_s);
+        stored(Volunteers::rename(*volunteers, oldSurname, oldName, volunteer, Volunteers::notInWindow()),
+               u"Volontario modificato"_s);
     else
-        stored(Volunteers::insert(*volunteers, entered()), u"Volontario inserito"_s);
+        stored(Volunteers::insert(*volunteers, volunteer, Volunteers::notInWindow()), u"Volontario inserito"_s);
+}
+
+void Formvol::removeShown(const Volunteer &found)
+{
+    DataSource *volunteers = Windows::mainWindow()->Data6;
+    const QString text = VolunteerText::of(found.surname, found.name);
+    Hourglass::reset();
+    if (!Messages::askYesNo(u"Elimino il volontario %1?"_s.arg(text), Messages::Default::No))
+        return;
+    // His health records go only when the user says so, knowing how many they are; a count
+    // another PC changed since the question is asked again.
+    qint64 visits = 0;
+    while (true) {
+        Hourglass::set();
+        // Found again: the questions leave time for another PC to act.
+        if (!Volunteers::find(*volunteers, found.surname, found.name)) {
+            Hourglass::reset();
+            if (!readRefused(volunteers))
+                Messages::report(u"Volontario non trovato."_s);
+            return;
+        }
+        const Store::Result removed = Volunteers::remove(*volunteers, visits);
+        Hourglass::reset();
+        if (removed.number != Volunteers::hasVisits) {
+            if (!removed.ok()) {
+                Messages::report(removed.description);
+                return;
+            }
+            Messages::report(u"Volontario eliminato"_s);
+            clearWindow();
+            m_openedFor = {};
+            return;
+        }
+        Store::Result refusal;
+        visits = Surveillance::visitsOf(*Windows::mainWindow()->Data5, found.surname, found.name, &refusal).size();
+        if (readRefused(!refusal.ok(), refusal.description))
+            return;
+        if (!Messages::askYesNo(
+                visits == 1 ? u"Il volontario %1 ha 1 visita medica registrata: la elimino insieme a lui?"_s.arg(text)
+                            : u"Il volontario %1 ha %2 visite mediche registrate: le elimino insieme a lui?"_s.arg(
+                                  text, QString::number(visits)),
+                Messages::Default::No))
+            return;
+    }
 }
 
 void calcolacodicefiscale()

@@ -3,6 +3,7 @@
 #include <QWidget>
 
 #include <optional>
+#include <utility>
 
 class QComboBox;
 class QLabel;
@@ -66,8 +67,14 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    // The volunteer as the boxes hold it, ready to be stored.
-    Volunteer entered() const;
+    // The volunteer as the boxes hold it, ready to be stored, of the organisation of that code.
+    Volunteer entered(const QString &organisationCode) const;
+    // The code of the organisation the box names, given it when it has none; none, having said
+    // why, when the box names no organisation.
+    std::optional<QString> chosenOrganisation();
+    // Deletes the volunteer shown once the user confirms him and his visits, asking again when
+    // another PC changed their count meanwhile.
+    void removeShown(const Volunteer &found);
     // Empties every box but the organisation, for the next volunteer.
     void clearWindow();
     void showVolunteer(const Volunteer &v);
@@ -79,11 +86,15 @@ private:
 
     // Shown by a command since the last activation: an insertion then starts empty.
     bool m_shownAnew = true;
+    // The operation and volunteer the window was last opened for: coming back to it for the same
+    // keeps what the user typed.
+    std::pair<QString, QString> m_openedFor;
     // The surname and first name of the volunteer the activation showed: a modification
     // or deletion acts on that record, never another one.
     bool m_shown = false;
     QString m_shownSurname;
     QString m_shownName;
+    QString m_shownCode; // his organisation's, kept when it was deleted
 };
 
 // Fills the organisation list of Formvol.

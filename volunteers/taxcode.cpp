@@ -99,6 +99,34 @@ QChar checkCharacter(const QString &first15)
     return QChar(u'A' + sum % 26);
 }
 
+std::optional<QChar> wrongCheckCharacter(const QString &code)
+{
+    // Letters where the code has letters; a digit, or the letter standing for it in a namesake's
+    // code, where it has digits; a month's letter in the ninth place.
+    static const QString digitLetters = u"LMNPQRSTUV"_s;
+    const auto letter = [](QChar c) { return c >= u'A' && c <= u'Z'; };
+    const auto digit = [&](QChar c) { return (c >= u'0' && c <= u'9') || digitLetters.contains(c); };
+    if (code.size() != 16)
+        return std::nullopt;
+    for (qsizetype i = 0; i < 16; ++i) {
+        const bool digitPlace = i == 6 || i == 7 || i == 9 || i == 10 || i == 12 || i == 13 || i == 14;
+        if (digitPlace ? !digit(code[i]) : !letter(code[i]))
+            return std::nullopt;
+    }
+    if (!u"ABCDEHLMPRST"_s.contains(code[8]))
+        return std::nullopt;
+    const QChar expected = checkCharacter(code.left(15));
+    return code[15] == expected ? std::nullopt : std::optional<QChar>(expected);
+}
+
+std::optional<QString> problemWithCode(const QString &code)
+{
+    const auto expected = wrongCheckCharacter(code);
+    if (!expected)
+        return std::nullopt;
+    return u"Codice fiscale errato: il carattere di controllo dovrebbe essere %1."_s.arg(*expected);
+}
+
 std::optional<QString> problemWith(const QString &surname, const QString &firstName, const QString &sex,
                                    const QString &municipality, const QString &birthDate)
 {

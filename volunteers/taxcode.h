@@ -22,6 +22,13 @@ QString monthLetter(const QString &month);
 // The check character of the first fifteen characters.
 QChar checkCharacter(const QString &first15);
 
+// The check character a typed code of sixteen characters should end with, when it ends with another;
+// nothing when it is right or the code is not of the usual shape (empty, a provisional code of
+// digits, one typed in part). Codes altered for namesakes (letters in place of digits) are of it.
+std::optional<QChar> wrongCheckCharacter(const QString &code);
+// The message for a code whose check character is wrong; nothing for any other.
+std::optional<QString> problemWithCode(const QString &code);
+
 // What is wrong with the data before a code can be made, as the message to show;
 // nothing when they are usable. The date must be a real GG/MM/AAAA date.
 std::optional<QString> problemWith(const QString &surname, const QString &firstName, const QString &sex,

@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
@@ -45,6 +46,8 @@ private slots:
     void modifyChangesFieldsButNotTheStartDate();
     void renameMovesTheDetailsOrNothing();
     void renameRefusesOnlyATrueCollision();
+    void changesReachTheDetailRows_data();
+    void changesReachTheDetailRows();
     void deleteTakesTheDetailsOrNothing();
     void todayButtonFillsBothDates();
 
@@ -344,6 +347,103 @@ void TestForm2::deleteTakesTheDetailsOrNothing()
     m_answers->answerYes(2);
     m_form->cmdelimina->click();
     QCOMPARE(m_answers->shown().at(1), u"Attività non trovata."_s);
+}
+
+void TestForm2::changesReachTheDetailRows_data()
+{
+    QTest::addColumn<bool>("grid");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("otherPc"); // run once the row is shown
+    QTest::addColumn<QString>("answers"); // Y or N to each question, then Y to every message
+    QTest::addColumn<QStringList>("shown");
+    QTest::addColumn<QString>("stored"); // the field's value afterwards
+    QTest::addColumn<int>("copied");     // the activity's detail rows that hold its dates and place
+
+    const QString done = u"attività modificata regolarmente."_s;
+    const QString question = u"Ore superiori alla durata dell'attività: confermi?"_s;
+    const QString longer = u"update ATTIVDETT set ORET6 = 30 where COGN = 'ROSSI MARIO'"_s;
+    const QString moved = u"update ATTIVITA set LOCATT = 'RIETI' where DESCRATT = 'SISMA'"_s;
+    const QString elsewhere = u"Il record è stato cambiato o eliminato da un'altra postazione: "_s;
+    QTest::newRow("window end") << false << u"DATAFIATT"_s << u"09/01/2011"_s << QString() << QString()
+                                << QStringList{done} << u"09/01/2011"_s << 2;
+    QTest::newRow("window place") << false << u"LOCATT"_s << u"carpi"_s << QString() << QString() << QStringList{done}
+                                  << u"CARPI"_s << 2;
+    QTest::newRow("window province") << false << u"PROVATT"_s << u"re"_s << QString() << QString() << QStringList{done}
+                                     << u"RE"_s << 2;
+    QTest::newRow("window shorter, no") << false << u"DATAFIATT"_s << u"05/01/2011"_s << longer << u"N"_s
+                                        << QStringList{question} << u"06/01/2011"_s << 0;
+    QTest::newRow("window shorter, yes") << false << u"DATAFIATT"_s << u"05/01/2011"_s << longer << u"Y"_s
+                                         << QStringList{question, done} << u"05/01/2011"_s << 2;
+    QTest::newRow("window over another PC's change")
+        << false << u"DATAFIATT"_s << u"09/01/2011"_s << moved << QString()
+        << QStringList{elsewhere + u"lo mostro come è ora."_s} << u"06/01/2011"_s << 0;
+    QTest::newRow("grid start") << true << u"DATAINATT"_s << u"06/01/2011"_s << QString() << QString() << QStringList()
+                                << u"06/01/2011"_s << 2;
+    QTest::newRow("grid end") << true << u"DATAFIATT"_s << u"08/01/2011"_s << QString() << QString() << QStringList()
+                              << u"08/01/2011"_s << 2;
+    QTest::newRow("grid place") << true << u"LOCATT"_s << u"carpi"_s << QString() << QString() << QStringList()
+                                << u"CARPI"_s << 2;
+    QTest::newRow("grid name") << true << u"DESCRATT"_s << u"terremoto"_s << QString() << u"Y"_s
+                               << QStringList{u"Vuoi modificare la denominazione? "_s} << u"TERREMOTO"_s << 2;
+    QTest::newRow("grid shorter, no") << true << u"DATAFIATT"_s << u"05/01/2011"_s << longer << u"N"_s
+                                      << QStringList{question} << u"06/01/2011"_s << 0;
+    QTest::newRow("grid over another PC's change")
+        << true << u"PROVATT"_s << u"re"_s << moved << QString()
+        << QStringList{elsewhere + u"la griglia è stata ricaricata."_s} << u"MO"_s << 0;
+}
+
+// Detail rows copy their activity's identity, dates, place and province: every change of those,
+// from the registry or the grid, reaches all of them at once, and only over what was shown.
+void TestForm2::changesReachTheDetailRows()
+{
+    QFETCH(bool, grid);
+    QFETCH(QString, field);
+    QFETCH(QString, typed);
+    QFETCH(QString, otherPc);
+    QFETCH(QString, answers);
+    QFETCH(QStringList, shown);
+    QFETCH(QString, stored);
+    QFETCH(int, copied);
+
+    const auto press = [&](const std::function<void()> &change) {
+        if (!otherPc.isEmpty())
+            runSql(Schema::registerFile, {otherPc});
+        for (const QChar answer : std::as_const(answers))
+            answer == u'Y' ? m_answers->answerYes() : m_answers->answerNo();
+        m_answers->answerYes(3);
+        change();
+    };
+    if (grid) {
+        m_form->cmdesci->click();
+        emit m_main->findChild<QMenu *>(u"mnattiv"_s)->aboutToShow();
+        GridModel *model = m_main->gridModel;
+        int row = 0;
+        while (row < model->rowCount() && model->index(row, 2).data().toString() != u"SISMA"_s)
+            ++row;
+        int column = 0;
+        while (column < model->columnCount() && model->fieldName(column) != field)
+            ++column;
+        press([&]() { model->setData(model->index(row, column), typed); });
+    } else {
+        choose(m_form->f2datain, u"05/01/2011"_s);
+        QLineEdit *box = field == u"DATAFIATT"_s ? m_form->f2datafi
+                         : field == u"LOCATT"_s  ? m_form->f2loc
+                                                 : m_form->f2prov;
+        box->setText(typed);
+        press([&]() { m_form->cmdmodifica->click(); });
+        // Refused, the window shows the activity as the other PC left it.
+        if (otherPc.contains(u"RIETI"_s))
+            QCOMPARE(m_form->f2loc->text(), u"RIETI"_s);
+    }
+    QCOMPARE(m_answers->shown(), shown);
+    const QString activity = field == u"DESCRATT"_s ? stored : u"SISMA"_s;
+    QCOMPARE(value(u"select %1 from ATTIVITA where DESCRATT = '%2'"_s.arg(field, activity)).toString(), stored);
+    QCOMPARE(count(u"ATTIVDETT d"_s,
+                   u"exists (select 1 from ATTIVITA a where a.DESCRATT = d.DESCRATT and a.DATAINATT = d.DATAINATT "
+                   u"and a.DATAFIATT = d.DATAFIATT and a.LOCATT = d.LOCATT and a.PROVATT = d.PROVATT and "
+                   u"a.DESCRATT = '%1')"_s.arg(activity)),
+             copied);
 }
 
 void TestForm2::todayButtonFillsBothDates()

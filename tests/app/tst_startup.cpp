@@ -193,7 +193,7 @@ void TestStartup::gridEditsAreStored()
             u"insert into ATTIVDETT (DATAINATT, DESCRATT, COGN) values ('05/01/2011', 'SISMA', 'ROSSI MARIO')"_s,
             u"insert into ASSO (DENOM, CODASS) values ('GRUPPO A', 'A'), ('GRUPPO B', 'B')"_s,
             u"insert into VOLO (COGN, NOME, MAIL, CODFISC) values ('ROSSI', 'MARIO', 'rossi@posta.it', NULL), "
-            u"('BIANCHI', 'MARIO LUIGI', NULL, 'BNCMLG80A01H501X')"_s});
+            u"('BIANCHI', 'MARIO LUIGI', NULL, 'BNCMLG80A01H501C')"_s});
     Messages::ScriptedResponder responder;
     Form1 *main = startSentaro();
     QVERIFY(main);
@@ -246,7 +246,12 @@ void TestStartup::gridEditsAreStored()
         {volunteer,
          u"CODFISC"_s,
          u"bncmlg80a01h501x"_s,
-         u"BNCMLG80A01H501X"_s,
+         QString(),
+         {u"Codice fiscale errato: il carattere di controllo dovrebbe essere C."_s}},
+        {volunteer,
+         u"CODFISC"_s,
+         u"bncmlg80a01h501c"_s,
+         u"BNCMLG80A01H501C"_s,
          {u"Codice fiscale già presente per BIANCHI MARIO LUIGI: registro comunque?"_s}},
         {volunteer, u"NOME"_s, u"mario luigi"_s, u"MARIO LUIGI"_s, {u"Rinomino ROSSI MARIO in ROSSI MARIO LUIGI?"_s}},
         {volunteer,

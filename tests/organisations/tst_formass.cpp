@@ -116,7 +116,7 @@ void TestFormass::insertsInCapitals()
                    u"'|' || RESP || '|' || NUMVOL || '|' || CFISC || '|' || CODASS from ASSO where DENOM = "
                    u"'GRUPPO BETA'"_s)
                  .toString(),
-             u"GRUPPO BETA|VIA DUE|20100a|MILANO|MI|Beta@Gruppo.it|BIANCHI|0||"_s);
+             u"GRUPPO BETA|VIA DUE|20100a|MILANO|MI|Beta@Gruppo.it|BIANCHI|0||1"_s);
     QVERIFY(m_form->cmbassdenom->currentText().isEmpty());
     QVERIFY(m_form->assindir->text().isEmpty());
     QCOMPARE(m_form->cmbassdenom->count(), 2);
@@ -195,8 +195,19 @@ void TestFormass::deleteAsksEveryTime()
     QCOMPARE(organisations(), 1);
     QCOMPARE(m_form->cmbassdenom->currentText(), u"GRUPPO ALFA"_s);
 
-    confirm({u"Confermi l'eliminazione dell'organizzazione premi OK o Annulla."_s, u"Organizzazione eliminata"_s});
+    // Its volunteers are counted first, and keep its code.
+    runSql(Schema::registerFile, {u"insert into VOLO (CODASS, COGN, NOME) values ('A1', 'ROSSI', 'MARIO'), "
+                                  u"('A1', 'BIANCHI', 'ANNA')"_s});
+    const QString question = u"L'organizzazione GRUPPO ALFA ha 2 volontari: la elimino comunque?"_s;
+    m_answers->clear();
+    m_answers->answerNo();
+    m_form->cmdassregistra->click();
+    QCOMPARE(m_answers->shown(), QStringList{question});
+    QCOMPARE(m_answers->defaults(), QList<Messages::Default>{Messages::Default::No});
+    QCOMPARE(organisations(), 1);
+    confirm({question, u"Organizzazione eliminata"_s});
     QCOMPARE(organisations(), 0);
+    QCOMPARE(queryValue(Schema::registerFile, u"select count(*) from VOLO where CODASS = 'A1'"_s).toInt(), 2);
     QVERIFY(m_form->cmbassdenom->currentText().isEmpty());
     QCOMPARE(m_form->cmbassdenom->count(), 0);
 }

@@ -341,10 +341,17 @@ void TestForm3::removingVolunteers()
     select(m_form->List1, u"ROSSI MARIO"_s);
     select(m_form->List1, u"BIANCHI ANNA"_s);
     select(m_form->List1, u"NERIADA"_s);
+    // Asked first, No by default: No keeps them.
     m_answers->clear();
-    m_answers->answerYes();
+    m_answers->answerNo();
     m_form->cmdtogli->click();
-    QCOMPARE(m_answers->shown(), QStringList{u"Volontari tolti:  3"_s});
+    QCOMPARE(m_answers->shown(), QStringList{u"Tolgo 3 volontari dall'attività?"_s});
+    QCOMPARE(m_answers->defaults(), QList<Messages::Default>{Messages::Default::No});
+    QCOMPARE(value(u"select count(*) from ATTIVDETT"_s).toInt(), 4);
+    m_answers->clear();
+    m_answers->answerYes(2);
+    m_form->cmdtogli->click();
+    QCOMPARE(m_answers->shown(), (QStringList{u"Tolgo 3 volontari dall'attività?"_s, u"Volontari tolti:  3"_s}));
     QCOMPARE(value(u"select count(*) from ATTIVDETT"_s).toInt(), 1);
     QCOMPARE(totals(u"SISMA"_s), u"0.0/0.0/0.0/0.0/4.0/0.0/4.0"_s);
     QCOMPARE(m_form->List1->count(), 1);
@@ -358,10 +365,10 @@ void TestForm3::removingVolunteers()
     refuseWrites(u"ATTIVDETT"_s, u"DELETE"_s, u"archivio bloccato"_s);
     select(m_form->List1, u"VERDI LUCA"_s);
     m_answers->clear();
-    m_answers->answerYes(2);
+    m_answers->answerYes(3);
     m_form->cmdtogli->click();
-    QCOMPARE(m_answers->shown().size(), 2);
-    QCOMPARE(m_answers->shown().constFirst(), u"Volontari tolti:  0"_s);
+    QCOMPARE(m_answers->shown().size(), 3);
+    QCOMPARE(m_answers->shown().at(1), u"Volontari tolti:  0"_s);
     QVERIFY2(m_answers->shown().constLast().startsWith(u"Volontari non tolti:\nVERDI LUCA: archivio bloccato"_s),
              qPrintable(m_answers->shown().constLast()));
     QCOMPARE(value(u"select count(*) from ATTIVDETT"_s).toInt(), 1);
@@ -534,9 +541,9 @@ void TestForm3::presenceIsWhatTheRowsHold()
     // The long name's line is cut to 30 characters; it still removes that row.
     select(m_form->List1, longName.left(30));
     m_answers->clear();
-    m_answers->answerYes();
+    m_answers->answerYes(2);
     m_form->cmdtogli->click();
-    QCOMPARE(m_answers->shown(), QStringList{u"Volontari tolti:  1"_s});
+    QCOMPARE(m_answers->shown(), (QStringList{u"Tolgo 1 volontario dall'attività?"_s, u"Volontari tolti:  1"_s}));
     QCOMPARE(value(u"select count(*) from ATTIVDETT"_s).toInt(), 3);
 }
 

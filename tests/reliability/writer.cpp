@@ -149,8 +149,14 @@ void rename(MainWindowInterface &main, const QString &name, const QString &renam
     require(Activities::findNamed(activities, name, start), u"no activity "_s + name);
     require(!Activities::findNamed(activities, renamed, start) && !activities.failed(), u"taken "_s + renamed);
     require(Activities::rename(activities, *main.Data4, name, start, renamed), u"renaming "_s + name);
-    require(Activities::find(activities, start, renamed), u"no activity "_s + renamed);
-    require(Activities::rewrite(activities, activityNamed(renamed)), u"rewriting "_s + renamed);
+    const Activity typed = activityNamed(renamed);
+    require(Activities::change(activities, *main.Data4, renamed, start, nullptr,
+                               [&](Activity &activity) {
+                                   activity.end = typed.end;
+                                   activity.place = typed.place;
+                                   activity.province = typed.province;
+                               }),
+            u"rewriting "_s + renamed);
 }
 
 void activities(int run)

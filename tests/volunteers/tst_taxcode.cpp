@@ -22,6 +22,8 @@ private slots:
     void wholeCodes();
     void problemsInOrder_data();
     void problemsInOrder();
+    void checkCharacterOfTypedCodes_data();
+    void checkCharacterOfTypedCodes();
     void publishedVectorsThroughTheWindow();
     void municipalityNotFoundStops();
     void declinedCodeLeavesTheBox();
@@ -121,6 +123,35 @@ void TestTaxCode::problemsInOrder()
     QCOMPARE(TaxCode::problemWith(surname, name, sex, place, date), std::optional<QString>(message));
 }
 
+void TestTaxCode::checkCharacterOfTypedCodes_data()
+{
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("expected"); // empty when the code passes
+    QTest::newRow("right") << u"RSSMRA80A01H501U"_s << QString();
+    QTest::newRow("wrong") << u"VRDLCU75A01F205Z"_s << u"M"_s;
+    // A namesake's code: letters stand for digits, and the check character is of the letters.
+    QTest::newRow("namesake") << u"RSSMRA80A01H50MM"_s << QString();
+    QTest::newRow("namesake, every digit") << u"RSSMRAUPALMHRNMJ"_s << QString();
+    QTest::newRow("namesake, wrong") << u"RSSMRA80A01H50MU"_s << u"M"_s;
+    // Not a code of the usual shape: nothing to check, as before.
+    QTest::newRow("empty") << QString() << QString();
+    QTest::newRow("typed in part") << u"RSSMRA80A01H501"_s << QString();
+    QTest::newRow("provisional, digits") << u"12345678901"_s << QString();
+    QTest::newRow("no month letter") << u"RSSMRA80Z01H501U"_s << QString();
+}
+
+void TestTaxCode::checkCharacterOfTypedCodes()
+{
+    QFETCH(QString, code);
+    QFETCH(QString, expected);
+    const auto wrong = TaxCode::wrongCheckCharacter(code);
+    QCOMPARE(wrong ? QString(*wrong) : QString(), expected);
+    QCOMPARE(TaxCode::problemWithCode(code).value_or(QString()),
+             expected.isEmpty()
+                 ? QString()
+                 : u"Codice fiscale errato: il carattere di controllo dovrebbe essere %1."_s.arg(expected));
+}
+
 void TestTaxCode::publishedVectorsThroughTheWindow()
 {
     REQUIRE_SHARED_DATA(u"cf_vectors.csv"_s);
@@ -151,6 +182,7 @@ void TestTaxCode::publishedVectorsThroughTheWindow()
         window->cmdcfisc->click();
         QCOMPARE(answers.shown(), QStringList{u"Vuoi utilizzare il codice calcolato? "_s + fields[6]});
         QCOMPARE(window->fvcfisc->text(), fields[6]);
+        QCOMPARE(TaxCode::wrongCheckCharacter(fields[6]), std::nullopt);
         ++checked;
     }
     QVERIFY(checked >= 30);
