@@ -179,6 +179,7 @@ void MainMenu::showOrganisations(const QString &operation, const QString &captio
     window->Label1->setText(title);
     window->cmdassregistra->setText(button);
     window->cmdassregistra->setVisible(true);
+    window->openedByCommand();
     Controls::showWindow(window);
 }
 

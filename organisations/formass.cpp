@@ -16,6 +16,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShowEvent>
+
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -96,6 +99,7 @@ void caricaorganizzazioni()
 
 void Formass::clearBoxes()
 {
+    m_shown.reset();
     cmbassdenom->setEditText(QString());
     // The code too: kept, it would pass to the next organisation inserted.
     for (QLineEdit *box :
@@ -103,8 +107,20 @@ void Formass::clearBoxes()
         box->clear();
 }
 
+void Formass::showEvent(QShowEvent *event)
+{
+    if (!event->spontaneous())
+        m_shownAnew = true;
+    QWidget::showEvent(event);
+}
+
 void Formass::Form_Activate()
 {
+    // Emptied when opened for an operation, not each time the user comes back to it.
+    const bool opened = std::exchange(m_shownAnew, false) || m_openedFor != globals().tipoopass;
+    m_openedFor = globals().tipoopass;
+    if (!opened)
+        return;
     cmbassdenom->setFocus(Qt::OtherFocusReason);
     Hourglass::set();
     cmbassdenom->setEditText(QString());
@@ -127,15 +143,21 @@ void Formass::cmbassdenom_Click()
         Messages::report(u"Organizzazione non trovata."_s);
         return;
     }
-    cmbassdenom->setEditText(found->name);
-    fasscodass->setText(found->code);
+    showOrganisation(*found);
+    Hourglass::reset();
+}
+
+void Formass::showOrganisation(const Organisation &organisation)
+{
+    m_shown = organisation;
+    cmbassdenom->setEditText(organisation.name);
+    fasscodass->setText(organisation.code);
     const std::pair<QString, QLineEdit *> boxes[] = {
-        {found->address, assindir}, {found->postCode, asscap}, {found->city, asscomune},
-        {found->province, assprov}, {found->phone, asstel},    {found->fax, assfax},
-        {found->mail, assemail},    {found->head, assresp},    {found->headPhone, asstelresp}};
+        {organisation.address, assindir}, {organisation.postCode, asscap}, {organisation.city, asscomune},
+        {organisation.province, assprov}, {organisation.phone, asstel},    {organisation.fax, assfax},
+        {organisation.mail, assemail},    {organisation.head, assresp},    {organisation.headPhone, asstelresp}};
     for (const auto &[text, box] : boxes)
         box->setText(text);
-    Hourglass::reset();
 }
 
 void Formass::cmbassdenom_LostFocus()
@@ -229,8 +251,23 @@ void Formass::modify()
     // The code box holds a code only when the name came from the list: the row keeps its own.
     Organisation changed = entered();
     changed.code = found->code;
-    const Store::Result result = Organisations::rewrite(*organisations, changed);
+    // Written over what the window showed of it, when it showed it: not over another PC's change.
+    const bool shown = m_shown && !QString::compare(m_shown->name, found->name, Qt::CaseInsensitive);
+    const AsRead asRead = shown ? Records::asRead(*m_shown, Organisations::windowFields()) : AsRead{};
+    const Store::Result result =
+        Organisations::rewrite(*organisations, found->name, changed, shown ? &asRead : nullptr);
     Hourglass::reset();
+    if (result.number == Store::changedElsewhere) {
+        Messages::report(u"Il record è stato cambiato o eliminato da un'altra postazione: lo mostro come è ora."_s);
+        m_shown.reset();
+        if (const auto now = Organisations::find(*organisations, found->name))
+            showOrganisation(*now);
+        else if (!readRefused(organisations))
+            clearBoxes();
+        return;
+    }
+    if (result.ok())
+        m_shown = changed;
     Messages::report(result.ok() ? u"Organizzazione modificata."_s
                                  : Store::refusal(u"Organizzazione non modificata: "_s, result));
 }

@@ -147,11 +147,26 @@ int volunteersOf(DataSource &organisations, const QString &code)
     return organisations.eof() ? 0 : organisations.value(u"QUANTI"_s).toInt();
 }
 
-Store::Result rewrite(DataSource &organisations, const Organisation &organisation)
+Store::Result rewrite(DataSource &organisations, const QString &name, const Organisation &organisation,
+                      const AsRead *asRead)
 {
-    organisations.edit();
-    Records::write(organisations, organisation, Records::NoValue::Null);
-    return stored(organisations, organisations.update());
+    const Store::Result result = Store::inTransaction(organisations.database(), [&]() -> Store::Result {
+        const auto found = find(organisations, name);
+        if (organisations.failed())
+            return organisations.lastError();
+        if (!found || (asRead && !organisations.holds(asRead->fields, asRead->values)))
+            return {Store::changedElsewhere, u"il record è stato cambiato o eliminato da un'altra postazione"_s};
+        organisations.edit();
+        Records::write(organisations, organisation, Records::NoValue::Null);
+        return organisations.update();
+    });
+    return stored(organisations, result);
+}
+
+QStringList windowFields()
+{
+    return {u"CODASS"_s, u"DENOM"_s, u"INDIR"_s, u"CAP"_s,  u"CITTA"_s,  u"PROV"_s,
+            u"TEL"_s,    u"FAX"_s,   u"MAIL"_s,  u"RESP"_s, u"TELRESP"_s};
 }
 
 Store::Result remove(DataSource &organisations)

@@ -36,8 +36,12 @@ std::optional<QString> nameOfCode(DataSource &organisations, const QString &code
 // How many volunteers belong to the organisation of code `code`; the caller checks the source
 // for a refused read.
 int volunteersOf(DataSource &organisations, const QString &code);
-// Rewrites every field of the organisation the source stands on.
-Store::Result rewrite(DataSource &organisations, const Organisation &organisation);
+// Rewrites every field of the organisation `name` as `organisation`; with `asRead`, only while it
+// still holds what a window read of it, else Store::changedElsewhere.
+Store::Result rewrite(DataSource &organisations, const QString &name, const Organisation &organisation,
+                      const AsRead *asRead = nullptr);
+// The fields the organisation window shows.
+QStringList windowFields();
 // Deletes the organisation the source stands on.
 Store::Result remove(DataSource &organisations);
 } // namespace Organisations

@@ -115,7 +115,7 @@ Store::Result insert(DataSource &volunteers, const Volunteer &volunteer, const Q
 }
 
 Store::Result rename(DataSource &volunteers, const QString &surname, const QString &name, const Volunteer &renamed,
-                     const QStringList &untouched)
+                     const QStringList &untouched, const AsRead *asRead)
 {
     const QString oldText = VolunteerText::of(surname, name);
     const QString newText = VolunteerText::of(renamed.surname, renamed.name);
@@ -126,6 +126,8 @@ Store::Result rename(DataSource &volunteers, const QString &surname, const QStri
                                        : Store::failure(u"il volontario %1 non c'è più: un altro utente l'ha "
                                                         u"cambiato o tolto"_s.arg(oldText));
         }
+        if (asRead && !volunteers.holds(asRead->fields, asRead->values))
+            return {Store::changedElsewhere, u"il record è stato cambiato o eliminato da un'altra postazione"_s};
         volunteers.edit();
         writeEntered(volunteers, renamed, untouched);
         if (Store::Result written = volunteers.update(); !written.ok())

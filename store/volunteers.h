@@ -42,9 +42,10 @@ Store::Result insert(DataSource &volunteers, const Volunteer &volunteer, const Q
 // change), in one transaction with the detail rows that name him (ATTIVDETT.COGN, letter
 // case aside), which take his new text, and his visits (VISITE), which take his new names. A surname and first name
 // another volunteer has are refused with Store::duplicateKey, and a volunteer no longer there with a failure: then
-// nothing is written.
+// nothing is written. With `asRead`, only while his row holds what a window read of it, else
+// Store::changedElsewhere.
 Store::Result rename(DataSource &volunteers, const QString &surname, const QString &name, const Volunteer &renamed,
-                     const QStringList &untouched = {});
+                     const QStringList &untouched = {}, const AsRead *asRead = nullptr);
 // Deletes the volunteer the source stands on with his visits, all in one transaction, when they
 // are as many as `visits`, the count the user confirmed (none by default); otherwise nothing, with
 // the result hasVisits: a visit another PC added since the question is not deleted unseen.

@@ -127,6 +127,8 @@ void caricaspecializzazioni()
 void Formvol::showVolunteer(const Volunteer &v)
 {
     m_shown = true;
+    m_asShown = v;
+    m_shownCode = v.organisationCode;
     m_shownSurname = v.surname;
     m_shownName = v.name;
     // Every box, those without value too: a box kept from the volunteer shown before would
@@ -219,7 +221,6 @@ void Formvol::Form_Activate()
     }
     showVolunteer(*shown);
     m_openedFor = openedFor;
-    m_shownCode = shown->organisationCode;
     const auto organisation = Organisations::nameOfCode(*organisations, shown->organisationCode);
     if (readRefused(organisations))
         return;
@@ -450,10 +451,26 @@ void Formvol::cmdregistra_Click()
         return;
     // What the window does not show keeps what the row holds: an imported telephone, a code.
     const Volunteer volunteer = entered(*organisationCode);
-    if (modify)
-        stored(Volunteers::rename(*volunteers, oldSurname, oldName, volunteer, Volunteers::notInWindow()),
-               u"Volontario modificato"_s);
-    else
+    if (modify) {
+        // Written over what the window showed of him, not over another PC's change.
+        QStringList shownFields;
+        for (const auto &field : Records::volunteerFields()) {
+            if (!Volunteers::notInWindow().contains(field.name))
+                shownFields << field.name;
+        }
+        const AsRead asRead = m_shown && m_asShown ? Records::asRead(*m_asShown, shownFields) : AsRead{};
+        const Store::Result result = Volunteers::rename(*volunteers, oldSurname, oldName, volunteer,
+                                                        Volunteers::notInWindow(), m_shown ? &asRead : nullptr);
+        if (result.number == Store::changedElsewhere) {
+            finish(u"Il record è stato cambiato o eliminato da un'altra postazione: lo mostro come è ora."_s);
+            if (const auto now = Volunteers::find(*volunteers, oldSurname, oldName))
+                showVolunteer(*now);
+            else if (!readRefused(volunteers))
+                clearWindow();
+            return;
+        }
+        stored(result, u"Volontario modificato"_s);
+    } else
         stored(Volunteers::insert(*volunteers, volunteer, Volunteers::notInWindow()), u"Volontario inserito"_s);
 }
 

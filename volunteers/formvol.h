@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/records.h"
+
 #include <QWidget>
 
 #include <optional>
@@ -94,7 +96,8 @@ private:
     bool m_shown = false;
     QString m_shownSurname;
     QString m_shownName;
-    QString m_shownCode; // his organisation's, kept when it was deleted
+    QString m_shownCode;                // his organisation's, kept when it was deleted
+    std::optional<Volunteer> m_asShown; // as read, which a modification writes over alone
 };
 
 // Fills the organisation list of Formvol.

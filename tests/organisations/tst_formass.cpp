@@ -179,8 +179,23 @@ void TestFormass::modifyResetsHiddenFields()
                    u"'|' || NOTE3 || '|' || CODASS || '|' || RESP from ASSO"_s)
                  .toString(),
              u"06 999|||||0||A1|"_s);
-    // The boxes keep their content after a modification.
+    // The boxes keep their content after a modification, and when the user comes back to the window.
     QCOMPARE(m_form->asstel->text(), u"06 999"_s);
+    activate(m_main);
+    activate(m_form);
+    QCOMPARE(m_form->asstel->text(), u"06 999"_s);
+    QCOMPARE(m_form->cmbassdenom->currentText(), u"GRUPPO ALFA"_s);
+
+    // Chosen from the list, it is written only while it holds what was shown; else shown as it is.
+    choose(m_form->cmbassdenom, u"GRUPPO ALFA"_s);
+    runSql(Schema::registerFile, {u"update ASSO set INDIR = 'VIA ALTRA' where DENOM = 'GRUPPO ALFA'"_s});
+    m_form->asstel->setText(u"06 111"_s);
+    confirm({u"Il record è stato cambiato o eliminato da un'altra postazione: lo mostro come è ora."_s});
+    QCOMPARE(value(u"select INDIR || '|' || TEL from ASSO"_s).toString(), u"VIA ALTRA|06 999"_s);
+    QCOMPARE(m_form->assindir->text(), u"VIA ALTRA"_s);
+    m_form->asstel->setText(u"06 111"_s);
+    confirm({u"Organizzazione modificata."_s});
+    QCOMPARE(value(u"select INDIR || '|' || TEL from ASSO"_s).toString(), u"VIA ALTRA|06 111"_s);
 }
 
 void TestFormass::deleteAsksEveryTime()
@@ -222,9 +237,13 @@ void TestFormass::choosingANameFillsTheBoxes()
     QCOMPARE(m_form->assemail->text(), u"alfa@gruppo.it"_s);
     QCOMPARE(m_form->asstelresp->text(), u"333"_s);
 
-    // Coming back to the window resets the boxes, the code too: a new organisation takes none.
+    // Coming back to the window keeps the boxes; opened again by its command, it is emptied, the code
+    // too: a new organisation takes none.
     activate(m_main);
     activate(m_form);
+    QCOMPARE(m_form->assemail->text(), u"alfa@gruppo.it"_s);
+    activate(m_main);
+    open(u"mnorgaggman"_s);
     QVERIFY(m_form->assemail->text().isEmpty());
     QVERIFY(m_form->cmbassdenom->currentText().isEmpty());
     QVERIFY(m_form->fasscodass->text().isEmpty());
@@ -239,11 +258,9 @@ void TestFormass::choosingANameFillsTheBoxes()
 void TestFormass::refusedReadsAreSaid()
 {
     const QString refused = u"Lettura dell'archivio non riuscita: lettura rifiutata dall'archivio (prova)"_s;
-    open(u"mnorgaggmod"_s);
-    activate(m_main);
     m_answers->answerYes();
     DataSource::refuseReadsAfter(0);
-    activate(m_form);
+    open(u"mnorgaggmod"_s);
     QCOMPARE(m_answers->shown(), QStringList{refused});
 
     // A modification whose look-up was refused is not taken for a missing organisation.

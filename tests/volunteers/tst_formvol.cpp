@@ -286,6 +286,13 @@ void TestFormvol::modifyShowsAndRewritesTheVolunteer()
     QCOMPARE(m_form->fvcfisc->text(), u"RSSMRA80A01H501U"_s);
     QCOMPARE(m_form->lblvisita->text(), u"Nessuna visita registrata"_s);
 
+    // Another PC's change since the window read him is not written over: he is shown as he now is.
+    runSql(Schema::registerFile, {u"update VOLO set INDIR = 'VIA ALTRA 9' where COGN = 'ROSSI'"_s});
+    m_form->fvnote->setText(u"cambiata"_s);
+    registerExpecting({u"Il record è stato cambiato o eliminato da un'altra postazione: lo mostro come è ora."_s});
+    QCOMPARE(m_form->fvindir->text(), u"VIA ALTRA 9"_s);
+    QCOMPARE(value(u"select NOTE from VOLO where COGN = 'ROSSI'"_s).toString(), u"NOTA"_s);
+
     m_form->fvindir->setText(u"piazza duomo 3"_s);
     // His organisation's code matches none left: it is shown as deleted, and kept.
     QCOMPARE(m_form->cmbassdenom->currentText(), u"(organizzazione eliminata)"_s);
