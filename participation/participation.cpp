@@ -148,6 +148,9 @@ bool pressReported(const Details::Press &press, const QString &countText, const 
     Messages::report(countText + QString::number(press.done));
     if (!press.failures.isEmpty())
         Messages::report(failuresText + press.failures.join(u'\n'));
+    for (const QString &volunteer : press.missing)
+        Messages::report(u"%1 non è più nell'archivio dei volontari: elenco aggiornato."_s.arg(
+            TextFormat::withoutTrailingBlanks(volunteer)));
     return true;
 }
 } // namespace

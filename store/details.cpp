@@ -2,7 +2,9 @@
 
 #include "common/volunteertext.h"
 #include "database/datasource.h"
+#include "database/serverconnection.h"
 #include "store/activities.h"
+#include "store/volunteers.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -135,17 +137,28 @@ std::optional<Store::Result> recomputeTotals(DataSource &activities, DataSource 
 
 // Three fields of the archive are enough: reading all twenty of thousands of volunteers
 // would cost more than storing the rows.
-QHash<QString, QString> volunteerTaxCodes(const DataSource &details)
+QHash<QString, QString> volunteerTaxCodes(const DataSource &details, Store::Result *refusal)
 {
     QHash<QString, QString> codes;
     QSqlQuery query(details.database());
     query.setForwardOnly(true);
-    query.exec(u"select COGN, NOME, CODFISC from VOLO"_s);
+    // A read refused would give new rows no tax code, as if their volunteers had none.
+    if (!query.exec(u"select COGN, NOME, CODFISC from VOLO"_s)) {
+        if (refusal)
+            *refusal = Store::failed(details.database(), query.lastError(),
+                                     u"l'archivio dei volontari non si è "
+                                     u"potuto leggere"_s);
+        return codes;
+    }
     while (query.next()) {
         const QString text = VolunteerText::of(query.value(0).toString(), query.value(1).toString());
         if (!codes.contains(text))
             codes.insert(text, query.value(2).toString());
     }
+    if (refusal && query.lastError().isValid())
+        *refusal = Store::failed(details.database(), query.lastError(),
+                                 u"l'archivio dei volontari non si è "
+                                 u"potuto leggere"_s);
     return codes;
 }
 
@@ -222,6 +235,39 @@ QHash<QString, double> presence(DataSource &details, const QString &description,
 namespace {
 // The writes of one press. A row the store refuses is left out alone; a read it refuses takes
 // the whole press back, which would otherwise rest on rows it never saw.
+// Holds, until the press commits, the archive's rows of the volunteers whose texts are `texts`.
+Store::Result holdVolunteers(const DataSource &details, const QStringList &texts)
+{
+    QSqlQuery query(details.database());
+    query.setForwardOnly(true);
+    QStringList keys;
+    for (const QString &text : texts)
+        keys << VolunteerText::key(text);
+    if (!query.exec(u"select COGN, NOME from VOLO"_s))
+        return Store::failed(details.database(), query.lastError(),
+                             u"l'archivio dei volontari non si è potuto leggere"_s);
+    QList<std::pair<QString, QString>> chosen;
+    while (query.next()) {
+        const QString surname = query.value(0).toString();
+        const QString name = query.value(1).toString();
+        if (keys.contains(VolunteerText::key(VolunteerText::of(surname, name))))
+            chosen.append({surname, name});
+    }
+    query.finish();
+    for (const auto &[surname, name] : chosen) {
+        QVariantList values;
+        const QString whose = Volunteers::matching(surname, name, &values);
+        QSqlQuery hold(details.database());
+        hold.prepare(u"select 1 from VOLO where "_s + whose + u" for share"_s);
+        for (const QVariant &value : std::as_const(values))
+            hold.addBindValue(value);
+        if (!hold.exec())
+            return Store::failed(details.database(), hold.lastError(),
+                                 u"l'archivio dei volontari non si è potuto leggere"_s);
+    }
+    return {};
+}
+
 class PressWrites {
 public:
     PressWrites(DataSource &activities, DataSource &details, const QString &description, const QString &start)
@@ -251,6 +297,8 @@ public:
         if (m_details.failed())
             m_readFailure = m_details.lastError();
     }
+    void refused(const Store::Result &read) { m_readFailure = read; }
+    void missing(const QString &volunteer) { m_press.missing << volunteer; }
     // Nothing is written outside the hold: rows written without the transaction would stay
     // when the press is said to have changed nothing.
     bool stopped() const { return !m_group.held().ok() || !m_readFailure.ok() || !m_broken.ok(); }
@@ -324,8 +372,22 @@ Press addVolunteers(DataSource &activities, DataSource &details, const Addition 
             continue;
         }
         if (!taxCodesRead) {
-            taxCodes = volunteerTaxCodes(details);
+            // Read under the hold: a volunteer another PC renamed or deleted since the list was read
+            // is no longer among them. On a server his row is held too, so that such a change waits
+            // for this press and then takes its rows with it.
+            Store::Result refusal;
+            taxCodes = volunteerTaxCodes(details, &refusal);
+            if (refusal.ok() && Server::isServer(details.database()))
+                refusal = holdVolunteers(details, addition.volunteers);
+            if (!refusal.ok()) {
+                writes.refused(refusal);
+                break;
+            }
             taxCodesRead = true;
+        }
+        if (!taxCodes.contains(text)) {
+            writes.missing(text);
+            continue;
         }
         DetailRow row;
         row.start = start;

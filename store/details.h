@@ -74,6 +74,9 @@ struct Press {
     // A row the store refused, "volunteer: reason", is left out alone; a refused commit takes
     // every row back and is the only entry.
     QStringList failures;
+    // Volunteers to add whom the archive no longer holds (another PC renamed or deleted them since
+    // the list was read): left out.
+    QStringList missing;
 };
 
 // The volunteers a risk button records in one activity, with what its window shows of it.
@@ -96,8 +99,9 @@ Press addVolunteers(DataSource &activities, DataSource &details, const Addition 
 Press removeVolunteers(DataSource &activities, DataSource &details, const QString &description, const QString &start,
                        const QList<std::pair<QString, QString>> &volunteers);
 
-// The tax code of each volunteer by the text lists show (VolunteerText::of), for new rows.
-QHash<QString, QString> volunteerTaxCodes(const DataSource &details);
+// The tax code of each volunteer by the text lists show (VolunteerText::of), for new rows; a read
+// the store refused comes back in `refusal`.
+QHash<QString, QString> volunteerTaxCodes(const DataSource &details, Store::Result *refusal = nullptr);
 // The volunteer texts of the archive, by first name.
 QStringList archive(DataSource &volunteers);
 

@@ -181,7 +181,7 @@ build_qt() {
     -DFEATURE_sql_sqlite=ON -DFEATURE_system_sqlite=ON -DFEATURE_sql_odbc=OFF -DFEATURE_sql_psql=OFF \
     -DFEATURE_sql_mysql=OFF -DFEATURE_sql_oci=OFF -DFEATURE_sql_db2=OFF -DFEATURE_sql_ibase=OFF \
     -DFEATURE_direct2d=OFF -DFEATURE_concurrent=OFF -DFEATURE_sessionmanager=OFF -DFEATURE_gif=OFF -DFEATURE_movie=OFF \
-    -DFEATURE_imageformat_ppm=OFF -DFEATURE_imageformat_xbm=OFF -DFEATURE_imageformat_xpm=ON \
+    -DFEATURE_imageformat_ppm=OFF -DFEATURE_imageformat_xbm=OFF -DFEATURE_imageformat_xpm=ON -DFEATURE_draganddrop=ON \
     -DFEATURE_textmarkdownreader=OFF -DFEATURE_textmarkdownwriter=OFF -DFEATURE_textodfwriter=OFF \
     -DFEATURE_syntaxhighlighter=OFF -DFEATURE_undocommand=OFF -DFEATURE_undostack=OFF -DFEATURE_undogroup=OFF \
     -DFEATURE_undoview=OFF -DFEATURE_mdiarea=OFF -DFEATURE_fontcombobox=OFF -DFEATURE_fontdialog=OFF \

@@ -308,6 +308,18 @@ void TestForm3::unfitOrExpiredVolunteersAreAskedFor()
     press(m_form->cmdr7, u"2"_s);
     QCOMPARE(m_answers->shown(), QStringList{u"Volontari inseriti:  1"_s});
     QCOMPARE(row(u"ROSSI MARIO"_s), u"0.0/8.0/2.0/0.0/0.0/0.0/10.0"_s);
+
+    // One renamed on another PC since the list was read gets no row of nobody: he is named, and the
+    // list read again.
+    select(m_form->List2, u"BIANCHI ANNA"_s);
+    runSql(Schema::registerFile, {u"update VOLO set NOME = 'ANNA MARIA' where COGN = 'BIANCHI'"_s});
+    press(m_form->cmdr7, u"2"_s, 3);
+    QCOMPARE(m_answers->shown(), (QStringList{u"BIANCHI ANNA ha la visita scaduta dal 01/01/2010: aggiungo comunque?"_s,
+                                              u"Volontari inseriti:  0"_s,
+                                              u"BIANCHI ANNA non è più nell'archivio dei volontari: elenco "
+                                              u"aggiornato."_s}));
+    QCOMPARE(value(u"select count(*) from ATTIVDETT where COGN like 'BIANCHI%'"_s).toInt(), 0);
+    QVERIFY(!m_form->List2->findItems(u"BIANCHI ANNA MARIA"_s, Qt::MatchStartsWith).isEmpty());
 }
 
 void TestForm3::emptyEntryAndNoSelection()
