@@ -11,28 +11,30 @@
 
 #include <QFile>
 
+#include <functional>
 #include <optional>
 
 using namespace Qt::StringLiterals;
 
 namespace {
-// Nothing is emptied without a copy of the register as it was: an emptied archive cannot
-// be undone otherwise.
-bool keepBackup()
+// Nothing is emptied without a copy of the register as it was, holding every row emptied: an
+// emptied archive cannot be undone otherwise. None when no copy could be kept, said here.
+std::optional<Store::Result> emptiedAfterCopy(const std::function<Store::Result(const QString &, bool *)> &empty)
 {
     // The copy waits for no read in progress.
     DataSource::releaseAll();
     const QString copy = backupFileName();
-    const Store::Result result = Store::backupRegister(copy);
-    if (!result.ok()) {
+    bool copied = false;
+    const Store::Result result = empty(copy, &copied);
+    if (!copied) {
         QString reason = result.description;
         if (!reason.isEmpty())
             reason[0] = reason[0].toUpper();
         Messages::report(u"Non è stato possibile salvare la copia di sicurezza "_s + copy +
                          u": l'archivio non è stato azzerato. "_s + reason);
-        return false;
+        return std::nullopt;
     }
-    return true;
+    return result;
 }
 } // namespace
 
@@ -45,8 +47,10 @@ void azzeraattivita()
 {
     Form1 *main = Windows::form1();
     std::optional<Store::Result> emptied;
-    if (Messages::askYesNo(u"Azzero l'archivio attività?"_s, Messages::Default::No) && keepBackup()) {
-        emptied = Maintenance::emptyActivities(*main->Data4, *main->Data3);
+    if (Messages::askYesNo(u"Azzero l'archivio attività?"_s, Messages::Default::No)) {
+        emptied = emptiedAfterCopy([&](const QString &copy, bool *copied) {
+            return Maintenance::emptyActivities(*main->Data4, *main->Data3, copy, copied);
+        });
     }
     main->Data4->refresh();
     main->Data3->refresh();
@@ -63,9 +67,11 @@ void azzeravolontari()
 {
     Form1 *main = Windows::form1();
     std::optional<Store::Result> emptied;
-    if (Messages::askYesNo(u"Azzero l'archivio Volontari e le loro visite mediche?"_s, Messages::Default::No) &&
-        keepBackup())
-        emptied = Maintenance::emptyVolunteers(*main->Data6);
+    if (Messages::askYesNo(u"Azzero l'archivio Volontari e le loro visite mediche?"_s, Messages::Default::No)) {
+        emptied = emptiedAfterCopy([&](const QString &copy, bool *copied) {
+            return Maintenance::emptyVolunteers(*main->Data6, copy, copied);
+        });
+    }
     main->Data6->refresh();
     if (!emptied)
         return;

@@ -530,31 +530,41 @@ Result copyTables(QSqlDatabase from, QSqlDatabase to, qint64 *rows)
     return {};
 }
 
-Result backupRegister(const QString &fileName)
+Result backupRegister(const QString &fileName, const QString &serverLock, const std::function<Result()> &after)
 {
     QSqlDatabase db = connection(Schema::registerFile);
     if (Server::isServer(db)) {
         // A snapshot of the server's tables in a file of the local kind, so that a copy is
         // restored the same way wherever the register was; the tables are read as they stood
-        // at one moment.
-        const auto problem = createDatabase(fileName, Schema::registerTables(), [&](QSqlDatabase &copy) {
-            if (QFile::exists(fileName))
-                return failure(u"la copia esiste già"_s);
-            qint64 rows = 0;
-            const Result read = inTransaction(db, [&]() -> Result {
-                // A whole table crosses in one statement: on a slow line it may take longer than
-                // the statement limit that suits the lists, and only this copy lifts it.
-                if (Result snapshot = executeOnce(db,
-                                                  u"SET TRANSACTION ISOLATION LEVEL REPEATABLE READ READ ONLY; "
-                                                  u"SET LOCAL statement_timeout = 0"_s,
-                                                  {});
-                    !snapshot.ok())
-                    return snapshot;
-                return copyTables(db, copy, &rows);
+        // at one moment, the one after `serverLock` was taken.
+        const auto copy = [&]() -> Result {
+            const auto problem = createDatabase(fileName, Schema::registerTables(), [&](QSqlDatabase &file) {
+                if (QFile::exists(fileName))
+                    return failure(u"la copia esiste già"_s);
+                qint64 rows = 0;
+                return copyTables(db, file, &rows);
             });
-            return read;
+            return problem ? failure(*problem) : Result{};
+        };
+        return inTransaction(db, [&]() -> Result {
+            // A whole table crosses in one statement: on a slow line it may take longer than
+            // the statement limit that suits the lists, and only this copy lifts it.
+            if (Result snapshot = executeOnce(db,
+                                              after ? u"SET TRANSACTION ISOLATION LEVEL REPEATABLE READ; "
+                                                      u"SET LOCAL statement_timeout = 0"_s
+                                                    : u"SET TRANSACTION ISOLATION LEVEL REPEATABLE READ READ ONLY; "
+                                                      u"SET LOCAL statement_timeout = 0"_s,
+                                              {});
+                !snapshot.ok())
+                return snapshot;
+            if (!serverLock.isEmpty()) {
+                if (Result held = executeOnce(db, serverLock, {}); !held.ok())
+                    return held;
+            }
+            if (Result copied = copy(); !copied.ok())
+                return copied;
+            return after ? after() : Result{};
         });
-        return problem ? failure(*problem) : Result{};
     }
     // Written under another name and renamed when complete: a copy is whole or absent.
     const QString partial = fileName + u".parziale"_s;
@@ -562,9 +572,12 @@ Result backupRegister(const QString &fileName)
     Result result = copyFile(connection(Schema::registerFile), partial);
     if (result.ok() && !QFile::rename(partial, fileName))
         result = failure(u"la copia non si può rinominare"_s);
-    if (!result.ok())
+    if (!result.ok()) {
         QFile::remove(partial);
-    return result;
+        return result;
+    }
+    // The file has one writer, this program: nothing changes between the copy and `after`.
+    return after ? inTransaction(db, after) : result;
 }
 
 } // namespace Store

@@ -29,8 +29,13 @@ std::optional<QString> openImportFile();
 void closeImportFile();
 
 // Copies the register into `fileName` as it stands, through the store's own backup; the
-// file appears only when the copy is complete, and is never overwritten.
-Result backupRegister(const QString &fileName);
+// file appears only when the copy is complete, and is never overwritten. Then `after`, when given,
+// changes the register in a transaction of its own on the file, and on a server in the copy's, which
+// first takes `serverLock` (tables held from other PCs' writes): the copy then holds every row
+// `after` changes, also those another PC committed meanwhile. The copy is kept before `after` is
+// committed; `after` runs only once it is.
+Result backupRegister(const QString &fileName, const QString &serverLock = {},
+                      const std::function<Result()> &after = {});
 
 // Copies every row of the register's tables from one database to another whose tables are
 // empty, inside the caller's transaction; `rows` counts them.

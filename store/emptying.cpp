@@ -9,28 +9,26 @@ using namespace Qt::StringLiterals;
 
 namespace Maintenance {
 
-Store::Result emptyActivities(DataSource &details, DataSource &activities)
+Store::Result emptyActivities(DataSource &details, DataSource &activities, const QString &copy, bool *copied)
 {
-    return Store::inTransaction(details.database(), [&]() {
-        // Another PC's press holds its activity and then writes detail rows: the tables taken
-        // for the whole emptying make it finish first or find no activity afterwards, so no
-        // detail row outlives its activity. The file has one writer at a time already.
-        if (Server::isServer(details.database())) {
-            if (Store::Result held =
-                    Store::execute(details.database(), u"LOCK TABLE attivita, attivdett IN EXCLUSIVE MODE"_s);
-                !held.ok())
-                return held;
-        }
+    *copied = false;
+    // Another PC's press holds its activity and then writes detail rows: the tables taken before
+    // the copy make it finish first, and be in the copy, or find no activity afterwards, so no row
+    // is lost and none outlives its activity. The file has one writer at a time already.
+    return Store::backupRegister(copy, u"LOCK TABLE attivita, attivdett IN EXCLUSIVE MODE"_s, [&]() {
+        *copied = true;
         const Store::Result removed = details.execute(u"delete from attivdett"_s);
         return removed.ok() ? activities.execute(u"delete from attivita"_s) : removed;
     });
 }
 
-Store::Result emptyVolunteers(DataSource &volunteers)
+Store::Result emptyVolunteers(DataSource &volunteers, const QString &copy, bool *copied)
 {
-    return Store::inTransaction(volunteers.database(), [&]() {
-        // The volunteers first: a visit another PC is adding holds its volunteer's row, so the
-        // deletion waits for it and the visits deleted next include it.
+    *copied = false;
+    // The volunteers first: a visit another PC is adding holds its volunteer's row, so the
+    // deletion waits for it and the visits deleted next include it.
+    return Store::backupRegister(copy, u"LOCK TABLE volo IN EXCLUSIVE MODE"_s, [&]() {
+        *copied = true;
         const Store::Result removed = volunteers.execute(u"delete from volo"_s);
         return removed.ok() ? volunteers.execute(u"delete from "_s + Schema::visite) : removed;
     });

@@ -9,11 +9,12 @@ class DataSource;
 // The work on whole tables of the archive commands.
 namespace Maintenance {
 
-// Empties the detail rows (through `details`) and then the activities (through
-// `activities`): both or neither.
-Store::Result emptyActivities(DataSource &details, DataSource &activities);
-// Empties the volunteers and their visits, both or neither; the thresholds stay.
-Store::Result emptyVolunteers(DataSource &volunteers);
+// Copies the register into `copy` (see Store::backupRegister), then empties the detail rows (through
+// `details`) and the activities (through `activities`): both or neither, and only once the copy,
+// which holds every row emptied, is kept; `copied` says whether it was.
+Store::Result emptyActivities(DataSource &details, DataSource &activities, const QString &copy, bool *copied);
+// The same for the volunteers and their visits; the thresholds stay.
+Store::Result emptyVolunteers(DataSource &volunteers, const QString &copy, bool *copied);
 
 // Writes every detail row, walked through `details`, into the new Excel 97 workbook
 // `fileName`: the field names in table order first. A walk the store cut short writes no

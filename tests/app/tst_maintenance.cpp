@@ -116,6 +116,19 @@ void TestMaintenance::emptyingActivitiesKeepsACopy()
     trigger(u"mnazzatt"_s, {u"Azzero l'archivio attività?"_s, u"Archivio Attività azzerato."_s});
     QVERIFY(QFile::exists(u"attivita-20110306-140509-2.mdb"_s));
     QCOMPARE(rows(u"attivita-20110306-140509.mdb"_s, u"ATTIVDETT"_s), 1);
+
+    // On a server, another PC's row committed while the copy is made is in the copy: the tables are
+    // taken before it, so the emptying waits for that PC (or that PC for the emptying).
+    if (serverArchive()) {
+        {
+            const OtherPc press({u"insert into ATTIVDETT (DATAINATT, DESCRATT, COGN) values ('07/01/2011', "
+                                 u"'NEVE', 'ROSSI MARIO')"_s},
+                                1500);
+            trigger(u"mnazzatt"_s, {u"Azzero l'archivio attività?"_s, u"Archivio Attività azzerato."_s});
+        }
+        QCOMPARE(rows(u"attivita-20110306-140509-3.mdb"_s, u"ATTIVDETT"_s), 1);
+        QCOMPARE(rows(Schema::registerFile, u"ATTIVDETT"_s), 0);
+    }
 }
 
 void TestMaintenance::emptyingVolunteers()
