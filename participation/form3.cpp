@@ -140,6 +140,8 @@ void Form3::activated()
     // all the same, or nobody could be added to it.
     if (g.dagriglia == 1)
         g.dagriglia = 0;
+    else if (!f3descr->currentText().isEmpty())
+        presentVolunteersAgain();
     else
         List1->clear();
     QStringList texts = fillArchive();

@@ -178,7 +178,10 @@ QString detailLine(const QString &surname, const QString &name, const std::array
     return line + u"  "_s + TextFormat::formatNumber(sum, Pattern::LeadingZeros, locale);
 }
 
-void caricadettagli()
+namespace {
+// Fills the list of the present volunteers of the activity the window names; with `showFields`, its
+// boxes too, from the activity as stored. False when a read was refused (said).
+bool loadDetails(bool showFields)
 {
     Globals &g = globals();
     Form3 *window = Windows::form3();
@@ -192,8 +195,10 @@ void caricadettagli()
     QMultiHash<QString, QStringList> volunteers;
     for (const Activity &activity :
          Activities::named(*activities, g.descrattivita, g.dataattivita, Activities::Order::Start)) {
-        window->f3datain->setEditText(activity.start);
-        window->showActivityFields(activity);
+        if (showFields) {
+            window->f3datain->setEditText(activity.start);
+            window->showActivityFields(activity);
+        }
         for (const DetailRow &row :
              Details::listed(*details, window->f3datain->currentText(), window->f3descr->currentText())) {
             std::array<double, riskClasses.size()> hours{};
@@ -203,15 +208,27 @@ void caricadettagli()
             volunteers.insert(lines.constLast(), {row.surname, row.name});
         }
         if (readRefused(details))
-            return;
+            return false;
     }
     if (readRefused(activities))
-        return;
+        return false;
     Controls::fillSorted(window->List1, lines);
     for (int i = 0; i < window->List1->count(); ++i) {
         QListWidgetItem *line = window->List1->item(i);
         line->setData(Qt::UserRole, volunteers.take(line->text()));
     }
+    return true;
+}
+} // namespace
+
+void caricadettagli()
+{
+    loadDetails(true);
+}
+
+void presentVolunteersAgain()
+{
+    loadDetails(false);
 }
 
 void aggiungivolontari()

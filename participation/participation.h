@@ -12,6 +12,9 @@
 void caricaattivitaform3();
 // Loads the activity named by Form3's description and dataattivita, with its volunteers.
 void caricadettagli();
+// Reads again the present volunteers of the activity the details window shows, leaving its boxes as
+// the user left them: the window made active again shows them as they now are.
+void presentVolunteersAgain();
 // Records the hours of orestandard in the class classerischio for the archive entries
 // selected in List2.
 void aggiungivolontari();

@@ -320,6 +320,17 @@ void TestForm3::unfitOrExpiredVolunteersAreAskedFor()
                                               u"aggiornato."_s}));
     QCOMPARE(value(u"select count(*) from ATTIVDETT where COGN like 'BIANCHI%'"_s).toInt(), 0);
     QVERIFY(!m_form->List2->findItems(u"BIANCHI ANNA MARIA"_s, Qt::MatchStartsWith).isEmpty());
+
+    // Made active again, the window shows the present volunteers as they now are, the notes typed kept.
+    const int present = m_form->List1->count();
+    QVERIFY(present > 0);
+    runSql(Schema::registerFile, {u"insert into ATTIVDETT (DATAINATT, DESCRATT, COGN, ORET9, OREUOMO) values "
+                                  u"('05/01/2011', '%1', 'NERI ADA', 1, 1)"_s.arg(m_form->f3descr->currentText())});
+    m_form->f3note1->setText(u"IN CORSO"_s);
+    activate(m_main);
+    activate(m_form);
+    QCOMPARE(m_form->List1->count(), present + 1);
+    QCOMPARE(m_form->f3note1->text(), u"IN CORSO"_s);
 }
 
 void TestForm3::emptyEntryAndNoSelection()
@@ -402,14 +413,14 @@ void TestForm3::chosenDateShowsItsLastActivity()
     QCOMPARE(m_form->f3loc->text(), u"PARMA"_s);
     QCOMPARE(globals().descrattivita, u"ALLUVIONE"_s);
 
-    // Coming back from another window empties the present list; the boxes stay.
+    // Coming back from another window shows the present list again; the boxes stay.
     select(m_form->List2, u"ROSSI MARIO"_s);
     press(m_form->cmdr6, u"1"_s);
     QCOMPARE(m_form->List1->count(), 1);
     m_form->orestandard->setText(u"8"_s);
     activate(Windows::form1());
     activate(m_form);
-    QCOMPARE(m_form->List1->count(), 0);
+    QCOMPARE(m_form->List1->count(), 1);
     QCOMPARE(m_form->f3descr->currentText(), u"ALLUVIONE"_s);
     QVERIFY(m_form->orestandard->text().isEmpty());
 }
