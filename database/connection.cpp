@@ -309,6 +309,11 @@ Result classify(const QSqlError &error)
     return {otherFailure, said.isEmpty() ? text : said + u" ("_s + text + u')'};
 }
 
+Result changedMeanwhile()
+{
+    return {changedElsewhere, u"il record è stato cambiato o eliminato da un'altra postazione"_s};
+}
+
 Result failure(const QString &description)
 {
     return {otherFailure, description};

@@ -54,6 +54,8 @@ QString refusal(const QString &what, const Result &result);
 // every connection that writes the files must have them, or the key indexes go out of order.
 bool useProgramCollation(QSqlDatabase &db);
 Result failure(const QString &description);
+// The row a write was to go over is no longer as it was read: another PC changed or deleted it.
+Result changedMeanwhile();
 
 // The connection that the data sources of a database file share; invalid until opened.
 QSqlDatabase connection(const QString &fileName);

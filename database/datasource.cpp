@@ -927,10 +927,6 @@ bool sameValue(const QVariant &stored, const QVariant &read)
     return stored.toDouble() == read.toDouble();
 }
 
-Store::Result changedElsewhere()
-{
-    return {Store::changedElsewhere, u"il record è stato cambiato o eliminato da un'altra postazione"_s};
-}
 } // namespace
 
 bool DataSource::holds(const QStringList &fields, const QVariantList &values) const
@@ -958,7 +954,7 @@ Store::Result DataSource::stillAsRead(const QSqlDatabase &db, const QString &tab
                                       const QStringList &fields, const QVariantList &read)
 {
     if (fields.isEmpty())
-        return changedElsewhere();
+        return Store::changedMeanwhile();
     QSqlQuery query(db);
     query.setForwardOnly(true);
     query.prepare(u"SELECT "_s + fields.join(u", "_s) + u" FROM "_s + table + u" WHERE "_s + rowidMatch(db) +
@@ -968,10 +964,10 @@ Store::Result DataSource::stillAsRead(const QSqlDatabase &db, const QString &tab
     if (!query.exec())
         return Store::failed(db, query.lastError(), unread);
     if (!query.next())
-        return query.lastError().isValid() ? Store::failed(db, query.lastError(), unread) : changedElsewhere();
+        return query.lastError().isValid() ? Store::failed(db, query.lastError(), unread) : Store::changedMeanwhile();
     for (qsizetype i = 0; i < fields.size(); ++i) {
         if (!sameValue(query.value(int(i)), read.value(i)))
-            return changedElsewhere();
+            return Store::changedMeanwhile();
     }
     return {};
 }
@@ -990,7 +986,7 @@ Store::Result DataSource::writeOnServerOnce(const QString &sql, const QVariantLi
     if (!query.exec())
         return Store::failed(database(), query.lastError(), u"la riga non è stata scritta"_s);
     if (query.isSelect() ? !query.next() : query.numRowsAffected() < 1)
-        return changedElsewhere();
+        return Store::changedMeanwhile();
     if (query.isSelect())
         m_rowid = query.value(0).toLongLong();
     return {};
@@ -1049,7 +1045,7 @@ Store::Result DataSource::setField(const QString &table, const QString &field, c
             if (!query.exec())
                 return Store::failed(db, query.lastError(), u"la riga non è stata scritta"_s);
             if (!query.next())
-                return changedElsewhere();
+                return Store::changedMeanwhile();
             *rowid = query.value(0).toLongLong();
             *kept = query.value(1);
             return {};

@@ -47,10 +47,6 @@ Store::Result written(DataSource &activities, const Activity &activity)
     return result;
 }
 
-Store::Result changedElsewhere()
-{
-    return {Store::changedElsewhere, u"il record è stato cambiato o eliminato da un'altra postazione"_s};
-}
 } // namespace
 
 namespace Activities {
@@ -65,7 +61,7 @@ Store::Result change(DataSource &activities, DataSource &details, const QString 
         if (activities.failed())
             return activities.lastError();
         if (!found || (asRead && !activities.holds(asRead->fields, asRead->values)))
-            return changedElsewhere();
+            return Store::changedMeanwhile();
         Activity changed = Records::activity(activities);
         changing(changed);
         activities.edit();

@@ -14,6 +14,7 @@
 using namespace Qt::StringLiterals;
 
 namespace {
+const QString volunteersUnread = u"l'archivio dei volontari non si è potuto leggere"_s;
 const QString activityDetails = u"select * from attivdett where descratt = ? and datainatt = ?"_s;
 
 QList<DetailRow> read(DataSource &details, const QString &sql, const QVariantList &values)
@@ -145,9 +146,7 @@ QHash<QString, QString> volunteerTaxCodes(const DataSource &details, Store::Resu
     // A read refused would give new rows no tax code, as if their volunteers had none.
     if (!query.exec(u"select COGN, NOME, CODFISC from VOLO"_s)) {
         if (refusal)
-            *refusal = Store::failed(details.database(), query.lastError(),
-                                     u"l'archivio dei volontari non si è "
-                                     u"potuto leggere"_s);
+            *refusal = Store::failed(details.database(), query.lastError(), volunteersUnread);
         return codes;
     }
     while (query.next()) {
@@ -156,9 +155,7 @@ QHash<QString, QString> volunteerTaxCodes(const DataSource &details, Store::Resu
             codes.insert(text, query.value(2).toString());
     }
     if (refusal && query.lastError().isValid())
-        *refusal = Store::failed(details.database(), query.lastError(),
-                                 u"l'archivio dei volontari non si è "
-                                 u"potuto leggere"_s);
+        *refusal = Store::failed(details.database(), query.lastError(), volunteersUnread);
     return codes;
 }
 
@@ -244,8 +241,7 @@ Store::Result holdVolunteers(const DataSource &details, const QStringList &texts
     for (const QString &text : texts)
         keys << VolunteerText::key(text);
     if (!query.exec(u"select COGN, NOME from VOLO"_s))
-        return Store::failed(details.database(), query.lastError(),
-                             u"l'archivio dei volontari non si è potuto leggere"_s);
+        return Store::failed(details.database(), query.lastError(), volunteersUnread);
     QList<std::pair<QString, QString>> chosen;
     while (query.next()) {
         const QString surname = query.value(0).toString();
@@ -262,8 +258,7 @@ Store::Result holdVolunteers(const DataSource &details, const QStringList &texts
         for (const QVariant &value : std::as_const(values))
             hold.addBindValue(value);
         if (!hold.exec())
-            return Store::failed(details.database(), hold.lastError(),
-                                 u"l'archivio dei volontari non si è potuto leggere"_s);
+            return Store::failed(details.database(), hold.lastError(), volunteersUnread);
     }
     return {};
 }

@@ -155,7 +155,7 @@ Store::Result rewrite(DataSource &organisations, const QString &name, const Orga
         if (organisations.failed())
             return organisations.lastError();
         if (!found || (asRead && !organisations.holds(asRead->fields, asRead->values)))
-            return {Store::changedElsewhere, u"il record è stato cambiato o eliminato da un'altra postazione"_s};
+            return Store::changedMeanwhile();
         organisations.edit();
         Records::write(organisations, organisation, Records::NoValue::Null);
         return organisations.update();

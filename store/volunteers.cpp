@@ -127,7 +127,7 @@ Store::Result rename(DataSource &volunteers, const QString &surname, const QStri
                                                         u"cambiato o tolto"_s.arg(oldText));
         }
         if (asRead && !volunteers.holds(asRead->fields, asRead->values))
-            return {Store::changedElsewhere, u"il record è stato cambiato o eliminato da un'altra postazione"_s};
+            return Store::changedMeanwhile();
         volunteers.edit();
         writeEntered(volunteers, renamed, untouched);
         if (Store::Result written = volunteers.update(); !written.ok())
