@@ -243,7 +243,7 @@ std::optional<AsRead> Form2::shownAsRead(const QString &start, const QString &de
 
 void Form2::showAsItIs(const QString &start, const QString &description)
 {
-    Messages::report(u"Il record è stato cambiato o eliminato da un'altra postazione: lo mostro come è ora."_s);
+    Messages::report(Messages::changedElsewhere());
     m_shown.reset();
     DataSource *activities = Windows::mainWindow()->Data3;
     const QList<Activity> now = Activities::named(*activities, description, start, Activities::Order::Register);

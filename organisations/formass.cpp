@@ -258,7 +258,7 @@ void Formass::modify()
         Organisations::rewrite(*organisations, found->name, changed, shown ? &asRead : nullptr);
     Hourglass::reset();
     if (result.number == Store::changedElsewhere) {
-        Messages::report(u"Il record è stato cambiato o eliminato da un'altra postazione: lo mostro come è ora."_s);
+        Messages::report(Messages::changedElsewhere());
         m_shown.reset();
         if (const auto now = Organisations::find(*organisations, found->name))
             showOrganisation(*now);

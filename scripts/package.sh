@@ -19,7 +19,7 @@ if command -v ccache >/dev/null; then
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DSENTARO_TESTS=OFF -DSENTARO_BENCH=OFF \
-  -DSENTARO_PACKAGE=ON -DCMAKE_INSTALL_PREFIX=/usr "-DCMAKE_CXX_FLAGS=$cxxflags" \
+  -DSENTARO_PACKAGE=ON -DCMAKE_UNITY_BUILD=ON -DCMAKE_INSTALL_PREFIX=/usr "-DCMAKE_CXX_FLAGS=$cxxflags" \
   "-DCMAKE_EXE_LINKER_FLAGS=$ldflags" "${launcher[@]}" >/dev/null
 cmake --build "$build"
 

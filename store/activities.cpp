@@ -13,7 +13,7 @@ namespace {
 const QString findActivity = u"select * from Attivita where datainatt = ? AND descratt = ?"_s;
 const QString findByName = u"select * from attivita where descratt = ? and datainatt = ?"_s;
 
-QList<Activity> read(DataSource &activities, const QString &sql, const QVariantList &values = {})
+QList<Activity> readActivities(DataSource &activities, const QString &sql, const QVariantList &values = {})
 {
     activities.setRecordSource(sql, values);
     activities.refresh();
@@ -97,7 +97,8 @@ QList<std::pair<QString, QString>> startsAndDescriptions(DataSource &activities)
 
 QList<Activity> ofDate(DataSource &activities, const QString &start)
 {
-    return read(activities, u"select * from Attivita where datainatt = ? order by datainatt, descratt"_s, {start});
+    return readActivities(activities, u"select * from Attivita where datainatt = ? order by datainatt, descratt"_s,
+                          {start});
 }
 
 QList<Activity> named(DataSource &activities, const QString &description, const QString &start, Order order)
@@ -106,17 +107,17 @@ QList<Activity> named(DataSource &activities, const QString &description, const 
         order == Order::Register
             ? u"select * from Attivita where descratt = ? and datainatt = ? order by note4, descratt"_s
             : u"select * from Attivita where descratt = ? and datainatt = ? order by datainatt, descratt"_s;
-    return read(activities, sql, {description, start});
+    return readActivities(activities, sql, {description, start});
 }
 
 QList<Activity> search(DataSource &activities, const QString &typed)
 {
     QString escaped = typed;
     escaped.replace(u'\\', u"\\\\"_s).replace(u'%', u"\\%"_s).replace(u'_', u"\\_"_s);
-    return read(activities,
-                u"select * from Attivita where "_s + Sql::likeFolded(activities.database(), u"descratt"_s) +
-                    u" order by datainatt, descratt"_s,
-                {u'%' + escaped + u'%'});
+    return readActivities(activities,
+                          u"select * from Attivita where "_s + Sql::likeFolded(activities.database(), u"descratt"_s) +
+                              u" order by datainatt, descratt"_s,
+                          {u'%' + escaped + u'%'});
 }
 
 bool find(DataSource &activities, const QString &start, const QString &description)

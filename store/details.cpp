@@ -17,7 +17,7 @@ namespace {
 const QString volunteersUnread = u"l'archivio dei volontari non si è potuto leggere"_s;
 const QString activityDetails = u"select * from attivdett where descratt = ? and datainatt = ?"_s;
 
-QList<DetailRow> read(DataSource &details, const QString &sql, const QVariantList &values)
+QList<DetailRow> readDetails(DataSource &details, const QString &sql, const QVariantList &values)
 {
     details.setRecordSource(sql, values);
     details.refresh();
@@ -53,13 +53,13 @@ namespace Details {
 
 QList<DetailRow> listed(DataSource &details, const QString &start, const QString &description)
 {
-    return read(details, u"select * from Attivdett Where datainatt = ? And descratt = ? order by cogn, nome"_s,
-                {start, description});
+    return readDetails(details, u"select * from Attivdett Where datainatt = ? And descratt = ? order by cogn, nome"_s,
+                       {start, description});
 }
 
 QList<DetailRow> rows(DataSource &details, const QString &description, const QString &start)
 {
-    return read(details, activityDetails, {description, start});
+    return readDetails(details, activityDetails, {description, start});
 }
 
 double mostHours(DataSource &details, const QString &description, const QString &start)

@@ -432,8 +432,7 @@ Store::Result onVisit(DataSource &source, const Visit &old, const std::function<
         if (source.failed())
             return source.lastError();
         if (!found || !sameVisit(written(Records::visit(source)), written(old)))
-            return Store::Result{Store::changedElsewhere,
-                                 u"la visita è stata cambiata o eliminata da un'altra postazione"_s};
+            return Store::changedMeanwhile();
         return write();
     });
     source.refresh();
@@ -462,7 +461,9 @@ Thresholds readThresholds(DataSource &source, Store::Result *refusal)
     return thresholds;
 }
 
-Store::Result writeThresholds(DataSource &source, const Thresholds &thresholds)
+namespace {
+// SOGLIE's rows as the thresholds give them: R6 ... R10, then the intervals.
+std::vector<Threshold> thresholdRows(const Thresholds &thresholds)
 {
     std::vector<Threshold> rows;
     for (size_t i = 0; i < thresholds.classes.size(); ++i) {
@@ -471,12 +472,27 @@ Store::Result writeThresholds(DataSource &source, const Thresholds &thresholds)
         rows.push_back(row);
     }
     rows.push_back({intervalsRow, thresholds.checkYears, thresholds.visitMonths});
+    return rows;
+}
+} // namespace
+
+Store::Result writeThresholds(DataSource &source, const Thresholds &thresholds, const Thresholds *shown)
+{
+    const std::vector<Threshold> rows = thresholdRows(thresholds);
+    const std::vector<Threshold> read = shown ? thresholdRows(*shown) : std::vector<Threshold>{};
     const Store::Result result = Store::inTransaction(source.database(), [&]() -> Store::Result {
-        for (const Threshold &row : rows) {
+        for (size_t i = 0; i < rows.size(); ++i) {
+            const Threshold &row = rows[i];
             source.setRecordSource(u"select * from "_s + Schema::soglie + u" where CLASSE = ?"_s, {row.riskClass});
             source.refresh();
             if (source.failed())
                 return source.lastError();
+            // Its update below writes only while the row still holds what is read here.
+            if (shown) {
+                const Threshold now = source.eof() ? Threshold{} : Records::threshold(source);
+                if (now.yearly != read[i].yearly || now.weekly != read[i].weekly)
+                    return Store::changedMeanwhile();
+            }
             // A row deleted by hand is written again.
             if (source.eof())
                 source.addNew();

@@ -140,8 +140,9 @@ struct Outcome {
 Outcome evaluate(DataSource &register_, DataSource &details, const QDate &from, const QDate &to, const QDate &today);
 
 Thresholds readThresholds(DataSource &source, Store::Result *refusal);
-// Rewrites every row of SOGLIE from `thresholds`, in one transaction.
-Store::Result writeThresholds(DataSource &source, const Thresholds &thresholds);
+// Rewrites every row of SOGLIE from `thresholds`, in one transaction; with `shown`, only while every
+// row still holds what a window read (else Store::changedElsewhere and nothing written).
+Store::Result writeThresholds(DataSource &source, const Thresholds &thresholds, const Thresholds *shown = nullptr);
 
 // A volunteer's visits, oldest first; `hidden` says a server's role may not read them.
 QList<Visit> visitsOf(DataSource &source, const QString &surname, const QString &name, Store::Result *refusal,

@@ -19,7 +19,7 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-DataSource &source()
+DataSource &thresholdsSource()
 {
     return *Windows::mainWindow()->Data5;
 }
@@ -81,19 +81,27 @@ ThresholdsDialog::ThresholdsDialog(QWidget *parent)
 
 void ThresholdsDialog::start()
 {
-    Store::Result refusal;
-    const Surveillance::Thresholds thresholds = Surveillance::readThresholds(source(), &refusal);
-    if (readRefused(!refusal.ok(), refusal.description)) {
+    if (!load()) {
         deleteLater();
         return;
     }
+    open();
+}
+
+bool ThresholdsDialog::load()
+{
+    Store::Result refusal;
+    const Surveillance::Thresholds thresholds = Surveillance::readThresholds(thresholdsSource(), &refusal);
+    if (readRefused(!refusal.ok(), refusal.description))
+        return false;
+    m_shown = thresholds;
     for (size_t i = 0; i < yearly.size(); ++i) {
         yearly[i]->setText(TextFormat::numberText(thresholds.classes[i].yearly));
         weekly[i]->setText(TextFormat::numberText(thresholds.classes[i].weekly));
     }
     intcontrollo->setText(TextFormat::numberText(thresholds.checkYears));
     intsorveglianza->setText(TextFormat::numberText(thresholds.visitMonths));
-    open();
+    return true;
 }
 
 void ThresholdsDialog::cmdregistra_Click()
@@ -108,7 +116,12 @@ void ThresholdsDialog::cmdregistra_Click()
     if (!readBox(intcontrollo, true, u"gli anni tra i controlli sanitari"_s, &thresholds.checkYears) ||
         !readBox(intsorveglianza, true, u"i mesi tra le visite di sorveglianza"_s, &thresholds.visitMonths))
         return;
-    const Store::Result result = Surveillance::writeThresholds(source(), thresholds);
+    const Store::Result result = Surveillance::writeThresholds(thresholdsSource(), thresholds, &m_shown);
+    if (result.number == Store::changedElsewhere) {
+        Messages::report(Messages::changedElsewhere());
+        load();
+        return;
+    }
     if (!result.ok()) {
         Messages::report(Store::refusal(u"Soglie non registrate: "_s, result));
         return;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/surveillance.h"
+
 #include <QDialog>
 
 #include <array>
@@ -28,4 +30,10 @@ public:
 
 signals:
     void saved();
+
+private:
+    // Reads the thresholds into the boxes; false, said, when they cannot be read.
+    bool load();
+
+    Surveillance::Thresholds m_shown; // as read: a write goes ahead only over these
 };

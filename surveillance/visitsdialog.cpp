@@ -18,7 +18,7 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-DataSource &source()
+DataSource &visitsSource()
 {
     return *Windows::mainWindow()->Data5;
 }
@@ -87,7 +87,7 @@ bool VisitsDialog::load()
 {
     Store::Result refusal;
     bool hidden = false;
-    m_visits = Surveillance::visitsOf(source(), m_surname, m_name, &refusal, &hidden);
+    m_visits = Surveillance::visitsOf(visitsSource(), m_surname, m_name, &refusal, &hidden);
     if (hidden) {
         Messages::report(Formsorv::hiddenMessage());
         return false;
@@ -158,15 +158,18 @@ void VisitsDialog::written(const Store::Result &result, const QString &what)
     load();
     if (result.ok())
         return;
-    Messages::report(result.number == Store::duplicateKey
-                         ? u"Visita già registrata: il volontario ha già una visita di questo tipo in questa data."_s
-                         : Store::refusal(what, result));
+    if (result.number == Store::changedElsewhere)
+        Messages::report(Messages::changedElsewhere());
+    else if (result.number == Store::duplicateKey)
+        Messages::report(u"Visita già registrata: il volontario ha già una visita di questo tipo in questa data."_s);
+    else
+        Messages::report(Store::refusal(what, result));
 }
 
 void VisitsDialog::cmdaggiungi_Click()
 {
     if (const std::optional<Visit> visit = entered())
-        written(Surveillance::addVisit(source(), *visit), u"Visita non registrata: "_s);
+        written(Surveillance::addVisit(visitsSource(), *visit), u"Visita non registrata: "_s);
 }
 
 void VisitsDialog::cmdmodifica_Click()
@@ -175,7 +178,7 @@ void VisitsDialog::cmdmodifica_Click()
     if (!old)
         return;
     if (const std::optional<Visit> visit = entered())
-        written(Surveillance::changeVisit(source(), *old, *visit), u"Visita non modificata: "_s);
+        written(Surveillance::changeVisit(visitsSource(), *old, *visit), u"Visita non modificata: "_s);
 }
 
 void VisitsDialog::cmdelimina_Click()
@@ -184,5 +187,5 @@ void VisitsDialog::cmdelimina_Click()
     if (!visit || !Messages::askYesNo(u"Eliminare la visita del "_s + visit->date + u" ("_s + visit->type + u")?"_s,
                                       Messages::Default::No))
         return;
-    written(Surveillance::removeVisit(source(), *visit), u"Visita non eliminata: "_s);
+    written(Surveillance::removeVisit(visitsSource(), *visit), u"Visita non eliminata: "_s);
 }

@@ -94,6 +94,11 @@ QMessageBox::StandardButton showBox(const QString &text, QMessageBox::StandardBu
 
 } // namespace
 
+QString changedElsewhere()
+{
+    return u"Il record è stato cambiato o eliminato da un'altra postazione: lo mostro come è ora."_s;
+}
+
 void report(const QString &text)
 {
     bool isScripted = false;

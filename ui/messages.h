@@ -22,6 +22,9 @@ std::optional<QString> prompt(const QString &text, const QString &defaultAnswer 
 // The same, its answer masked as it is typed (a password).
 std::optional<QString> promptPassword(const QString &text);
 
+// What a window says when the row it showed was changed or deleted on another PC before its write.
+QString changedElsewhere();
+
 // Answers boxes in tests instead of showing them. Each box takes the next answer;
 // a box that finds no answer left is recorded as unexpected and answered No/Cancel.
 class ScriptedResponder {

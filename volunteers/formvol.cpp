@@ -462,7 +462,7 @@ void Formvol::cmdregistra_Click()
         const Store::Result result = Volunteers::rename(*volunteers, oldSurname, oldName, volunteer,
                                                         Volunteers::notInWindow(), m_shown ? &asRead : nullptr);
         if (result.number == Store::changedElsewhere) {
-            finish(u"Il record è stato cambiato o eliminato da un'altra postazione: lo mostro come è ora."_s);
+            finish(Messages::changedElsewhere());
             if (const auto now = Volunteers::find(*volunteers, oldSurname, oldName))
                 showVolunteer(*now);
             else if (!readRefused(volunteers))

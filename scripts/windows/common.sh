@@ -23,7 +23,7 @@ debian_version() {
 
 # The toolchain is rebuilt whenever one of the Debian packages it is made from changes version, or Qt's
 # configuration in toolchain.sh changes (counted here, to be raised with it).
-QT_CONFIGURATION=2
+QT_CONFIGURATION=3
 toolchain_dir() {
   local key
   key="$(debian_version qt6-base-dev)_$(debian_version g++-mingw-w64-x86-64-posix)_$(debian_version libsqlite3-dev)"

@@ -168,7 +168,8 @@ build_qt() {
   # modules, formats or widgets it never shows. Direct2D stays, named: without it Qt leaves out the
   # DirectWrite font engine that printing links; so does XPM, without which drag and drop goes and
   # qapplication.cpp does not build. Both are named ON for a build folder an earlier configuration left
-  # with them off. A change here raises QT_CONFIGURATION in common.sh.
+  # with them off. Direct2D 1.1 only adds a second Windows platform plugin, which is not shipped.
+  # A change here raises QT_CONFIGURATION in common.sh.
   cmake -S "$work/src/qt6-base" -B "$work/qt-build" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$toolchain_file" -DSENTARO_WINDOWS_PREFIX="$prefix" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_SHARED_LIBS=ON \
@@ -181,7 +182,7 @@ build_qt() {
     -DFEATURE_system_doubleconversion=OFF -DFEATURE_system_md4c=OFF \
     -DFEATURE_sql_sqlite=ON -DFEATURE_system_sqlite=ON -DFEATURE_sql_odbc=OFF -DFEATURE_sql_psql=OFF \
     -DFEATURE_sql_mysql=OFF -DFEATURE_sql_oci=OFF -DFEATURE_sql_db2=OFF -DFEATURE_sql_ibase=OFF \
-    -DFEATURE_direct2d=ON -DFEATURE_concurrent=OFF -DFEATURE_sessionmanager=OFF -DFEATURE_gif=OFF -DFEATURE_movie=OFF \
+    -DFEATURE_direct2d=ON -DFEATURE_direct2d1_1=OFF -DFEATURE_concurrent=OFF -DFEATURE_sessionmanager=OFF -DFEATURE_gif=OFF -DFEATURE_movie=OFF \
     -DFEATURE_imageformat_ppm=OFF -DFEATURE_imageformat_xbm=OFF -DFEATURE_imageformat_xpm=ON -DFEATURE_draganddrop=ON \
     -DFEATURE_textmarkdownreader=OFF -DFEATURE_textmarkdownwriter=OFF -DFEATURE_textodfwriter=OFF \
     -DFEATURE_syntaxhighlighter=OFF -DFEATURE_undocommand=OFF -DFEATURE_undostack=OFF -DFEATURE_undogroup=OFF \

@@ -477,9 +477,15 @@ void TestFormvol::surveillanceReadsAndWritesTheRegister()
     QVERIFY(refusal.ok());
     QCOMPARE(thresholds.classes[1].weekly, 20.0);
     QCOMPARE(thresholds.checkYears, 5.0);
+    const Surveillance::Thresholds shown = thresholds;
     thresholds.classes[0].yearly = 5;
-    QVERIFY(Surveillance::writeThresholds(source, thresholds).ok());
+    QVERIFY(Surveillance::writeThresholds(source, thresholds, &shown).ok());
+    // A second window that read them before that write writes nothing over it.
+    Surveillance::Thresholds stale = shown;
+    stale.checkYears = 3;
+    QCOMPARE(Surveillance::writeThresholds(source, stale, &shown).number, Store::changedElsewhere);
     QCOMPARE(Surveillance::readThresholds(source, &refusal).classes[0].yearly, 5.0);
+    QCOMPARE(Surveillance::readThresholds(source, &refusal).checkYears, 5.0);
     const auto evaluated = [&]() {
         const Surveillance::Outcome outcome =
             Surveillance::evaluate(source, *m_main->Data4, QDate(2025, 1, 1), QDate(2025, 12, 31), QDate(2025, 3, 1));
