@@ -3,6 +3,8 @@
 #include "common/globals.h"
 #include "common/textformat.h"
 #include "common/volunteertext.h"
+#include "database/datasource.h"
+#include "store/organisations.h"
 #include "store/reportrows.h"
 #include "ui/mainwindowinterface.h"
 #include "ui/windowaccess.h"
@@ -71,11 +73,14 @@ Store::Result volunteersByRiskTable(DataSource &details, const QString &riskTabl
     return refusal;
 }
 
-Store::Result volunteers(DataSource &source, const LineSink &add, QStringList *keys)
+Store::Result volunteers(DataSource &source, DataSource &organisations, const LineSink &add, QStringList *keys)
 {
+    const QHash<QString, QString> names = Organisations::namesByCode(organisations);
+    if (organisations.failed())
+        return organisations.lastError();
     qsizetype count = 0;
     const Store::Result refusal = Reports::volunteerNames(source, [&](const Volunteer &row) {
-        add(ListLines::volunteer(row));
+        add(ListLines::volunteer(row, Organisations::shownName(names, row.organisationCode)));
         ++count;
         if (keys)
             *keys << VolunteerText::of(row.surname, row.name);
@@ -117,7 +122,7 @@ Store::Result buildList(const QString &mode, const QString &riskTable, const Lin
     if (mode == ListKind::details)
         return activitiesWithDetails(*main, add);
     if (mode == ListKind::volunteers || mode == ListKind::toModify || mode == ListKind::toDelete)
-        return volunteers(*main->Data6, add, keys);
+        return volunteers(*main->Data6, *main->Data8, add, keys);
     if (mode == ListKind::riskTable)
         return volunteersByRiskTable(*main->Data4, riskTable, add);
     return {};
@@ -169,9 +174,10 @@ void appendActivityWithDetails(QStringList &lines, const Activity &activity, con
     lines << QString();
 }
 
-QString volunteer(const Volunteer &volunteer)
+QString volunteer(const Volunteer &volunteer, const QString &organisation)
 {
-    return VolunteerText::of(volunteer.surname, volunteer.name);
+    const QString text = VolunteerText::of(volunteer.surname, volunteer.name);
+    return organisation.isEmpty() ? text : field51(text) + u"  "_s + organisation;
 }
 
 QStringList volunteerTotal(qsizetype count)

@@ -42,7 +42,8 @@ QStringList detailHeading();
 // An activity's line, one line per detail row, and the empty line after them.
 void appendActivityWithDetails(QStringList &lines, const Activity &activity, const QList<DetailRow> &details,
                                const QLocale &locale = QLocale());
-QString volunteer(const Volunteer &volunteer);
+// A volunteer's line: his text, then the name of his organisation when he has one.
+QString volunteer(const Volunteer &volunteer, const QString &organisation);
 // The lines after the volunteers: an empty line and their count.
 QStringList volunteerTotal(qsizetype count);
 

@@ -2,7 +2,9 @@
 
 #include "database/datasource.h"
 #include "database/serverconnection.h"
+#include "common/volunteertext.h"
 #include "formats/xlswriter.h"
+#include "store/organisations.h"
 #include "store/schema.h"
 
 using namespace Qt::StringLiterals;
@@ -36,19 +38,34 @@ Store::Result emptyVolunteers(DataSource &volunteers, const QString &copy, bool 
 
 Store::Result exportDetails(DataSource &details, const QString &fileName)
 {
+    // A row names its volunteer by his text only: his organisation comes from the archive.
+    const QHash<QString, QString> organisations = Organisations::namesByCode(details);
+    if (details.failed())
+        return details.lastError();
+    QHash<QString, QString> organisationOf;
+    details.setRecordSource(u"select COGN, NOME, CODASS from VOLO"_s);
+    details.refresh();
+    for (; !details.eof(); details.moveNext()) {
+        organisationOf.insert(VolunteerText::key(VolunteerText::of(details.text(u"COGN"_s), details.text(u"NOME"_s))),
+                              Organisations::shownName(organisations, details.text(u"CODASS"_s)));
+    }
+    if (details.failed())
+        return details.lastError();
+
     Xls::WorkbookWriter writer(fileName);
-    QStringList heading;
+    QStringList fields;
     for (const Schema::Field &field : Schema::findTable(Schema::attivdett)->fields)
-        heading << field.name;
-    writer.setHeading(heading);
+        fields << field.name;
+    writer.setHeading(fields + QStringList{u"ORGANIZZAZIONE"_s});
     details.setRecordSource(u"select * from ATTIVDETT"_s);
     details.refresh();
     bool written = true;
     for (; written && !details.eof(); details.moveNext()) {
         QVariantList row;
-        row.reserve(heading.size());
-        for (const QString &field : heading)
+        row.reserve(fields.size() + 1);
+        for (const QString &field : fields)
             row << details.value(field);
+        row << organisationOf.value(VolunteerText::key(details.text(u"COGN"_s).trimmed()));
         written = writer.addRow(row);
     }
     if (details.failed())

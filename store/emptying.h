@@ -17,7 +17,8 @@ Store::Result emptyActivities(DataSource &details, DataSource &activities, const
 Store::Result emptyVolunteers(DataSource &volunteers, const QString &copy, bool *copied);
 
 // Writes every detail row, walked through `details`, into the new Excel 97 workbook
-// `fileName`: the field names in table order first. A walk the store cut short writes no
+// `fileName`: the field names in table order first, then ORGANIZZAZIONE, the name of the row's
+// volunteer's organisation. A walk the store cut short writes no
 // file, as does a failure of the writer; the result says which.
 Store::Result exportDetails(DataSource &details, const QString &fileName);
 

@@ -147,6 +147,32 @@ int volunteersOf(DataSource &organisations, const QString &code)
     return organisations.eof() ? 0 : organisations.value(u"QUANTI"_s).toInt();
 }
 
+QHash<QString, QString> namesByCode(DataSource &organisations)
+{
+    QHash<QString, QString> names;
+    organisations.setRecordSource(u"select CODASS, DENOM from ASSO"_s);
+    organisations.refresh();
+    for (; !organisations.eof(); organisations.moveNext()) {
+        const QString code = organisations.text(u"CODASS"_s).trimmed();
+        if (!code.isEmpty())
+            names.insert(code, organisations.text(u"DENOM"_s));
+    }
+    return names;
+}
+
+QString shownName(const QHash<QString, QString> &names, const QString &code)
+{
+    if (code.trimmed().isEmpty())
+        return QString();
+    return names.value(code.trimmed(), deletedName());
+}
+
+const QString &deletedName()
+{
+    static const QString name = u"(organizzazione eliminata)"_s;
+    return name;
+}
+
 Store::Result rewrite(DataSource &organisations, const QString &name, const Organisation &organisation,
                       const AsRead *asRead)
 {

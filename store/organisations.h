@@ -3,6 +3,7 @@
 #include "store/database.h"
 #include "store/records.h"
 
+#include <QHash>
 #include <QStringList>
 
 #include <optional>
@@ -36,6 +37,12 @@ std::optional<QString> nameOfCode(DataSource &organisations, const QString &code
 // How many volunteers belong to the organisation of code `code`; the caller checks the source
 // for a refused read.
 int volunteersOf(DataSource &organisations, const QString &code);
+// Every organisation's name by its code; the caller checks the source for a refused read.
+QHash<QString, QString> namesByCode(DataSource &organisations);
+// What is shown of a volunteer's organisation code: its organisation's name, deletedName() for a
+// code no organisation holds, nothing for none.
+QString shownName(const QHash<QString, QString> &names, const QString &code);
+const QString &deletedName();
 // Rewrites every field of the organisation `name` as `organisation`; with `asRead`, only while it
 // still holds what a window read of it, else Store::changedElsewhere.
 Store::Result rewrite(DataSource &organisations, const QString &name, const Organisation &organisation,

@@ -195,10 +195,11 @@ Store::Result detailsOfClass(DataSource &details, const RiskClass *riskClass,
 
 Store::Result volunteerNames(DataSource &source, const std::function<void(const Volunteer &)> &visit)
 {
-    return walk(source, u"select COGN, NOME from VOLO order by COGN, NOME"_s, [&](const DataSource &row) {
+    return walk(source, u"select COGN, NOME, CODASS from VOLO order by COGN, NOME"_s, [&](const DataSource &row) {
         Volunteer volunteer;
         volunteer.surname = row.text(u"COGN"_s);
         volunteer.name = row.text(u"NOME"_s);
+        volunteer.organisationCode = row.text(u"CODASS"_s);
         visit(volunteer);
     });
 }

@@ -30,7 +30,7 @@ Store::Result activitiesWithDetails(DataSource &activities, DataSource &details,
 // volunteer's text, the dates, the description and those hours.
 Store::Result detailsOfClass(DataSource &details, const RiskClass *riskClass,
                              const std::function<void(const DetailRow &)> &visit);
-// The volunteers' surnames and names, in the order of their texts.
+// The volunteers' surnames, names and organisation codes, in the order of their texts.
 Store::Result volunteerNames(DataSource &volunteers, const std::function<void(const Volunteer &)> &visit);
 // Every volunteer, every field, in the order of their texts.
 Store::Result volunteers(DataSource &volunteers, const std::function<void(const Volunteer &)> &visit);

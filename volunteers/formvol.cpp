@@ -180,11 +180,6 @@ void Formvol::showEvent(QShowEvent *event)
     QWidget::showEvent(event);
 }
 
-namespace {
-// What the organisation box shows for a volunteer whose organisation was deleted.
-const QString deletedOrganisation = u"(organizzazione eliminata)"_s;
-} // namespace
-
 void Formvol::Form_Activate()
 {
     const QString operation = globals().tipoopvol;
@@ -226,7 +221,7 @@ void Formvol::Form_Activate()
         return;
     cmbassdenom->setEditText(organisation                        ? *organisation
                              : shown->organisationCode.isEmpty() ? QString()
-                                                                 : deletedOrganisation);
+                                                                 : Organisations::deletedName());
 }
 
 void Formvol::cmbassdenom_Click()
@@ -308,7 +303,7 @@ std::optional<QString> Formvol::chosenOrganisation()
 {
     const QString chosen = cmbassdenom->currentText();
     // A volunteer of an organisation deleted since keeps the code he has.
-    if (m_shown && chosen == deletedOrganisation)
+    if (m_shown && chosen == Organisations::deletedName())
         return m_shownCode;
     DataSource *organisations = Windows::mainWindow()->Data8;
     const auto found = Organisations::find(*organisations, chosen.toUpper());

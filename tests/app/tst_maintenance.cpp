@@ -66,11 +66,11 @@ void TestMaintenance::init()
                    u"insert into ATTIVDETT (DATAINATT, DATAFIATT, DESCRATT, LOCATT, PROVATT, COGN, NOME, CFISC, ORET0, "
                    u"ORET6, ORET7, ORET8, ORET9, ORET10, OREUOMO, NOTE1) values ('05/01/2011', '06/01/2011', 'SISMA', "
                    u"'CANTÙ', 'CO', 'ROSSI MARIO', NULL, 'RSSMRA80A01H501U', 0, 7.5, 0, 0, 0, 0, 7.5, 'prezzo 10 €')"_s,
-                   u"insert into VOLO (COGN, NOME) values ('ROSSI', 'MARIO')"_s,
+                   u"insert into VOLO (COGN, NOME, CODASS) values ('ROSSI', 'MARIO', '4')"_s,
                    u"insert into VISITE (COGN, NOME, DATAVISITA, TIPO) values ('ROSSI', 'MARIO', '01/02/2010', "
                    u"'Controllo sanitario')"_s,
                    u"insert into VOLOEXTRA (COGN, NOME) values ('EXTRA', 'UNO')"_s,
-                   u"insert into ASSO (DENOM) values ('GRUPPO')"_s},
+                   u"insert into ASSO (CODASS, DENOM) values ('4', 'GRUPPO')"_s},
                   [] { Clock::setFixed(QDateTime(QDate(2011, 3, 6), QTime(14, 5, 9))); }));
 }
 
@@ -180,6 +180,8 @@ void TestMaintenance::exportWritesAWorkbook()
                                  u"2:0.0|2:7.5|"_s),
              qPrintable(lines[2]));
     QVERIFY(lines[2].contains(u"1:prezzo 10 €"_s));
+    // The volunteer's organisation, which the row itself does not name, last.
+    QVERIFY2(lines[1].endsWith(u"|1:ORGANIZZAZIONE"_s) && lines[2].endsWith(u"|1:GRUPPO"_s), qPrintable(lines[2]));
 
     // An empty table gives the heading row alone.
     runSql(Schema::registerFile, {u"delete from ATTIVDETT"_s});

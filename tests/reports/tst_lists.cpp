@@ -24,10 +24,11 @@ using namespace Qt::StringLiterals;
 
 namespace {
 const QStringList fixture = {
-    u"insert into ASSO (DENOM, RESP, TELRESP) values ('GRUPPO ALFA', 'ROSSI MARIO', '333 1'), "
-    u"('CROCE BLU', NULL, '06 2')"_s,
-    u"insert into VOLO (COGN, NOME) values ('ROSSI', 'MARIO'), ('BIANCHI', 'ANNA'), "
-    u"('VERDI', 'LUCA'), ('ABCDEFGHIJKLMNOPQRSTUVWXY', 'ABCDEFGHIJKLMNOPQRSTUVWXY')"_s,
+    u"insert into ASSO (CODASS, DENOM, RESP, TELRESP) values ('1', 'GRUPPO ALFA', 'ROSSI MARIO', '333 1'), "
+    u"(NULL, 'CROCE BLU', NULL, '06 2')"_s,
+    // Volunteers of an organisation, of a deleted one, of none.
+    u"insert into VOLO (COGN, NOME, CODASS) values ('ROSSI', 'MARIO', '1'), ('BIANCHI', 'ANNA', NULL), "
+    u"('VERDI', 'LUCA', '7'), ('ABCDEFGHIJKLMNOPQRSTUVWXY', 'ABCDEFGHIJKLMNOPQRSTUVWXY', '1')"_s,
     u"insert into ATTIVITA (DATAINATT, DATAFIATT, DESCRATT, LOCATT, PROVATT, OREUOMO, ORET0, ORET6, ORET7, ORET8, "
     u"ORET9, ORET10, NOTE4) values "
     u"('05/01/2011', '06/01/2011', 'SISMA', 'MODENA', 'MO', 15.5, 0, 8, 0, 0, 0, 7.5, '2011/01/05'), "
