@@ -5,6 +5,7 @@
 #include "app/form1.h"
 #include "app/help.h"
 #include "app/maintenance.h"
+#include "app/registercheckwindow.h"
 #include "app/windows.h"
 #include "common/controlladata.h"
 #include "common/globals.h"
@@ -78,6 +79,7 @@ MainMenu::MainMenu(Form1 *window)
     QMenu *mnazz = addMenu(nullptr, u"mnazz"_s, u"A&zzeramenti"_s);
     addCommand(mnazz, u"mnazzatt"_s, u"Azzera &Attività"_s, &MainMenu::mnazzatt_Click);
     addCommand(mnazz, u"mnazzvol"_s, u"Azzera &Volontari"_s, &MainMenu::mnazzvol_Click);
+    addCommand(mnazz, u"mnazzcontrolla"_s, u"&Controlla archivio"_s, &MainMenu::mnazzcontrolla_Click);
 
     QMenu *mnhelp = addMenu(nullptr, u"mnhelp"_s, u"&?"_s);
     QAction *mnguida = addCommand(mnhelp, u"mnguida"_s, u"&Guida di Sentaro"_s, &MainMenu::mnguida_Click);
@@ -265,6 +267,11 @@ void MainMenu::mnespdb_Click()
 void MainMenu::mnazzatt_Click()
 {
     azzeraattivita();
+}
+
+void MainMenu::mnazzcontrolla_Click()
+{
+    controllaarchivio();
 }
 
 void MainMenu::mnazzvol_Click()

@@ -36,6 +36,7 @@ public:
     void mnespdb_Click();
     void mnazzatt_Click();
     void mnazzvol_Click();
+    void mnazzcontrolla_Click();
     void mnguida_Click();
     void mninfo_Click();
     void mnesci_Click();

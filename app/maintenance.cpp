@@ -16,27 +16,26 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-// Nothing is emptied without a copy of the register as it was, holding every row emptied: an
-// emptied archive cannot be undone otherwise. None when no copy could be kept, said here.
-std::optional<Store::Result> emptiedAfterCopy(const std::function<Store::Result(const QString &, bool *)> &empty)
+// Nothing is emptied or mended without a copy of the register as it was, holding every row changed:
+// the change cannot be undone otherwise. None when no copy could be kept, said here.
+std::optional<Store::Result> changedAfterCopy(const QString &notDone,
+                                              const std::function<Store::Result(const QString &, bool *)> &change)
 {
     // The copy waits for no read in progress.
     DataSource::releaseAll();
     const QString copy = backupFileName();
     bool copied = false;
-    const Store::Result result = empty(copy, &copied);
+    const Store::Result result = change(copy, &copied);
     if (!copied) {
         QString reason = result.description;
         if (!reason.isEmpty())
             reason[0] = reason[0].toUpper();
-        Messages::report(u"Non è stato possibile salvare la copia di sicurezza "_s + copy +
-                         u": l'archivio non è stato azzerato. "_s + reason);
+        Messages::report(u"Non è stato possibile salvare la copia di sicurezza "_s + copy + u": "_s + notDone +
+                         u". "_s + reason);
         return std::nullopt;
     }
     return result;
 }
-} // namespace
 
 QString backupFileName()
 {
@@ -48,7 +47,7 @@ void azzeraattivita()
     Form1 *main = Windows::form1();
     std::optional<Store::Result> emptied;
     if (Messages::askYesNo(u"Azzero l'archivio attività?"_s, Messages::Default::No)) {
-        emptied = emptiedAfterCopy([&](const QString &copy, bool *copied) {
+        emptied = changedAfterCopy(u"l'archivio non è stato azzerato"_s, [&](const QString &copy, bool *copied) {
             return Maintenance::emptyActivities(*main->Data4, *main->Data3, copy, copied);
         });
     }
@@ -68,7 +67,7 @@ void azzeravolontari()
     Form1 *main = Windows::form1();
     std::optional<Store::Result> emptied;
     if (Messages::askYesNo(u"Azzero l'archivio Volontari e le loro visite mediche?"_s, Messages::Default::No)) {
-        emptied = emptiedAfterCopy([&](const QString &copy, bool *copied) {
+        emptied = changedAfterCopy(u"l'archivio non è stato azzerato"_s, [&](const QString &copy, bool *copied) {
             return Maintenance::emptyVolunteers(*main->Data6, copy, copied);
         });
     }

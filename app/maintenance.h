@@ -1,6 +1,11 @@
 #pragma once
 
+#include "store/database.h"
+
 #include <QString>
+
+#include <functional>
+#include <optional>
 
 // The commands that act on whole archives.
 
@@ -10,6 +15,11 @@ void azzeraattivita();
 void azzeravolontari();
 // Writes every activity detail row into a new Excel 97 workbook in the working folder.
 void esportadatabase();
+
+// Runs `change` with a free name for a copy of the register it keeps first; when no copy was kept,
+// says so with `notDone` ("l'archivio non è stato …") and gives none.
+std::optional<Store::Result> changedAfterCopy(const QString &notDone,
+                                              const std::function<Store::Result(const QString &, bool *)> &change);
 
 // A free name for the copy of the register kept before an archive is emptied.
 QString backupFileName();

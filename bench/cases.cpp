@@ -20,6 +20,7 @@
 #include "store/backup.h"
 #include "store/database.h"
 #include "store/details.h"
+#include "store/registercheck.h"
 #include "store/schema.h"
 #include "store/surveillance.h"
 #include "ui/activation.h"
@@ -29,6 +30,7 @@
 #include "ui/printer.h"
 #include "ui/twips.h"
 #include "volunteers/import.h"
+#include "volunteers/taxcode.h"
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
@@ -503,6 +505,26 @@ std::unique_ptr<Case> dailyBackup()
     return c;
 }
 
+// "Controlla archivio": the whole register read and checked, as the window does before showing it.
+std::unique_ptr<Case> registerCheck()
+{
+    auto c = std::make_unique<Case>();
+    Case *self = c.get();
+    auto report = std::make_shared<RegisterCheck::Report>();
+    c->timed = [report] {
+        *report = RegisterCheck::check(*Windows::form1()->Data4,
+                                       [](const QString &code) { return TaxCode::wrongCheckCharacter(code); });
+    };
+    c->after = [self, report] {
+        if (!report->refusal.ok())
+            return report->refusal.description;
+        self->rows = scalar(u"select count(*) from ATTIVDETT"_s).toLongLong();
+        self->notes = QStringList{u"%1 findings"_s.arg(report->findings.size())};
+        return QString();
+    };
+    return c;
+}
+
 std::unique_ptr<Case> makeCase(const QString &name, Program &program, const QString &extra)
 {
     if (name == u"statistics"_s)
@@ -525,6 +547,8 @@ std::unique_ptr<Case> makeCase(const QString &name, Program &program, const QStr
         return details();
     if (name == u"backup"_s)
         return dailyBackup();
+    if (name == u"check"_s)
+        return registerCheck();
     return nullptr;
 }
 

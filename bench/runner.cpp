@@ -680,6 +680,11 @@ std::vector<Row> Bench::runAll()
             u"daily copy of attivita.mdb into backup/ (the store's copy of its pages; on a server, a snapshot of its tables)"_s,
             1.0);
     });
+    step(u"check"_s, [this] {
+        return timedAlone(u"check"_s,
+                          u"\"Controlla archivio\": every activity, detail row, volunteer and visit read and checked"_s,
+                          2.0);
+    });
     step(u"memory"_s, [this] { return memory(); });
     return rows;
 }

@@ -1,16 +1,19 @@
 #include "app/form1.h"
 #include "app/gridmodel.h"
+#include "app/registercheckwindow.h"
 #include "app/windows.h"
 #include "common/clock.h"
 #include "database/datasource.h"
 #include "store/schema.h"
 #include "testsupport.h"
+#include "ui/linelistview.h"
 #include "ui/messages.h"
 
 #include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QPushButton>
 #include <QStandardPaths>
 #include <QTest>
 
@@ -55,6 +58,7 @@ private slots:
     void emptyingActivitiesKeepsACopy();
     void emptyingVolunteers();
     void exportWritesAWorkbook();
+    void checkFindsAndMendsTheRegister();
 
 private:
     void trigger(const QString &command, const QStringList &messages, bool yes = true);
@@ -199,6 +203,58 @@ void TestMaintenance::exportWritesAWorkbook()
         DataSource::refuseReadsAfter(-1);
         QVERIFY(QDir().entryList({u"dbattivitaesp2011030614060*"_s}).isEmpty());
     }
+}
+
+void TestMaintenance::checkFindsAndMendsTheRegister()
+{
+    // Beside the fixture's SISMA (no end or place of its own, no totals, a row from CANTÙ), one
+    // of each kind: a row of no activity, a misspelt name, a tax code shared, one with a wrong
+    // check character, a visit of nobody.
+    runSql(Schema::registerFile,
+           {u"insert into ATTIVDETT (DATAINATT, DESCRATT, COGN, ORET0, OREUOMO) values ('05/01/2011', 'SISMA', "
+            u"'ROSI MARIO', 1, 1), ('01/01/2000', 'NESSUNA', 'ROSSI MARIO', 2, 2)"_s,
+            u"update VOLO set CODFISC = 'RSSMRA80A01H501U'"_s,
+            u"insert into VOLO (COGN, NOME, CODFISC) values ('ROSSI', 'MARIA', 'RSSMRA80A01H501U'), "
+            u"('VERDI', 'LUCA', 'VRDLCU75A01F205Z')"_s,
+            u"insert into VISITE (COGN, NOME, DATAVISITA, TIPO) values ('NESSUNO', 'TALE', '01/02/2010', "
+            u"'Controllo sanitario')"_s});
+    trigger(u"mnazzcontrolla"_s, {});
+    auto *window = m_main->findChild<Formcontrollo *>();
+    QVERIFY(window && window->isVisible());
+    const auto count = [&](RegisterCheck::Kind kind) {
+        const QString heading = RegisterCheck::title(kind) + u": "_s;
+        for (int i = 0; i < window->List1->count(); ++i) {
+            if (window->List1->text(i).startsWith(heading))
+                return window->List1->text(i).mid(heading.size()).toInt();
+        }
+        return -1;
+    };
+    using RegisterCheck::Kind;
+    for (const Kind kind :
+         {Kind::DetailDiffers, Kind::DetailWithoutActivity, Kind::UnknownVolunteer, Kind::TotalsDiffer,
+          Kind::SharedTaxCode, Kind::WrongCheckCharacter, Kind::VisitWithoutVolunteer})
+        QVERIFY2(count(kind) == 1, qPrintable(RegisterCheck::title(kind)));
+    QStringList shown;
+    for (int i = 0; i < window->List1->count(); ++i)
+        shown << window->List1->text(i);
+    QVERIFY(shown.contains(u"    ROSI MARIO (1 riga), forse: ROSSI MARIO"_s));
+    QVERIFY(shown.contains(u"    VERDI LUCA: VRDLCU75A01F205Z, il carattere di controllo dovrebbe essere M"_s));
+
+    m_answers->clear();
+    m_answers->answerYes(2);
+    window->cmdcorreggi->click();
+    QCOMPARE(m_answers->shown().size(), 2);
+    QVERIFY2(m_answers->shown().at(1).startsWith(u"Corrette 1 righe di dettaglio e i totali di 1 attività. La copia "
+                                                 u"dell'archivio com'era è nel file "_s),
+             qPrintable(m_answers->shown().at(1)));
+    QCOMPARE(QDir().entryList({u"attivita-*.mdb"_s}).size(), 1);
+    // The rows take their activity's end and place; the activity the sums of its rows.
+    QCOMPARE(rows(Schema::registerFile, u"ATTIVDETT where LOCATT is null and DATAFIATT is null"_s), 3);
+    QCOMPARE(queryValue(Schema::registerFile, u"select OREUOMO from ATTIVITA"_s).toDouble(), 8.5);
+    QCOMPARE(count(Kind::DetailDiffers), 0);
+    QCOMPARE(count(Kind::TotalsDiffer), 0);
+    QCOMPARE(count(Kind::UnknownVolunteer), 1);
+    QVERIFY(!window->cmdcorreggi->isEnabled());
 }
 
 QTEST_MAIN(TestMaintenance)
