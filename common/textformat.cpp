@@ -15,6 +15,13 @@ QString fixedWidth(const QString &text, int width, Align align)
     return align == Align::Left ? text.leftJustified(width, u' ') : text.rightJustified(width, u' ');
 }
 
+QString csvField(const QString &text)
+{
+    if (!text.contains(u';') && !text.contains(u'"') && !text.contains(u'\n') && !text.contains(u'\r'))
+        return text;
+    return u'"' + QString(text).replace(u"\""_s, u"\"\""_s) + u'"';
+}
+
 QString withoutTrailingBlanks(const QString &text)
 {
     qsizetype end = text.size();

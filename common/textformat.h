@@ -17,6 +17,9 @@ QString fixedWidth(const QString &text, int width, Align align = Align::Left);
 
 // The text without the blanks at its end (padded cells, volunteer texts of an empty first name).
 QString withoutTrailingBlanks(const QString &text);
+// A field of a CSV file separated by ';': quoted, its quotes doubled, when it holds a separator,
+// a quote or a line break.
+QString csvField(const QString &text);
 
 // The three number patterns of the lists and printouts. The point of each pattern
 // stands for the decimal separator of `locale`.

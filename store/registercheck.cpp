@@ -241,13 +241,9 @@ QStringList lines(const Report &report)
 
 QByteArray csv(const Report &report)
 {
-    const auto field = [](const QString &value) {
-        return value.contains(u';') || value.contains(u'"') ? u'"' + QString(value).replace(u"\""_s, u"\"\""_s) + u'"'
-                                                            : value;
-    };
     QStringList out{u"Tipo;Riga"_s};
     for (const Finding &finding : report.findings)
-        out << field(title(finding.kind)) + u';' + field(finding.text);
+        out << TextFormat::csvField(title(finding.kind)) + u';' + TextFormat::csvField(finding.text);
     return QByteArray("\xEF\xBB\xBF") + out.join(u"\r\n"_s).toUtf8() + "\r\n";
 }
 

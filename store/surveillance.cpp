@@ -282,12 +282,6 @@ QString hoursText(double hours)
     return text.replace(u'.', u',');
 }
 
-QString csvField(const QString &text)
-{
-    if (!text.contains(u';') && !text.contains(u'"') && !text.contains(u'\n') && !text.contains(u'\r'))
-        return text;
-    return u'"' + QString(text).replace(u"\""_s, u"\"\""_s) + u'"';
-}
 } // namespace
 
 QStringList heading()
@@ -320,7 +314,7 @@ QByteArray csv(const QList<Row> &rows)
     for (const Row &row : rows) {
         QStringList line = fields(row);
         for (QString &field : line)
-            field = csvField(field);
+            field = TextFormat::csvField(field);
         lines << line.join(u';');
     }
     return QByteArray("\xEF\xBB\xBF") + lines.join(u"\r\n"_s).toUtf8() + "\r\n";
