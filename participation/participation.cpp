@@ -145,12 +145,14 @@ bool pressReported(const Details::Press &press, const QString &countText, const 
     case Details::Press::Outcome::Stored:
         break;
     }
-    Messages::report(countText + QString::number(press.done));
-    if (!press.failures.isEmpty())
-        Messages::report(failuresText + press.failures.join(u'\n'));
+    // Those left out first, named: a count of none after them would say nothing more.
     for (const QString &volunteer : press.missing)
         Messages::report(u"%1 non è più nell'archivio dei volontari: elenco aggiornato."_s.arg(
             TextFormat::withoutTrailingBlanks(volunteer)));
+    if (press.done > 0 || press.missing.isEmpty())
+        Messages::report(countText + QString::number(press.done));
+    if (!press.failures.isEmpty())
+        Messages::report(failuresText + press.failures.join(u'\n'));
     return true;
 }
 } // namespace

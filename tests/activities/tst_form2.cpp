@@ -354,7 +354,7 @@ void TestForm2::changesReachTheDetailRows_data()
     QTest::addColumn<bool>("grid");
     QTest::addColumn<QString>("field");
     QTest::addColumn<QString>("typed");
-    QTest::addColumn<QString>("otherPc"); // run once the row is shown
+    QTest::addColumn<QString>("otherPc"); // run once the row is shown; "GRID" moves it to RIETI in the grid
     QTest::addColumn<QString>("answers"); // Y or N to each question, then Y to every message
     QTest::addColumn<QStringList>("shown");
     QTest::addColumn<QString>("stored"); // the field's value afterwards
@@ -378,6 +378,9 @@ void TestForm2::changesReachTheDetailRows_data()
     QTest::newRow("window over another PC's change")
         << false << u"DATAFIATT"_s << u"09/01/2011"_s << moved << QString()
         << QStringList{elsewhere + u"lo mostro come è ora."_s} << u"06/01/2011"_s << 0;
+    QTest::newRow("window over the grid's change")
+        << false << u"DATAFIATT"_s << u"09/01/2011"_s << u"GRID"_s << QString()
+        << QStringList{elsewhere + u"lo mostro come è ora."_s} << u"06/01/2011"_s << 2;
     QTest::newRow("grid start") << true << u"DATAINATT"_s << u"06/01/2011"_s << QString() << QString() << QStringList()
                                 << u"06/01/2011"_s << 2;
     QTest::newRow("grid end") << true << u"DATAFIATT"_s << u"08/01/2011"_s << QString() << QString() << QStringList()
@@ -406,9 +409,24 @@ void TestForm2::changesReachTheDetailRows()
     QFETCH(QString, stored);
     QFETCH(int, copied);
 
+    const auto showGrid = [&]() { emit m_main->findChild<QMenu *>(u"mnattiv"_s)->aboutToShow(); };
+    const auto gridEdit = [&](const QString &gridField, const QString &text) {
+        GridModel *model = m_main->gridModel;
+        int row = 0;
+        while (row < model->rowCount() && model->index(row, 2).data().toString() != u"SISMA"_s)
+            ++row;
+        int column = 0;
+        while (column < model->columnCount() && model->fieldName(column) != gridField)
+            ++column;
+        model->setData(model->index(row, column), text);
+    };
     const auto press = [&](const std::function<void()> &change) {
-        if (!otherPc.isEmpty())
+        if (otherPc == u"GRID"_s) {
+            showGrid();
+            gridEdit(u"LOCATT"_s, u"RIETI"_s);
+        } else if (!otherPc.isEmpty()) {
             runSql(Schema::registerFile, {otherPc});
+        }
         for (const QChar answer : std::as_const(answers))
             answer == u'Y' ? m_answers->answerYes() : m_answers->answerNo();
         m_answers->answerYes(3);
@@ -416,15 +434,8 @@ void TestForm2::changesReachTheDetailRows()
     };
     if (grid) {
         m_form->cmdesci->click();
-        emit m_main->findChild<QMenu *>(u"mnattiv"_s)->aboutToShow();
-        GridModel *model = m_main->gridModel;
-        int row = 0;
-        while (row < model->rowCount() && model->index(row, 2).data().toString() != u"SISMA"_s)
-            ++row;
-        int column = 0;
-        while (column < model->columnCount() && model->fieldName(column) != field)
-            ++column;
-        press([&]() { model->setData(model->index(row, column), typed); });
+        showGrid();
+        press([&]() { gridEdit(field, typed); });
     } else {
         choose(m_form->f2datain, u"05/01/2011"_s);
         QLineEdit *box = field == u"DATAFIATT"_s ? m_form->f2datafi
@@ -433,7 +444,7 @@ void TestForm2::changesReachTheDetailRows()
         box->setText(typed);
         press([&]() { m_form->cmdmodifica->click(); });
         // Refused, the window shows the activity as the other PC left it.
-        if (otherPc.contains(u"RIETI"_s))
+        if (otherPc.contains(u"RIETI"_s) || otherPc == u"GRID"_s)
             QCOMPARE(m_form->f2loc->text(), u"RIETI"_s);
     }
     QCOMPARE(m_answers->shown(), shown);

@@ -275,6 +275,7 @@ private slots:
     void conversion();
     void shared();
     void windows();
+    void windowsOvertaken();
 
 private:
     void report(const QString &group, const KillPlan &kills);
@@ -604,6 +605,13 @@ void TestKills::windows()
         if (emptying) {
             QCOMPARE(said[1].value(said[1].size() - 1), u"MESSAGE Archivio Attività azzerato."_s);
             QCOMPARE(count(u"select count(*) from ATTIVITA"_s), 0);
+            // A press said done before the emptying took the tables is in the copy it kept.
+            if (said[0] == QStringList{pressed}) {
+                const QDir emptier(otherFolders[1].path());
+                const QStringList copies = emptier.entryList({u"attivita-*.mdb"_s}, QDir::Files, QDir::Time);
+                QVERIFY(!copies.isEmpty());
+                QCOMPARE(queryValue(emptier.filePath(copies.first()), u"select count(*) from ATTIVDETT"_s).toInt(), 4);
+            }
             continue;
         }
         QCOMPARE(said[0], QStringList{pressed});
@@ -611,6 +619,49 @@ void TestKills::windows()
         QCOMPARE(queryLines(Schema::registerFile, u"select COGN, ORET6 from ATTIVDETT order by COGN"_s),
                  (QStringList{u"BIANCHI ANNA|5.0"_s, u"NERI ADA|5.0"_s, u"ROSSI MARIO|5.0"_s, u"VERDI LUCA|5.0"_s}));
     }
+    for (QProcess &pc : pcs) {
+        pc.closeWriteChannel();
+        QVERIFY(pc.waitForFinished(60000));
+        QCOMPARE(pc.exitCode(), 0);
+    }
+}
+
+// A window writes only over what it showed: what another PC changed meanwhile stays, and the
+// window says so and shows it; a volunteer renamed on another PC while the details window
+// listed him is left out of a press, named, and no row is written for his old name.
+void TestKills::windowsOvertaken()
+{
+    if (!serverArchive())
+        QSKIP("on the local file one program works at a time");
+    WorkingFolder folder;
+    prepareFolder();
+    runSql(Schema::registerFile, {u"insert into ATTIVITA (DATAINATT, DATAFIATT, DESCRATT, LOCATT, PROVATT, NOTE4) "
+                                  u"values ('01/02/2011', '01/02/2011', 'CONDIVISA', 'RIETI', 'RI', '2011/02/01')"_s});
+    QTemporaryDir otherFolders[2];
+    QProcess pcs[3];
+    startPcs(u"windows"_s, pcs, otherFolders);
+    const auto step = [&](int pc, const QByteArray &line) {
+        pcs[pc].write(line + '\n');
+        pcs[pc].waitForBytesWritten(10000);
+        QStringList said =
+            QString::fromUtf8(readUntil(pcs[pc], "DONE " + line).replace('\r', "")).split(u'\n', Qt::SkipEmptyParts);
+        if (!said.isEmpty())
+            said.removeLast();
+        return said;
+    };
+    QCOMPARE(step(0, "SHOWACTIVITY"), QStringList());
+    QCOMPARE(step(1, "SHOWACTIVITY"), QStringList());
+    QCOMPARE(step(1, "PLACE AMATRICE"),
+             (QStringList{u"SHOWN AMATRICE"_s, u"MESSAGE attività modificata regolarmente."_s}));
+    QCOMPARE(step(0, "NOTE NOTA"), (QStringList{u"SHOWN AMATRICE"_s, u"MESSAGE "_s + Messages::changedElsewhere()}));
+    QCOMPARE(queryLines(Schema::registerFile, u"select LOCATT, NOTE1 from ATTIVITA"_s, u"/"_s),
+             QStringList{u"AMATRICE/"_s});
+
+    QCOMPARE(step(0, "SHOWDETAILS"), QStringList());
+    QCOMPARE(step(2, "RENAMEVOLUNTEER VERDONI"), QStringList());
+    QCOMPARE(step(0, "PRESSONE VERDI LUCA"),
+             QStringList{u"MESSAGE VERDI LUCA non è più nell'archivio dei volontari: elenco aggiornato."_s});
+    QCOMPARE(count(u"select count(*) from ATTIVDETT"_s), 0);
     for (QProcess &pc : pcs) {
         pc.closeWriteChannel();
         QVERIFY(pc.waitForFinished(60000));

@@ -19,7 +19,11 @@
 // "windows" works the program's own windows once for each line on its standard input: runs 1
 // and 2 press "< Rischio 6" for the four volunteers of the archive on CONDIVISA in the details
 // window, run 3 empties the activities from the menu; lines: MESSAGE text for each message
-// shown, then DONE and the line read.
+// shown, then DONE and the line read. A line may instead be one step of a window that another
+// PC's change overtakes: SHOWACTIVITY (CONDIVISA in the activity window), PLACE text or NOTE
+// text (typed there, then "Modifica"; says SHOWN and the place shown after), SHOWDETAILS
+// (CONDIVISA in the details window), PRESSONE text (that volunteer of the list, pressed for 5
+// hours), RENAMEVOLUNTEER surname (VERDI LUCA renamed, as the volunteer window does).
 // "activities" and "people" call the store's operations on the main window's data sources,
 // as the windows do; "bulk" and "readonly" run the archive commands, whose copies kept
 // before emptying and whose messages are part of what is checked.
@@ -30,12 +34,14 @@
 #include "common/riskclasses.h"
 #include "common/textformat.h"
 #include "database/datasource.h"
+#include "activities/form2.h"
 #include "participation/form3.h"
 #include "store/activities.h"
 #include "store/details.h"
 #include "store/organisations.h"
 #include "store/volunteers.h"
 #include "testsupport.h"
+#include "ui/controls.h"
 #include "ui/mainwindowinterface.h"
 #include "ui/messages.h"
 #include "ui/windowaccess.h"
@@ -267,26 +273,75 @@ void shared(int run)
     }
 }
 
+// One step of a PC working a window while another changes what it shows; false for a line that
+// is not a step.
+bool windowStep(const QString &line)
+{
+    const QString command = line.section(u' ', 0, 0);
+    const QString argument = line.section(u' ', 1);
+    Form1 *main = Windows::existingForm1();
+    if (command == u"SHOWACTIVITY"_s) {
+        main->findChild<QAction *>(u"mnattins"_s)->trigger();
+        Form2 *form = Windows::form2();
+        activate(form);
+        choose(form->f2datain, start);
+        choose(form->f2descr, u"CONDIVISA"_s);
+    } else if (command == u"PLACE"_s || command == u"NOTE"_s) {
+        Form2 *form = Windows::form2();
+        if (command == u"PLACE"_s)
+            form->f2loc->setText(argument);
+        else
+            form->f2note1->setText(argument);
+        form->cmdmodifica->click();
+        say(u"SHOWN "_s + form->f2loc->text());
+    } else if (command == u"SHOWDETAILS"_s) {
+        main->findChild<QAction *>(u"mnattinsdett"_s)->trigger();
+        Form3 *form = Windows::form3();
+        activate(form);
+        const int day = form->f3datain->findText(start);
+        require(day >= 0, u"no activity on "_s + start);
+        form->f3datain->setCurrentIndex(day);
+        emit form->f3datain->activated(day);
+    } else if (command == u"PRESSONE"_s) {
+        // The volunteer as the list showed him when it was read.
+        Form3 *form = Windows::form3();
+        for (int i = 0; i < form->List2->count(); ++i)
+            form->List2->item(i)->setSelected(form->List2->item(i)->text().trimmed() == argument);
+        form->orestandard->setText(u"5"_s);
+        form->cmdr6->click();
+    } else if (command == u"RENAMEVOLUNTEER"_s) {
+        // Another PC's volunteer window: VERDI LUCA becomes argument LUCA.
+        DataSource &volunteers = *main->Data6;
+        std::optional<Volunteer> found = Volunteers::find(volunteers, u"VERDI"_s, u"LUCA"_s);
+        require(found.has_value(), u"no VERDI LUCA"_s);
+        Volunteer renamed = *found;
+        renamed.surname = argument;
+        require(Volunteers::rename(volunteers, u"VERDI"_s, u"LUCA"_s, renamed), u"renaming VERDI LUCA"_s);
+    } else {
+        return false;
+    }
+    return true;
+}
+
 void windows(int run, Messages::ScriptedResponder &answers)
 {
     Form1 *main = Windows::existingForm1();
-    char line[8] = {};
+    char line[256] = {};
     while (std::fgets(line, sizeof line, stdin) != nullptr) {
         answers.clear();
-        if (run == 3) {
+        const QString step = QString::fromUtf8(line).trimmed();
+        const bool round = !step.isEmpty() && step.front().isDigit();
+        if (round && run == 3) {
             main->findChild<QAction *>(u"mnazzatt"_s)->trigger();
-        } else {
-            main->findChild<QAction *>(u"mnattinsdett"_s)->trigger();
+        } else if (round) {
+            windowStep(u"SHOWDETAILS"_s);
             Form3 *form = Windows::form3();
-            activate(form);
-            const int day = form->f3datain->findText(start);
-            require(day >= 0, u"no activity on "_s + start);
-            form->f3datain->setCurrentIndex(day);
-            emit form->f3datain->activated(day);
             for (int i = 0; i < form->List2->count(); ++i)
                 form->List2->item(i)->setSelected(!form->List2->item(i)->text().trimmed().isEmpty());
             form->orestandard->setText(u"5"_s);
             form->cmdr6->click();
+        } else {
+            require(windowStep(step), u"unknown step "_s + step);
         }
         for (const QString &message : answers.shown())
             say(u"MESSAGE "_s + QString(message).replace(u'\n', u' '));
