@@ -62,12 +62,6 @@ QString hourFields()
     return fields.join(u", "_s);
 }
 
-// An activity as the store's keys compare it: its description with letter case folded, and its start.
-QString activityKey(const QString &description, const QString &start)
-{
-    return VolunteerText::key(description) + QChar(0) + start;
-}
-
 QString textKey(const QString &surname, const QString &name)
 {
     return VolunteerText::key(TextFormat::withoutTrailingBlanks(VolunteerText::of(surname, name)));
@@ -120,17 +114,26 @@ QStringList closest(const QString &key, const QList<std::pair<QString, QString>>
 }
 
 // The activities with the sums of their rows' hours, and the rows that differ from them or have
-// none, read through `db`.
+// none, read through `db`; with `names`, how many rows name each volunteer's text. One walk of the
+// detail rows: a register may hold hundreds of thousands.
 Store::Result readActivities(const QSqlDatabase &db, std::map<QString, ActivityRow> *activities,
-                             QList<Finding> *findings)
+                             QList<Finding> *findings, QHash<QString, int> *names = nullptr)
 {
+    // Rows come by activity: each description is folded once.
+    QHash<QString, QString> folded;
+    const auto keyOf = [&](const QString &description, const QString &start) {
+        auto known = folded.constFind(description);
+        if (known == folded.cend())
+            known = folded.insert(description, VolunteerText::key(description));
+        return *known + QChar(0) + start;
+    };
     const Store::Result activitiesRead =
         walk(db, u"select DATAINATT, DATAFIATT, DESCRATT, LOCATT, PROVATT, "_s + hourFields() + u" from ATTIVITA"_s,
              [&](const QSqlQuery &row) {
                  ActivityRow activity{text(row, 0), text(row, 1), text(row, 2), text(row, 3), text(row, 4)};
                  for (size_t i = 0; i < activity.hours.size(); ++i)
                      activity.hours[i] = row.value(int(5 + i)).toDouble();
-                 activities->emplace(activityKey(activity.description, activity.start), activity);
+                 activities->emplace(keyOf(activity.description, activity.start), activity);
              });
     if (!activitiesRead.ok())
         return activitiesRead;
@@ -140,7 +143,9 @@ Store::Result readActivities(const QSqlDatabase &db, std::map<QString, ActivityR
         [&](const QSqlQuery &row) {
             const QString start = text(row, 0), description = text(row, 2);
             const QString volunteer = TextFormat::withoutTrailingBlanks(VolunteerText::of(text(row, 5), text(row, 6)));
-            const auto found = activities->find(activityKey(description, start));
+            if (names)
+                ++(*names)[volunteer];
+            const auto found = activities->find(keyOf(description, start));
             if (found == activities->end()) {
                 if (findings)
                     findings->append(
@@ -257,7 +262,8 @@ Report check(DataSource &source, const CheckCharacter &wrongCheckCharacter)
         report.refusal = result;
         return !result.ok();
     };
-    if (refused(readActivities(db, &activities, &found)))
+    QHash<QString, int> names;
+    if (refused(readActivities(db, &activities, &found, &names)))
         return report;
     for (const auto &[key, activity] : activities) {
         if (!totalsDiffer(activity))
@@ -301,15 +307,14 @@ Report check(DataSource &source, const CheckCharacter &wrongCheckCharacter)
 
     // Each name of the detail rows no volunteer has, once, with how many rows name it.
     std::map<QString, std::pair<QString, int>> unknown;
-    if (refused(walk(db, u"select COGN, NOME from ATTIVDETT"_s, [&](const QSqlQuery &row) {
-            const QString key = textKey(text(row, 0), text(row, 1));
-            if (!volunteerTexts.contains(key)) {
-                auto &[shown, rows] = unknown[key];
-                shown = TextFormat::withoutTrailingBlanks(VolunteerText::of(text(row, 0), text(row, 1)));
-                ++rows;
-            }
-        })))
-        return report;
+    for (auto it = names.cbegin(); it != names.cend(); ++it) {
+        const QString key = VolunteerText::key(it.key());
+        if (!volunteerTexts.contains(key)) {
+            auto &[shown, rows] = unknown[key];
+            shown = it.key();
+            rows += *it;
+        }
+    }
     for (const auto &[key, name] : unknown) {
         QString line =
             name.first + u" ("_s + QString::number(name.second) + (name.second == 1 ? u" riga)"_s : u" righe)"_s);
