@@ -63,10 +63,15 @@ Store::Result activitiesWithDetails(MainWindowInterface &main, const LineSink &a
                                           });
 }
 
-Store::Result volunteersByRiskTable(DataSource &details, const QString &riskTable, const LineSink &add)
+Store::Result volunteersByRiskTable(DataSource &details, DataSource &volunteers, const QString &riskTable,
+                                    const LineSink &add)
 {
     const RiskClass *riskClass = riskClassOfCode(riskTable);
-    ListLines::RiskTable list(riskClass ? std::optional<size_t>(riskClass - riskClasses.data()) : std::nullopt, add);
+    QHash<QString, QString> organisations = Organisations::ofVolunteers(volunteers);
+    if (volunteers.failed())
+        return volunteers.lastError();
+    ListLines::RiskTable list(riskClass ? std::optional<size_t>(riskClass - riskClasses.data()) : std::nullopt, add,
+                              std::move(organisations));
     const Store::Result refusal =
         Reports::detailsOfClass(details, riskClass, [&](const DetailRow &row) { list.add(row); });
     list.finish();
@@ -124,7 +129,7 @@ Store::Result buildList(const QString &mode, const QString &riskTable, const Lin
     if (mode == ListKind::volunteers || mode == ListKind::toModify || mode == ListKind::toDelete)
         return volunteers(*main->Data6, *main->Data8, add, keys);
     if (mode == ListKind::riskTable)
-        return volunteersByRiskTable(*main->Data4, riskTable, add);
+        return volunteersByRiskTable(*main->Data4, *main->Data6, riskTable, add);
     return {};
 }
 
@@ -185,15 +190,19 @@ QStringList volunteerTotal(qsizetype count)
     return {QString(), u"   Totale volontari:"_s + QString::number(count)};
 }
 
-RiskTable::RiskTable(std::optional<size_t> classIndex, LineSink add)
+RiskTable::RiskTable(std::optional<size_t> classIndex, LineSink add, QHash<QString, QString> organisations)
     : m_classIndex(classIndex)
     , m_add(std::move(add))
+    , m_organisations(std::move(organisations))
 {
 }
 
 QString RiskTable::subtotal() const
 {
-    return QString(49, u' ') + u"TOT.  "_s + TextFormat::numberText(m_total);
+    const QString lead = m_previousOrganisation.isEmpty()
+                             ? QString(49, u' ')
+                             : u"  "_s + TextFormat::fixedWidth(m_previousOrganisation, 45) + u"  "_s;
+    return lead + u"TOT.  "_s + TextFormat::numberText(m_total);
 }
 
 void RiskTable::add(const DetailRow &row)
@@ -207,7 +216,9 @@ void RiskTable::add(const DetailRow &row)
     if (m_nameField.isNull() || row.surname != m_surname || row.name != m_name) {
         m_surname = row.surname;
         m_name = row.name;
-        m_nameField = field51(VolunteerText::of(m_surname, m_name));
+        const QString text = VolunteerText::of(m_surname, m_name);
+        m_nameField = field51(text);
+        m_organisation = m_organisations.value(VolunteerText::key(TextFormat::withoutTrailingBlanks(text)));
     }
     const QString &name = m_nameField;
     auto hoursText = m_hoursTexts.constFind(hours);
@@ -216,11 +227,13 @@ void RiskTable::add(const DetailRow &row)
     if (m_first) {
         m_first = false;
         m_previous = name;
+        m_previousOrganisation = m_organisation;
     }
     if (name != m_previous) {
         m_add(subtotal());
         m_total = 0.0;
         m_previous = name;
+        m_previousOrganisation = m_organisation;
     }
     m_add(u"  "_s % name % u"  "_s % *hoursText % u"  "_s % row.start % u"  "_s % row.end % u"  "_s % row.description);
     m_total = m_total.value_or(0.0) + hours;

@@ -52,8 +52,9 @@ QStringList volunteerTotal(qsizetype count);
 // before each next volunteer and at the end. Each line goes to `add` as soon as it is known.
 class RiskTable {
 public:
-    // `classIndex` in riskClasses; none lists no rows.
-    RiskTable(std::optional<size_t> classIndex, LineSink add);
+    // `classIndex` in riskClasses; none lists no rows. `organisations` (see Organisations::ofVolunteers)
+    // names each volunteer's organisation on his subtotal line.
+    RiskTable(std::optional<size_t> classIndex, LineSink add, QHash<QString, QString> organisations = {});
     void add(const DetailRow &row);
     // The last subtotal and the empty line; the list is then complete.
     void finish();
@@ -69,6 +70,9 @@ private:
     QString m_nameField;
     QHash<double, QString> m_hoursTexts;
     QString m_previous;
+    QHash<QString, QString> m_organisations;
+    QString m_organisation;         // of the volunteer whose rows are being listed
+    QString m_previousOrganisation; // of the one whose subtotal comes next
     bool m_first = true;
     // The running total starts with no value, so an empty list shows an empty total.
     std::optional<double> m_total;

@@ -2,6 +2,7 @@
 
 #include "database/datasource.h"
 #include "database/serverconnection.h"
+#include "common/textformat.h"
 #include "common/volunteertext.h"
 #include "formats/xlswriter.h"
 #include "store/organisations.h"
@@ -39,16 +40,7 @@ Store::Result emptyVolunteers(DataSource &volunteers, const QString &copy, bool 
 Store::Result exportDetails(DataSource &details, const QString &fileName)
 {
     // A row names its volunteer by his text only: his organisation comes from the archive.
-    const QHash<QString, QString> organisations = Organisations::namesByCode(details);
-    if (details.failed())
-        return details.lastError();
-    QHash<QString, QString> organisationOf;
-    details.setRecordSource(u"select COGN, NOME, CODASS from VOLO"_s);
-    details.refresh();
-    for (; !details.eof(); details.moveNext()) {
-        organisationOf.insert(VolunteerText::key(VolunteerText::of(details.text(u"COGN"_s), details.text(u"NOME"_s))),
-                              Organisations::shownName(organisations, details.text(u"CODASS"_s)));
-    }
+    const QHash<QString, QString> organisationOf = Organisations::ofVolunteers(details);
     if (details.failed())
         return details.lastError();
 
@@ -65,7 +57,8 @@ Store::Result exportDetails(DataSource &details, const QString &fileName)
         row.reserve(fields.size() + 1);
         for (const QString &field : fields)
             row << details.value(field);
-        row << organisationOf.value(VolunteerText::key(details.text(u"COGN"_s).trimmed()));
+        row << organisationOf.value(VolunteerText::key(
+            TextFormat::withoutTrailingBlanks(VolunteerText::of(details.text(u"COGN"_s), details.text(u"NOME"_s)))));
         written = writer.addRow(row);
     }
     if (details.failed())

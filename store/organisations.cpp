@@ -1,5 +1,7 @@
 #include "store/organisations.h"
 
+#include "common/textformat.h"
+#include "common/volunteertext.h"
 #include "database/datasource.h"
 #include "database/serverconnection.h"
 
@@ -165,6 +167,22 @@ QString shownName(const QHash<QString, QString> &names, const QString &code)
     if (code.trimmed().isEmpty())
         return QString();
     return names.value(code.trimmed(), deletedName());
+}
+
+QHash<QString, QString> ofVolunteers(DataSource &source)
+{
+    const QHash<QString, QString> names = namesByCode(source);
+    QHash<QString, QString> organisations;
+    if (source.failed())
+        return organisations;
+    source.setRecordSource(u"select COGN, NOME, CODASS from VOLO"_s);
+    source.refresh();
+    for (; !source.eof(); source.moveNext()) {
+        const QString text =
+            TextFormat::withoutTrailingBlanks(VolunteerText::of(source.text(u"COGN"_s), source.text(u"NOME"_s)));
+        organisations.insert(VolunteerText::key(text), shownName(names, source.text(u"CODASS"_s)));
+    }
+    return organisations;
 }
 
 const QString &deletedName()

@@ -43,6 +43,9 @@ QHash<QString, QString> namesByCode(DataSource &organisations);
 // code no organisation holds, nothing for none.
 QString shownName(const QHash<QString, QString> &names, const QString &code);
 const QString &deletedName();
+// What is shown of each volunteer's organisation (see shownName), by the key of his text
+// (VolunteerText::key), read through `source`; the caller checks the source for a refused read.
+QHash<QString, QString> ofVolunteers(DataSource &source);
 // Rewrites every field of the organisation `name` as `organisation`; with `asRead`, only while it
 // still holds what a window read of it, else Store::changedElsewhere.
 Store::Result rewrite(DataSource &organisations, const QString &name, const Organisation &organisation,
