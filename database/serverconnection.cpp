@@ -6,7 +6,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSettings>
+#include <QRegularExpression>
+#include <QSaveFile>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -160,13 +161,15 @@ std::optional<Settings> settings(QString *problem)
     problem->clear();
     if (!QFileInfo::exists(settingsFile))
         return std::nullopt;
-    QSettings ini(settingsFile, QSettings::IniFormat);
-    if (ini.status() != QSettings::NoError) {
+    QFile file(settingsFile);
+    if (!file.open(QIODevice::ReadOnly)) {
         *problem = u"Il file %1 non si può leggere."_s.arg(settingsFile);
         return std::nullopt;
     }
-    // The file is there to name a server: a misspelt section or key would otherwise leave the
-    // user on a new local archive without a word. Letter case does not count.
+    // The file is there to name a server: a misspelt, repeated or misread line would otherwise
+    // leave the user on another archive, or a new local one, without a word. So it is read as
+    // written: a comment is a whole line starting with ';' or '#', a value everything after '='.
+    // Letter case does not count.
     const auto refuse = [&](const QString &what) {
         *problem = u"Nel file %1 %2."_s.arg(settingsFile, what);
         return std::nullopt;
@@ -175,33 +178,54 @@ std::optional<Settings> settings(QString *problem)
         *problem = u"Nel file %1, sezione [archivio], %2."_s.arg(settingsFile, what);
         return std::nullopt;
     };
-    if (const QStringList loose = ini.childKeys(); !loose.isEmpty())
-        return refuse(u"la chiave %1 sta fuori dalla sezione [archivio]"_s.arg(loose.constFirst()));
-    QString section;
-    for (const QString &group : ini.childGroups()) {
-        if (group.compare(u"archivio"_s, Qt::CaseInsensitive) != 0)
-            return refuse(u"la sezione [%1] non è prevista: Sentaro legge solo [archivio]"_s.arg(group));
-        if (!section.isEmpty())
-            return refuse(u"la sezione [archivio] è ripetuta"_s);
-        section = group;
-    }
-    if (section.isEmpty())
-        return refuse(u"manca la sezione [archivio] con il server"_s);
-    ini.beginGroup(section);
+    QString text = QString::fromUtf8(file.readAll());
+    if (text.startsWith(QChar(0xFEFF)))
+        text.remove(0, 1);
     static const QStringList known{u"server"_s, u"porta"_s, u"database"_s, u"utente"_s, u"ssl"_s};
+    bool inSection = false;
     QHash<QString, QString> values;
-    for (const QString &key : ini.allKeys()) {
+    for (const QString &written : text.split(u'\n')) {
+        const QString line = written.trimmed();
+        if (line.isEmpty() || line.startsWith(u';') || line.startsWith(u'#'))
+            continue;
+        if (line.startsWith(u'[')) {
+            const QString name = line.endsWith(u']') ? line.mid(1, line.size() - 2).trimmed() : line;
+            if (name.compare(u"archivio"_s, Qt::CaseInsensitive) != 0)
+                return refuse(u"la sezione [%1] non è prevista: Sentaro legge solo [archivio]"_s.arg(name));
+            if (inSection)
+                return refuse(u"la sezione [archivio] è ripetuta"_s);
+            inSection = true;
+            continue;
+        }
+        const qsizetype equals = line.indexOf(u'=');
+        const QString key = line.left(equals).trimmed();
+        if (!inSection)
+            return refuse(u"la chiave %1 sta fuori dalla sezione [archivio]"_s.arg(key));
+        if (equals < 0)
+            return wrong(u"la riga \"%1\" non è nella forma chiave=valore"_s.arg(line));
         const QString word = key.toLower();
         if (!known.contains(word))
             return wrong(u"la chiave %1 non è prevista"_s.arg(key));
         if (values.contains(word))
             return wrong(u"la chiave %1 è ripetuta"_s.arg(word));
-        values.insert(word, ini.value(key).toString().trimmed());
+        QString value = line.mid(equals + 1).trimmed();
+        // Files written by earlier versions quote a value holding a comma or a semicolon.
+        if (value.size() >= 2 && value.startsWith(u'"') && value.endsWith(u'"'))
+            value = value.mid(1, value.size() - 2).replace(u"\\\""_s, u"\""_s).replace(u"\\\\"_s, u"\\"_s);
+        if (std::any_of(value.cbegin(), value.cend(), [](QChar c) { return c.category() == QChar::Other_Control; }))
+            return wrong(u"il valore di %1 contiene caratteri di controllo"_s.arg(word));
+        values.insert(word, value);
     }
+    if (!inSection)
+        return refuse(u"manca la sezione [archivio] con il server"_s);
     Settings settings;
     settings.host = values.value(u"server"_s);
     if (settings.host.isEmpty())
         return wrong(u"manca il server"_s);
+    // A name or an address, as libpq takes it: anything else would be cut or misread on the way.
+    static const QRegularExpression hostShape(u"^[A-Za-z0-9._:-]+$"_s);
+    if (!hostShape.match(settings.host).hasMatch())
+        return wrong(u"il server %1 non è un nome di computer o un indirizzo valido"_s.arg(settings.host));
     bool ok = true;
     settings.port = values.value(u"porta"_s, u"5432"_s).toInt(&ok);
     if (!ok || settings.port < 1 || settings.port > 65535)
@@ -225,19 +249,15 @@ std::optional<Settings> settings(QString *problem)
 
 bool writeSettings(const QString &file, const Settings &settings)
 {
-    QSettings ini(file, QSettings::IniFormat);
-    ini.beginGroup(u"archivio"_s);
-    ini.setValue(u"server"_s, settings.host);
-    ini.setValue(u"porta"_s, settings.port);
-    ini.setValue(u"database"_s, settings.database);
-    ini.setValue(u"utente"_s, settings.user);
+    // Written as it is read back: one key a line, the value as it is.
+    QString text = u"[archivio]\nserver=%1\nporta=%2\ndatabase=%3\nutente=%4\n"_s.arg(
+        settings.host, QString::number(settings.port), settings.database, settings.user);
     for (const auto &[word, mode] : sslModes) {
         if (mode == settings.sslMode)
-            ini.setValue(u"ssl"_s, word);
+            text += u"ssl="_s + word + u'\n';
     }
-    ini.endGroup();
-    ini.sync();
-    return ini.status() == QSettings::NoError;
+    QSaveFile out(file);
+    return out.open(QIODevice::WriteOnly) && out.write(text.toUtf8()) >= 0 && out.commit();
 }
 
 std::optional<QString> connect(const QString &connectionName, const Settings &settings,

@@ -405,11 +405,22 @@ void TestServer::archiveThatCannotBeOpenedStopsTheStart_data()
         << u"[archivio]"_s << u"[archivo]"_s
         << u"Nel file sentaro.ini la sezione [archivo] non è prevista: Sentaro legge solo [archivio]."_s << QString();
     QTest::newRow("no section") << u"[archivio]"_s << u""_s
-                                << u"Nel file sentaro.ini la chiave database sta fuori dalla sezione [archivio]."_s
+                                << u"Nel file sentaro.ini la chiave server sta fuori dalla sezione [archivio]."_s
                                 << QString();
     QTest::newRow("unknown key") << u"utente="_s << u"utenti="_s
                                  << u"Nel file sentaro.ini, sezione [archivio], la chiave utenti non è prevista."_s
                                  << QString();
+    // Said twice, or read otherwise than written, a line would take the program to another archive.
+    QTest::newRow("repeated key") << u"utente="_s << u"database=altro\nutente="_s
+                                  << u"Nel file sentaro.ini, sezione [archivio], la chiave database è ripetuta."_s
+                                  << QString();
+    QTest::newRow("repeated section") << u"[archivio]"_s << u"[archivio]\n[archivio]"_s
+                                      << u"Nel file sentaro.ini la sezione [archivio] è ripetuta."_s << QString();
+    QTest::newRow("semicolon in a value")
+        << u"server"_s << u"127.0.0.1;evil"_s
+        << u"Nel file sentaro.ini, sezione [archivio], il server 127.0.0.1;evil non è un nome di computer o un "
+           u"indirizzo valido."_s
+        << QString();
     QTest::newRow("capitals") << u"[archivio]\ndatabase="_s << u"[Archivio]\nDATABASE="_s << QString() << QString();
     // Nothing listens on port 1 of this machine.
     QTest::newRow("closed port") << u"porta"_s << u"1"_s << u"Il server %1 non risponde ("_s << QString();
