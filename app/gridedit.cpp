@@ -167,6 +167,15 @@ Checked organisationField(const QString &field, const QString &typed)
                            u"Abbreviarla entro i 40 caratteri."_s);
         return name;
     }
+    if (field == u"NUMVOL"_s) {
+        // A count of people: whole, not below zero, and within what both archives' fields hold.
+        if (typed.trimmed().isEmpty())
+            return QVariant();
+        const auto number = TextFormat::readNumber(typed);
+        if (!number || *number != std::trunc(*number) || *number < 0 || *number > 99999)
+            return refused(u"Numero volontari dell'organizzazione errato."_s);
+        return qint64(*number);
+    }
     static const QStringList capitals = {u"INDIR"_s, u"CITTA"_s, u"PROV"_s,   u"TEL"_s,
                                          u"FAX"_s,   u"RESP"_s,  u"TELRESP"_s};
     return capitals.contains(field) ? Checked(upper) : unchecked(Schema::asso, field, typed);
