@@ -8,6 +8,7 @@
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QRegularExpression>
 #include <QSpacerItem>
 
 #include <algorithm>
@@ -99,16 +100,27 @@ QString changedElsewhere()
     return u"Il record è stato cambiato o eliminato da un'altra postazione: lo mostro come è ora."_s;
 }
 
-void report(const QString &text)
+namespace {
+// A sentence joined from parts that each end with a full stop ends with one: "..." stays.
+QString oneFullStop(const QString &text)
 {
+    static const QRegularExpression doubled(u"(?<!\\.)\\.\\.(?!\\.)"_s);
+    return QString(text).replace(doubled, u"."_s);
+}
+} // namespace
+
+void report(const QString &written)
+{
+    const QString text = oneFullStop(written);
     bool isScripted = false;
     scripted(text, &isScripted);
     if (!isScripted)
         showBox(text, QMessageBox::Ok, QMessageBox::Ok);
 }
 
-bool askYesNo(const QString &text, Default defaultAnswer)
+bool askYesNo(const QString &written, Default defaultAnswer)
 {
+    const QString text = oneFullStop(written);
     bool isScripted = false;
     const auto answer = scripted(text, &isScripted, defaultAnswer);
     if (isScripted)
@@ -117,8 +129,9 @@ bool askYesNo(const QString &text, Default defaultAnswer)
                    defaultAnswer == Default::Yes ? QMessageBox::Yes : QMessageBox::No) == QMessageBox::Yes;
 }
 
-bool askOkCancel(const QString &text, Default defaultAnswer)
+bool askOkCancel(const QString &written, Default defaultAnswer)
 {
+    const QString text = oneFullStop(written);
     bool isScripted = false;
     const auto answer = scripted(text, &isScripted, defaultAnswer);
     if (isScripted)
