@@ -134,6 +134,7 @@ void TestMainMenu::wholeTreeInOrder()
         {u"mnazz"_s, u"Azzeramenti"_s, 0},
         {u"mnazzatt"_s, u"Azzera Attività"_s, 1},
         {u"mnazzvol"_s, u"Azzera Volontari"_s, 1},
+        {u"mnazzcontrolla"_s, u"Controlla archivio"_s, 1},
         {u"mnhelp"_s, u"?"_s, 0},
         {u"mnguida"_s, u"Guida di Sentaro"_s, 1},
         {u"mninfo"_s, u"Informazioni su Sentaro"_s, 1},
