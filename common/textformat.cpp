@@ -15,6 +15,18 @@ QString fixedWidth(const QString &text, int width, Align align)
     return align == Align::Left ? text.leftJustified(width, u' ') : text.rightJustified(width, u' ');
 }
 
+QString withVisibleCodes(const QString &text)
+{
+    QString shown;
+    for (const QChar c : text) {
+        if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format)
+            shown += u"<U+"_s + QString::number(c.unicode(), 16).toUpper().rightJustified(4, u'0') + u'>';
+        else
+            shown += c;
+    }
+    return shown;
+}
+
 QString csvField(const QString &text)
 {
     if (!text.contains(u';') && !text.contains(u'"') && !text.contains(u'\n') && !text.contains(u'\r'))

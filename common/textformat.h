@@ -20,6 +20,9 @@ QString withoutTrailingBlanks(const QString &text);
 // A field of a CSV file separated by ';': quoted, its quotes doubled, when it holds a separator,
 // a quote or a line break.
 QString csvField(const QString &text);
+// The text with each character that shows nothing written as its code (<U+200B>), so that two
+// texts that look alike can be told apart.
+QString withVisibleCodes(const QString &text);
 
 // The three number patterns of the lists and printouts. The point of each pattern
 // stands for the decimal separator of `locale`.

@@ -1,6 +1,7 @@
 #include "store/database.h"
 
 #include "common/clock.h"
+#include "common/textformat.h"
 #include "database/datasource.h"
 #include "database/pgcopy.h"
 #include "store/jetfile.h"
@@ -398,7 +399,15 @@ std::optional<QVariant> serverValue(Schema::Kind kind, const QVariant &value, QS
     if (value.isNull())
         return value;
     if (kind == Schema::Kind::Text) {
-        if (!value.toString().contains(QChar(0)))
+        const QString text = value.toString();
+        // Bytes that are not UTF-8 reach here as the replacement character: sent on, the text
+        // would change without a word.
+        if (text.contains(QChar::ReplacementCharacter)) {
+            *why = u"contiene byte che non sono testo UTF-8 (mostrati come <U+FFFD>): correggerlo nell'archivio "
+                   u"locale"_s;
+            return std::nullopt;
+        }
+        if (!text.contains(QChar(0)))
             return value;
         *why = u"contiene un carattere nullo, che il server non accetta"_s;
         return std::nullopt;
@@ -433,18 +442,10 @@ QStringList namingFields(const Schema::Table &table)
     return table.indexes.front().fields;
 }
 
-// A row named by its values, each character that shows nothing written as its code, so that
-// two rows that look alike can be told apart.
+// A row named by its values, each character that shows nothing written as its code.
 QString rowName(const QStringList &values)
 {
-    QString name;
-    for (const QChar c : values.join(u' ')) {
-        if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format)
-            name += u"<U+"_s + QString::number(c.unicode(), 16).toUpper().rightJustified(4, u'0') + u'>';
-        else
-            name += c;
-    }
-    return u'"' + name + u'"';
+    return u'"' + TextFormat::withVisibleCodes(values.join(u' ')) + u'"';
 }
 } // namespace
 

@@ -1,5 +1,6 @@
 #include "store/layout.h"
 
+#include "common/textformat.h"
 #include "database/serverconnection.h"
 
 #include <QSqlError>
@@ -117,7 +118,7 @@ void addDetailKey(QSqlDatabase db, QStringList *notices)
         return;
     }
     if (notices)
-        *notices << u"Presenze doppie: %1."_s.arg(doubles.join(u"; "_s));
+        *notices << u"Presenze doppie: %1."_s.arg(TextFormat::withVisibleCodes(doubles.join(u"; "_s)));
 }
 
 } // namespace Store

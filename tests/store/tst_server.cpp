@@ -634,6 +634,10 @@ void TestServer::firstConnectionCopiesTheLocalArchiveIfWanted_data()
         << true << u"insert into VOLO (COGN, NOME) values ('ROSSI' || char(8203), 'MARIO')"_s
         << u"nella tabella VOLO, riga \"ROSSI<U+200B> MARIO\", per il server è uguale a un'altra riga, perché non "
            u"distingue maiuscole e minuscole né i caratteri che non si vedono"_s;
+    QTest::newRow("bytes that are not UTF-8")
+        << true << u"insert into VOLO (COGN, NOME, NOTE) values ('VERDI', 'ANNA', cast(x'41E842' as text))"_s
+        << u"nella tabella VOLO, riga \"VERDI ANNA\", il campo NOTE contiene byte che non sono testo UTF-8 (mostrati "
+           u"come <U+FFFD>): correggerlo nell'archivio locale"_s;
     QTest::newRow("NUL in a text")
         << true << u"insert into VOLO (COGN, NOME, NOTE) values ('VERDI', 'ANNA', 'A' || char(0) || 'B')"_s
         << u"nella tabella VOLO, riga \"VERDI ANNA\", il campo NOTE contiene un carattere nullo, che il server non "
