@@ -438,6 +438,12 @@ void TestStartup::boxesSpeakItalianOverTheWindowInUse()
         Messages::askYesNo(u"Azzero l'archivio attività?"_s, Messages::Default::No);
         Messages::askOkCancel(u"Vuoi modificare?"_s);
         QCOMPARE(responder.defaults(), (QList<Messages::Default>{Messages::Default::No, Messages::Default::Yes}));
+        // A sentence joined from parts that each end with a full stop ends with one; an ellipsis stays.
+        Messages::report(u"Copia non riuscita: l'utente può solo consultare l'archivio.."_s);
+        Messages::report(u"Attendere..."_s);
+        QCOMPARE(responder.shown().mid(2), (QStringList{u"Copia non riuscita: l'utente può solo consultare "
+                                                        u"l'archivio."_s,
+                                                        u"Attendere..."_s}));
     }
     Formvol *working = Windows::formvol();
     Controls::showWindow(working);
