@@ -8,7 +8,6 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
-#include <QSettings>
 #include <QSqlError>
 #include <QSqlQuery>
 
