@@ -3,10 +3,10 @@
 #include "app/form1.h"
 #include "app/maintenance.h"
 #include "app/windows.h"
-#include "common/clock.h"
 #include "common/compactlines.h"
 #include "database/datasource.h"
 #include "ui/controls.h"
+#include "ui/exportfile.h"
 #include "ui/hourglass.h"
 #include "ui/linelistview.h"
 #include "ui/messages.h"
@@ -16,7 +16,6 @@
 
 #include <QDir>
 #include <QPushButton>
-#include <QSaveFile>
 
 using namespace Qt::StringLiterals;
 
@@ -103,15 +102,7 @@ void Formcontrollo::cmdstampa_Click()
 
 void Formcontrollo::cmdesporta_Click()
 {
-    const QString name = QDir::current().absoluteFilePath(Clock::freeStampedName(u"controllo"_s, u"csv"_s));
-    const QString path = QDir::toNativeSeparators(name);
-    // Written whole or not at all.
-    QSaveFile file(name);
-    if (!file.open(QIODevice::WriteOnly) || file.write(RegisterCheck::csv(m_report)) < 0 || !file.commit()) {
-        Messages::report(u"Esportazione non riuscita: "_s + path + u": "_s + file.errorString());
-        return;
-    }
-    Messages::report(u"Controllo esportato nel file "_s + path);
+    exportStamped(u"controllo"_s, u"csv"_s, RegisterCheck::csv(m_report), u"Controllo esportato nel file "_s);
 }
 
 void controllaarchivio()

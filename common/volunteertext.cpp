@@ -1,5 +1,7 @@
 #include "common/volunteertext.h"
 
+#include "common/textformat.h"
+
 namespace VolunteerText {
 QString of(const QString &surname, const QString &name)
 {
@@ -14,5 +16,15 @@ QString key(const QString &text)
 bool same(const QString &a, const QString &b)
 {
     return key(a) == key(b);
+}
+
+QString textKey(const QString &surname, const QString &name)
+{
+    return key(TextFormat::withoutTrailingBlanks(of(surname, name)));
+}
+
+QString namesKey(const QString &surname, const QString &name)
+{
+    return key(surname) + QChar(0) + key(name);
 }
 } // namespace VolunteerText

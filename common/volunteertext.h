@@ -10,4 +10,8 @@ QString of(const QString &surname, const QString &name);
 // letter case folded, accented capitals too.
 QString key(const QString &text);
 bool same(const QString &a, const QString &b);
+// The key of the text detail rows store for a volunteer (no blank after it when he has no name).
+QString textKey(const QString &surname, const QString &name);
+// The key of his surname and name apart, as VOLO and VISITE hold them.
+QString namesKey(const QString &surname, const QString &name);
 } // namespace VolunteerText

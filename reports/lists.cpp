@@ -216,9 +216,8 @@ void RiskTable::add(const DetailRow &row)
     if (m_nameField.isNull() || row.surname != m_surname || row.name != m_name) {
         m_surname = row.surname;
         m_name = row.name;
-        const QString text = VolunteerText::of(m_surname, m_name);
-        m_nameField = field51(text);
-        m_organisation = m_organisations.value(VolunteerText::key(TextFormat::withoutTrailingBlanks(text)));
+        m_nameField = field51(VolunteerText::of(m_surname, m_name));
+        m_organisation = m_organisations.value(VolunteerText::textKey(m_surname, m_name));
     }
     const QString &name = m_nameField;
     auto hoursText = m_hoursTexts.constFind(hours);

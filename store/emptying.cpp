@@ -2,7 +2,6 @@
 
 #include "database/datasource.h"
 #include "database/serverconnection.h"
-#include "common/textformat.h"
 #include "common/volunteertext.h"
 #include "formats/xlswriter.h"
 #include "store/organisations.h"
@@ -57,8 +56,7 @@ Store::Result exportDetails(DataSource &details, const QString &fileName)
         row.reserve(fields.size() + 1);
         for (const QString &field : fields)
             row << details.value(field);
-        row << organisationOf.value(VolunteerText::key(
-            TextFormat::withoutTrailingBlanks(VolunteerText::of(details.text(u"COGN"_s), details.text(u"NOME"_s)))));
+        row << organisationOf.value(VolunteerText::textKey(details.text(u"COGN"_s), details.text(u"NOME"_s)));
         written = writer.addRow(row);
     }
     if (details.failed())

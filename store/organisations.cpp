@@ -1,6 +1,5 @@
 #include "store/organisations.h"
 
-#include "common/textformat.h"
 #include "common/volunteertext.h"
 #include "database/datasource.h"
 #include "database/serverconnection.h"
@@ -178,9 +177,8 @@ QHash<QString, QString> ofVolunteers(DataSource &source)
     source.setRecordSource(u"select COGN, NOME, CODASS from VOLO"_s);
     source.refresh();
     for (; !source.eof(); source.moveNext()) {
-        const QString text =
-            TextFormat::withoutTrailingBlanks(VolunteerText::of(source.text(u"COGN"_s), source.text(u"NOME"_s)));
-        organisations.insert(VolunteerText::key(text), shownName(names, source.text(u"CODASS"_s)));
+        organisations.insert(VolunteerText::textKey(source.text(u"COGN"_s), source.text(u"NOME"_s)),
+                             shownName(names, source.text(u"CODASS"_s)));
     }
     return organisations;
 }

@@ -54,17 +54,13 @@ Store::Result walk(const QSqlDatabase &db, const QString &sql, const std::functi
     return query.lastError().isValid() ? Store::failed(db, query.lastError(), unread) : Store::Result{};
 }
 
-QString hourFields()
+// OREUOMO, then the hours of each risk class: the order of Hours.
+QStringList hourFields()
 {
     QStringList fields{u"OREUOMO"_s};
     for (const RiskClass &riskClass : riskClasses)
         fields << riskClass.hourField.toString();
-    return fields.join(u", "_s);
-}
-
-QString textKey(const QString &surname, const QString &name)
-{
-    return VolunteerText::key(TextFormat::withoutTrailingBlanks(VolunteerText::of(surname, name)));
+    return fields;
 }
 
 bool same(double a, double b)
@@ -128,7 +124,9 @@ Store::Result readActivities(const QSqlDatabase &db, std::map<QString, ActivityR
         return *known + QChar(0) + start;
     };
     const Store::Result activitiesRead =
-        walk(db, u"select DATAINATT, DATAFIATT, DESCRATT, LOCATT, PROVATT, "_s + hourFields() + u" from ATTIVITA"_s,
+        walk(db,
+             u"select DATAINATT, DATAFIATT, DESCRATT, LOCATT, PROVATT, "_s + hourFields().join(u", "_s) +
+                 u" from ATTIVITA"_s,
              [&](const QSqlQuery &row) {
                  ActivityRow activity{text(row, 0), text(row, 1), text(row, 2), text(row, 3), text(row, 4)};
                  for (size_t i = 0; i < activity.hours.size(); ++i)
@@ -139,7 +137,8 @@ Store::Result readActivities(const QSqlDatabase &db, std::map<QString, ActivityR
         return activitiesRead;
     return walk(
         db,
-        u"select DATAINATT, DATAFIATT, DESCRATT, LOCATT, PROVATT, COGN, NOME, "_s + hourFields() + u" from ATTIVDETT"_s,
+        u"select DATAINATT, DATAFIATT, DESCRATT, LOCATT, PROVATT, COGN, NOME, "_s + hourFields().join(u", "_s) +
+            u" from ATTIVDETT"_s,
         [&](const QSqlQuery &row) {
             const QString start = text(row, 0), description = text(row, 2);
             const QString volunteer = TextFormat::withoutTrailingBlanks(VolunteerText::of(text(row, 5), text(row, 6)));
@@ -285,10 +284,9 @@ Report check(DataSource &source, const CheckCharacter &wrongCheckCharacter)
     QHash<QString, QStringList> byTaxCode;
     if (refused(walk(db, u"select COGN, NOME, CODFISC from VOLO order by COGN, NOME"_s, [&](const QSqlQuery &row) {
             const QString shown = TextFormat::withoutTrailingBlanks(VolunteerText::of(text(row, 0), text(row, 1)));
-            const QString key = textKey(text(row, 0), text(row, 1));
+            const QString key = VolunteerText::textKey(text(row, 0), text(row, 1));
             volunteerTexts.insert(key, shown);
-            volunteerNames.insert(VolunteerText::key(text(row, 0)) + QChar(0) + VolunteerText::key(text(row, 1)),
-                                  shown);
+            volunteerNames.insert(VolunteerText::namesKey(text(row, 0), text(row, 1)), shown);
             volunteerList.append({key, shown});
             const QString code = text(row, 2).trimmed().toUpper();
             if (code.isEmpty())
@@ -326,8 +324,7 @@ Report check(DataSource &source, const CheckCharacter &wrongCheckCharacter)
     // Visits are read where the role may read them: a server role without them has none to check.
     const Store::Result visitsRead =
         walk(db, u"select COGN, NOME, DATAVISITA, TIPO from "_s + Schema::visite, [&](const QSqlQuery &row) {
-            if (!volunteerNames.contains(VolunteerText::key(text(row, 0)) + QChar(0) +
-                                         VolunteerText::key(text(row, 1))))
+            if (!volunteerNames.contains(VolunteerText::namesKey(text(row, 0), text(row, 1))))
                 found.append({Kind::VisitWithoutVolunteer,
                               TextFormat::withoutTrailingBlanks(VolunteerText::of(text(row, 0), text(row, 1))) +
                                   u"  "_s + text(row, 2) + u"  "_s + text(row, 3)});
@@ -350,9 +347,7 @@ Store::Result mend(DataSource &source, const QString &copy, bool *copied, Mended
         std::map<QString, ActivityRow> activities;
         if (Store::Result reread = readActivities(source.database(), &activities, nullptr); !reread.ok())
             return reread;
-        QStringList assignments;
-        for (const QString &field : hourFields().split(u", "_s))
-            assignments << field + u" = ?"_s;
+        const QString assignments = hourFields().join(u" = ?, "_s) + u" = ?"_s;
         for (const auto &[key, activity] : activities) {
             if (activity.differing > 0) {
                 if (Store::Result written = source.execute(
@@ -368,9 +363,8 @@ Store::Result mend(DataSource &source, const QString &copy, bool *copied, Mended
                 for (const double sum : activity.sums)
                     values << std::round(sum * 1e6) / 1e6;
                 values << activity.description << activity.start;
-                if (Store::Result written = source.execute(u"update ATTIVITA set "_s + assignments.join(u", "_s) +
-                                                               u" where DESCRATT = ? and DATAINATT = ?"_s,
-                                                           values);
+                if (Store::Result written = source.execute(
+                        u"update ATTIVITA set "_s + assignments + u" where DESCRATT = ? and DATAINATT = ?"_s, values);
                     !written.ok())
                     return written;
                 ++mended->activities;

@@ -26,15 +26,8 @@ namespace Surveillance {
 namespace {
 
 // The detail rows name a volunteer by one text; VOLO and VISITE by surname and name.
-QString textKey(const QString &surname, const QString &name)
-{
-    return VolunteerText::key(withoutTrailingBlanks(VolunteerText::of(surname, name)));
-}
-
-QString namesKey(const QString &surname, const QString &name)
-{
-    return VolunteerText::key(surname) + QChar(0) + VolunteerText::key(name);
-}
+using VolunteerText::namesKey;
+using VolunteerText::textKey;
 
 // Sums of hours given in hundredths and spread over days would otherwise miss a threshold
 // they reach by a rounding error.

@@ -236,7 +236,7 @@ VolunteerImport::Name VolunteerImport::named(const QVariant &surname, const QVar
         return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; });
     };
     if (!ascii(made.surname) || !ascii(made.name)) {
-        made.key = VolunteerText::key(made.surname) + QChar(0) + VolunteerText::key(made.name);
+        made.key = VolunteerText::namesKey(made.surname, made.name);
         return made;
     }
     made.key.resize(made.surname.size() + 1 + made.name.size());

@@ -10,6 +10,7 @@
 #include "surveillance/thresholdsdialog.h"
 #include "surveillance/visitsdialog.h"
 #include "ui/controls.h"
+#include "ui/exportfile.h"
 #include "ui/hourglass.h"
 #include "ui/mainwindowinterface.h"
 #include "ui/messages.h"
@@ -17,11 +18,9 @@
 #include "ui/twips.h"
 #include "ui/windowaccess.h"
 
-#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QShowEvent>
 #include <QTableWidget>
 
@@ -229,15 +228,7 @@ void Formsorv::cmdesporta_Click()
 {
     if (!evaluated())
         return;
-    const QString name = QDir::current().absoluteFilePath(Clock::freeStampedName(u"sorveglianza"_s, u"csv"_s));
-    const QString path = QDir::toNativeSeparators(name);
-    // Written whole or not at all.
-    QSaveFile file(name);
-    if (!file.open(QIODevice::WriteOnly) || file.write(Surveillance::csv(m_rows)) < 0 || !file.commit()) {
-        Messages::report(u"Esportazione non riuscita: "_s + path + u": "_s + file.errorString());
-        return;
-    }
-    Messages::report(u"Tabella esportata nel file "_s + path);
+    exportStamped(u"sorveglianza"_s, u"csv"_s, Surveillance::csv(m_rows), u"Tabella esportata nel file "_s);
 }
 
 void Formsorv::cmdesci_Click()

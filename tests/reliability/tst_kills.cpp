@@ -14,6 +14,7 @@
 
 #ifndef Q_OS_WIN
 #include <csignal>
+#include <optional>
 #include <unistd.h>
 #endif
 
@@ -232,6 +233,18 @@ QByteArray readUntil(QProcess &writer, const QByteArray &until)
     while (!said.contains(until) && writer.waitForReadyRead(60000))
         said += writer.readAllStandardOutput();
     return said.contains(until) ? said : QByteArray();
+}
+
+// What a "windows" writer said for `line`, up to its DONE line (left out); none when that never came.
+std::optional<QStringList> saidFor(QProcess &pc, const QByteArray &line)
+{
+    // A Windows PC ends its lines with \r\n.
+    QStringList said =
+        QString::fromUtf8(readUntil(pc, "DONE " + line).replace('\r', "")).split(u'\n', Qt::SkipEmptyParts);
+    if (said.isEmpty())
+        return std::nullopt;
+    said.removeLast();
+    return said;
 }
 
 // Three PCs on the register of this folder's sentaro.ini, each a writer of `group` in a working
@@ -594,11 +607,9 @@ void TestKills::windows()
         // Each PC says what it was told, once done.
         QStringList said[2];
         for (int i = 0; i < 2; ++i) {
-            // A Windows PC ends its lines with \r\n.
-            said[i] = QString::fromUtf8(readUntil(*working[i], "DONE " + QByteArray::number(round)).replace('\r', ""))
-                          .split(u'\n', Qt::SkipEmptyParts);
-            QVERIFY(!said[i].isEmpty());
-            said[i].removeLast();
+            const std::optional<QStringList> done = saidFor(*working[i], QByteArray::number(round));
+            QVERIFY(done);
+            said[i] = *done;
         }
         QCOMPARE(registerIntegrity(), u"ok"_s);
         QCOMPARE(orphans(), 0);
@@ -643,11 +654,7 @@ void TestKills::windowsOvertaken()
     const auto step = [&](int pc, const QByteArray &line) {
         pcs[pc].write(line + '\n');
         pcs[pc].waitForBytesWritten(10000);
-        QStringList said =
-            QString::fromUtf8(readUntil(pcs[pc], "DONE " + line).replace('\r', "")).split(u'\n', Qt::SkipEmptyParts);
-        if (!said.isEmpty())
-            said.removeLast();
-        return said;
+        return saidFor(pcs[pc], line).value_or(QStringList{u"no DONE for "_s + QString::fromLatin1(line)});
     };
     QCOMPARE(step(0, "SHOWACTIVITY"), QStringList());
     QCOMPARE(step(1, "SHOWACTIVITY"), QStringList());
